@@ -1,0 +1,86 @@
+#include "app/ActivityLog.h"
+
+#include <QLocale>
+
+namespace veltrano {
+
+ActivityLog::ActivityLog(QObject *parent)
+    : QAbstractTableModel(parent), m_clock([] { return QTime::currentTime(); }),
+      m_separator(localeTimeSeparator())
+{
+}
+
+QChar ActivityLog::localeTimeSeparator()
+{
+    // The separator is the first character of the locale's time format that
+    // follows the hour field and is not a letter (":" in most locales).
+    const QString format = QLocale().timeFormat(QLocale::LongFormat);
+    bool afterHour = false;
+    for (QChar c : format) {
+        if (c == QLatin1Char('h') || c == QLatin1Char('H')) {
+            afterHour = true;
+        } else if (afterHour && !c.isLetter() && !c.isSpace()) {
+            return c;
+        }
+    }
+    return QLatin1Char(':');
+}
+
+QString ActivityLog::formatTime(const QTime &time, QChar separator)
+{
+    auto two = [](int v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); };
+    return two(time.hour()) + separator + two(time.minute()) + separator + two(time.second());
+}
+
+void ActivityLog::addToLog(const QString &message)
+{
+    Q_EMIT messageAdded(message);
+    beginInsertRows({}, 0, 0);
+    m_entries.push_back({formatTime(m_clock(), m_separator), message});
+    endInsertRows();
+}
+
+QStringList ActivityLog::messages() const
+{
+    QStringList out;
+    out.reserve(int(m_entries.size()));
+    for (auto it = m_entries.rbegin(); it != m_entries.rend(); ++it)
+        out << it->message;
+    return out;
+}
+
+QStringList ActivityLog::messagesInOrder() const
+{
+    QStringList out;
+    out.reserve(int(m_entries.size()));
+    for (const auto &e : m_entries)
+        out << e.message;
+    return out;
+}
+
+int ActivityLog::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_entries.size());
+}
+
+int ActivityLog::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : 2;
+}
+
+QVariant ActivityLog::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || role != Qt::DisplayRole || index.row() >= rowCount())
+        return {};
+    const Entry &e = m_entries[m_entries.size() - 1 - size_t(index.row())];
+    return index.column() == 0 ? e.time : e.message;
+}
+
+QVariant ActivityLog::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    return section == 0 ? QStringLiteral("Time") : QStringLiteral("Event");
+}
+
+} // namespace veltrano

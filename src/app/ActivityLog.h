@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QString>
+#include <QTime>
+#include <functional>
+#include <vector>
+
+namespace veltrano {
+
+// The activity log the user reads: newest line on top, each with the local
+// time of the call and the message. Held in memory for the whole run.
+class ActivityLog final : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    struct Entry {
+        QString time;
+        QString message;
+    };
+
+    explicit ActivityLog(QObject *parent = nullptr);
+
+    // Adds a line at the top. Emits messageAdded first, so a window can
+    // switch from the news panel to the log before the line appears.
+    void addToLog(const QString &message);
+
+    const std::vector<Entry> &entries() const { return m_entries; }
+    // Messages only, newest first.
+    QStringList messages() const;
+    // Messages only, oldest first: the order in which they were written.
+    QStringList messagesInOrder() const;
+
+    // "hh:nn:ss": two-digit hours (00-23), minutes and seconds joined by the
+    // locale's time separator.
+    static QString formatTime(const QTime &time, QChar separator);
+    static QChar localeTimeSeparator();
+
+    // Replaces the clock (tests).
+    void setClock(std::function<QTime()> clock) { m_clock = std::move(clock); }
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+Q_SIGNALS:
+    void messageAdded(const QString &message);
+
+private:
+    std::vector<Entry> m_entries; // oldest first; row 0 shows the last one
+    std::function<QTime()> m_clock;
+    QChar m_separator;
+};
+
+} // namespace veltrano

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+namespace veltrano {
+
+// The core never opens a window. What it needs from the desktop reaches it
+// through these small interfaces; the gui library implements them with
+// widgets and the tests replace them.
+
+// Keeps the window alive while the core waits or loops.
+class EventPump {
+public:
+    virtual ~EventPump() = default;
+    // Handles pending user-interface events (clicks included). Check loops
+    // call it once per step.
+    virtual void processPendingEvents() = 0;
+    // Repaints and handles timers but holds user input back. Called
+    // repeatedly while a single service request is in flight.
+    virtual void keepPainting() = 0;
+};
+
+// Modal message boxes with one OK button.
+class MessagePrompt {
+public:
+    enum class Icon { Information, Warning, Error };
+    virtual ~MessagePrompt() = default;
+    virtual void show(Icon icon, const QString &title, const QString &text) = 0;
+};
+
+// Opens an address in the user's default web browser; failures are silent.
+class BrowserOpener {
+public:
+    virtual ~BrowserOpener() = default;
+    virtual void open(const QString &url) = 0;
+};
+
+} // namespace veltrano

@@ -1,0 +1,12 @@
+// The product: every service at its public address.
+#include "app/Endpoints.h"
+#include "ui/Application.h"
+
+namespace veltrano {
+Endpoints productEndpoints();
+}
+
+int main(int argc, char *argv[])
+{
+    return veltrano::runVeltrano(argc, argv, veltrano::productEndpoints());
+}
