@@ -1,0 +1,97 @@
+#pragma once
+
+// veltrano-sim: an HTTP/1.1 server on loopback that answers like the web
+// services Veltrano talks to. Tests run it in-process on an ephemeral port,
+// choose per path what it answers (status, body, delay, faults) and read back
+// exactly what the program sent. Service modules add the real APIs' paths.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace veltrano::sim {
+
+using HeaderList = std::vector<std::pair<std::string, std::string>>;
+
+// One request as it arrived on the wire.
+struct RecordedRequest {
+    std::string method;
+    std::string target;               // as sent: path plus "?" and query
+    std::string path;                 // raw path, no query
+    std::string query;                // raw query string, no "?"
+    std::vector<std::string> headerLines; // every header line as sent, in order
+    HeaderList headers;               // the same, split at the first ": "
+    std::string body;                 // body bytes
+
+    // First header value with this name (case-insensitive), or "".
+    std::string header(const std::string &name) const;
+    // Percent-decoded value of a query parameter, or "".
+    std::string queryParam(const std::string &name) const;
+};
+
+enum class Fault {
+    None,
+    CloseWithoutAnswer, // read the request, then close the connection
+    ResetConnection,    // read the request, then reset (RST) the connection
+    NeverAnswer,        // read the request and keep the connection silent
+    TruncateBody,       // announce the full length, send truncateAt bytes, close
+};
+
+struct Response {
+    int status = 200;
+    std::string reason = "OK";
+    HeaderList headers;  // extra header lines; Content-Length is added
+    std::string body;
+    int delayMs = 0;     // wait before answering
+    Fault fault = Fault::None;
+    size_t truncateAt = 0;
+
+    static Response json(const std::string &body, int status = 200);
+    static Response text(const std::string &body, int status = 200,
+                         const std::string &contentType = "text/plain; charset=utf-8");
+};
+
+using Handler = std::function<Response(const RecordedRequest &)>;
+
+class SimServer {
+public:
+    struct Options {
+        bool tls = false;     // HTTPS with a certificate from the sim's own test authority
+        int port = 0;         // 0: an ephemeral port
+        std::string bindAddress = "127.0.0.1";
+    };
+
+    SimServer();
+    explicit SimServer(Options options);
+    ~SimServer();
+    SimServer(const SimServer &) = delete;
+    SimServer &operator=(const SimServer &) = delete;
+
+    bool start();             // false when the port cannot be bound
+    void stop();
+    int port() const;
+    std::string baseUrl() const; // "http://127.0.0.1:<port>" or "https://..."
+    // PEM file of the test certificate authority (TLS mode; "" otherwise).
+    std::string caCertificateFile() const;
+
+    // Scenario. For a request the server answers with, in this order: the next
+    // queued response for its method and path, the response set for them, the
+    // handler with the longest matching path prefix, or 404.
+    // A path ending in "*" matches every path that starts with the rest.
+    void setResponse(const std::string &method, const std::string &path, Response response);
+    void queueResponse(const std::string &method, const std::string &path, Response response);
+    void addHandler(const std::string &method, const std::string &pathPrefix, Handler handler);
+    void clearScenario();     // drops set and queued responses, keeps handlers
+
+    std::vector<RecordedRequest> requests() const;
+    void clearRequests();
+    size_t requestCount() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m;
+};
+
+} // namespace veltrano::sim

@@ -1,3 +1,0 @@
-namespace veltrano::sim {
-int placeholder() { return 0; }
-}
