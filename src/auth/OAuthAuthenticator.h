@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <mutex>
+
+namespace veltrano {
+
+// One OAuth 2.0 authorization-code client configuration (an authorization
+// server, a client id and secret, a scope) and the tokens its last exchange
+// brought. The window thread configures it and starts sign-ins; the listener
+// thread exchanges the code; the fields are guarded so both may touch it.
+class OAuthAuthenticator final {
+public:
+    struct Config {
+        QString authorizationEndpoint;
+        QString tokenEndpoint;
+        QString redirectUri;
+        QString responseType = QStringLiteral("code");
+        QString scope;
+        QString clientId;
+        QString clientSecret;
+    };
+    struct Tokens {
+        QString accessToken;
+        QString refreshToken;
+        QDateTime accessTokenExpiry; // invalid: never set
+    };
+
+    OAuthAuthenticator() = default;
+    explicit OAuthAuthenticator(Config config);
+
+    Config config() const;
+    void setConfig(const Config &config);
+    void setScope(const QString &scope);
+
+    // The address the browser opens: the authorization endpoint with
+    // response_type, client_id, redirect_uri and scope (each only when not
+    // empty), every value percent-encoded.
+    QString authorizationRequestUri() const;
+
+    // Keeps A-Z, a-z, 0-9, "-", ".", "_", "~"; every other byte of the UTF-8
+    // text becomes "%" and two upper-case hexadecimal digits.
+    static QString encode(const QString &text);
+
+    QString authorizationCode() const;
+    void setAuthorizationCode(const QString &code);
+    Tokens tokens() const;
+
+    // Form body of the code exchange: code, client_id, client_secret,
+    // redirect_uri, grant_type=authorization_code, in this order.
+    QByteArray exchangeRequestBody() const;
+
+    // What the token endpoint's answer did to this authenticator.
+    struct ExchangeResult {
+        bool gotAccessToken = false; // the answer carried a non-empty access_token
+        QString error;               // the service's "error", when it gave one
+        QString errorDescription;    // and its "error_description"
+    };
+    // Takes access_token, refresh_token and expires_in from a JSON answer,
+    // each only when present. expires_in of a whole number >= 0 sets the
+    // expiry to now + that many seconds; any other value clears it. A new
+    // access token clears the authorization code.
+    ExchangeResult applyTokenAnswer(const QByteArray &json, const QDateTime &now);
+
+private:
+    mutable std::mutex m_mutex;
+    Config m_config;
+    QString m_code;
+    Tokens m_tokens;
+};
+
+} // namespace veltrano
