@@ -1,0 +1,89 @@
+#include "auth/OAuthAuthenticator.h"
+
+#include <QtTest>
+
+using veltrano::OAuthAuthenticator;
+
+class OAuthAuthenticatorTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void buildsAuthorizationRequestUris()
+    {
+        OAuthAuthenticator::Config yandex;
+        yandex.authorizationEndpoint = QStringLiteral("https://oauth.yandex.ru/authorize");
+        yandex.redirectUri = QStringLiteral("http://localhost:42361/Callback");
+        yandex.clientId = QStringLiteral("0123456789abcdef0123456789abcdef");
+        // No scope: no "&scope=" part at all.
+        QCOMPARE(OAuthAuthenticator(yandex).authorizationRequestUri(),
+                 QStringLiteral("https://oauth.yandex.ru/authorize?response_type=code"
+                                "&client_id=0123456789abcdef0123456789abcdef"
+                                "&redirect_uri=http%3A%2F%2Flocalhost%3A42361%2FCallback"));
+
+        OAuthAuthenticator::Config google = yandex;
+        google.authorizationEndpoint = QStringLiteral("https://accounts.google.com/o/oauth2/auth/oauthchooseaccount");
+        google.clientId = QStringLiteral("123456789012-abc.apps.googleusercontent.com");
+        google.scope = QStringLiteral("https://www.googleapis.com/auth/analytics.readonly");
+        QCOMPARE(OAuthAuthenticator(google).authorizationRequestUri(),
+                 QStringLiteral("https://accounts.google.com/o/oauth2/auth/oauthchooseaccount?response_type=code"
+                                "&client_id=123456789012-abc.apps.googleusercontent.com"
+                                "&redirect_uri=http%3A%2F%2Flocalhost%3A42361%2FCallback"
+                                "&scope=https%3A%2F%2Fwww.googleapis.com%2Fauth%2Fanalytics.readonly"));
+    }
+
+    void encodesEverythingButUnreserved()
+    {
+        QCOMPARE(OAuthAuthenticator::encode(QStringLiteral("aZ09-._~ /:?&=+%")),
+                 QStringLiteral("aZ09-._~%20%2F%3A%3F%26%3D%2B%25"));
+        QCOMPARE(OAuthAuthenticator::encode(QStringLiteral("я")), QStringLiteral("%D1%8F"));
+    }
+
+    void exchangeBodyListsFieldsInOrder()
+    {
+        OAuthAuthenticator::Config c;
+        c.clientId = QStringLiteral("id");
+        c.clientSecret = QStringLiteral("se/cret");
+        c.redirectUri = QStringLiteral("http://localhost:42361/Callback");
+        OAuthAuthenticator a(c);
+        a.setAuthorizationCode(QStringLiteral("4/0Ab"));
+        QCOMPARE(a.exchangeRequestBody(),
+                 QByteArray("code=4%2F0Ab&client_id=id&client_secret=se%2Fcret"
+                            "&redirect_uri=http%3A%2F%2Flocalhost%3A42361%2FCallback&grant_type=authorization_code"));
+    }
+
+    void appliesTokenAnswers()
+    {
+        const QDateTime now(QDate(2026, 12, 10), QTime(12, 0));
+        OAuthAuthenticator a;
+        a.setAuthorizationCode(QStringLiteral("c1"));
+
+        auto r = a.applyTokenAnswer(R"({"access_token":"AT1","refresh_token":"RT1","expires_in":3600})", now);
+        QVERIFY(r.gotAccessToken);
+        QCOMPARE(a.tokens().accessToken, QStringLiteral("AT1"));
+        QCOMPARE(a.tokens().refreshToken, QStringLiteral("RT1"));
+        QCOMPARE(a.tokens().accessTokenExpiry, now.addSecs(3600));
+        QVERIFY(a.authorizationCode().isEmpty());
+
+        // A refused code: not an error, nothing taken, the service's words kept.
+        a.setAuthorizationCode(QStringLiteral("c2"));
+        r = a.applyTokenAnswer(R"({"error":"invalid_grant","error_description":"Code has expired"})", now);
+        QVERIFY(!r.gotAccessToken);
+        QCOMPARE(r.error, QStringLiteral("invalid_grant"));
+        QCOMPARE(r.errorDescription, QStringLiteral("Code has expired"));
+        QCOMPARE(a.tokens().accessToken, QStringLiteral("AT1"));
+        QCOMPARE(a.authorizationCode(), QStringLiteral("c2"));
+
+        // An expires_in that is no whole number clears the expiry.
+        r = a.applyTokenAnswer(R"({"access_token":"AT2","expires_in":"soon"})", now);
+        QVERIFY(r.gotAccessToken);
+        QVERIFY(!a.tokens().accessTokenExpiry.isValid());
+        QCOMPARE(a.tokens().refreshToken, QStringLiteral("RT1"));
+
+        // Not JSON, or an empty token: nothing taken.
+        QVERIFY(!a.applyTokenAnswer("<html>", now).gotAccessToken);
+        QVERIFY(!a.applyTokenAnswer(R"({"access_token":""})", now).gotAccessToken);
+        QCOMPARE(a.tokens().accessToken, QStringLiteral("AT2"));
+    }
+};
+
+QTEST_GUILESS_MAIN(OAuthAuthenticatorTest)
+#include "tst_oauthauthenticator.moc"
