@@ -1,0 +1,60 @@
+#include "app/CheckContext.h"
+
+#include "app/ActivityLog.h"
+#include "app/RunControl.h"
+#include "app/UiPorts.h"
+
+namespace veltrano {
+
+bool CheckContext::cancelRequested() const
+{
+    return m_run.flags().cancelRequested;
+}
+
+bool CheckContext::processEventsAndTestCancel()
+{
+    m_run.m_events.processPendingEvents();
+    return m_run.flags().cancelRequested;
+}
+
+void CheckContext::setProgressMaximum(int maximum)
+{
+    m_run.setProgressMaximum(maximum);
+}
+
+void CheckContext::advanceProgress()
+{
+    m_run.advanceProgress();
+}
+
+int CheckContext::progressPosition() const
+{
+    return m_run.progressPosition();
+}
+
+void CheckContext::addToLog(const QString &message)
+{
+    m_run.m_log.addToLog(message);
+}
+
+void CheckContext::markReportDataReady()
+{
+    m_run.markReportDataReady();
+}
+
+ActivityLog &CheckContext::log()
+{
+    return m_run.m_log;
+}
+
+EventPump &CheckContext::events()
+{
+    return m_run.m_events;
+}
+
+MessagePrompt &CheckContext::prompt()
+{
+    return m_run.m_prompt;
+}
+
+} // namespace veltrano

@@ -1,0 +1,211 @@
+#include "app/RunControl.h"
+
+#include "app/ActivityLog.h"
+#include "app/CheckContext.h"
+#include "app/CheckTarget.h"
+#include "app/ProgressReporter.h"
+#include "app/UiPorts.h"
+#include "app/VeltranoError.h"
+
+#include <exception>
+
+namespace veltrano {
+
+RunControl::RunControl(ActivityLog &log, EventPump &events, MessagePrompt &prompt, ProgressReporter &progress,
+                       QObject *parent)
+    : QObject(parent), m_log(log), m_events(events), m_prompt(prompt), m_progress(progress)
+{
+}
+
+void RunControl::setTable(int tab, CheckTarget *table)
+{
+    if (validTab(tab))
+        m_tables[size_t(tab)] = table;
+}
+
+void RunControl::registerCheck(int tab, const QString &name, CheckFunction check, RunEffect effect)
+{
+    if (validTab(tab) && check)
+        m_checks[size_t(tab)].push_back({name, std::move(check), effect});
+}
+
+QStringList RunControl::checkNames(int tab) const
+{
+    QStringList names;
+    if (validTab(tab)) {
+        for (const auto &c : m_checks[size_t(tab)])
+            names << c.name;
+    }
+    return names;
+}
+
+ButtonStates RunControl::refreshedButtons(const RunFlags &flags, ButtonStates s)
+{
+    if (flags.apiConnected) {
+        s.pasteFromClipboard = s.importTxt = s.importXml = s.checkUrl = true;
+        s.cancel = false;
+        s.exportCsv = false;
+    }
+    if (flags.reportDataReady) {
+        s.pasteFromClipboard = s.importTxt = s.importXml = s.checkUrl = true;
+        s.cancel = false;
+        s.exportCsv = true;
+    }
+    return s;
+}
+
+void RunControl::refreshButtons()
+{
+    m_buttons = refreshedButtons(m_flags, m_buttons);
+    Q_EMIT buttonsChanged();
+}
+
+void RunControl::markApiConnected()
+{
+    m_flags.apiConnected = true;
+    refreshButtons();
+}
+
+ButtonStates RunControl::buttons() const
+{
+    ButtonStates s = m_buttons;
+    s.cancel = m_running && m_cancelEnabled;
+    if (m_running)
+        s.checkUrl = false;
+    return s;
+}
+
+ButtonStates RunControl::buttonsFor(int selectedTab) const
+{
+    ButtonStates s = buttons();
+    if (m_running && selectedTab == m_runningTab)
+        s.pasteFromClipboard = s.importTxt = s.importXml = false;
+    return s;
+}
+
+void RunControl::setProgressMaximum(int maximum)
+{
+    m_progressMaximum = maximum;
+    m_progress.setMaximum(maximum);
+}
+
+void RunControl::setProgressPosition(int position)
+{
+    m_progressPosition = position;
+    m_progress.setPosition(position);
+}
+
+int RunControl::tableRows(int tab) const
+{
+    const CheckTarget *table = m_tables[size_t(tab)];
+    return table ? table->checkRowCount() : 0;
+}
+
+void RunControl::checkUrl(int selectedTab)
+{
+    // Enter on the default button can arrive while a run processes events;
+    // the running check owns its table until it ends.
+    if (m_running)
+        return;
+    if (!m_flags.apiConnected) {
+        m_log.addToLog(QStringLiteral("API connections not found"));
+        return;
+    }
+    if (!validTab(selectedTab) || m_checks[size_t(selectedTab)].empty())
+        return;
+
+    const auto &checks = m_checks[size_t(selectedTab)];
+    if (checks.size() == 1) {
+        runFrame(selectedTab, 0, true);
+        return;
+    }
+
+    // Several checks on this tab: the window asks which one.
+    refreshButtons();
+    m_flags.cancelRequested = false;
+    setProgressPosition(0);
+    setProgressMaximum(tableRows(selectedTab));
+    const int chosen = m_chooser ? m_chooser(selectedTab, checkNames(selectedTab)) : -1;
+    if (chosen >= 0 && chosen < int(checks.size()))
+        runFrame(selectedTab, chosen, false);
+    m_flags.cancelRequested = false;
+    refreshButtons();
+}
+
+void RunControl::runCheck(int tab, int index)
+{
+    if (m_running || !validTab(tab) || index < 0 || index >= int(m_checks[size_t(tab)].size()))
+        return;
+    runFrame(tab, index, false);
+}
+
+void RunControl::cancelClicked()
+{
+    if (!m_running || !m_cancelEnabled)
+        return;
+    m_flags.cancelRequested = true;
+    m_cancelEnabled = false;
+    Q_EMIT buttonsChanged();
+    m_log.addToLog(QStringLiteral("Cancel check..."));
+}
+
+void RunControl::runFrame(int tab, int index, bool setMaximumFromTable)
+{
+    // Copied: a registration made during the run must not pull the entry
+    // from under the running check.
+    const RegisteredCheck entry = m_checks[size_t(tab)][size_t(index)];
+
+    m_buttons = refreshedButtons(m_flags, m_buttons);
+    m_flags.cancelRequested = false;
+    m_running = true;
+    m_runningTab = tab;
+    m_cancelEnabled = true;
+    if (CheckTarget *table = m_tables[size_t(tab)])
+        table->setCheckRunning(true);
+    setProgressPosition(0);
+    if (setMaximumFromTable)
+        setProgressMaximum(tableRows(tab));
+    Q_EMIT runningChanged(true);
+    Q_EMIT buttonsChanged();
+
+    m_log.addToLog(QStringLiteral("Check started"));
+    CheckContext context(*this, tab, entry.name);
+    QString error;
+    try {
+        entry.check(context);
+    } catch (const VeltranoError &e) {
+        error = e.message();
+    } catch (const std::exception &e) {
+        error = QString::fromLocal8Bit(e.what());
+    }
+    if (!error.isNull()) {
+        // The run ends here: no "Check finished", no chart. The frame still
+        // returns to idle so that the table is released and "Check URL" can
+        // start the next run.
+        m_prompt.show(MessagePrompt::Icon::Error, QStringLiteral("Error"), error);
+        endRun();
+        return;
+    }
+
+    m_log.addToLog(QStringLiteral("Check finished"));
+    if (entry.effect == RunEffect::PerformanceRun)
+        m_flags.lastGscRunWasPerformance = true;
+    else if (entry.effect == RunEffect::InspectionRun)
+        m_flags.lastGscRunWasPerformance = false;
+    Q_EMIT chartRefreshRequested(tab);
+    endRun();
+}
+
+void RunControl::endRun()
+{
+    m_flags.cancelRequested = false;
+    m_running = false;
+    m_cancelEnabled = false;
+    if (CheckTarget *table = m_tables[size_t(m_runningTab)])
+        table->setCheckRunning(false);
+    m_runningTab = -1;
+    Q_EMIT runningChanged(false);
+    refreshButtons();
+}
+
+} // namespace veltrano

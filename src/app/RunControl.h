@@ -1,0 +1,160 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+#include <vector>
+
+namespace veltrano {
+
+class ActivityLog;
+class CheckContext;
+class CheckTarget;
+class EventPump;
+class MessagePrompt;
+class ProgressReporter;
+
+// Process-wide flags of the check runs; all start false and none is saved.
+struct RunFlags {
+    bool apiConnected = false;      // some service account is connected
+    bool reportDataReady = false;   // some check ran through all its rows
+    bool cancelRequested = false;   // "Cancel" was clicked during the run
+    bool lastGscRunWasPerformance = false; // the last Search Console run was "Check GSC"
+};
+
+// Enabled states of the buttons on the right of the "URLs List" page, as
+// at program start.
+struct ButtonStates {
+    bool pasteFromClipboard = true; // btInsertURLs4Clip
+    bool importTxt = true;          // btImportURLs4TXT
+    bool importXml = true;          // btImportURLs4XML
+    bool checkUrl = false;          // btRunRequests
+    bool cancel = false;            // btAbortRequests
+    bool exportCsv = false;         // btExport
+    bool operator==(const ButtonStates &) const = default;
+};
+
+// The frame around every check: "Check URL" picks the check of the
+// selected report tab, the run writes "Check started" and "Check finished",
+// sets up the progress bar, watches "Cancel", asks for the chart to be
+// redrawn, and keeps the right-hand buttons in step with the flags.
+//
+// A service plugs its check in with one registerCheck call. A tab with
+// several checks (the Search Console tab: "Check GSC" and "URL Inspection
+// API") lets the window ask the user which one to run.
+//
+// While a check runs, the table it walks is locked (no import, delete or
+// sort of it) and "Check URL" is unavailable, because the check addresses
+// the rows by position.
+class RunControl final : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int TabCount = 5;
+
+    using CheckFunction = std::function<void(CheckContext &)>;
+    // Which of the tab's checks to run (index into names), or -1 when the
+    // user dismissed the choice.
+    using CheckChooser = std::function<int(int tab, const QStringList &names)>;
+
+    // What a completed run of a check records for the statistics chart.
+    enum class RunEffect {
+        None,
+        PerformanceRun, // "Check GSC": the chart counts the "Indexed" cells
+        InspectionRun,  // "URL Inspection API": the chart counts "Indexing State"
+    };
+
+    RunControl(ActivityLog &log, EventPump &events, MessagePrompt &prompt, ProgressReporter &progress,
+               QObject *parent = nullptr);
+
+    // The table of a report tab (0-4); the run frame locks it while a check
+    // walks it and counts its rows for the progress bar.
+    void setTable(int tab, CheckTarget *table);
+    void registerCheck(int tab, const QString &name, CheckFunction check, RunEffect effect = RunEffect::None);
+    QStringList checkNames(int tab) const;
+    void setCheckChooser(CheckChooser chooser) { m_chooser = std::move(chooser); }
+
+    // "Check URL" with the report tab selected at the click; the tab is read
+    // once here, whatever the user selects while the check runs.
+    void checkUrl(int selectedTab);
+    // One of a tab's checks by its registration order (the items of the
+    // Search Console tab's menu).
+    void runCheck(int tab, int index);
+    // "Cancel": asks the running check to stop after its current step.
+    void cancelClicked();
+
+    // The cancel flag for other loops that watch it (the Indexing API window).
+    void requestCancel() { m_flags.cancelRequested = true; }
+    void clearCancelRequest() { m_flags.cancelRequested = false; }
+
+    // An account is connected: sets ApiConnected and refreshes the buttons.
+    void markApiConnected();
+    // Some run went through all its rows. Takes effect on the buttons at the
+    // next refreshButtons (the end of the run).
+    void markReportDataReady() { m_flags.reportDataReady = true; }
+    // RefreshButtons.
+    void refreshButtons();
+
+    // The flags alone decide: with ApiConnected or ReportDataReady the import
+    // buttons and "Check URL" are enabled and "Cancel" disabled; "Export to
+    // CSV..." follows ReportDataReady. With neither flag nothing changes.
+    static ButtonStates refreshedButtons(const RunFlags &flags, ButtonStates current);
+
+    const RunFlags &flags() const { return m_flags; }
+    bool isRunning() const { return m_running; }
+    int runningTab() const { return m_running ? m_runningTab : -1; }
+
+    // Button states as the window shows them, with a run in progress taken
+    // into account: "Check URL" off, "Cancel" on until clicked.
+    ButtonStates buttons() const;
+    // The same for the report tab the user has selected: while that tab's
+    // table is being checked, its imports are unavailable too.
+    ButtonStates buttonsFor(int selectedTab) const;
+
+    int progressMaximum() const { return m_progressMaximum; }
+    int progressPosition() const { return m_progressPosition; }
+    void setProgressMaximum(int maximum);
+    void setProgressPosition(int position);
+    void advanceProgress() { setProgressPosition(m_progressPosition + 1); }
+
+Q_SIGNALS:
+    // The values of buttons() or buttonsFor() may have changed.
+    void buttonsChanged();
+    // A run ended normally: redraw the statistics chart from this tab's table.
+    void chartRefreshRequested(int tab);
+    void runningChanged(bool running);
+
+private:
+    friend class CheckContext;
+
+    struct RegisteredCheck {
+        QString name;
+        CheckFunction check;
+        RunEffect effect;
+    };
+
+    void runFrame(int tab, int index, bool setMaximumFromTable);
+    void endRun();
+    int tableRows(int tab) const;
+    static bool validTab(int tab) { return tab >= 0 && tab < TabCount; }
+
+    ActivityLog &m_log;
+    EventPump &m_events;
+    MessagePrompt &m_prompt;
+    ProgressReporter &m_progress;
+    CheckChooser m_chooser;
+    std::array<CheckTarget *, TabCount> m_tables{};
+    std::array<std::vector<RegisteredCheck>, TabCount> m_checks;
+
+    RunFlags m_flags;
+    ButtonStates m_buttons; // as RefreshButtons left them
+    bool m_running = false;
+    bool m_cancelEnabled = false;
+    int m_runningTab = -1;
+    int m_progressMaximum = 0;
+    int m_progressPosition = 0;
+};
+
+} // namespace veltrano
