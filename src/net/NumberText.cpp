@@ -1,0 +1,270 @@
+#include "net/NumberText.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace veltrano {
+
+namespace {
+
+constexpr int kSignificantDigits = 15;
+// Whole numbers longer than this are not spelled out digit by digit; such a
+// token (an absurd exponent) falls back to the general form.
+constexpr std::int64_t kMaxWholeDigits = 4096;
+constexpr std::int64_t kExponentCap = 1'000'000'000'000LL;
+
+// A decimal value: digits × 10^exponent. digits has no leading zeros and is
+// empty for zero.
+struct Decimal {
+    bool negative = false;
+    std::string digits;
+    std::int64_t exponent = 0;
+};
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Reads a JSON number token (-?int(.frac)?([eE][+-]?digits)?). Returns false
+// for anything else.
+bool parseToken(QByteArrayView token, Decimal &out)
+{
+    const char *p = token.data();
+    const char *end = p + token.size();
+    if (p == end)
+        return false;
+    out = Decimal{};
+    if (*p == '-') {
+        out.negative = true;
+        ++p;
+    }
+    const char *intBegin = p;
+    while (p != end && isDigit(*p))
+        ++p;
+    if (p == intBegin)
+        return false;
+    std::string digits(intBegin, p);
+    std::int64_t fractionLength = 0;
+    if (p != end && *p == '.') {
+        ++p;
+        const char *fracBegin = p;
+        while (p != end && isDigit(*p))
+            ++p;
+        if (p == fracBegin)
+            return false;
+        digits.append(fracBegin, p);
+        fractionLength = p - fracBegin;
+    }
+    std::int64_t exponent = 0;
+    if (p != end && (*p == 'e' || *p == 'E')) {
+        ++p;
+        bool negativeExponent = false;
+        if (p != end && (*p == '+' || *p == '-')) {
+            negativeExponent = *p == '-';
+            ++p;
+        }
+        const char *expBegin = p;
+        while (p != end && isDigit(*p)) {
+            if (exponent < kExponentCap)
+                exponent = exponent * 10 + (*p - '0');
+            ++p;
+        }
+        if (p == expBegin)
+            return false;
+        if (negativeExponent)
+            exponent = -exponent;
+    }
+    if (p != end)
+        return false;
+
+    const auto firstNonZero = digits.find_first_not_of('0');
+    if (firstNonZero == std::string::npos) {
+        out.digits.clear();
+        out.exponent = 0;
+        return true;
+    }
+    out.digits = digits.substr(firstNonZero);
+    out.exponent = exponent - fractionLength;
+    return true;
+}
+
+// Adds one to a string of decimal digits; "999" becomes "1000".
+void incrementDigits(std::string &digits)
+{
+    for (auto i = digits.size(); i-- > 0;) {
+        if (digits[i] != '9') {
+            ++digits[i];
+            return;
+        }
+        digits[i] = '0';
+    }
+    digits.insert(digits.begin(), '1');
+}
+
+void stripTrailingZeros(Decimal &d)
+{
+    const auto last = d.digits.find_last_not_of('0');
+    if (last == std::string::npos) {
+        d.digits.clear();
+        d.exponent = 0;
+        return;
+    }
+    d.exponent += static_cast<std::int64_t>(d.digits.size() - (last + 1));
+    d.digits.resize(last + 1);
+}
+
+// Rounds to at most 15 significant digits, halves away from zero.
+void roundToSignificant(Decimal &d)
+{
+    if (d.digits.size() > static_cast<std::size_t>(kSignificantDigits)) {
+        const bool up = d.digits[kSignificantDigits] >= '5';
+        d.exponent += static_cast<std::int64_t>(d.digits.size()) - kSignificantDigits;
+        d.digits.resize(kSignificantDigits);
+        if (up)
+            incrementDigits(d.digits);
+    }
+    stripTrailingZeros(d);
+}
+
+QString formatGeneral(Decimal d, const QLocale &locale)
+{
+    roundToSignificant(d);
+    if (d.digits.empty())
+        return QStringLiteral("0");
+
+    const QString separator = locale.decimalPoint();
+    const auto n = static_cast<std::int64_t>(d.digits.size());
+    const std::int64_t leadingExponent = n - 1 + d.exponent; // value = d.ddd × 10^leadingExponent
+    QString out;
+    if (d.negative)
+        out += QLatin1Char('-');
+
+    if (leadingExponent < -4 || leadingExponent >= kSignificantDigits) {
+        out += QLatin1Char(d.digits[0]);
+        if (n > 1) {
+            out += separator;
+            out += QLatin1String(d.digits.data() + 1, static_cast<qsizetype>(n - 1));
+        }
+        out += QLatin1Char('E');
+        out += QString::number(leadingExponent);
+        return out;
+    }
+
+    if (d.exponent >= 0) {
+        out += QLatin1String(d.digits.data(), static_cast<qsizetype>(n));
+        out += QString(static_cast<qsizetype>(d.exponent), QLatin1Char('0'));
+        return out;
+    }
+    const std::int64_t integerDigits = n + d.exponent;
+    if (integerDigits > 0) {
+        out += QLatin1String(d.digits.data(), static_cast<qsizetype>(integerDigits));
+        out += separator;
+        out += QLatin1String(d.digits.data() + integerDigits, static_cast<qsizetype>(n - integerDigits));
+    } else {
+        out += QLatin1Char('0');
+        out += separator;
+        out += QString(static_cast<qsizetype>(-integerDigits), QLatin1Char('0'));
+        out += QLatin1String(d.digits.data(), static_cast<qsizetype>(n));
+    }
+    return out;
+}
+
+// The value as a whole number in plain digits. A fraction (only possible
+// with a negative exponent) is rounded half away from zero. Returns an empty
+// string when the number would be unreasonably long.
+QString formatWhole(const Decimal &d)
+{
+    if (d.digits.empty())
+        return QStringLiteral("0");
+    std::string whole;
+    if (d.exponent >= 0) {
+        if (static_cast<std::int64_t>(d.digits.size()) + d.exponent > kMaxWholeDigits)
+            return {};
+        whole = d.digits;
+        whole.append(static_cast<std::size_t>(d.exponent), '0');
+    } else {
+        const std::int64_t keep = static_cast<std::int64_t>(d.digits.size()) + d.exponent;
+        if (keep < 0) {
+            whole = "0";
+        } else {
+            whole = d.digits.substr(0, static_cast<std::size_t>(keep));
+            const bool up = d.digits[static_cast<std::size_t>(keep)] >= '5';
+            if (whole.empty())
+                whole = "0";
+            if (up)
+                incrementDigits(whole);
+            const auto first = whole.find_first_not_of('0');
+            whole = first == std::string::npos ? "0" : whole.substr(first);
+        }
+    }
+    QString out;
+    if (d.negative && whole != "0")
+        out += QLatin1Char('-');
+    out += QLatin1String(whole.data(), static_cast<qsizetype>(whole.size()));
+    return out;
+}
+
+bool isPlainInteger(QByteArrayView token)
+{
+    qsizetype i = 0;
+    if (i < token.size() && token[i] == '-')
+        ++i;
+    if (i == token.size())
+        return false;
+    if (token[i] == '0' && token.size() - i > 1)
+        return false; // "01" is not a JSON number
+    for (; i < token.size(); ++i) {
+        if (!isDigit(token[i]))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QString NumberText::fromJsonToken(QByteArrayView token, const QLocale &locale)
+{
+    // Plain integers read as written: the general form of an integer of up to
+    // 15 digits and the whole-number form of a longer one are both its token.
+    if (isPlainInteger(token)) {
+        if (token == "-0")
+            return QStringLiteral("0");
+        return QString::fromLatin1(token);
+    }
+    Decimal d;
+    if (!parseToken(token, d))
+        return QString::fromLatin1(token);
+    if (token.size() >= 12 && !token.contains('.')) {
+        const QString whole = formatWhole(d);
+        if (!whole.isEmpty())
+            return whole;
+    }
+    return formatGeneral(d, locale);
+}
+
+QString NumberText::generalFromToken(QByteArrayView token, const QLocale &locale)
+{
+    Decimal d;
+    if (!parseToken(token, d))
+        return QString::fromLatin1(token);
+    return formatGeneral(d, locale);
+}
+
+QString NumberText::general(double value, const QLocale &locale)
+{
+    if (std::isnan(value))
+        return QStringLiteral("NAN");
+    if (std::isinf(value))
+        return value < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
+    // 15 significant digits, correctly rounded from the binary value.
+    char buffer[64];
+    const int length = std::snprintf(buffer, sizeof buffer, "%.*e", kSignificantDigits - 1, value);
+    if (length <= 0 || length >= static_cast<int>(sizeof buffer))
+        return QStringLiteral("0");
+    return generalFromToken(QByteArrayView(buffer, length), locale);
+}
+
+} // namespace veltrano

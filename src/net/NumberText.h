@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QLocale>
+#include <QString>
+
+namespace veltrano {
+
+// Texts of numbers as the reports show them. A service's number is shown
+// according to how the service wrote it, so the JSON form works on the
+// number's original token, never on a rounded binary value.
+class NumberText final {
+public:
+    // The text of a JSON number token:
+    // - a token of 12 or more characters without "." (identifiers, counters)
+    //   gives the whole number in plain decimal digits, every digit kept;
+    // - any other token gives the general form (see general()).
+    // A token that is not a JSON number is returned as it is.
+    static QString fromJsonToken(QByteArrayView token, const QLocale &locale = QLocale());
+
+    // General form: at most 15 significant digits (halves rounded away from
+    // zero), no trailing zeros, no decimal separator for whole values, the
+    // locale's decimal separator otherwise. Scientific notation ("1E-5",
+    // "1,5E20") only for non-zero magnitudes below 0.0001 or with more than
+    // 15 digits before the point.
+    static QString general(double value, const QLocale &locale = QLocale());
+
+    // The same general form for a decimal text such as "0.0344" or "1.5e20".
+    static QString generalFromToken(QByteArrayView token, const QLocale &locale = QLocale());
+};
+
+} // namespace veltrano
