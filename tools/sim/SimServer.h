@@ -24,11 +24,16 @@ struct RecordedRequest {
     std::vector<std::string> headerLines; // every header line as sent, in order
     HeaderList headers;               // the same, split at the first ": "
     std::string body;                 // body bytes
+    std::string httpVersion;          // "HTTP/1.1" or "HTTP/1.0", as sent
+    bool tls = false;                 // arrived over HTTPS
 
     // First header value with this name (case-insensitive), or "".
     std::string header(const std::string &name) const;
     // Percent-decoded value of a query parameter, or "".
     std::string queryParam(const std::string &name) const;
+    // Percent-decoded value of a field of a form-encoded body
+    // (application/x-www-form-urlencoded), or "".
+    std::string formParam(const std::string &name) const;
 };
 
 enum class Fault {
@@ -42,7 +47,10 @@ enum class Fault {
 struct Response {
     int status = 200;
     std::string reason = "OK";
-    HeaderList headers;  // extra header lines; Content-Length is added
+    // Extra header lines. Content-Length is added unless they carry their
+    // own Content-Length or Transfer-Encoding line (then the body is sent as
+    // given, which lets a test send a lying length or its own chunks).
+    HeaderList headers;
     std::string body;
     int delayMs = 0;     // wait before answering
     Fault fault = Fault::None;
@@ -55,12 +63,22 @@ struct Response {
 
 using Handler = std::function<Response(const RecordedRequest &)>;
 
+// The usual reason phrase of an HTTP status ("Not Found" for 404), "" for
+// codes without one.
+std::string reasonPhrase(int status);
+
 class SimServer {
 public:
     struct Options {
         bool tls = false;     // HTTPS with a certificate from the sim's own test authority
         int port = 0;         // 0: an ephemeral port
         std::string bindAddress = "127.0.0.1";
+        // Limits of one request; a larger one is answered 431 (header
+        // section) or 413 (body) and its connection closed.
+        size_t maxHeaderBytes = 64 * 1024;
+        size_t maxBodyBytes = 64 * 1024 * 1024;
+        // Connections served at once; further clients wait in the backlog.
+        int maxConnections = 64;
     };
 
     SimServer();
@@ -75,19 +93,31 @@ public:
     std::string baseUrl() const; // "http://127.0.0.1:<port>" or "https://..."
     // PEM file of the test certificate authority (TLS mode; "" otherwise).
     std::string caCertificateFile() const;
+    // The same certificate as PEM text (TLS mode; "" otherwise).
+    std::string caCertificatePem() const;
 
     // Scenario. For a request the server answers with, in this order: the next
     // queued response for its method and path, the response set for them, the
     // handler with the longest matching path prefix, or 404.
     // A path ending in "*" matches every path that starts with the rest.
+    // A path holding "?" is compared with the whole target, query included.
+    // The method "*" matches every method. HEAD is answered like GET, without
+    // the body, when nothing is set for HEAD itself.
     void setResponse(const std::string &method, const std::string &path, Response response);
     void queueResponse(const std::string &method, const std::string &path, Response response);
     void addHandler(const std::string &method, const std::string &pathPrefix, Handler handler);
     void clearScenario();     // drops set and queued responses, keeps handlers
 
+    // Handlers of the simulator's own control interface: consulted before the
+    // scenario, and their requests are not recorded.
+    void addControlHandler(const std::string &method, const std::string &pathPrefix, Handler handler);
+
     std::vector<RecordedRequest> requests() const;
     void clearRequests();
     size_t requestCount() const;
+    // Waits until at least count requests have been recorded or timeoutMs
+    // has passed; true when they have.
+    bool waitForRequestCount(size_t count, int timeoutMs) const;
 
 private:
     struct Impl;
