@@ -1,1 +1,87 @@
-int main() { return 0; }
+// veltrano-sim: serves every simulated service on one loopback port until
+// SIGINT or SIGTERM. The sandbox program starts it; tests that run the
+// program as a separate process steer it through "/__sim/".
+#include "SimServer.h"
+#include "services/ServiceCatalog.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <pthread.h>
+#include <string>
+
+namespace {
+
+constexpr int kDefaultPort = 42380;
+
+void printUsage(std::FILE *to)
+{
+    std::fprintf(to, "usage: veltrano-sim [--port N] [--tls] [--bind ADDR]\n"
+                     "  --port N     port to listen on (default %d; 0 picks a free one)\n"
+                     "  --tls        serve HTTPS with a certificate of a throw-away test authority\n"
+                     "  --bind ADDR  address to listen on (default 127.0.0.1)\n",
+                 kDefaultPort);
+}
+
+bool parsePort(const char *text, int &port)
+{
+    if (!*text || std::strlen(text) > 5 || std::strspn(text, "0123456789") != std::strlen(text))
+        return false;
+    port = std::atoi(text);
+    return port <= 65535;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    veltrano::sim::SimServer::Options options;
+    options.port = kDefaultPort;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--tls") {
+            options.tls = true;
+        } else if (arg == "--port" && i + 1 < argc) {
+            if (!parsePort(argv[++i], options.port)) {
+                std::fprintf(stderr, "veltrano-sim: \"%s\" is not a port number\n", argv[i]);
+                return 2;
+            }
+        } else if (arg == "--bind" && i + 1 < argc) {
+            options.bindAddress = argv[++i];
+        } else if (arg == "--help" || arg == "-h") {
+            printUsage(stdout);
+            return 0;
+        } else {
+            std::fprintf(stderr, "veltrano-sim: unexpected argument \"%s\"\n", arg.c_str());
+            printUsage(stderr);
+            return 2;
+        }
+    }
+
+    // SIGINT and SIGTERM are taken by sigwait below; every server thread
+    // inherits the blocked mask, so none of them is interrupted by them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    veltrano::sim::SimServer server(options);
+    veltrano::sim::installAllServices(server);
+    if (!server.start()) {
+        std::fprintf(stderr, "veltrano-sim: cannot listen on %s port %d\n", options.bindAddress.c_str(),
+                     options.port);
+        return 1;
+    }
+    std::printf("veltrano-sim listening on %s\n", server.baseUrl().c_str());
+    if (options.tls)
+        std::printf("veltrano-sim test authority certificate: %s\n", server.caCertificateFile().c_str());
+    std::fflush(stdout);
+
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    server.stop();
+    std::printf("veltrano-sim stopped\n");
+    return 0;
+}

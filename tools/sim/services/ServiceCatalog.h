@@ -1,0 +1,20 @@
+#pragma once
+
+#include "ServiceModule.h"
+
+#include <memory>
+#include <vector>
+
+namespace veltrano::sim {
+
+class SimServer;
+
+// Every simulated service, each answering under its default prefix. New
+// service modules are added to this list.
+std::vector<std::unique_ptr<ServiceModule>> allServiceModules();
+
+// Installs every simulated service under its default prefix, and the control
+// interface under "/__sim".
+void installAllServices(SimServer &server);
+
+} // namespace veltrano::sim
