@@ -1,0 +1,125 @@
+#include "ui/NewsBrowser.h"
+
+#include <QMetaObject>
+#include <QStringDecoder>
+#include <mutex>
+#include <thread>
+
+namespace veltrano {
+
+// What a worker thread needs to hand its page back: the window, for as long
+// as it exists. The window clears it under the lock when it goes away, so a
+// late answer is dropped instead of reaching a destroyed window.
+struct NewsBrowser::Pending {
+    std::mutex mutex;
+    NewsBrowser *receiver = nullptr;
+};
+
+NewsBrowser::NewsBrowser(BrowserOpener &browser, QWidget *parent)
+    : QTextBrowser(parent), m_browser(browser), m_pending(std::make_shared<Pending>())
+{
+    m_pending->receiver = this;
+    setOpenLinks(false);
+    setOpenExternalLinks(false);
+    connect(this, &QTextBrowser::anchorClicked, this, &NewsBrowser::openLink);
+    showWelcome();
+}
+
+NewsBrowser::~NewsBrowser()
+{
+    std::lock_guard<std::mutex> lock(m_pending->mutex);
+    m_pending->receiver = nullptr;
+}
+
+QString NewsBrowser::welcomeHtml()
+{
+    return QStringLiteral(
+        "<h3>Welcome to Veltrano</h3>"
+        "<p>Veltrano asks Yandex Webmaster, Yandex Metrika, Google Search Console, Google Analytics "
+        "and Ahrefs about every page of your site.</p>"
+        "<p>Connect your accounts on the <b>Settings</b> page, then paste or import the page URLs "
+        "into a report tab and press <b>Check URL</b>.</p>");
+}
+
+NewsBrowser::Fetcher NewsBrowser::networkFetcher()
+{
+    // HOOK: the news page is fetched with the program's HTTP client (a plain
+    // GET, no log line). Until that client is part of the build the panel
+    // keeps its welcome text.
+    return [](const QString &) { return QByteArray(); };
+}
+
+void NewsBrowser::showWelcome()
+{
+    m_pageUrl.clear();
+    m_showsNewsPage = false;
+    setHtml(welcomeHtml());
+}
+
+void NewsBrowser::loadNews(const QString &url, Fetcher fetcher)
+{
+    ++m_generation;
+    showWelcome();
+    const QUrl pageUrl(url);
+    const QString scheme = pageUrl.scheme().toLower();
+    if (url.isEmpty() || !pageUrl.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
+        || !fetcher) {
+        Q_EMIT newsFinished(false);
+        return;
+    }
+    m_pageUrl = pageUrl;
+    std::thread([pending = m_pending, generation = m_generation, url, fetcher = std::move(fetcher)] {
+        QByteArray body;
+        try {
+            body = fetcher(url);
+        } catch (...) {
+            body.clear(); // an unusable answer: the welcome text stays
+        }
+        std::lock_guard<std::mutex> lock(pending->mutex);
+        if (NewsBrowser *receiver = pending->receiver) {
+            QMetaObject::invokeMethod(
+                receiver, [receiver, generation, body] { receiver->showPage(generation, body); },
+                Qt::QueuedConnection);
+        }
+    }).detach();
+}
+
+void NewsBrowser::showPage(quint64 generation, const QByteArray &body)
+{
+    if (generation != m_generation)
+        return; // a newer load was started meanwhile
+    if (body.isEmpty()) {
+        Q_EMIT newsFinished(false);
+        return;
+    }
+    const QByteArray page = body.left(MaxPageBytes);
+    auto encoding = QStringConverter::encodingForHtml(page);
+    QStringDecoder decoder(encoding.value_or(QStringConverter::Utf8));
+    const QString html = decoder(page);
+    const QUrl pageUrl = m_pageUrl;
+    setHtml(html);
+    m_pageUrl = pageUrl;
+    m_showsNewsPage = true;
+    Q_EMIT newsFinished(true);
+}
+
+QVariant NewsBrowser::loadResource(int, const QUrl &)
+{
+    // Images, style sheets and anything else a page refers to stay unloaded:
+    // the panel shows text only and never reaches out on its own.
+    return {};
+}
+
+void NewsBrowser::openLink(const QUrl &link)
+{
+    const QUrl target = m_pageUrl.isEmpty() ? link : m_pageUrl.resolved(link);
+    if (link.toString().startsWith(QLatin1Char('#'))) {
+        scrollToAnchor(link.fragment());
+        return;
+    }
+    const QString scheme = target.scheme().toLower();
+    if (scheme == QLatin1String("http") || scheme == QLatin1String("https"))
+        m_browser.open(target.toString());
+}
+
+} // namespace veltrano

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "app/UiPorts.h"
+
+#include <QByteArray>
+#include <QTextBrowser>
+#include <QUrl>
+#include <functional>
+#include <memory>
+
+namespace veltrano {
+
+// The news panel of the main window. It shows the product's news page as
+// plain rich text: nothing on the page is run, no image, style sheet or other
+// resource is fetched, and a click on a link opens the default browser.
+//
+// The page is fetched on a worker thread so that it never holds up the
+// start. Until it arrives, and whenever it cannot be had (offline, no news
+// address in this build, an error answer), a short built-in welcome text is
+// shown instead.
+class NewsBrowser final : public QTextBrowser {
+    Q_OBJECT
+public:
+    // Fetches the page at url and returns its body, or an empty array when
+    // there is no usable answer. Runs on a worker thread.
+    using Fetcher = std::function<QByteArray(const QString &url)>;
+
+    // The largest page shown; a longer answer is cut there.
+    static constexpr qsizetype MaxPageBytes = 512 * 1024;
+
+    explicit NewsBrowser(BrowserOpener &browser, QWidget *parent = nullptr);
+    ~NewsBrowser() override;
+
+    static QString welcomeHtml();
+    // Fetches the page with a plain GET over the program's HTTP client.
+    static Fetcher networkFetcher();
+
+    // Shows the welcome text and starts fetching url in the background.
+    // Returns at once. An empty url, or one that is not http or https,
+    // leaves the welcome text.
+    void loadNews(const QString &url, Fetcher fetcher = networkFetcher());
+    // Whether the page on show came from the news address.
+    bool showsNewsPage() const { return m_showsNewsPage; }
+
+Q_SIGNALS:
+    // The background fetch is over; shown tells whether the page replaced the
+    // welcome text.
+    void newsFinished(bool shown);
+
+protected:
+    QVariant loadResource(int type, const QUrl &name) override;
+
+private:
+    struct Pending;
+    void showWelcome();
+    void showPage(quint64 generation, const QByteArray &body);
+    void openLink(const QUrl &link);
+
+    BrowserOpener &m_browser;
+    std::shared_ptr<Pending> m_pending;
+    QUrl m_pageUrl;
+    quint64 m_generation = 0;
+    bool m_showsNewsPage = false;
+};
+
+} // namespace veltrano
