@@ -1,0 +1,260 @@
+#include "reports/UrlImporter.h"
+
+#include "app/ActivityLog.h"
+#include "app/ProgressReporter.h"
+#include "app/UiPorts.h"
+#include "reports/ReportTable.h"
+#include "reports/TextFileDecoder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <pugixml.hpp>
+
+#include <algorithm>
+#include <cstring>
+
+namespace veltrano {
+
+namespace {
+
+const QString kLimitMessage = QStringLiteral("Limitation: no more 50 000 URLs");
+const QString kFileNotFound = QStringLiteral("File with inport data not found!");
+
+bool isElementNamed(const pugi::xml_node &node, const char *name)
+{
+    return node.type() == pugi::node_element && std::strcmp(node.name(), name) == 0;
+}
+
+// The text of a "loc" element: its text and CDATA pieces joined. False when
+// it holds anything else (an element, a comment), so the entry is skipped.
+bool locText(const pugi::xml_node &loc, QString &text)
+{
+    QByteArray utf8;
+    for (const pugi::xml_node &child : loc.children()) {
+        if (child.type() != pugi::node_pcdata && child.type() != pugi::node_cdata)
+            return false;
+        utf8 += child.value();
+    }
+    text = QString::fromUtf8(utf8);
+    return true;
+}
+
+QString parseErrorText(const pugi::xml_parse_result &result, const QByteArray &bytes)
+{
+    const qsizetype offset = std::clamp<qsizetype>(qsizetype(result.offset), 0, bytes.size());
+    const QByteArrayView before(bytes.constData(), offset);
+    const qsizetype line = before.count('\n') + 1;
+    const qsizetype lastBreak = before.lastIndexOf('\n');
+    const qsizetype column = offset - lastBreak;
+    return QStringLiteral("%1 (line %2, column %3)")
+        .arg(QString::fromUtf8(result.description()))
+        .arg(line)
+        .arg(column);
+}
+
+} // namespace
+
+UrlImporter::UrlImporter(ActivityLog &log, MessagePrompt &prompt) : m_log(log), m_prompt(prompt) {}
+
+QStringView UrlImporter::trimControlsAndBlanks(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin].unicode() <= 32)
+        ++begin;
+    while (end > begin && text[end - 1].unicode() <= 32)
+        --end;
+    return text.sliced(begin, end - begin);
+}
+
+bool UrlImporter::isSkippedExtension(QStringView url)
+{
+    const qsizetype dot = url.lastIndexOf(u'.');
+    if (dot < 0)
+        return false;
+    const QStringView ext = url.sliced(dot);
+    if (ext.contains(u'\\') || ext.contains(u':'))
+        return false;
+    if (ext.size() > 5)
+        return false;
+    QString upper;
+    for (QChar c : ext)
+        upper += (c >= u'a' && c <= u'z') ? QChar(c.unicode() - (u'a' - u'A')) : c;
+    static const QString skipped[] = {
+        QStringLiteral(".PNG"), QStringLiteral(".JPG"), QStringLiteral(".GIF"), QStringLiteral(".JPEG"),
+        QStringLiteral(".ICO"), QStringLiteral(".JS"),  QStringLiteral(".CSS"),
+    };
+    return std::find(std::begin(skipped), std::end(skipped), upper) != std::end(skipped);
+}
+
+UrlImporter::Acceptance UrlImporter::accept(ReportTable &table, const QString &candidate)
+{
+    if (candidate.isEmpty() || isSkippedExtension(candidate) || table.containsUrl(candidate))
+        return Acceptance::Skipped;
+    if (table.rowCountWithStaged() >= ReportTable::RowLimit) {
+        m_prompt.show(MessagePrompt::Icon::Information, QStringLiteral("Information"), kLimitMessage);
+        return Acceptance::LimitReached;
+    }
+    table.stageRow(candidate);
+    return Acceptance::Added;
+}
+
+void UrlImporter::finish(ReportTable &table, const QString &logLine)
+{
+    table.commitStagedRows();
+    if (m_tableChanged)
+        m_tableChanged(table);
+    m_log.addToLog(logLine);
+}
+
+UrlImporter::Result UrlImporter::importLines(ReportTable &table, QStringView text, bool noClear,
+                                             const QString &logLine)
+{
+    if (!noClear)
+        table.clear();
+    Result result = Result::Imported;
+    TextFileDecoder::forEachLine(text, [&](QStringView line) {
+        if (accept(table, trimControlsAndBlanks(line).toString()) == Acceptance::LimitReached) {
+            result = Result::StoppedAtLimit;
+            return false;
+        }
+        return true;
+    });
+    finish(table, logLine);
+    return result;
+}
+
+UrlImporter::Result UrlImporter::pasteText(ReportTable &table, const QString &text, bool noClear)
+{
+    if (table.isLocked())
+        return Result::NotImported;
+    return importLines(table, text, noClear, QStringLiteral("Data pasted from Clipboard"));
+}
+
+bool UrlImporter::readImportFile(const QString &path, QByteArray &bytes)
+{
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.exists() || info.isDir()) {
+        m_prompt.show(MessagePrompt::Icon::Warning, QStringLiteral("Warning"), kFileNotFound);
+        return false;
+    }
+    if (info.size() > MaxFileSize) {
+        m_prompt.show(MessagePrompt::Icon::Warning, QStringLiteral("Warning"),
+                      QStringLiteral("The file \"%1\" is too large to import (more than %2 MB).")
+                          .arg(QDir::toNativeSeparators(path))
+                          .arg(MaxFileSize / (1024 * 1024)));
+        return false;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_prompt.show(MessagePrompt::Icon::Error, QStringLiteral("Error"),
+                      QStringLiteral("Cannot open file \"%1\". %2")
+                          .arg(QDir::toNativeSeparators(path), file.errorString()));
+        return false;
+    }
+    bytes = file.read(MaxFileSize + 1);
+    if (file.error() != QFileDevice::NoError || bytes.size() > MaxFileSize) {
+        m_prompt.show(MessagePrompt::Icon::Error, QStringLiteral("Error"),
+                      QStringLiteral("Cannot read file \"%1\". %2")
+                          .arg(QDir::toNativeSeparators(path), file.errorString()));
+        return false;
+    }
+    return true;
+}
+
+UrlImporter::Result UrlImporter::importTextFile(ReportTable &table, const QString &path, bool noClear)
+{
+    if (table.isLocked())
+        return Result::NotImported;
+    QByteArray bytes;
+    if (!readImportFile(path, bytes))
+        return Result::NotImported;
+    const QString text = TextFileDecoder::decode(bytes);
+    bytes = {};
+    return importLines(table, text, noClear, QStringLiteral("Data imported from file"));
+}
+
+UrlImporter::Result UrlImporter::importSitemap(ReportTable &table, const QString &path, bool noClear,
+                                               ProgressReporter &progress)
+{
+    if (table.isLocked())
+        return Result::NotImported;
+    QByteArray bytes;
+    if (!readImportFile(path, bytes))
+        return Result::NotImported;
+
+    // Comments and processing instructions are nodes of "urlset" like the
+    // entries; text that is only white space between elements is not.
+    pugi::xml_document doc;
+    const pugi::xml_parse_result parsed = doc.load_buffer(bytes.constData(), size_t(bytes.size()),
+                                                          pugi::parse_default | pugi::parse_comments | pugi::parse_pi);
+    if (!parsed) {
+        m_prompt.show(MessagePrompt::Icon::Warning, QStringLiteral("Warning"),
+                      QStringLiteral("Error when parsing the file: ") + parseErrorText(parsed, bytes));
+        return Result::NotImported;
+    }
+    bytes = {};
+
+    pugi::xml_node urlset;
+    for (const pugi::xml_node &node : doc.children()) {
+        if (isElementNamed(node, "urlset")) {
+            urlset = node;
+            break;
+        }
+    }
+    if (!urlset) {
+        m_prompt.show(MessagePrompt::Icon::Warning, QStringLiteral("Warning"),
+                      QStringLiteral("The data file has an unacceptable format (no tag URLSET)"));
+        return Result::NotImported;
+    }
+
+    if (!noClear)
+        table.clear();
+
+    int nodes = 0;
+    for (auto it = urlset.begin(); it != urlset.end(); ++it)
+        ++nodes;
+    int position = 0;
+    progress.setMaximum(nodes);
+    progress.setPosition(position);
+
+    Result result = Result::Imported;
+    for (const pugi::xml_node &entry : urlset.children()) {
+        if (!isElementNamed(entry, "url"))
+            continue;
+        pugi::xml_node loc;
+        for (const pugi::xml_node &child : entry.children()) {
+            if (isElementNamed(child, "loc")) {
+                loc = child;
+                break;
+            }
+        }
+        QString candidate;
+        if (!loc || !locText(loc, candidate))
+            continue;
+        if (accept(table, candidate) == Acceptance::LimitReached) {
+            result = Result::StoppedAtLimit;
+            break;
+        }
+        progress.setPosition(++position);
+    }
+    finish(table, QStringLiteral("XML data loaded"));
+    return result;
+}
+
+bool UrlImporter::deleteSelectedRow(ReportTable &table, const QList<int> &selectedRows)
+{
+    if (selectedRows.isEmpty())
+        return false;
+    const int row = *std::min_element(selectedRows.begin(), selectedRows.end());
+    if (!table.deleteRow(row))
+        return false;
+    if (m_tableChanged)
+        m_tableChanged(table);
+    m_log.addToLog(QStringLiteral("URL deleted"));
+    return true;
+}
+
+} // namespace veltrano
