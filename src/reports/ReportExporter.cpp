@@ -1,0 +1,105 @@
+#include "reports/ReportExporter.h"
+
+#include "app/ActivityLog.h"
+#include "app/UiPorts.h"
+#include "app/VeltranoError.h"
+#include "reports/CsvWriter.h"
+#include "reports/ReportTable.h"
+
+#include <QDir>
+#include <QSaveFile>
+
+namespace veltrano {
+
+ReportExporter::ReportExporter(ActivityLog &log, MessagePrompt &prompt) : m_log(log), m_prompt(prompt) {}
+
+QString ReportExporter::proposedFileName(ReportKind kind)
+{
+    switch (kind) {
+    case ReportKind::YandexWebmaster:
+        return QStringLiteral("export_ywm.csv");
+    case ReportKind::YandexMetrika:
+        return QStringLiteral("export_ym.csv");
+    case ReportKind::SearchConsole:
+        return QStringLiteral("export_gsc.csv");
+    case ReportKind::Analytics:
+        return QStringLiteral("export_ga.csv");
+    case ReportKind::Ahrefs:
+        return QStringLiteral("export_ahrefs.csv");
+    }
+    return {};
+}
+
+QStringList ReportExporter::headerFields(ReportKind kind)
+{
+    switch (kind) {
+    case ReportKind::YandexWebmaster:
+        return {QStringLiteral("URL"), QStringLiteral("Indexed"), QStringLiteral("Title")};
+    case ReportKind::YandexMetrika:
+        return {QStringLiteral("URL"),         QStringLiteral("Visits"),    QStringLiteral("Users"),
+                QStringLiteral("Bounce Rate"), QStringLiteral("Deep View"), QStringLiteral("Time on Page")};
+    case ReportKind::SearchConsole:
+        return {QStringLiteral("URL"),
+                QStringLiteral("Indexed"),
+                QStringLiteral("Clicks"),
+                QStringLiteral("Impressions"),
+                QStringLiteral("CTR"),
+                QStringLiteral("Avg Position"),
+                QStringLiteral("Coverage State"),
+                QStringLiteral("RobotsTxt State"),
+                QStringLiteral("Indexing State"),
+                QStringLiteral("Last Crawl")};
+    case ReportKind::Analytics:
+        return {QStringLiteral("URL"),
+                QStringLiteral("GA: Users"),
+                QStringLiteral("GA PageViews"),
+                QStringLiteral("GA: Sessions"),
+                QStringLiteral("GA: Avg Session Duration"),
+                QStringLiteral("GA: Page Views Per Session"),
+                QStringLiteral("GA: Bounce Rate")};
+    case ReportKind::Ahrefs: {
+        QStringList fields;
+        for (const ReportColumn &c : ReportLayout::of(kind).columns())
+            fields << c.caption;
+        fields << QString(); // each caption is followed by ";"
+        return fields;
+    }
+    }
+    return {};
+}
+
+bool ReportExporter::write(const ReportTable &table, QIODevice &device)
+{
+    CsvWriter csv(device);
+    csv.writeRow(headerFields(table.kind()));
+    const int rows = table.rowCount();
+    for (int r = 0; r < rows && csv.ok(); ++r)
+        csv.writeRow(table.rowTexts(r));
+    return csv.ok();
+}
+
+void ReportExporter::exportToFile(const ReportTable &table, const QString &path)
+{
+    const QString shown = QDir::toNativeSeparators(path);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw VeltranoError(QStringLiteral("Cannot create file \"%1\". %2").arg(shown, file.errorString()));
+    if (!write(table, file) || !file.commit())
+        throw VeltranoError(QStringLiteral("Cannot write file \"%1\". %2").arg(shown, file.errorString()));
+}
+
+bool ReportExporter::exportClicked(const ReportTable &table, const QString &chosenPath)
+{
+    if (!chosenPath.isEmpty()) {
+        try {
+            exportToFile(table, chosenPath);
+        } catch (const VeltranoError &e) {
+            m_prompt.show(MessagePrompt::Icon::Error, QStringLiteral("Error"), e.message());
+            return false;
+        }
+    }
+    m_log.addToLog(QStringLiteral("Export to CSV finished"));
+    return true;
+}
+
+} // namespace veltrano

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "reports/ReportLayout.h"
+
+#include <QString>
+#include <QStringList>
+
+class QIODevice;
+
+namespace veltrano {
+
+class ActivityLog;
+class MessagePrompt;
+class ReportTable;
+
+// "Export to CSV...": writes a report table, rows in display order, under
+// the header line of its service. Every row is written with its URL and all
+// its cells, one line per row, so the fields always match the header.
+class ReportExporter final {
+public:
+    ReportExporter(ActivityLog &log, MessagePrompt &prompt);
+
+    // The file name the save dialog proposes ("export_ywm.csv" ...).
+    static QString proposedFileName(ReportKind kind);
+    // The header line's fields. The Ahrefs header ends with ";", so its
+    // field list ends with an empty field.
+    static QStringList headerFields(ReportKind kind);
+
+    // Header and rows to a device.
+    static bool write(const ReportTable &table, QIODevice &device);
+    // The whole file at once: nothing is written, and a VeltranoError
+    // carries the reason, when the file cannot be created or written.
+    static void exportToFile(const ReportTable &table, const QString &path);
+
+    // The button's work after the save dialog: an empty path means the
+    // dialog was cancelled. Logs "Export to CSV finished" unless the file
+    // could not be written, in which case the reason is shown instead.
+    bool exportClicked(const ReportTable &table, const QString &chosenPath);
+
+private:
+    ActivityLog &m_log;
+    MessagePrompt &m_prompt;
+};
+
+} // namespace veltrano

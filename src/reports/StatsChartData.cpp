@@ -1,0 +1,102 @@
+#include "reports/StatsChartData.h"
+
+#include "reports/ReportTable.h"
+
+#include <QLocale>
+
+namespace veltrano {
+
+namespace {
+
+QString label(const char *format, int percent)
+{
+    return QString::fromLatin1(format).arg(percent);
+}
+
+} // namespace
+
+bool StatsChartData::isTrafficMode(const QString &tableName)
+{
+    return tableName == QLatin1String("ListView5") || tableName == QLatin1String("ListView7");
+}
+
+QString StatsChartData::titleFor(ReportKind kind)
+{
+    if (kind == ReportKind::YandexMetrika || kind == ReportKind::Analytics)
+        return QStringLiteral("Page Visit Stats");
+    return QStringLiteral("URL Indexation Stats");
+}
+
+int StatsChartData::roundedPercent(int count, int total)
+{
+    if (total <= 0)
+        return 0;
+    const qint64 numerator = qint64(count) * 100;
+    qint64 quotient = numerator / total;
+    const qint64 twiceRemainder = (numerator % total) * 2;
+    if (twiceRemainder > total || (twiceRemainder == total && quotient % 2 != 0))
+        ++quotient;
+    return int(quotient);
+}
+
+std::optional<double> StatsChartData::decimalNumber(QStringView text)
+{
+    const QString localeMark = QLocale().decimalPoint();
+    qsizetype i = 0;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
+        ++i;
+    const qsizetype digitsStart = i;
+    while (i < text.size() && text[i] >= u'0' && text[i] <= u'9')
+        ++i;
+    if (i == digitsStart)
+        return std::nullopt;
+    QString normalised = text.first(i).toString();
+    if (i < text.size()) {
+        const bool mark = text[i] == u'.' || (localeMark.size() == 1 && text[i] == localeMark[0]);
+        if (!mark)
+            return std::nullopt;
+        const qsizetype fractionStart = ++i;
+        while (i < text.size() && text[i] >= u'0' && text[i] <= u'9')
+            ++i;
+        if (i == fractionStart || i != text.size())
+            return std::nullopt;
+        normalised += u'.' + text.sliced(fractionStart).toString();
+    }
+    bool ok = false;
+    const double value = normalised.toDouble(&ok);
+    return ok ? std::optional<double>(value) : std::nullopt;
+}
+
+StatsChartData StatsChartData::compute(const ReportTable &table, bool lastGscRunWasPerformance)
+{
+    StatsChartData out;
+    out.trafficMode = isTrafficMode(table.name());
+    const char *firstFormat = out.trafficMode ? "Traffic pages (%1%)" : "Indexed (%1%)";
+    const char *secondFormat = out.trafficMode ? "Pages without traffic (%1%)" : "Not indexed (%1%)";
+
+    const int rows = table.rowCount();
+    if (out.trafficMode) {
+        for (int r = 0; r < rows; ++r) {
+            const QString &first = table.cell(r, 1);
+            if (first.isEmpty())
+                continue;
+            const std::optional<double> value = decimalNumber(first);
+            ++out.values[value && *value > 5.0 ? 0 : 1];
+        }
+    } else {
+        int column = 1;
+        QString reference = QStringLiteral("Yes");
+        if (table.kind() == ReportKind::SearchConsole && !lastGscRunWasPerformance) {
+            column = 8; // "Indexing State"
+            reference = QStringLiteral("INDEXING_ALLOWED");
+        }
+        for (int r = 0; r < rows; ++r)
+            ++out.values[table.cell(r, column) == reference ? 0 : 1];
+    }
+
+    out.labels[0] = label(firstFormat, roundedPercent(out.values[0], rows));
+    out.labels[1] = label(secondFormat, roundedPercent(out.values[1], rows));
+    return out;
+}
+
+} // namespace veltrano
