@@ -1,0 +1,69 @@
+#pragma once
+
+#include "net/HttpClient.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <chrono>
+
+namespace veltrano {
+
+class ActivityLog;
+class EventPump;
+class RequestTrace;
+
+// What a service request brings back. The status is never judged here: an
+// error answer comes back like any other and the caller decides by the
+// members it finds.
+struct ExchangeResult {
+    int status = 500;
+    QString reason;
+    QByteArray body;
+    QString text; // the body decoded from UTF-8 (invalid bytes become U+FFFD)
+};
+
+struct ExchangeOptions {
+    bool writeLog = true;   // the activity-log line
+    bool writeTrace = true; // the two trace lines
+};
+
+// The one pattern every service request follows: a fresh HttpClient for the
+// call, one synchronous request, the trace lines "" and "HTTP Code: <code>
+// <reason>", and one activity-log line made of the service's label, the code,
+// a blank and the reason, e.g. "Yandex Webmaster - HTTP Code: 200 OK" (after
+// no answer: "Yandex Webmaster - HTTP Code: 500 ").
+class ServiceExchange final {
+public:
+    using Options = ExchangeOptions;
+    static Options silent() { return {false, false}; }
+
+    ServiceExchange(ActivityLog &log, RequestTrace &trace, QString extraCaFile = {},
+                    EventPump *pump = nullptr);
+
+    ExchangeResult get(const QString &label, const QString &url, const QStringList &headerLines,
+                       Options options = {});
+    // Sends jsonBody as UTF-8.
+    ExchangeResult post(const QString &label, const QString &url, const QStringList &headerLines,
+                        const QString &jsonBody, Options options = {});
+    ExchangeResult send(const QString &label, const HttpRequest &request, Options options = {});
+
+    // "<label><code> <reason>", the activity-log line of an answer.
+    static QString logLine(const QString &label, int status, const QString &reason);
+
+    // Tests shorten the wait for an answer.
+    void setReadTimeout(std::chrono::milliseconds timeout) { m_readTimeout = timeout; }
+    void setEventPump(EventPump *pump) { m_pump = pump; }
+
+    ActivityLog &log() const { return m_log; }
+    RequestTrace &trace() const { return m_trace; }
+
+private:
+    ActivityLog &m_log;
+    RequestTrace &m_trace;
+    QString m_extraCaFile;
+    EventPump *m_pump;
+    std::chrono::milliseconds m_readTimeout = HttpClient::kDefaultReadTimeout;
+};
+
+} // namespace veltrano
