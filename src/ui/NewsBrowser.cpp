@@ -93,12 +93,11 @@ void NewsBrowser::showPage(quint64 generation, const QByteArray &body)
         return;
     }
     const QByteArray page = body.left(MaxPageBytes);
-    auto encoding = QStringConverter::encodingForHtml(page);
-    QStringDecoder decoder(encoding.value_or(QStringConverter::Utf8));
-    const QString html = decoder(page);
-    const QUrl pageUrl = m_pageUrl;
-    setHtml(html);
-    m_pageUrl = pageUrl;
+    // The page's own charset declaration decides; UTF-8 without one.
+    QStringDecoder decoder = QStringDecoder::decoderForHtml(page);
+    if (!decoder.isValid())
+        decoder = QStringDecoder(QStringConverter::Utf8);
+    setHtml(decoder.decode(page));
     m_showsNewsPage = true;
     Q_EMIT newsFinished(true);
 }
