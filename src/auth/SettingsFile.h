@@ -1,9 +1,38 @@
 #pragma once
 
+#include <QLatin1String>
 #include <QString>
 #include <QStringList>
+#include <array>
+#include <optional>
 
 namespace veltrano {
+
+// Every section and key of Veltrano.ini the program reads or writes.
+namespace settings {
+inline constexpr QLatin1String FileName("Veltrano.ini");
+
+// The general settings of the Settings page.
+inline constexpr QLatin1String GeneralSection("Settings");
+inline constexpr QLatin1String RequestDelayKey("req-predelay");
+inline constexpr QLatin1String ImportNoClearKey("import-no-clear");
+
+// One entry per connected account: the key is the alias the user sees in the
+// service's token list, the value the account's access token.
+inline constexpr QLatin1String YandexWebmasterTokens("YandexWM_Token");
+inline constexpr QLatin1String YandexMetrikaTokens("YandexMetrika_Token");
+inline constexpr QLatin1String SearchConsoleTokens("GoogleSC_Token");
+inline constexpr QLatin1String AnalyticsTokens("GoogleAnalytics_Token");
+// The four token lists in the order of the service tabs.
+inline constexpr std::array<QLatin1String, 4> TokenListSections{YandexWebmasterTokens, YandexMetrikaTokens,
+                                                                 SearchConsoleTokens, AnalyticsTokens};
+
+// Single tokens without aliases.
+inline constexpr QLatin1String IndexingApiTokenSection("GoogleSC_IndexingApi_Token");
+inline constexpr QLatin1String IndexingApiTokenKey("GSC_IA");
+inline constexpr QLatin1String AhrefsTokenSection("Ahrefs_Token");
+inline constexpr QLatin1String AhrefsTokenKey("Token");
+} // namespace settings
 
 // Veltrano.ini beside the executable: the general settings and the access
 // tokens of the connected accounts. Every operation opens the file, reads or
@@ -35,6 +64,7 @@ public:
     bool readBool(const QString &section, const QString &key, bool defaultValue) const;
     // Key names of a section in file order; a missing section lists as empty.
     QStringList keys(const QString &section) const;
+    bool hasKey(const QString &section, const QString &key) const;
 
     // Writes raise VeltranoError("Unable to write to <path>") when refused.
     void writeString(const QString &section, const QString &key, const QString &value);
@@ -42,6 +72,19 @@ public:
     void writeBool(const QString &section, const QString &key, bool value); // "1" or "0"
     // Removes the entry; a missing key, or a delete that fails, is ignored.
     void deleteKey(const QString &section, const QString &key);
+    // Moves the value of oldKey (empty when it is missing) to newKey, which
+    // becomes the last entry of the section, in one write: the value is never
+    // lost between the delete and the write. Raises VeltranoError when another
+    // entry of the section already has the name newKey, or when the write is
+    // refused. newKey may be oldKey itself, in any letter case.
+    void renameKey(const QString &section, const QString &oldKey, const QString &newKey);
+
+    // Whether the file can hold the name as a key: not empty, no "=" or line
+    // break inside, no "[" or ";" first, no leading or trailing blanks.
+    static bool canHoldKey(const QString &key);
+    // A whole number in decimal or with a "0x" prefix in hexadecimal, with an
+    // optional sign; numbers beyond the int range saturate at its bounds.
+    static std::optional<int> parseWholeNumber(const QString &text);
 
 private:
     QString m_path;
