@@ -1,0 +1,37 @@
+#include "auth/GeneralSettings.h"
+
+#include "auth/SettingsFile.h"
+
+#include <algorithm>
+
+namespace veltrano {
+
+GeneralSettings GeneralSettings::load(const SettingsFile &file)
+{
+    GeneralSettings loaded;
+    if (!file.exists())
+        return loaded;
+    loaded.requestDelay = clampRequestDelay(
+        file.readInt(settings::GeneralSection, settings::RequestDelayKey, DefaultRequestDelay));
+    loaded.importNoClear = file.readBool(settings::GeneralSection, settings::ImportNoClearKey, false);
+    return loaded;
+}
+
+void GeneralSettings::save(SettingsFile &file) const
+{
+    file.writeInt(settings::GeneralSection, settings::RequestDelayKey, clampRequestDelay(requestDelay));
+    file.writeBool(settings::GeneralSection, settings::ImportNoClearKey, importNoClear);
+}
+
+int GeneralSettings::clampRequestDelay(int delay)
+{
+    return std::clamp(delay, MinRequestDelay, MaxRequestDelay);
+}
+
+int GeneralSettings::requestDelayFromText(const QString &fieldText)
+{
+    const std::optional<int> delay = SettingsFile::parseWholeNumber(fieldText);
+    return delay ? clampRequestDelay(*delay) : MinRequestDelay;
+}
+
+} // namespace veltrano
