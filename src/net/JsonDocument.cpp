@@ -190,6 +190,10 @@ bool JsonParser::run()
     skipWhitespace();
     if (m_p == m_end)
         return fail("empty document");
+    // Service answers hold roughly one value per dozen bytes; reserving
+    // spares the node list most of its regrowth.
+    m_data.nodes.reserve(std::size_t(m_end - m_p) / 12 + 1);
+    m_scratch.reserve(256);
 
     enum class Expect { Value, Key, AfterValue };
     Expect expect = Expect::Value;

@@ -94,6 +94,10 @@ bool parseToken(QByteArrayView token, Decimal &out)
 // Adds one to a string of decimal digits; "999" becomes "1000".
 void incrementDigits(std::string &digits)
 {
+    if (digits.empty()) {
+        digits.push_back('1');
+        return;
+    }
     for (auto i = digits.size(); i-- > 0;) {
         if (digits[i] != '9') {
             ++digits[i];
@@ -101,7 +105,9 @@ void incrementDigits(std::string &digits)
         }
         digits[i] = '0';
     }
-    digits.insert(digits.begin(), '1');
+    // All nines: the digits are all zeros now, one more in front of them.
+    digits.front() = '1';
+    digits.push_back('0');
 }
 
 void stripTrailingZeros(Decimal &d)
@@ -186,22 +192,17 @@ QString formatWhole(const Decimal &d)
         whole = d.digits;
         whole.append(static_cast<std::size_t>(d.exponent), '0');
     } else {
+        // digits has no leading zeros, so neither has its integer prefix.
         const std::int64_t keep = static_cast<std::int64_t>(d.digits.size()) + d.exponent;
-        if (keep < 0) {
-            whole = "0";
-        } else {
+        if (keep > 0)
             whole = d.digits.substr(0, static_cast<std::size_t>(keep));
-            const bool up = d.digits[static_cast<std::size_t>(keep)] >= '5';
-            if (whole.empty())
-                whole = "0";
-            if (up)
-                incrementDigits(whole);
-            const auto first = whole.find_first_not_of('0');
-            whole = first == std::string::npos ? "0" : whole.substr(first);
-        }
+        if (keep >= 0 && d.digits[static_cast<std::size_t>(keep)] >= '5')
+            incrementDigits(whole);
+        if (whole.empty())
+            whole.push_back('0');
     }
     QString out;
-    if (d.negative && whole != "0")
+    if (d.negative && whole.compare("0") != 0)
         out += QLatin1Char('-');
     out += QLatin1String(whole.data(), static_cast<qsizetype>(whole.size()));
     return out;

@@ -62,6 +62,7 @@ private Q_SLOTS:
         QTest::newRow("beyond double range") << QByteArray("1.0e400") << "1E400" << "1E400";
         QTest::newRow("whole-number form rounds a fraction")
             << QByteArray("123456789e-3") << "123457" << "123457";
+        QTest::newRow("whole-number form of a tiny negative") << QByteArray("-1234567890e-20") << "0" << "0";
     }
     void numberText()
     {
