@@ -201,7 +201,7 @@ MainWindow::MainWindow(const Endpoints &endpoints, Options options, QWidget *par
     m_browser = options.browser ? options.browser : m_ownBrowser.get();
     m_eventPump = options.eventPump ? options.eventPump : m_ownEventPump.get();
     if (!m_newsFetcher)
-        m_newsFetcher = NewsBrowser::networkFetcher();
+        m_newsFetcher = NewsBrowser::networkFetcher(endpoints.extraCaFile);
 
     setObjectName(QStringLiteral("fmMain"));
     setWindowTitle(QStringLiteral("Veltrano"));

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QTextBrowser>
 #include <QUrl>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -27,13 +28,17 @@ public:
 
     // The largest page shown; a longer answer is cut there.
     static constexpr qsizetype MaxPageBytes = 512 * 1024;
+    // The longest wait for the news server; the panel is no reason to keep a
+    // connection open for long.
+    static constexpr std::chrono::milliseconds NewsTimeout{10000};
 
     explicit NewsBrowser(BrowserOpener &browser, QWidget *parent = nullptr);
     ~NewsBrowser() override;
 
     static QString welcomeHtml();
-    // Fetches the page with a plain GET over the program's HTTP client.
-    static Fetcher networkFetcher();
+    // Fetches the page with a plain GET over the program's HTTP client; only
+    // an answer with status 200 counts.
+    static Fetcher networkFetcher(const QString &extraCaFile = {});
 
     // Shows the welcome text and starts fetching url in the background.
     // Returns at once. An empty url, or one that is not http or https,

@@ -175,6 +175,7 @@ private Q_SLOTS:
     void newsShowsWelcomeWithoutAddress();
     void newsPageReplacesWelcome();
     void newsLinksOnlyOpenWebAddresses();
+    void newsComesOverHttpWithoutItsResources();
     void newsAnswerAfterWindowIsGone();
 
     void secondaryWindows_data();
@@ -765,6 +766,39 @@ void TestMainWindow::newsLinksOnlyOpenWebAddresses()
         QMetaObject::invokeMethod(&news, "anchorClicked", Q_ARG(QUrl, QUrl(QString::fromLatin1(link))));
     QCOMPARE(browser.opened,
              (QStringList{QStringLiteral("http://127.0.0.1:9/releases/1.2"), QStringLiteral("https://127.0.0.1:9/x")}));
+}
+
+void TestMainWindow::newsComesOverHttpWithoutItsResources()
+{
+    sim::SimServer server;
+    QVERIFY(server.start());
+    const std::string base = server.baseUrl();
+    server.setResponse("GET", "/news/en",
+                       sim::Response::text("<h2>Release 1.2.1</h2><img src=\"" + base + "/logo.png\">"
+                                           "<link rel=\"stylesheet\" href=\"/style.css\">",
+                                           200, "text/html; charset=utf-8"));
+    server.setResponse("GET", "/news/gone", sim::Response::text("<h2>Not here</h2>", 404));
+
+    RecordingBrowser browser;
+    NewsBrowser news(browser);
+    QSignalSpy done(&news, &NewsBrowser::newsFinished);
+    news.loadNews(QString::fromStdString(base + "/news/en"), NewsBrowser::networkFetcher());
+    QVERIFY(done.wait(15000));
+    QVERIFY(news.showsNewsPage());
+    QVERIFY(news.toPlainText().contains(QStringLiteral("Release 1.2.1")));
+    news.grab(); // paint it, images included
+    QCoreApplication::processEvents();
+
+    // An error answer is no news page.
+    done.clear();
+    news.loadNews(QString::fromStdString(base + "/news/gone"), NewsBrowser::networkFetcher());
+    QVERIFY(done.wait(15000));
+    QVERIFY(!news.showsNewsPage());
+
+    const auto requests = server.requests();
+    QCOMPARE(requests.size(), size_t(2));
+    QCOMPARE(requests[0].path, std::string("/news/en"));
+    QCOMPARE(requests[1].path, std::string("/news/gone"));
 }
 
 void TestMainWindow::newsAnswerAfterWindowIsGone()
