@@ -157,6 +157,7 @@ SSL_CTX *TestCertificateAuthority::createServerContext() const
     }
     // Each connection gets its own session; resumption is not simulated.
     SSL_CTX_set_session_cache_mode(context, SSL_SESS_CACHE_OFF);
+    SSL_CTX_set_num_tickets(context, 0);
     return context;
 }
 
