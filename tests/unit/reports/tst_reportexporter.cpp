@@ -1,0 +1,179 @@
+#include "ReportTestSupport.h"
+
+#include "app/ActivityLog.h"
+#include "app/VeltranoError.h"
+#include "reports/CsvWriter.h"
+#include "reports/ReportExporter.h"
+#include "reports/ReportTable.h"
+#include "reports/SortState.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace veltrano;
+using namespace veltrano::test;
+
+namespace {
+
+void addRow(ReportTable &table, const QStringList &texts)
+{
+    table.appendRows({texts[0]});
+    table.setRowCells(table.rowCount() - 1, texts.mid(1));
+}
+
+QByteArray exported(const ReportTable &table)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    ReportExporter::write(table, buffer);
+    return buffer.data();
+}
+
+QByteArray fixtureBytes(const QString &name)
+{
+    QFile file(fixture(name));
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("missing fixture %s", qPrintable(name));
+    return file.readAll();
+}
+
+} // namespace
+
+class ReportExporterTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void filesMatchByteForByte_data();
+    void filesMatchByteForByte();
+    void quoting_data();
+    void quoting();
+    void proposedFileNames();
+    void exportClickWritesTheFileAndLogs();
+    void unwritableFileIsReportedAndNotLogged();
+};
+
+void ReportExporterTest::filesMatchByteForByte_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QList<QStringList>>("rows");
+    QTest::addColumn<int>("sortColumn");
+    QTest::addColumn<QString>("file");
+
+    QTest::newRow("Yandex Webmaster, quoting and Cyrillic")
+        << 0
+        << QList<QStringList>{{"https://example.com/a", "Yes", "Title; with semicolon"},
+                              {"https://example.com/b", "No", ""},
+                              {"https://example.com/c", "Yes", "Say \"hi\"\nsecond line"},
+                              {QString::fromUtf8("https://example.com/д"), "Yes", QString::fromUtf8("Заголовок")}}
+        << -1 << "export_ywm.csv";
+    QTest::newRow("Yandex Metrika after sorting by Visits")
+        << 1
+        << QList<QStringList>{{"https://example.com/x", "10", "9", "42.5", "1.50", "00:01:05"},
+                              {"https://example.com/y", "2", "2", "50.0", "1.00", "00:00:10"},
+                              {"https://example.com/z", "100", "80", "12.3", "2.10", "00:02:00"}}
+        << 1 << "export_ym_sorted_by_visits.csv";
+    QTest::newRow("Search Console, all nine cells")
+        << 2
+        << QList<QStringList>{{"https://example.com/p", "Yes", "12", "340", "3.53", "7", "Submitted and indexed",
+                               "ALLOWED", "INDEXING_ALLOWED", "2024-03-01"},
+                              {"https://example.com/q", "No"}}
+        << -1 << "export_gsc.csv";
+    QTest::newRow("Google Analytics")
+        << 3 << QList<QStringList>{{"https://example.com/g", "5", "7", "6", "00:00:42", "1.17", "33.3"}} << -1
+        << "export_ga.csv";
+    QTest::newRow("empty Ahrefs table") << 4 << QList<QStringList>{} << -1 << "export_ahrefs_empty.csv";
+}
+
+void ReportExporterTest::filesMatchByteForByte()
+{
+    QFETCH(int, kind);
+    QFETCH(QList<QStringList>, rows);
+    QFETCH(int, sortColumn);
+    QFETCH(QString, file);
+
+    ReportTable table{ReportKind(kind)};
+    for (const QStringList &row : rows)
+        addRow(table, row);
+    if (sortColumn >= 0) {
+        SortState state;
+        table.sortByHeaderClick(state, sortColumn);
+    }
+    QCOMPARE(exported(table), fixtureBytes(file));
+}
+
+void ReportExporterTest::quoting_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("plain") << "abc" << "abc";
+    QTest::newRow("empty") << "" << "";
+    QTest::newRow("semicolon") << "a;b" << "\"a;b\"";
+    QTest::newRow("double quote") << "a\"b" << "\"a\"\"b\"";
+    QTest::newRow("CR") << "a\rb" << "\"a\rb\"";
+    QTest::newRow("LF") << "a\nb" << "\"a\nb\"";
+    QTest::newRow("comma and blank stay bare") << "a, b" << "a, b";
+}
+
+void ReportExporterTest::quoting()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, written);
+    QCOMPARE(CsvWriter::quoteField(field), written);
+}
+
+void ReportExporterTest::proposedFileNames()
+{
+    QCOMPARE(ReportExporter::proposedFileName(ReportKind::YandexWebmaster), QStringLiteral("export_ywm.csv"));
+    QCOMPARE(ReportExporter::proposedFileName(ReportKind::YandexMetrika), QStringLiteral("export_ym.csv"));
+    QCOMPARE(ReportExporter::proposedFileName(ReportKind::SearchConsole), QStringLiteral("export_gsc.csv"));
+    QCOMPARE(ReportExporter::proposedFileName(ReportKind::Analytics), QStringLiteral("export_ga.csv"));
+    QCOMPARE(ReportExporter::proposedFileName(ReportKind::Ahrefs), QStringLiteral("export_ahrefs.csv"));
+}
+
+void ReportExporterTest::exportClickWritesTheFileAndLogs()
+{
+    ActivityLog log;
+    RecordingPrompt prompt;
+    ReportExporter exporter(log, prompt);
+    ReportTable table(ReportKind::Analytics);
+    addRow(table, {"https://example.com/g", "5", "7", "6", "00:00:42", "1.17", "33.3"});
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("report.csv");
+    QFile old(path);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("an older, longer file that is replaced without a question\r\n\r\n\r\n\r\n\r\n");
+    old.close();
+
+    QVERIFY(exporter.exportClicked(table, path));
+    QFile written(path);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCOMPARE(written.readAll(), fixtureBytes("export_ga.csv"));
+
+    // A cancelled dialog writes nothing but still logs.
+    QVERIFY(exporter.exportClicked(table, QString()));
+    QCOMPARE(log.messages(), (QStringList{"Export to CSV finished", "Export to CSV finished"}));
+    QVERIFY(prompt.shown.empty());
+}
+
+void ReportExporterTest::unwritableFileIsReportedAndNotLogged()
+{
+    ActivityLog log;
+    RecordingPrompt prompt;
+    ReportExporter exporter(log, prompt);
+    ReportTable table(ReportKind::YandexWebmaster);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("no-such-folder/report.csv");
+
+    QVERIFY_THROWS_EXCEPTION(VeltranoError, ReportExporter::exportToFile(table, path));
+    QVERIFY(!exporter.exportClicked(table, path));
+    QCOMPARE(prompt.shown.size(), size_t(1));
+    QCOMPARE(prompt.shown[0].icon, MessagePrompt::Icon::Error);
+    QVERIFY2(prompt.shown[0].text.contains("report.csv"), qPrintable(prompt.shown[0].text));
+    QVERIFY(log.messages().isEmpty());
+    QVERIFY(!QFile::exists(path));
+}
+
+QTEST_GUILESS_MAIN(ReportExporterTest)
+#include "tst_reportexporter.moc"

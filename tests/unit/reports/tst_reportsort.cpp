@@ -1,0 +1,196 @@
+#include "reports/ReportSorter.h"
+#include "reports/ReportTable.h"
+#include "reports/SortState.h"
+
+#include <QtTest>
+
+using namespace veltrano;
+
+namespace {
+
+// A Yandex Metrika table: URL, then Visits and Users as given.
+void fillMetrika(ReportTable &table, const QList<QPair<QString, QString>> &visitsUsers)
+{
+    for (int i = 0; i < visitsUsers.size(); ++i) {
+        table.appendRows({QStringLiteral("https://example.com/%1").arg(i)});
+        table.setCell(i, 1, visitsUsers[i].first);
+        table.setCell(i, 2, visitsUsers[i].second);
+    }
+}
+
+QStringList column(const ReportTable &table, int c)
+{
+    QStringList out;
+    for (int r = 0; r < table.rowCount(); ++r)
+        out << table.cell(r, c);
+    return out;
+}
+
+} // namespace
+
+class ReportSortTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    void headerClicksShareOneDirection();
+    void stateIsSharedAcrossTables();
+    void lockedTableIgnoresTheClick();
+    void urlComparison_data();
+    void urlComparison();
+    void wholeNumbers_data();
+    void wholeNumbers();
+    void equalKeysKeepTheirOrderBothWays();
+    void localeTextIsCaseInsensitiveAndDigitsAreCharacters();
+    void columnsWithoutARuleSortByText();
+};
+
+void ReportSortTest::headerClicksShareOneDirection()
+{
+    ReportTable table(ReportKind::YandexMetrika);
+    fillMetrika(table, {{"10", "10"}, {"2", "9"}, {"100", "100"}});
+    SortState state;
+
+    QVERIFY(table.sortByHeaderClick(state, 1)); // "Visits": whole numbers, ascending at first
+    QCOMPARE(column(table, 1), (QStringList{"2", "10", "100"}));
+    QVERIFY(table.sortByHeaderClick(state, 1)); // same column again: inverted
+    QCOMPARE(column(table, 1), (QStringList{"100", "10", "2"}));
+    QVERIFY(!state.sortAscending());
+
+    QVERIFY(table.sortByHeaderClick(state, 2)); // "Users": text, still descending
+    QCOMPARE(column(table, 2), (QStringList{"9", "100", "10"}));
+    QCOMPARE(state.sortColumn(), 2);
+    QCOMPARE(state.lastSortColumn(), 2);
+}
+
+void ReportSortTest::stateIsSharedAcrossTables()
+{
+    SortState state;
+    ReportTable analytics(ReportKind::Analytics);
+    analytics.appendRows({"https://a/", "https://b/"});
+    analytics.setCell(0, 2, "1");
+    analytics.setCell(1, 2, "2");
+    ReportTable console(ReportKind::SearchConsole);
+    console.appendRows({"https://a/", "https://b/"});
+    console.setCell(0, 2, "1");
+    console.setCell(1, 2, "2");
+
+    analytics.sortByHeaderClick(state, 2);
+    QCOMPARE(analytics.cell(0, 2), QStringLiteral("1"));
+    console.sortByHeaderClick(state, 2); // column 2 again, other table: inverts
+    QCOMPARE(console.cell(0, 2), QStringLiteral("2"));
+}
+
+void ReportSortTest::lockedTableIgnoresTheClick()
+{
+    SortState state;
+    ReportTable table(ReportKind::YandexMetrika);
+    fillMetrika(table, {{"3", ""}, {"1", ""}});
+    table.setLocked(true);
+    QVERIFY(!table.sortByHeaderClick(state, 1));
+    QCOMPARE(column(table, 1), (QStringList{"3", "1"}));
+    QCOMPARE(state.lastSortColumn(), -1);
+}
+
+void ReportSortTest::urlComparison_data()
+{
+    QTest::addColumn<QString>("a");
+    QTest::addColumn<QString>("b");
+    QTest::addColumn<int>("sign");
+    QTest::newRow("ASCII case folded") << "https://Example.com/A" << "https://example.com/a" << 0;
+    QTest::newRow("letters in order") << "https://a/x" << "https://a/Y" << -1;
+    QTest::newRow("prefix goes first") << "https://a/" << "https://a/b" << -1;
+    // Folding to upper case puts letters before "[" and "_" (0x5B, 0x5F).
+    QTest::newRow("folded letter before underscore") << "https://a/z" << "https://a/_" << -1;
+    QTest::newRow("non-ASCII not folded") << QString::fromUtf8("https://a/é") << QString::fromUtf8("https://a/É") << 1;
+    QTest::newRow("code unit order") << QString::fromUtf8("https://a/я") << "https://a/z" << 1;
+}
+
+void ReportSortTest::urlComparison()
+{
+    QFETCH(QString, a);
+    QFETCH(QString, b);
+    QFETCH(int, sign);
+    const int r = ReportSorter::compareUrls(a, b);
+    QCOMPARE((r > 0) - (r < 0), sign);
+    const int back = ReportSorter::compareUrls(b, a);
+    QCOMPARE((back > 0) - (back < 0), -sign);
+}
+
+void ReportSortTest::wholeNumbers_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qint64>("value");
+    QTest::newRow("digits") << "120" << qint64(120);
+    QTest::newRow("minus") << "-7" << qint64(-7);
+    QTest::newRow("plus") << "+7" << qint64(7);
+    QTest::newRow("empty") << "" << qint64(0);
+    QTest::newRow("sign alone") << "-" << qint64(0);
+    QTest::newRow("decimal fraction") << "12.5" << qint64(0);
+    QTest::newRow("space inside") << "1 000" << qint64(0);
+    QTest::newRow("leading blank") << " 5" << qint64(0);
+    QTest::newRow("text") << "n/a" << qint64(0);
+    QTest::newRow("largest") << "9223372036854775807" << std::numeric_limits<qint64>::max();
+    QTest::newRow("smallest") << "-9223372036854775808" << std::numeric_limits<qint64>::min();
+    QTest::newRow("beyond 64 bits") << "9223372036854775808" << qint64(0);
+}
+
+void ReportSortTest::wholeNumbers()
+{
+    QFETCH(QString, text);
+    QFETCH(qint64, value);
+    QCOMPARE(ReportSorter::wholeNumber(text), value);
+}
+
+void ReportSortTest::equalKeysKeepTheirOrderBothWays()
+{
+    // "Avg Position" holds decimals, which count as 0: all rows are equal.
+    ReportTable table(ReportKind::SearchConsole);
+    table.appendRows({"https://1/", "https://2/", "https://3/"});
+    table.setCell(0, 5, "1.5");
+    table.setCell(1, 5, "12.3");
+    table.setCell(2, 5, "0");
+    table.sort(5, Qt::AscendingOrder);
+    QCOMPARE(column(table, 0), (QStringList{"https://1/", "https://2/", "https://3/"}));
+    table.sort(5, Qt::DescendingOrder);
+    QCOMPARE(column(table, 0), (QStringList{"https://1/", "https://2/", "https://3/"}));
+
+    // Large values compare without overflow.
+    table.setCell(0, 5, "9223372036854775807");
+    table.setCell(1, 5, "-9223372036854775808");
+    table.sort(5, Qt::AscendingOrder);
+    QCOMPARE(column(table, 5), (QStringList{"-9223372036854775808", "0", "9223372036854775807"}));
+}
+
+void ReportSortTest::localeTextIsCaseInsensitiveAndDigitsAreCharacters()
+{
+    ReportTable table(ReportKind::YandexWebmaster);
+    table.appendRows({"https://1/", "https://2/", "https://3/", "https://4/", "https://5/"});
+    const QStringList titles{"cherry", "Banana", "apple", "10 things", "9 lives"};
+    for (int r = 0; r < titles.size(); ++r)
+        table.setCell(r, 2, titles[r]);
+    table.sort(2, Qt::AscendingOrder);
+    QCOMPARE(column(table, 2), (QStringList{"10 things", "9 lives", "apple", "Banana", "cherry"}));
+
+    // Texts that differ only in case are equal and keep their order.
+    ReportTable same(ReportKind::YandexWebmaster);
+    same.appendRows({"https://1/", "https://2/"});
+    same.setCell(0, 2, "Yes");
+    same.setCell(1, 2, "yes");
+    same.sort(2, Qt::DescendingOrder);
+    QCOMPARE(column(same, 2), (QStringList{"Yes", "yes"}));
+}
+
+void ReportSortTest::columnsWithoutARuleSortByText()
+{
+    ReportTable table(ReportKind::Ahrefs);
+    table.appendRows({"https://1/", "https://2/", "https://3/"});
+    table.setCell(0, 6, "zeta");
+    table.setCell(1, 6, "Alpha");
+    table.setCell(2, 6, "");
+    table.sort(6, Qt::AscendingOrder);
+    QCOMPARE(column(table, 6), (QStringList{"", "Alpha", "zeta"}));
+}
+
+QTEST_GUILESS_MAIN(ReportSortTest)
+#include "tst_reportsort.moc"

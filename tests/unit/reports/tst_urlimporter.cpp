@@ -1,0 +1,306 @@
+#include "ReportTestSupport.h"
+
+#include "app/ActivityLog.h"
+#include "reports/ReportTable.h"
+#include "reports/UrlImporter.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace veltrano;
+using namespace veltrano::test;
+
+namespace {
+
+// The importer with its ports, and what the window's hook saw.
+struct Fixture {
+    ActivityLog log;
+    RecordingPrompt prompt;
+    RecordingProgress progress;
+    UrlImporter importer{log, prompt};
+    QStringList captions;
+
+    Fixture()
+    {
+        importer.setTableChangedHook([this](const ReportTable &t) { captions << t.tabCaption(); });
+    }
+};
+
+QStringList urls(const ReportTable &table)
+{
+    QStringList out;
+    for (int r = 0; r < table.rowCount(); ++r)
+        out << table.url(r);
+    return out;
+}
+
+QStringList numberedUrls(int from, int count)
+{
+    QStringList out;
+    out.reserve(count);
+    for (int i = 0; i < count; ++i)
+        out << QStringLiteral("https://example.com/p%1").arg(from + i);
+    return out;
+}
+
+} // namespace
+
+class UrlImporterTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void pasteTrimsSplitsAndDropsRepeats();
+    void skippedExtensions_data();
+    void skippedExtensions();
+    void onlyTheUrlWithAQueryAfterTheImageExtensionIsAdded();
+    void noClearKeepsRowsAndAddsNothingTwice();
+    void limitStopsTheImportWithOneMessage();
+    void limitIsNotReachedByRepeats();
+    void textFilesInEachEncoding_data();
+    void textFilesInEachEncoding();
+    void missingFileLeavesTheTableAlone();
+    void sitemapCountsNodesAndAdvancesPerLoc();
+    void sitemapOddEntriesAreSkipped();
+    void sitemapWithoutUrlsetOrMalformedLeavesTheTable_data();
+    void sitemapWithoutUrlsetOrMalformedLeavesTheTable();
+    void sitemapStopAtLimitLeavesTheBar();
+    void deleteRemovesTheFirstSelectedRow();
+    void lockedTableIsLeftAlone();
+};
+
+void UrlImporterTest::pasteTrimsSplitsAndDropsRepeats()
+{
+    Fixture f;
+    ReportTable table(ReportKind::YandexWebmaster);
+    QCOMPARE(f.importer.pasteText(table, "a\r\n\r\n a \nA", false), UrlImporter::Result::Imported);
+    QCOMPARE(urls(table), (QStringList{"a", "A"}));
+    QCOMPARE(table.rowTexts(0).size(), 3);
+    QCOMPARE(f.captions, QStringList{"Yandex Webmaster (2)"});
+    QCOMPARE(f.log.messages(), QStringList{"Data pasted from Clipboard"});
+
+    // Lines end at CR too, and control characters count as blanks.
+    f.importer.pasteText(table, QString::fromLatin1("\t https://x/1\x01\rhttps://x/2\0", 27), false);
+    QCOMPARE(urls(table), (QStringList{"https://x/1", "https://x/2"}));
+    QVERIFY(f.prompt.shown.empty());
+}
+
+void UrlImporterTest::skippedExtensions_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<bool>("skipped");
+    QTest::newRow("picture") << "https://e.com/pic/logo.png" << true;
+    QTest::newRow("upper case") << "https://e.com/a.JPEG" << true;
+    QTest::newRow("each of them") << "https://e.com/a.gif" << true;
+    QTest::newRow("icon") << "https://e.com/favicon.ico" << true;
+    QTest::newRow("style sheet") << "https://e.com/s.Css" << true;
+    QTest::newRow("script") << "https://e.com/app.js" << true;
+    QTest::newRow("script with query") << "https://e.com/app.js?v=2" << false;
+    QTest::newRow("site root") << "https://e.com/" << false;
+    QTest::newRow("port without dot after it") << "http://localhost:8080/page" << false;
+    QTest::newRow("colon after the dot") << "http://e.com:8080/x.png:large" << false;
+    QTest::newRow("backslash after the dot") << "C:\\x.png\\y" << false;
+    QTest::newRow("page") << "https://e.com/a.html" << false;
+    QTest::newRow("no dot") << "page" << false;
+}
+
+void UrlImporterTest::skippedExtensions()
+{
+    QFETCH(QString, url);
+    QFETCH(bool, skipped);
+    QCOMPARE(UrlImporter::isSkippedExtension(url), skipped);
+}
+
+void UrlImporterTest::onlyTheUrlWithAQueryAfterTheImageExtensionIsAdded()
+{
+    Fixture f;
+    ReportTable table(ReportKind::Ahrefs);
+    f.importer.pasteText(table, "https://e.com/a.PNG\nhttps://e.com/a.png?x=1", false);
+    QCOMPARE(urls(table), QStringList{"https://e.com/a.png?x=1"});
+}
+
+void UrlImporterTest::noClearKeepsRowsAndAddsNothingTwice()
+{
+    Fixture f;
+    ReportTable table(ReportKind::YandexMetrika);
+    f.importer.pasteText(table, "https://old/", false);
+    QVERIFY(f.importer.importTextFile(table, fixture("urls_utf8.txt"), true) == UrlImporter::Result::Imported);
+    QCOMPARE(table.rowCount(), 4);
+    f.importer.importTextFile(table, fixture("urls_utf8.txt"), true);
+    QCOMPARE(table.rowCount(), 4);
+    QCOMPARE(f.captions.last(), QStringLiteral("Yandex Metrika (4)"));
+
+    // With the option off every import starts from an empty table.
+    f.importer.importTextFile(table, fixture("urls_utf8.txt"), false);
+    QCOMPARE(table.rowCount(), 3);
+    QVERIFY(!table.containsUrl("https://old/"));
+}
+
+void UrlImporterTest::limitStopsTheImportWithOneMessage()
+{
+    Fixture f;
+    ReportTable table(ReportKind::SearchConsole);
+    table.appendRows(numberedUrls(0, ReportTable::RowLimit - 1));
+    const QString text = numberedUrls(100000, 3).join('\n');
+    QCOMPARE(f.importer.pasteText(table, text, true), UrlImporter::Result::StoppedAtLimit);
+    QCOMPARE(table.rowCount(), ReportTable::RowLimit);
+    QVERIFY(table.containsUrl("https://example.com/p100000"));
+    QVERIFY(!table.containsUrl("https://example.com/p100001"));
+    QCOMPARE(f.prompt.texts(), QStringList{"Limitation: no more 50 000 URLs"});
+    QCOMPARE(f.prompt.shown[0].icon, MessagePrompt::Icon::Information);
+    QCOMPARE(f.log.messages(), QStringList{"Data pasted from Clipboard"});
+    QCOMPARE(f.captions, QStringList{"Google Search Console (50000)"});
+}
+
+void UrlImporterTest::limitIsNotReachedByRepeats()
+{
+    Fixture f;
+    ReportTable table(ReportKind::SearchConsole);
+    table.appendRows(numberedUrls(0, ReportTable::RowLimit));
+    // Empty, skipped and known candidates are dropped before the limit test.
+    f.importer.pasteText(table, "\nhttps://example.com/p7\nhttps://e.com/x.png", true);
+    QVERIFY(f.prompt.shown.empty());
+    QCOMPARE(f.log.messages(), QStringList{"Data pasted from Clipboard"});
+}
+
+void UrlImporterTest::textFilesInEachEncoding_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::newRow("UTF-8 with BOM") << "urls_utf8_bom.txt";
+    QTest::newRow("UTF-8") << "urls_utf8.txt";
+    QTest::newRow("UTF-16 LE") << "urls_utf16le_bom.txt";
+    QTest::newRow("UTF-16 BE") << "urls_utf16be_bom.txt";
+    QTest::newRow("Windows-1251") << "urls_cp1251.txt";
+}
+
+void UrlImporterTest::textFilesInEachEncoding()
+{
+    QFETCH(QString, file);
+    Fixture f;
+    ReportTable table(ReportKind::Analytics);
+    QCOMPARE(f.importer.importTextFile(table, fixture(file), false), UrlImporter::Result::Imported);
+    QCOMPARE(urls(table), (QStringList{QString::fromUtf8("https://example.com/привет"), "https://example.com/b",
+                                       "https://example.com/c"}));
+    QCOMPARE(f.log.messages(), QStringList{"Data imported from file"});
+}
+
+void UrlImporterTest::missingFileLeavesTheTableAlone()
+{
+    Fixture f;
+    ReportTable table(ReportKind::YandexWebmaster);
+    table.appendRows({"https://keep/"});
+    QTemporaryDir dir;
+    QCOMPARE(f.importer.importTextFile(table, dir.filePath("missing.txt"), false), UrlImporter::Result::NotImported);
+    QCOMPARE(f.importer.importSitemap(table, dir.path(), false, f.progress), UrlImporter::Result::NotImported);
+    QCOMPARE(f.prompt.texts(), (QStringList{"File with inport data not found!", "File with inport data not found!"}));
+    QCOMPARE(f.prompt.shown[0].icon, MessagePrompt::Icon::Warning);
+    QCOMPARE(urls(table), QStringList{"https://keep/"});
+    QVERIFY(f.log.messages().isEmpty());
+    QVERIFY(f.captions.isEmpty());
+    QCOMPARE(f.progress.maximum, -1);
+}
+
+void UrlImporterTest::sitemapCountsNodesAndAdvancesPerLoc()
+{
+    Fixture f;
+    ReportTable table(ReportKind::YandexWebmaster);
+    QCOMPARE(f.importer.importSitemap(table, fixture("sitemap_10_urls_2_comments.xml"), false, f.progress),
+             UrlImporter::Result::Imported);
+    QCOMPARE(f.progress.maximum, 12);
+    QCOMPARE(f.progress.position, 10);
+    QCOMPARE(table.rowCount(), 10);
+    QCOMPARE(table.url(9), QStringLiteral("https://example.com/page-10.html"));
+    QCOMPARE(f.log.messages(), QStringList{"XML data loaded"});
+    QCOMPARE(f.captions, QStringList{"Yandex Webmaster (10)"});
+}
+
+void UrlImporterTest::sitemapOddEntriesAreSkipped()
+{
+    Fixture f;
+    ReportTable table(ReportKind::YandexWebmaster);
+    f.importer.importSitemap(table, fixture("sitemap_odd_entries.xml"), false, f.progress);
+    // Not taken: a foreign element, a url without loc, a loc holding an
+    // element, an upper-case URL tag. Taken but skipped: a picture, a
+    // repeat, an empty loc.
+    QCOMPARE(urls(table), (QStringList{"https://example.com/first", "https://example.com/search?q=1&page=2",
+                                       "https://example.com/cdata", "https://example.com/last"}));
+    QCOMPARE(f.progress.maximum, 11);
+    QCOMPARE(f.progress.position, 7);
+    QVERIFY(f.prompt.shown.empty());
+}
+
+void UrlImporterTest::sitemapWithoutUrlsetOrMalformedLeavesTheTable_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("sitemap index") << "sitemap_index.xml"
+                                   << "The data file has an unacceptable format (no tag URLSET)";
+    QTest::newRow("not well-formed") << "sitemap_broken.xml" << "Error when parsing the file: ";
+}
+
+void UrlImporterTest::sitemapWithoutUrlsetOrMalformedLeavesTheTable()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, message);
+    Fixture f;
+    ReportTable table(ReportKind::Ahrefs);
+    table.appendRows({"https://keep/"});
+    QCOMPARE(f.importer.importSitemap(table, fixture(file), false, f.progress), UrlImporter::Result::NotImported);
+    QCOMPARE(urls(table), QStringList{"https://keep/"});
+    QCOMPARE(f.prompt.shown.size(), size_t(1));
+    const QString shown = f.prompt.shown[0].text;
+    if (message.endsWith(' ')) // the parser's own text follows
+        QVERIFY2(shown.startsWith(message) && shown.size() > message.size(), qPrintable(shown));
+    else
+        QCOMPARE(shown, message);
+    QCOMPARE(f.prompt.shown[0].icon, MessagePrompt::Icon::Warning);
+    QVERIFY(f.log.messages().isEmpty());
+    QCOMPARE(f.progress.maximum, -1);
+}
+
+void UrlImporterTest::sitemapStopAtLimitLeavesTheBar()
+{
+    Fixture f;
+    ReportTable table(ReportKind::YandexWebmaster);
+    table.appendRows(numberedUrls(0, ReportTable::RowLimit - 2));
+    QCOMPARE(f.importer.importSitemap(table, fixture("sitemap_10_urls_2_comments.xml"), true, f.progress),
+             UrlImporter::Result::StoppedAtLimit);
+    QCOMPARE(table.rowCount(), ReportTable::RowLimit);
+    QCOMPARE(f.progress.position, 2);
+    QCOMPARE(f.prompt.texts(), QStringList{"Limitation: no more 50 000 URLs"});
+    QCOMPARE(f.log.messages(), QStringList{"XML data loaded"});
+}
+
+void UrlImporterTest::deleteRemovesTheFirstSelectedRow()
+{
+    Fixture f;
+    ReportTable table(ReportKind::SearchConsole);
+    table.appendRows({"https://1/", "https://2/", "https://3/"});
+    QVERIFY(!f.importer.deleteSelectedRow(table, {}));
+    QVERIFY(f.log.messages().isEmpty());
+
+    QVERIFY(f.importer.deleteSelectedRow(table, {2, 1}));
+    QCOMPARE(urls(table), (QStringList{"https://1/", "https://3/"}));
+    QCOMPARE(f.captions.last(), QStringLiteral("Google Search Console (2)"));
+    f.importer.deleteSelectedRow(table, {0});
+    f.importer.deleteSelectedRow(table, {0});
+    QCOMPARE(f.captions.last(), QStringLiteral("Google Search Console"));
+    QCOMPARE(f.log.messages(), (QStringList{"URL deleted", "URL deleted", "URL deleted"}));
+}
+
+void UrlImporterTest::lockedTableIsLeftAlone()
+{
+    Fixture f;
+    ReportTable table(ReportKind::YandexMetrika);
+    table.appendRows({"https://walked/"});
+    table.setLocked(true);
+    QCOMPARE(f.importer.pasteText(table, "https://new/", false), UrlImporter::Result::NotImported);
+    QCOMPARE(f.importer.importTextFile(table, fixture("urls_utf8.txt"), false), UrlImporter::Result::NotImported);
+    QCOMPARE(f.importer.importSitemap(table, fixture("sitemap_10_urls_2_comments.xml"), false, f.progress),
+             UrlImporter::Result::NotImported);
+    QVERIFY(!f.importer.deleteSelectedRow(table, {0}));
+    QCOMPARE(urls(table), QStringList{"https://walked/"});
+    QVERIFY(f.log.messages().isEmpty());
+    QCOMPARE(f.progress.maximum, -1);
+}
+
+QTEST_GUILESS_MAIN(UrlImporterTest)
+#include "tst_urlimporter.moc"
