@@ -111,7 +111,8 @@ Document parse(QByteArray bytes)
     } else if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
         // A file saved as UTF-16 by an editor: read it, and let the next write
         // store it as UTF-8 (keeping a byte-order mark to say so).
-        QStringDecoder decoder(bytes.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
+        const bool littleEndian = bytes.startsWith("\xFF\xFE");
+        QStringDecoder decoder(littleEndian ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
         const QString text = decoder.decode(bytes.mid(2));
         bytes = text.toUtf8();
         doc.bom = true;
@@ -236,7 +237,8 @@ void checkNames(const QString &section, const QString &key)
 {
     if (section.isEmpty() || section != section.trimmed() || section.contains(QLatin1Char(']')) ||
         hasLineBreakOrNul(section))
-        throw VeltranoError(QStringLiteral("The settings file cannot hold the section name \"%1\"").arg(section));
+        throw VeltranoError(
+            QStringLiteral("The settings file cannot hold the section name \"%1\"").arg(section));
     if (!SettingsFile::canHoldKey(key))
         throw VeltranoError(QStringLiteral("The settings file cannot hold the key name \"%1\"").arg(key));
 }
@@ -244,16 +246,12 @@ void checkNames(const QString &section, const QString &key)
 // Reads the file, lets edit change it and, when it did, writes the whole file
 // anew through a temporary file that replaces the old one only once it is
 // complete. A file that exists but cannot be read is never overwritten: its
-// entries would be lost.
+// entries would be lost. QSaveFile also refuses a file that is read-only.
 void rewrite(const QString &path, const std::function<bool(Document &)> &edit)
 {
     Document doc;
     const LoadResult loaded = load(path, doc);
     if (loaded == LoadResult::Unreadable)
-        throw unableToWrite(path);
-    // A read-only settings file stays untouched, as the user asked; replacing
-    // it by rename would otherwise go through.
-    if (loaded == LoadResult::Loaded && !QFileInfo(path).isWritable())
         throw unableToWrite(path);
     if (!edit(doc))
         return;
@@ -281,7 +279,8 @@ bool SettingsFile::exists() const
     return QFileInfo(m_path).isFile();
 }
 
-QString SettingsFile::readString(const QString &section, const QString &key, const QString &defaultValue) const
+QString SettingsFile::readString(const QString &section, const QString &key,
+                                 const QString &defaultValue) const
 {
     Document doc;
     if (load(m_path, doc) != LoadResult::Loaded)
@@ -397,8 +396,8 @@ void SettingsFile::renameKey(const QString &section, const QString &oldKey, cons
 
 bool SettingsFile::canHoldKey(const QString &key)
 {
-    return !key.isEmpty() && key == key.trimmed() && !key.contains(QLatin1Char('=')) && !hasLineBreakOrNul(key) &&
-           !key.startsWith(QLatin1Char('[')) && !key.startsWith(QLatin1Char(';'));
+    return !key.isEmpty() && key == key.trimmed() && !key.contains(QLatin1Char('=')) &&
+           !hasLineBreakOrNul(key) && !key.startsWith(QLatin1Char('[')) && !key.startsWith(QLatin1Char(';'));
 }
 
 std::optional<int> SettingsFile::parseWholeNumber(const QString &text)

@@ -66,7 +66,10 @@ public:
     QStringList keys(const QString &section) const;
     bool hasKey(const QString &section, const QString &key) const;
 
-    // Writes raise VeltranoError("Unable to write to <path>") when refused.
+    // Writes raise VeltranoError("Unable to write to <path>") when refused, and
+    // a VeltranoError naming the problem for a section or key name the file
+    // cannot hold or a value with a line break (it would add lines of its
+    // own). A write that would change nothing leaves the file alone.
     void writeString(const QString &section, const QString &key, const QString &value);
     void writeInt(const QString &section, const QString &key, int value);
     void writeBool(const QString &section, const QString &key, bool value); // "1" or "0"

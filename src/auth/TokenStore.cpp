@@ -4,7 +4,8 @@
 
 namespace veltrano {
 
-TokenStore::TokenStore(SettingsFile file, QString section) : m_file(std::move(file)), m_section(std::move(section))
+TokenStore::TokenStore(SettingsFile file, QString section)
+    : m_file(std::move(file)), m_section(std::move(section))
 {
 }
 
