@@ -1,0 +1,301 @@
+#include "app/ActivityLog.h"
+#include "app/CheckContext.h"
+#include "app/CheckTarget.h"
+#include "app/ProgressReporter.h"
+#include "app/RunControl.h"
+#include "app/UiPorts.h"
+#include "app/VeltranoError.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <functional>
+
+using namespace veltrano;
+
+namespace {
+
+// Pending events stand for user clicks arriving while a check runs.
+class ScriptedEvents final : public EventPump {
+public:
+    void processPendingEvents() override
+    {
+        ++processed;
+        if (onProcess)
+            onProcess(processed);
+    }
+    void keepPainting() override {}
+    std::function<void(int)> onProcess;
+    int processed = 0;
+};
+
+class RecordingPrompt final : public MessagePrompt {
+public:
+    void show(Icon icon, const QString &, const QString &text) override
+    {
+        icons << icon;
+        texts << text;
+    }
+    QList<Icon> icons;
+    QStringList texts;
+};
+
+class RecordingProgress final : public ProgressReporter {
+public:
+    void setMaximum(int m) override { maximum = m; }
+    void setPosition(int p) override { position = p; }
+    int maximum = -1;
+    int position = -1;
+};
+
+class FakeTable final : public CheckTarget {
+public:
+    explicit FakeTable(int rows) : rows(rows) {}
+    int checkRowCount() const override { return rows; }
+    void setCheckRunning(bool r) override { running = r; }
+    int rows;
+    bool running = false;
+};
+
+// The shape of every check loop: one step per row, events and the cancel
+// flag after each, "Check cancelled..." when asked to stop, the flag for a
+// complete run at the end.
+void walkRows(CheckContext &ctx, int rows)
+{
+    for (int r = 0; r < rows; ++r) {
+        ctx.advanceProgress();
+        if (ctx.processEventsAndTestCancel()) {
+            ctx.addToLog(QStringLiteral("Check cancelled..."));
+            return;
+        }
+    }
+    ctx.markReportDataReady();
+}
+
+struct Fixture {
+    ActivityLog log;
+    ScriptedEvents events;
+    RecordingPrompt prompt;
+    RecordingProgress progress;
+    RunControl run{log, events, prompt, progress};
+    FakeTable tables[RunControl::TabCount] = {FakeTable(4), FakeTable(3), FakeTable(5), FakeTable(0), FakeTable(2)};
+    QSignalSpy charts{&run, &RunControl::chartRefreshRequested};
+
+    Fixture()
+    {
+        for (int tab = 0; tab < RunControl::TabCount; ++tab) {
+            run.setTable(tab, &tables[tab]);
+            if (tab != 2)
+                run.registerCheck(tab, QStringLiteral("check %1").arg(tab),
+                                  [this, tab](CheckContext &ctx) { walkRows(ctx, tables[tab].rows); });
+        }
+        run.registerCheck(2, QStringLiteral("Check GSC"), [this](CheckContext &ctx) { walkRows(ctx, tables[2].rows); },
+                          RunControl::RunEffect::PerformanceRun);
+        run.registerCheck(2, QStringLiteral("URL Inspection API"),
+                          [this](CheckContext &ctx) { walkRows(ctx, tables[2].rows); },
+                          RunControl::RunEffect::InspectionRun);
+    }
+};
+
+} // namespace
+
+class RunControlTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void refreshButtons_data();
+    void refreshButtons();
+    void withoutConnectionOnlyLogs();
+    void completeRunWritesItsFrameAndRedrawsTheChart();
+    void duringARunTheTableIsLockedAndCheckUrlIsOff();
+    void cancelledRunStopsAfterTheCurrentRow();
+    void searchConsoleAsksWhichCheck();
+    void errorInACheckIsShownAndTheNextRunStarts();
+};
+
+void RunControlTest::refreshButtons_data()
+{
+    QTest::addColumn<bool>("api");
+    QTest::addColumn<bool>("ready");
+    QTest::addColumn<bool>("imports");
+    QTest::addColumn<bool>("checkUrl");
+    QTest::addColumn<bool>("exportCsv");
+    // From a state with the imports off, "Check URL" and "Cancel" on: with
+    // no flag nothing changes.
+    QTest::newRow("no flag") << false << false << false << true << false;
+    QTest::newRow("connected") << true << false << true << true << false;
+    QTest::newRow("report ready") << false << true << true << true << true;
+    QTest::newRow("both") << true << true << true << true << true;
+}
+
+void RunControlTest::refreshButtons()
+{
+    QFETCH(bool, api);
+    QFETCH(bool, ready);
+    QFETCH(bool, imports);
+    QFETCH(bool, checkUrl);
+    QFETCH(bool, exportCsv);
+    RunFlags flags;
+    flags.apiConnected = api;
+    flags.reportDataReady = ready;
+    const ButtonStates before{false, false, false, true, true, false};
+    const ButtonStates after = RunControl::refreshedButtons(flags, before);
+    QCOMPARE(after.pasteFromClipboard, imports);
+    QCOMPARE(after.importTxt, imports);
+    QCOMPARE(after.importXml, imports);
+    QCOMPARE(after.checkUrl, checkUrl);
+    QCOMPARE(after.cancel, !api && !ready);
+    QCOMPARE(after.exportCsv, exportCsv);
+    QVERIFY(ButtonStates{} == (ButtonStates{true, true, true, false, false, false})); // the start states
+}
+
+void RunControlTest::withoutConnectionOnlyLogs()
+{
+    Fixture f;
+    f.run.markReportDataReady();
+    f.run.refreshButtons();
+    QVERIFY(f.run.buttons().checkUrl); // enabled through a finished report
+    f.run.checkUrl(0);
+    QCOMPARE(f.log.messages(), QStringList{"API connections not found"});
+    QCOMPARE(f.events.processed, 0);
+    QCOMPARE(f.progress.maximum, -1);
+    QCOMPARE(f.charts.count(), 0);
+}
+
+void RunControlTest::completeRunWritesItsFrameAndRedrawsTheChart()
+{
+    Fixture f;
+    f.run.markApiConnected();
+    QCOMPARE(f.run.buttons(), (ButtonStates{true, true, true, true, false, false}));
+    f.run.checkUrl(0);
+    QCOMPARE(f.log.messagesInOrder(), (QStringList{"Check started", "Check finished"}));
+    QCOMPARE(f.progress.maximum, 4);
+    QCOMPARE(f.progress.position, 4); // not reset at the end
+    QCOMPARE(f.charts.count(), 1);
+    QCOMPARE(f.charts[0][0].toInt(), 0);
+    QVERIFY(f.run.flags().reportDataReady);
+    QVERIFY(!f.run.isRunning());
+    QCOMPARE(f.run.buttons(), (ButtonStates{true, true, true, true, false, true}));
+}
+
+void RunControlTest::duringARunTheTableIsLockedAndCheckUrlIsOff()
+{
+    Fixture f;
+    f.run.markApiConnected();
+    int walked = 0;
+    f.events.onProcess = [&](int step) {
+        if (step != 1)
+            return;
+        QVERIFY(f.tables[1].running);
+        QVERIFY(!f.tables[0].running);
+        const ButtonStates s = f.run.buttonsFor(1);
+        QVERIFY(!s.checkUrl);
+        QVERIFY(s.cancel);
+        QVERIFY(!s.pasteFromClipboard && !s.importTxt && !s.importXml);
+        // Another tab's imports stay available.
+        QVERIFY(f.run.buttonsFor(0).importTxt);
+        // A second "Check URL" (Enter, the default button) does nothing.
+        f.run.checkUrl(0);
+        f.run.runCheck(2, 0);
+        ++walked;
+    };
+    f.run.checkUrl(1);
+    QCOMPARE(walked, 1);
+    QCOMPARE(f.log.messagesInOrder(), (QStringList{"Check started", "Check finished"}));
+    QVERIFY(!f.tables[1].running);
+    QVERIFY(f.run.buttonsFor(1).importTxt);
+}
+
+void RunControlTest::cancelledRunStopsAfterTheCurrentRow()
+{
+    Fixture f;
+    f.run.markApiConnected();
+    f.events.onProcess = [&](int step) {
+        if (step == 2)
+            f.run.cancelClicked();
+    };
+    f.run.checkUrl(4);
+    QCOMPARE(f.log.messagesInOrder(),
+             (QStringList{"Check started", "Cancel check...", "Check cancelled...", "Check finished"}));
+    QCOMPARE(f.events.processed, 2);
+    QCOMPARE(f.charts.count(), 1); // the partly filled table is drawn
+    QVERIFY(!f.run.flags().reportDataReady);
+    QVERIFY(!f.run.flags().cancelRequested);
+    QVERIFY(!f.run.buttons().exportCsv);
+    QVERIFY(!f.run.buttons().cancel);
+
+    // Only a complete earlier run enables the export.
+    f.events.onProcess = nullptr;
+    f.run.checkUrl(4);
+    f.events.onProcess = [&](int) { f.run.cancelClicked(); };
+    f.run.checkUrl(4);
+    QVERIFY(f.run.buttons().exportCsv);
+}
+
+void RunControlTest::searchConsoleAsksWhichCheck()
+{
+    Fixture f;
+    f.run.markApiConnected();
+    QStringList offered;
+    int askedTab = -1;
+    int maximumWhenAsked = -1;
+    int answer = -1;
+    f.run.setCheckChooser([&](int tab, const QStringList &names) {
+        offered = names;
+        askedTab = tab;
+        maximumWhenAsked = f.progress.maximum;
+        return answer;
+    });
+
+    f.run.checkUrl(2); // dismissed
+    QCOMPARE(offered, (QStringList{"Check GSC", "URL Inspection API"}));
+    QCOMPARE(askedTab, 2);
+    QCOMPARE(maximumWhenAsked, 5); // the bar is set up before the question
+    QVERIFY(f.log.messages().isEmpty());
+    QVERIFY(!f.run.buttons().cancel);
+    QCOMPARE(f.charts.count(), 0);
+
+    answer = 0;
+    f.run.checkUrl(2);
+    QVERIFY(f.run.flags().lastGscRunWasPerformance);
+    answer = 1;
+    f.run.checkUrl(2);
+    QVERIFY(!f.run.flags().lastGscRunWasPerformance);
+    QCOMPARE(f.log.messagesInOrder(),
+             (QStringList{"Check started", "Check finished", "Check started", "Check finished"}));
+    QCOMPARE(f.charts.count(), 2);
+    QCOMPARE(f.charts[1][0].toInt(), 2);
+}
+
+void RunControlTest::errorInACheckIsShownAndTheNextRunStarts()
+{
+    Fixture f;
+    f.run.markApiConnected();
+    bool fail = true;
+    f.run.registerCheck(3, QStringLiteral("second check on a tab that has one"), [](CheckContext &) {});
+    f.run.setCheckChooser([](int, const QStringList &) { return 0; });
+    f.events.onProcess = [&](int) {
+        if (fail)
+            throw valueNotFound(QStringLiteral("samples"));
+    };
+    // A tab with two checks: the chooser picks the first.
+    f.tables[3].rows = 3;
+    f.run.checkUrl(3);
+    QCOMPARE(f.prompt.texts, QStringList{"Value 'samples' not found"});
+    QCOMPARE(f.prompt.icons, QList<MessagePrompt::Icon>{MessagePrompt::Icon::Error});
+    QCOMPARE(f.log.messagesInOrder(), QStringList{"Check started"});
+    QCOMPARE(f.charts.count(), 0);
+    QVERIFY(!f.run.flags().reportDataReady);
+    // The run is over: the table is released and "Check URL" is back.
+    QVERIFY(!f.tables[3].running);
+    QVERIFY(!f.run.isRunning());
+    QVERIFY(f.run.buttons().checkUrl);
+    QVERIFY(!f.run.buttons().cancel);
+
+    fail = false;
+    f.run.checkUrl(3);
+    QCOMPARE(f.log.messages().first(), QStringLiteral("Check finished"));
+    QVERIFY(f.run.flags().reportDataReady);
+}
+
+QTEST_GUILESS_MAIN(RunControlTest)
+#include "tst_runcontrol.moc"
