@@ -1,0 +1,77 @@
+#include "services/yandex_webmaster/YandexIndexingCheck.h"
+
+#include "app/CheckContext.h"
+#include "app/UiPorts.h"
+#include "net/JsonDocument.h"
+#include "net/RequestTrace.h"
+#include "reports/ReportTable.h"
+#include "services/yandex_webmaster/YandexWebmasterClient.h"
+
+#include <QHash>
+
+namespace veltrano {
+
+YandexIndexingCheck::YandexIndexingCheck(YandexWebmasterClient &client) : m_client(client) {}
+
+QString YandexIndexingCheck::samplesCommand(const QString &hostId, int offset)
+{
+    return QStringLiteral("hosts/%1/search-urls/in-search/samples?offset=%2&limit=%3")
+        .arg(hostId)
+        .arg(offset)
+        .arg(kPageSize);
+}
+
+void YandexIndexingCheck::run(CheckContext &context, ReportTable &table, const QString &hostId,
+                              const QString *token)
+{
+    if (hostId.isEmpty()) {
+        context.prompt().show(MessagePrompt::Icon::Information, QStringLiteral("Veltrano"),
+                              QStringLiteral("Please select Website from Poject list"));
+        return;
+    }
+    if (!token)
+        return;
+
+    RequestTrace &trace = m_client.exchange().trace();
+    trace.clear();
+    trace.add(QStringLiteral("Get pages from \"host_id\": ") + hostId);
+
+    // Indexed URL -> title of its first sample. Looking a row up costs O(1).
+    QHash<QString, QString> titleOfUrl;
+    for (int offset = 0;; offset += kPageSize) {
+        const ExchangeResult answer = m_client.request(*token, samplesCommand(hostId, offset));
+        trace.add(QString());
+        trace.add(answer.text);
+        trace.add(QString());
+        const JsonDocument doc = YandexWebmasterClient::parseAnswer(answer);
+        const JsonValue &samples = doc.root().requireMember("samples");
+        for (const JsonValue &sample : samples) {
+            const QString url = sample.memberText("url");
+            const QString title = sample.memberText("title");
+            if (!titleOfUrl.contains(url)) // the first sample of a URL wins
+                titleOfUrl.insert(url, title);
+        }
+        if (context.processEventsAndTestCancel()) {
+            context.addToLog(QStringLiteral("Check cancelled..."));
+            return;
+        }
+        if (samples.size() == 0)
+            break;
+    }
+
+    const int rows = table.rowCount();
+    context.setProgressMaximum(rows);
+    const QString yes = QStringLiteral("Yes");
+    const QString no = QStringLiteral("No");
+    for (int row = 0; row < rows; ++row) {
+        const auto found = titleOfUrl.constFind(table.url(row));
+        if (found != titleOfUrl.constEnd())
+            table.setRowCells(row, {yes, found.value()});
+        else
+            table.setRowCells(row, {no, QString()});
+        context.advanceProgress();
+    }
+    context.markReportDataReady();
+}
+
+} // namespace veltrano
