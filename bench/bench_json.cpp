@@ -21,8 +21,10 @@ QByteArray makeAnswer(qsizetype targetBytes)
         if (i > 0)
             out += ',';
         out += "{\"keys\":[\"";
-        out += (i % 3 == 0) ? QByteArray("\xd0\xba\xd1\x83\xd0\xbf\xd0\xb8\xd1\x82\xd1\x8c \xd1\x81\xd0\xbb\xd0\xbe\xd0\xbd\xd0\xb0")
-                            : QByteArray("\\u043a\\u0443\\u043f\\u0438\\u0442\\u044c buy an elephant");
+        if (i % 3 == 0) // raw UTF-8
+            out += "\xd0\xba\xd1\x83\xd0\xbf\xd0\xb8\xd1\x82\xd1\x8c \xd1\x81\xd0\xbb\xd0\xbe\xd0\xbd\xd0\xb0";
+        else
+            out += "\\u043a\\u0443\\u043f\\u0438\\u0442\\u044c buy an elephant";
         out += ' ';
         out += QByteArray::number(i);
         out += "\",\"https://example.com/catalog/item-";

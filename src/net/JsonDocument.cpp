@@ -85,7 +85,8 @@ bool JsonParser::scanString(std::uint32_t &start, std::uint32_t &length, bool &e
                     break;
                 for (int i = 2; i < 6; ++i) {
                     const char h = m_p[i];
-                    const bool hex = (h >= '0' && h <= '9') || (h >= 'a' && h <= 'f') || (h >= 'A' && h <= 'F');
+                    const bool hex =
+                        (h >= '0' && h <= '9') || (h >= 'a' && h <= 'f') || (h >= 'A' && h <= 'F');
                     if (!hex) {
                         m_p += i;
                         return fail("invalid \\u escape");
