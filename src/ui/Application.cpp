@@ -1,38 +1,14 @@
 #include "ui/Application.h"
 
+#include "app/SingleInstanceLock.h"
 #include "ui/MainWindow.h"
 #include "ui/SimulatorProcess.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QLockFile>
 #include <QMessageBox>
-#include <QStandardPaths>
 #include <memory>
 
 namespace veltrano {
-
-namespace {
-
-// The lock that keeps one Veltrano per user session. A lock left behind by
-// an instance that crashed is recognised by its dead process and taken over.
-class InstanceLock final {
-public:
-    InstanceLock() : m_file(lockPath()) { m_file.setStaleLockTime(0); }
-    bool tryLock() { return m_file.tryLock(0); }
-
-private:
-    static QString lockPath()
-    {
-        QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-        if (folder.isEmpty())
-            folder = QDir::tempPath();
-        return folder + QStringLiteral("/Veltrano.lock");
-    }
-    QLockFile m_file;
-};
-
-} // namespace
 
 int runVeltrano(int argc, char *argv[], const Endpoints &endpoints, const RunOptions &options)
 {
@@ -40,7 +16,7 @@ int runVeltrano(int argc, char *argv[], const Endpoints &endpoints, const RunOpt
     QApplication::setApplicationName(QStringLiteral("Veltrano"));
     QApplication::setApplicationVersion(QStringLiteral(VELTRANO_VERSION));
 
-    InstanceLock lock;
+    SingleInstanceLock lock;
     if (!lock.tryLock()) {
         QMessageBox::warning(nullptr, QStringLiteral("Warning"), QStringLiteral("Program already started!"));
         return 0;

@@ -1,5 +1,6 @@
 #include "ui/MainWindow.h"
 
+#include "auth/GeneralSettings.h"
 #include "auth/SettingsFile.h"
 #include "ui/ExProgressBar.h"
 #include "ui/GuiBrowserOpener.h"
@@ -10,6 +11,7 @@
 #include "ui/KeywordsWindow.h"
 #include "ui/MetrikaKeywordsWindow.h"
 #include "ui/ReportColumns.h"
+#include "ui/StatsChartView.h"
 #include "ui/WaitDialog.h"
 #include "ui/YandexKeywordsWindow.h"
 
@@ -52,24 +54,15 @@ namespace veltrano {
 
 namespace {
 
-const QString SettingsSection = QStringLiteral("Settings");
-const QString DelayKey = QStringLiteral("req-predelay");
-const QString NoClearKey = QStringLiteral("import-no-clear");
-constexpr int MinDelay = 1000;
-constexpr int MaxDelay = 10000;
-constexpr int DefaultDelay = 1300;
-
 // Colours of the three parts of the product name in the About panel.
 const QColor NameGreen(0x53, 0xA4, 0x0C);
 const QColor NameRed(0xC5, 0x1E, 0x04);
 const QColor NameAmber(0xEE, 0xB3, 0x18);
 
-// Slices of the statistics pie.
-const QColor SliceGreen(0x0C, 0xCF, 0x6D);
-const QColor SliceRed(0xF8, 0x50, 0x40);
-
 constexpr int RightPanelWidth = 190;
+constexpr int StatsChartHeight = 300;
 constexpr int TokenGroupWidth = 360;
+constexpr int PeriodGroupWidth = 480;
 
 struct ReportTabInfo {
     const char *caption;
@@ -175,6 +168,7 @@ QGroupBox *periodGroup(const char *presetName, const char *fromName, const char 
         picker->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
         picker->setDate(pickerName == fromName ? today.addDays(-30) : today);
         picker->setEnabled(false);
+        picker->setMinimumWidth(130);
         dates->addWidget(picker);
     }
     form->addRow(label(QStringLiteral("From / To:")), dates);
@@ -411,36 +405,10 @@ QWidget *MainWindow::buildRightPanel()
 
     // The statistics pie: two slices, indexed against not indexed pages (or
     // pages with against pages without traffic), zero until a table is counted.
-    auto *series = new QPieSeries;
-    series->setObjectName(QStringLiteral("Series1"));
-    series->setPieSize(0.9);
-    const std::pair<QString, QColor> slices[] = {{QStringLiteral("Indexed (0%)"), SliceGreen},
-                                                 {QStringLiteral("Not indexed (0%)"), SliceRed}};
-    for (const auto &[caption, colour] : slices) {
-        QPieSlice *slice = series->append(caption, 0);
-        slice->setColor(colour);
-        slice->setBorderColor(colour);
-        slice->setPen(Qt::NoPen);
-        slice->setLabelVisible(false);
-    }
-    auto *chart = new QChart;
-    chart->addSeries(series);
-    chart->setTitle(QStringLiteral("URL Indexation Stats"));
-    QFont titleFont = chart->titleFont();
-    titleFont.setBold(true);
-    chart->setTitleFont(titleFont);
-    chart->setTitleBrush(Qt::black);
-    chart->setMargins(QMargins(0, 0, 0, 0));
-    chart->setBackgroundRoundness(0);
-    chart->setDropShadowEnabled(false);
-    chart->setBackgroundBrush(Qt::white);
-    chart->legend()->setAlignment(Qt::AlignBottom);
-    chart->legend()->setShowToolTips(true);
-    m_statsChart = named(new QChartView(chart), "crtURLScore");
-    m_statsChart->setRenderHint(QPainter::Antialiasing);
-    m_statsChart->setRubberBand(QChartView::NoRubberBand);
-    m_statsChart->setMinimumHeight(220);
-    layout->addWidget(m_statsChart, 1);
+    m_statsChart = named(new StatsChartView, "crtURLScore");
+    m_statsChart->setFixedHeight(StatsChartHeight);
+    layout->addWidget(m_statsChart);
+    layout->addStretch(1);
     return panel;
 }
 
@@ -569,10 +537,14 @@ QWidget *MainWindow::buildYandexMetrikaTab()
         reportList("ListView2", {QStringLiteral("Domain"), QStringLiteral("ID")}, {300, 100});
     counters->headerItem()->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
     counters->setContextMenuPolicy(Qt::CustomContextMenu);
-    QWidget *left = column({tokenGroup("ListBox2", "Button7", "Button8", "Button9", "Button10"),
-                            periodGroup("ComboBox10", "DateTimePicker3", "DateTimePicker4")});
-    left->setFixedWidth(TokenGroupWidth);
-    return serviceTab("tsSettingsYM", left, counters);
+    QGroupBox *period = periodGroup("ComboBox10", "DateTimePicker3", "DateTimePicker4");
+    period->setFixedWidth(PeriodGroupWidth);
+    auto *right = new QWidget;
+    auto *rightLayout = new QVBoxLayout(right);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    rightLayout->addWidget(counters, 1);
+    rightLayout->addWidget(period, 0, Qt::AlignLeft);
+    return serviceTab("tsSettingsYM", tokenGroup("ListBox2", "Button7", "Button8", "Button9", "Button10"), right);
 }
 
 QWidget *MainWindow::buildSearchConsoleTab()
@@ -602,7 +574,10 @@ QWidget *MainWindow::buildAnalyticsTab()
         }
     }
 
-    QWidget *right = column({views, periodGroup("ComboBox5", "DateTimePicker1", "DateTimePicker2")}, true);
+    QGroupBox *period = periodGroup("ComboBox5", "DateTimePicker1", "DateTimePicker2");
+    views->setMaximumWidth(PeriodGroupWidth);
+    period->setMaximumWidth(PeriodGroupWidth);
+    QWidget *right = column({views, period}, true);
     return serviceTab("tsSettingsGA", tokenGroup("ListBox4", "Button15", "Button16", "Button17", "Button18"),
                       right);
 }
@@ -657,10 +632,11 @@ QWidget *MainWindow::buildAdditionalGroup()
 {
     auto *group = named(new QGroupBox(QStringLiteral(" Additional ")), "gbAdditional");
     auto *form = new QFormLayout(group);
+    form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     m_delay = named(new QSpinBox, "edMinReqDelay");
-    m_delay->setRange(MinDelay, MaxDelay);
-    m_delay->setSingleStep(100);
-    m_delay->setValue(DefaultDelay);
+    m_delay->setRange(GeneralSettings::MinRequestDelay, GeneralSettings::MaxRequestDelay);
+    m_delay->setSingleStep(GeneralSettings::RequestDelayStep);
+    m_delay->setValue(GeneralSettings::DefaultRequestDelay);
     m_delay->setMinimumWidth(100);
     form->addRow(label(QStringLiteral("Delay between requests, ms:")), m_delay);
     m_noClearOnImport = named(new QCheckBox, "cbImpNoClearURLs");
@@ -822,25 +798,18 @@ void MainWindow::showFirstTime()
 
 void MainWindow::loadGeneralSettings()
 {
-    const SettingsFile file(settingsPath());
-    if (!file.exists())
-        return;
-    const int delay = file.readInt(SettingsSection, DelayKey, DefaultDelay);
-    m_delay->setValue(std::clamp(delay, MinDelay, MaxDelay));
-    m_noClearOnImport->setChecked(file.readBool(SettingsSection, NoClearKey, false));
+    const GeneralSettings settings = GeneralSettings::load(SettingsFile(settingsPath()));
+    m_delay->setValue(settings.requestDelay);
+    m_noClearOnImport->setChecked(settings.importNoClear);
 }
 
 void MainWindow::saveGeneralSettings()
 {
-    // A delay whose text is not a whole number is stored as the lowest delay.
-    bool ok = false;
-    int delay = m_delay->cleanText().trimmed().toInt(&ok);
-    if (!ok)
-        delay = MinDelay;
-    delay = std::clamp(delay, MinDelay, MaxDelay);
+    GeneralSettings settings;
+    settings.requestDelay = GeneralSettings::requestDelayFromText(m_delay->cleanText());
+    settings.importNoClear = m_noClearOnImport->isChecked();
     SettingsFile file(settingsPath());
-    file.writeInt(SettingsSection, DelayKey, delay);
-    file.writeBool(SettingsSection, NoClearKey, m_noClearOnImport->isChecked());
+    settings.save(file);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

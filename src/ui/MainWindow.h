@@ -30,6 +30,7 @@ namespace veltrano {
 class IndexingApiWindow;
 class KeywordsWindow;
 class MetrikaKeywordsWindow;
+class StatsChartView;
 class WaitDialog;
 class YandexKeywordsWindow;
 
@@ -93,7 +94,7 @@ public:
     void setReportModel(int tab, QAbstractItemModel *model);
 
     QProgressBar *runProgressBar() const { return m_progressBar; }
-    QChartView *statsChartView() const { return m_statsChart; }
+    StatsChartView *statsChartView() const { return m_statsChart; }
     NewsBrowser *newsBrowser() const { return m_news; }
 
     WaitDialog *waitDialog() const { return m_waitDialog; }
@@ -166,7 +167,7 @@ private:
     QTableView *m_logView = nullptr;
     QPushButton *m_runButton = nullptr;
     QPushButton *m_cancelButton = nullptr;
-    QChartView *m_statsChart = nullptr;
+    StatsChartView *m_statsChart = nullptr;
     QTabWidget *m_analyticSystems = nullptr;
     QChartView *m_backlinksChart = nullptr;
     QSpinBox *m_delay = nullptr;

@@ -12,6 +12,7 @@
 #include "ui/NewsBrowser.h"
 #include "ui/ProductPages.h"
 #include "ui/SimulatorProcess.h"
+#include "ui/StatsChartView.h"
 #include "ui/WaitDialog.h"
 #include "ui/YandexKeywordsWindow.h"
 

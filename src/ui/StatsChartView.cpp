@@ -1,0 +1,97 @@
+#include "ui/StatsChartView.h"
+
+#include <QChart>
+#include <QGraphicsLayout>
+#include <QLegend>
+#include <QPieSeries>
+#include <QPieSlice>
+
+namespace veltrano {
+
+namespace {
+
+const QColor SliceGreen(0x0C, 0xCF, 0x6D);
+const QColor SliceRed(0xF8, 0x50, 0x40);
+// Room the two legend lines take under the pie.
+constexpr int LegendHeight = 64;
+
+} // namespace
+
+StatsChartView::StatsChartView(QWidget *parent) : QChartView(parent)
+{
+    m_series = new QPieSeries;
+    m_series->setObjectName(QStringLiteral("Series1"));
+    m_series->setPieSize(0.85);
+    // Repaint the empty disc when the counts come and go.
+    connect(m_series, &QPieSeries::sumChanged, this, [this] { viewport()->update(); });
+    const std::pair<QString, QColor> slices[] = {{QStringLiteral("Indexed (0%)"), SliceGreen},
+                                                 {QStringLiteral("Not indexed (0%)"), SliceRed}};
+    for (const auto &[caption, colour] : slices) {
+        QPieSlice *slice = m_series->append(caption, 0);
+        slice->setColor(colour);
+        slice->setPen(Qt::NoPen);
+        slice->setLabelVisible(false);
+    }
+
+    auto *chart = new QChart;
+    chart->addSeries(m_series);
+    chart->setTitle(QStringLiteral("URL Indexation Stats"));
+    QFont titleFont = chart->titleFont();
+    titleFont.setBold(true);
+    chart->setTitleFont(titleFont);
+    chart->setTitleBrush(Qt::black);
+    chart->setMargins(QMargins(0, 0, 0, 0));
+    chart->layout()->setContentsMargins(0, 0, 0, 0);
+    chart->setBackgroundRoundness(0);
+    chart->setDropShadowEnabled(false);
+    chart->setBackgroundBrush(Qt::white);
+    chart->setAnimationOptions(QChart::NoAnimation);
+
+    QLegend *legend = chart->legend();
+    legend->setAlignment(Qt::AlignLeft); // one entry per line
+    legend->setShowToolTips(true);
+    legend->detachFromChart();
+    legend->setBackgroundVisible(false);
+
+    setChart(chart);
+    setFrameShape(QFrame::NoFrame);
+    setRenderHint(QPainter::Antialiasing);
+    setRubberBand(QChartView::NoRubberBand);
+    setBackgroundBrush(Qt::white);
+}
+
+void StatsChartView::resizeEvent(QResizeEvent *event)
+{
+    QChartView::resizeEvent(event);
+    placeLegend();
+}
+
+void StatsChartView::drawForeground(QPainter *painter, const QRectF &rect)
+{
+    QChartView::drawForeground(painter, rect);
+    if (m_series->sum() > 0)
+        return;
+    const QRectF plot = chart()->plotArea();
+    const qreal diameter = qMin(plot.width(), plot.height()) * m_series->pieSize();
+    QRectF disc(0, 0, diameter, diameter);
+    disc.moveCenter(QPointF(plot.left() + plot.width() * m_series->horizontalPosition(),
+                            plot.top() + plot.height() * m_series->verticalPosition()));
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(QPen(QColor(0xD0, 0xD0, 0xD0), 1));
+    painter->setBrush(QColor(0xF4, 0xF4, 0xF4));
+    painter->drawEllipse(disc);
+    painter->restore();
+}
+
+void StatsChartView::placeLegend()
+{
+    // The pie takes the room above the legend, the legend the bottom lines.
+    const QRectF area = chart()->geometry();
+    chart()->setMargins(QMargins(0, 0, 0, LegendHeight));
+    chart()->legend()->setGeometry(
+        QRectF(area.left() + 4, area.bottom() - LegendHeight, area.width() - 8, LegendHeight - 2));
+    chart()->legend()->update();
+}
+
+} // namespace veltrano

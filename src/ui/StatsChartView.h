@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QChartView>
+
+class QPieSeries;
+
+namespace veltrano {
+
+// The statistics pie under the buttons of the "URLs List" page: one series of
+// two slices (indexed and not indexed pages, or pages with and without
+// traffic) with a bold black title above and a legend below that lists each
+// slice on a line of its own, so the labels stay readable in the narrow panel.
+class StatsChartView final : public QChartView {
+    Q_OBJECT
+public:
+    explicit StatsChartView(QWidget *parent = nullptr);
+
+    QPieSeries *series() const { return m_series; }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    // While both slices are zero the pie would vanish; a faint empty disc
+    // keeps its place.
+    void drawForeground(QPainter *painter, const QRectF &rect) override;
+
+private:
+    void placeLegend();
+
+    QPieSeries *m_series = nullptr;
+};
+
+} // namespace veltrano
