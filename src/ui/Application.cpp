@@ -1,14 +1,22 @@
 #include "ui/Application.h"
 
 #include "app/SingleInstanceLock.h"
+#include "ui/GuiMessagePrompt.h"
 #include "ui/MainWindow.h"
 #include "ui/SimulatorProcess.h"
 
 #include <QApplication>
-#include <QMessageBox>
 #include <memory>
 
 namespace veltrano {
+
+bool takeInstanceLock(SingleInstanceLock &lock, MessagePrompt &prompt)
+{
+    if (lock.tryLock())
+        return true;
+    prompt.show(MessagePrompt::Icon::Warning, QStringLiteral("Warning"), QStringLiteral("Program already started!"));
+    return false;
+}
 
 int runVeltrano(int argc, char *argv[], const Endpoints &endpoints, const RunOptions &options)
 {
@@ -17,10 +25,9 @@ int runVeltrano(int argc, char *argv[], const Endpoints &endpoints, const RunOpt
     QApplication::setApplicationVersion(QStringLiteral(VELTRANO_VERSION));
 
     SingleInstanceLock lock;
-    if (!lock.tryLock()) {
-        QMessageBox::warning(nullptr, QStringLiteral("Warning"), QStringLiteral("Program already started!"));
+    GuiMessagePrompt prompt;
+    if (!takeInstanceLock(lock, prompt))
         return 0;
-    }
 
     std::unique_ptr<SimulatorProcess> simulator;
     if (options.startSimulator) {

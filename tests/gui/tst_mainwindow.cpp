@@ -2,7 +2,9 @@
 // captions, the state at start, the activity log, the general settings at
 // show and close, the news panel, the wait dialog and its progress bar.
 
+#include "app/SingleInstanceLock.h"
 #include "app/VeltranoError.h"
+#include "ui/Application.h"
 #include "ui/ExProgressBar.h"
 #include "ui/HandlerGuard.h"
 #include "ui/IndexingApiWindow.h"
@@ -189,6 +191,7 @@ private Q_SLOTS:
     void canMarqueeOffStopsAndOnResumes();
 
     void handlerErrorsReachTheErrorBox();
+    void secondInstanceIsTurnedAway();
     void simulatorIsStartedOnlyWhenNeeded();
 
 private:
@@ -1009,6 +1012,23 @@ void TestMainWindow::handlerErrorsReachTheErrorBox()
     button.click();
     QCOMPARE(prompt.shown.size(), 3);
     QCOMPARE(prompt.shown[2].text, QStringLiteral("Unable to write to x"));
+}
+
+void TestMainWindow::secondInstanceIsTurnedAway()
+{
+    QTemporaryDir folder;
+    SingleInstanceLock running(QStringLiteral("Veltrano"), folder.path());
+    RecordingPrompt prompt;
+    QVERIFY(takeInstanceLock(running, prompt));
+    QVERIFY(prompt.shown.isEmpty());
+
+    SingleInstanceLock second(QStringLiteral("Veltrano"), folder.path());
+    QVERIFY(!takeInstanceLock(second, prompt));
+    QCOMPARE(prompt.shown.size(), 1);
+    QCOMPARE(prompt.shown[0].icon, MessagePrompt::Icon::Warning);
+    QCOMPARE(prompt.shown[0].title, QStringLiteral("Warning"));
+    QCOMPARE(prompt.shown[0].text, QStringLiteral("Program already started!"));
+    QVERIFY(running.isLocked()); // the running instance keeps its lock
 }
 
 void TestMainWindow::simulatorIsStartedOnlyWhenNeeded()
