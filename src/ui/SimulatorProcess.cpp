@@ -5,6 +5,8 @@
 #include <QThread>
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <csignal>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -13,6 +15,9 @@ namespace veltrano {
 SimulatorProcess::SimulatorProcess(QString program, int port) : m_program(std::move(program)), m_port(port)
 {
     m_process.setProcessChannelMode(QProcess::ForwardedChannels);
+    // The simulator ends with the sandbox even when the sandbox is killed
+    // and gets no chance to stop it.
+    m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
 }
 
 SimulatorProcess::~SimulatorProcess()
