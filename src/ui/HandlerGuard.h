@@ -18,8 +18,7 @@ inline QString applicationErrorTitle()
 // Runs one event handler. An error that escapes it ends the handler (and
 // whatever it called) and is shown in the application's error message box;
 // the program goes on. Errors must never cross Qt's event loop.
-template <typename Handler>
-bool runHandler(MessagePrompt &prompt, Handler &&handler)
+template <typename Handler> bool runHandler(MessagePrompt &prompt, Handler &&handler)
 {
     try {
         std::forward<Handler>(handler)();
@@ -34,8 +33,7 @@ bool runHandler(MessagePrompt &prompt, Handler &&handler)
 
 // Wraps a handler for QObject::connect:
 //   connect(button, &QPushButton::clicked, this, guarded(prompt, [this] { ... }));
-template <typename Handler>
-auto guarded(MessagePrompt &prompt, Handler handler)
+template <typename Handler> auto guarded(MessagePrompt &prompt, Handler handler)
 {
     return [&prompt, handler = std::move(handler)](auto &&...) { runHandler(prompt, handler); };
 }

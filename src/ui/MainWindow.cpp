@@ -71,8 +71,10 @@ struct ReportTabInfo {
 };
 
 const ReportTabInfo ReportTabs[ReportTabCount] = {
-    {"Yandex Webmaster", "tsURLsD", "ListView4"},       {"Yandex Metrika", "tsURLsM", "ListView5"},
-    {"Google Search Console", "TabSheet1", "ListView6"}, {"Google Analytics", "TabSheet2", "ListView7"},
+    {"Yandex Webmaster", "tsURLsD", "ListView4"},
+    {"Yandex Metrika", "tsURLsM", "ListView5"},
+    {"Google Search Console", "TabSheet1", "ListView6"},
+    {"Google Analytics", "TabSheet2", "ListView7"},
     {"Ahrefs", "TabSheet8", "ListView11"},
 };
 
@@ -81,8 +83,7 @@ QString name(const char *text)
     return QString::fromLatin1(text);
 }
 
-template <typename W>
-W *named(W *widget, const char *objectName)
+template <typename W> W *named(W *widget, const char *objectName)
 {
     widget->setObjectName(name(objectName));
     return widget;
@@ -153,10 +154,9 @@ QGroupBox *periodGroup(const char *presetName, const char *fromName, const char 
     auto *form = new QFormLayout(group);
     auto *presets = named(new QComboBox, presetName);
     presets->addItems({QStringLiteral("This month"), QStringLiteral("This year"), QStringLiteral("Last 7 days"),
-                       QStringLiteral("Last 30 days"), QStringLiteral("Last 90 days"),
-                       QStringLiteral("Last 180 days"), QStringLiteral("Last 365 days"),
-                       QStringLiteral("Previous week"), QStringLiteral("Previous month"),
-                       QStringLiteral("Custom")});
+                       QStringLiteral("Last 30 days"), QStringLiteral("Last 90 days"), QStringLiteral("Last 180 days"),
+                       QStringLiteral("Last 365 days"), QStringLiteral("Previous week"),
+                       QStringLiteral("Previous month"), QStringLiteral("Custom")});
     presets->setCurrentIndex(3);
     form->addRow(label(QStringLiteral("Period:")), presets);
 
@@ -525,16 +525,14 @@ QWidget *siteListWithKeywords(QTreeWidget *list, const char *keywordsName)
 
 QWidget *MainWindow::buildYandexWebmasterTab()
 {
-    QTreeWidget *sites =
-        reportList("ListView1", {QStringLiteral("Domain"), QStringLiteral("Host")}, {260, 260});
+    QTreeWidget *sites = reportList("ListView1", {QStringLiteral("Domain"), QStringLiteral("Host")}, {260, 260});
     return serviceTab("tsSettingsYWM", tokenGroup("ListBox1", "Button3", "Button4", "Button5", "Button6"),
                       siteListWithKeywords(sites, "Button34"));
 }
 
 QWidget *MainWindow::buildYandexMetrikaTab()
 {
-    QTreeWidget *counters =
-        reportList("ListView2", {QStringLiteral("Domain"), QStringLiteral("ID")}, {300, 100});
+    QTreeWidget *counters = reportList("ListView2", {QStringLiteral("Domain"), QStringLiteral("ID")}, {300, 100});
     counters->headerItem()->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
     counters->setContextMenuPolicy(Qt::CustomContextMenu);
     QGroupBox *period = periodGroup("ComboBox10", "DateTimePicker3", "DateTimePicker4");
@@ -549,8 +547,7 @@ QWidget *MainWindow::buildYandexMetrikaTab()
 
 QWidget *MainWindow::buildSearchConsoleTab()
 {
-    QTreeWidget *properties =
-        reportList("ListView3", {QStringLiteral("Domain"), QStringLiteral("Host")}, {260, 300});
+    QTreeWidget *properties = reportList("ListView3", {QStringLiteral("Domain"), QStringLiteral("Host")}, {260, 300});
     return serviceTab("TabSheet5", tokenGroup("ListBox3", "Button11", "Button12", "Button13", "Button14"),
                       siteListWithKeywords(properties, "Button32"));
 }
@@ -578,8 +575,7 @@ QWidget *MainWindow::buildAnalyticsTab()
     views->setMaximumWidth(PeriodGroupWidth);
     period->setMaximumWidth(PeriodGroupWidth);
     QWidget *right = column({views, period}, true);
-    return serviceTab("tsSettingsGA", tokenGroup("ListBox4", "Button15", "Button16", "Button17", "Button18"),
-                      right);
+    return serviceTab("tsSettingsGA", tokenGroup("ListBox4", "Button15", "Button16", "Button17", "Button18"), right);
 }
 
 QWidget *MainWindow::buildAhrefsTab()
@@ -665,9 +661,8 @@ QWidget *MainWindow::buildAboutPanel()
     // The product name in its three colours, letters run together.
     auto *nameBox = new QHBoxLayout;
     nameBox->setSpacing(0);
-    const std::tuple<const char *, const char *, QColor> parts[] = {{"Vel", "lbNameVel", NameGreen},
-                                                                    {"tra", "lbNameTra", NameRed},
-                                                                    {"no", "lbNameNo", NameAmber}};
+    const std::tuple<const char *, const char *, QColor> parts[] = {
+        {"Vel", "lbNameVel", NameGreen}, {"tra", "lbNameTra", NameRed}, {"no", "lbNameNo", NameAmber}};
     for (const auto &[text, objectName, colour] : parts) {
         auto *part = named(new QLabel(name(text)), objectName);
         part->setFont(bold);
@@ -744,9 +739,8 @@ void MainWindow::buildPopupMenus()
     menuItem(googleSignIns, QStringLiteral("Search Console"), "MenuItem1");
     menuItem(googleSignIns, QStringLiteral("Indexing API"), "MenuItem2");
     if (auto *add = findChild<QPushButton *>(QStringLiteral("Button11"))) {
-        connect(add, &QPushButton::clicked, this, [add, googleSignIns] {
-            googleSignIns->popup(add->mapToGlobal(add->rect().bottomLeft()));
-        });
+        connect(add, &QPushButton::clicked, this,
+                [add, googleSignIns] { googleSignIns->popup(add->mapToGlobal(add->rect().bottomLeft())); });
     }
 
     // On the Yandex Metrika counter list.
@@ -826,9 +820,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
                                QStringLiteral("\n\nThe request delay and the import setting were not saved."));
         }
         Q_EMIT closing();
-        for (QWidget *window : std::initializer_list<QWidget *>{m_waitDialog, m_keywordsWindow,
-                                                                m_yandexKeywordsWindow, m_metrikaKeywordsWindow,
-                                                                m_indexingApiWindow})
+        for (QWidget *window : std::initializer_list<QWidget *>{m_waitDialog, m_keywordsWindow, m_yandexKeywordsWindow,
+                                                                m_metrikaKeywordsWindow, m_indexingApiWindow})
             window->hide();
     }
     event->accept();

@@ -35,12 +35,11 @@ NewsBrowser::~NewsBrowser()
 
 QString NewsBrowser::welcomeHtml()
 {
-    return QStringLiteral(
-        "<h3>Welcome to Veltrano</h3>"
-        "<p>Veltrano asks Yandex Webmaster, Yandex Metrika, Google Search Console, Google Analytics "
-        "and Ahrefs about every page of your site.</p>"
-        "<p>Connect your accounts on the <b>Settings</b> page, then paste or import the page URLs "
-        "into a report tab and press <b>Check URL</b>.</p>");
+    return QStringLiteral("<h3>Welcome to Veltrano</h3>"
+                          "<p>Veltrano asks Yandex Webmaster, Yandex Metrika, Google Search Console, Google Analytics "
+                          "and Ahrefs about every page of your site.</p>"
+                          "<p>Connect your accounts on the <b>Settings</b> page, then paste or import the page URLs "
+                          "into a report tab and press <b>Check URL</b>.</p>");
 }
 
 NewsBrowser::Fetcher NewsBrowser::networkFetcher(const QString &extraCaFile)
@@ -70,8 +69,8 @@ void NewsBrowser::loadNews(const QString &url, Fetcher fetcher)
     showWelcome();
     const QUrl pageUrl(url);
     const QString scheme = pageUrl.scheme().toLower();
-    if (url.isEmpty() || !pageUrl.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
-        || !fetcher) {
+    if (url.isEmpty() || !pageUrl.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")) ||
+        !fetcher) {
         Q_EMIT newsFinished(false);
         return;
     }
@@ -86,8 +85,7 @@ void NewsBrowser::loadNews(const QString &url, Fetcher fetcher)
         std::lock_guard<std::mutex> lock(pending->mutex);
         if (NewsBrowser *receiver = pending->receiver) {
             QMetaObject::invokeMethod(
-                receiver, [receiver, generation, body] { receiver->showPage(generation, body); },
-                Qt::QueuedConnection);
+                receiver, [receiver, generation, body] { receiver->showPage(generation, body); }, Qt::QueuedConnection);
         }
     }).detach();
 }

@@ -3,9 +3,8 @@
 namespace veltrano {
 
 ProductPages::ProductPages(const Endpoints &endpoints, const QLocale &systemLocale)
-    : m_russian(isRussian(systemLocale)), m_homePage(endpoints.homePage),
-      m_homePageRu(endpoints.homePageRu), m_newsPage(endpoints.newsPage), m_newsPageRu(endpoints.newsPageRu),
-      m_makerSite(endpoints.makerSite)
+    : m_russian(isRussian(systemLocale)), m_homePage(endpoints.homePage), m_homePageRu(endpoints.homePageRu),
+      m_newsPage(endpoints.newsPage), m_newsPageRu(endpoints.newsPageRu), m_makerSite(endpoints.makerSite)
 {
 }
 

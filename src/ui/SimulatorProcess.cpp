@@ -4,8 +4,8 @@
 #include <QFileInfo>
 #include <QThread>
 #include <arpa/inet.h>
-#include <netinet/in.h>
 #include <csignal>
+#include <netinet/in.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>

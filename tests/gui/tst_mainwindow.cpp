@@ -28,6 +28,7 @@
 #include <QDateEdit>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -42,7 +43,6 @@
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QStandardItemModel>
-#include <QFileInfo>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -85,8 +85,9 @@ Endpoints testEndpoints()
 // A main window on a temporary settings folder, with recording ports and a
 // news fetcher that answers at once without any network.
 struct Fixture {
-    explicit Fixture(const QString &folder, QLocale locale = QLocale(QLocale::English, QLocale::UnitedStates),
-                     NewsBrowser::Fetcher fetcher = [](const QString &) { return QByteArray(); })
+    explicit Fixture(
+        const QString &folder, QLocale locale = QLocale(QLocale::English, QLocale::UnitedStates),
+        NewsBrowser::Fetcher fetcher = [](const QString &) { return QByteArray(); })
     {
         MainWindowOptions options;
         options.appFolder = folder;
@@ -96,11 +97,7 @@ struct Fixture {
         options.newsFetcher = std::move(fetcher);
         window = std::make_unique<MainWindow>(testEndpoints(), options);
     }
-    template <typename T>
-    T *find(const QString &name) const
-    {
-        return window->findChild<T *>(name);
-    }
+    template <typename T> T *find(const QString &name) const { return window->findChild<T *>(name); }
     RecordingPrompt prompt;
     RecordingBrowser browser;
     std::unique_ptr<MainWindow> window;
@@ -277,7 +274,8 @@ void TestMainWindow::components_data()
     row("TabSheet5", "QWidget");
     for (const char *list : {"ListView1", "ListView2", "ListView3"})
         row(list, "QTreeWidget");
-    for (const char *combo : {"ComboBox1", "ComboBox2", "ComboBox3", "ComboBox4", "ComboBox5", "ComboBox6", "ComboBox10"})
+    for (const char *combo :
+         {"ComboBox1", "ComboBox2", "ComboBox3", "ComboBox4", "ComboBox5", "ComboBox6", "ComboBox10"})
         row(combo, "QComboBox");
     for (const char *picker : {"DateTimePicker1", "DateTimePicker2", "DateTimePicker3", "DateTimePicker4"})
         row(picker, "QDateEdit");
@@ -311,7 +309,8 @@ void TestMainWindow::components()
     Fixture f(m_dir.path());
     const QList<QObject *> found = f.window->findChildren<QObject *>(name);
     QCOMPARE(found.size(), 1);
-    QVERIFY2(found.first()->inherits(type.toLatin1().constData()), qPrintable(found.first()->metaObject()->className()));
+    QVERIFY2(found.first()->inherits(type.toLatin1().constData()),
+             qPrintable(found.first()->metaObject()->className()));
     if (!caption.isEmpty())
         QCOMPARE(captionOf(found.first()), caption);
 }
@@ -349,22 +348,25 @@ void TestMainWindow::reportColumns_data()
     QTest::newRow("Yandex Webmaster") << 0 << "ListView4" << QStringList{"URL", "Indexed", "Title"}
                                       << QList<int>{400, 60, 350};
     QTest::newRow("Yandex Metrika") << 1 << "ListView5"
-                                    << QStringList{"URL", "Visits", "Users", "Bounce Rate", "Deep View",
-                                                   "Time on Page"}
+                                    << QStringList{"URL", "Visits", "Users", "Bounce Rate", "Deep View", "Time on Page"}
                                     << QList<int>{400, 50, 50, 75, 70, 80};
-    QTest::newRow("Search Console") << 2 << "ListView6"
-                                    << QStringList{"URL", "Indexed", "Clicks", "Impressions", "CTR",
-                                                   "Avg Position", "Coverage State", "Robots.txt State",
-                                                   "Indexing State", "Last Crawl"}
-                                    << QList<int>{200, 60, 50, 80, 50, 80, 90, 100, 90, 70};
+    QTest::newRow("Search Console")
+        << 2 << "ListView6"
+        << QStringList{"URL",          "Indexed",        "Clicks",           "Impressions",    "CTR",
+                       "Avg Position", "Coverage State", "Robots.txt State", "Indexing State", "Last Crawl"}
+        << QList<int>{200, 60, 50, 80, 50, 80, 90, 100, 90, 70};
     QTest::newRow("Google Analytics") << 3 << "ListView7"
-                                      << QStringList{"URL", "GA: Users", "GA: Page Views", "GA: Sessions",
-                                                     "GA: Avg Session Duration", "GA: Page Views Per Session",
+                                      << QStringList{"URL",
+                                                     "GA: Users",
+                                                     "GA: Page Views",
+                                                     "GA: Sessions",
+                                                     "GA: Avg Session Duration",
+                                                     "GA: Page Views Per Session",
                                                      "GA: Bounce Rate"}
                                       << QList<int>{400, 60, 90, 80, 140, 150, 100};
-    QTest::newRow("Ahrefs") << 4 << "ListView11"
-                            << QStringList{"URL", "Indexed", "Ahrefs Rank (AR)", "HTTP Code", "Links Internal",
-                                           "Links External", "Title"}
+    QTest::newRow("Ahrefs") << 4 << "ListView11" << QStringList{"URL",       "Indexed",        "Ahrefs Rank (AR)",
+                                                                "HTTP Code", "Links Internal", "Links External",
+                                                                "Title"}
                             << QList<int>{300, 60, 100, 70, 80, 80, 250};
 }
 
@@ -420,9 +422,9 @@ void TestMainWindow::startState()
     auto enabled = [&](const char *name) { return f.find<QWidget>(QString::fromLatin1(name))->isEnabled(); };
     for (const char *name : {"btInsertURLs4Clip", "btImportURLs4TXT", "btImportURLs4XML"})
         QVERIFY2(enabled(name), name);
-    for (const char *name : {"btRunRequests", "btAbortRequests", "btExport", "Button4", "Button8", "Button12",
-                             "Button16", "Button34", "Button32", "ComboBox4", "DateTimePicker1", "DateTimePicker2",
-                             "DateTimePicker3", "DateTimePicker4"})
+    for (const char *name :
+         {"btRunRequests", "btAbortRequests", "btExport", "Button4", "Button8", "Button12", "Button16", "Button34",
+          "Button32", "ComboBox4", "DateTimePicker1", "DateTimePicker2", "DateTimePicker3", "DateTimePicker4"})
         QVERIFY2(!enabled(name), name);
     QVERIFY(f.find<QPushButton>("btRunRequests")->isDefault());
     QVERIFY(!f.window->findChild<QAction *>("GetAllKeywords1")->isEnabled());
@@ -647,12 +649,18 @@ void TestMainWindow::productPages_data()
     QTest::addColumn<QString>("news");
 
     const QLocale russia(QLocale::Russian, QLocale::Russia);
-    QTest::newRow("Russian, Russia") << russia << "https://h/ru" << "https://h/ru" << "https://n/ru";
+    QTest::newRow("Russian, Russia") << russia << "https://h/ru"
+                                     << "https://h/ru"
+                                     << "https://n/ru";
     QTest::newRow("Russian, Ukraine") << QLocale(QLocale::Russian, QLocale::Ukraine) << "https://h/ru"
-                                      << "https://h/en" << "https://n/en";
+                                      << "https://h/en"
+                                      << "https://n/en";
     QTest::newRow("English") << QLocale(QLocale::English, QLocale::UnitedStates) << "https://h/ru"
-                             << "https://h/en" << "https://n/en";
-    QTest::newRow("Russian page not built") << russia << "" << "https://h/en" << "https://n/ru";
+                             << "https://h/en"
+                             << "https://n/en";
+    QTest::newRow("Russian page not built") << russia << ""
+                                            << "https://h/en"
+                                            << "https://n/ru";
 }
 
 void TestMainWindow::productPages()
@@ -732,8 +740,9 @@ void TestMainWindow::newsPageReplacesWelcome()
     // A page in its own code page, with an image that must not be fetched.
     news.loadNews(QStringLiteral("http://127.0.0.1:9/news/ru"), [&](const QString &) {
         ++calls;
-        return QByteArray("<html><head><meta charset=\"windows-1251\"></head><body><h1>\xcd\xee\xe2\xee\xf1\xf2\xe8</h1>"
-                          "<img src=\"http://127.0.0.1:9/logo.png\"><script>document.write('x')</script></body></html>");
+        return QByteArray(
+            "<html><head><meta charset=\"windows-1251\"></head><body><h1>\xcd\xee\xe2\xee\xf1\xf2\xe8</h1>"
+            "<img src=\"http://127.0.0.1:9/logo.png\"><script>document.write('x')</script></body></html>");
     });
     QVERIFY(news.toPlainText().contains(QStringLiteral("Welcome to Veltrano"))); // until the page is in
     QVERIFY(done.wait(5000));
@@ -778,8 +787,9 @@ void TestMainWindow::newsComesOverHttpWithoutItsResources()
     QVERIFY(server.start());
     const std::string base = server.baseUrl();
     server.setResponse("GET", "/news/en",
-                       sim::Response::text("<h2>Release 1.2.1</h2><img src=\"" + base + "/logo.png\">"
-                                           "<link rel=\"stylesheet\" href=\"/style.css\">",
+                       sim::Response::text("<h2>Release 1.2.1</h2><img src=\"" + base +
+                                               "/logo.png\">"
+                                               "<link rel=\"stylesheet\" href=\"/style.css\">",
                                            200, "text/html; charset=utf-8"));
     server.setResponse("GET", "/news/gone", sim::Response::text("<h2>Not here</h2>", 404));
 
@@ -837,11 +847,16 @@ void TestMainWindow::secondaryWindows_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("caption");
-    QTest::newRow("wait") << "ShowWaitLoader" << "Connecting...";
-    QTest::newRow("GSC keywords") << "frmKeywords" << "GSC Keywords / Google Trends";
-    QTest::newRow("YWM keywords") << "frmKeywordsYa" << "YWM Keywords";
-    QTest::newRow("Metrika keywords") << "frmKeywordsYaMetr" << "YMetrika Keywords";
-    QTest::newRow("Indexing API") << "frmGoogleIndexation" << "Indexation API";
+    QTest::newRow("wait") << "ShowWaitLoader"
+                          << "Connecting...";
+    QTest::newRow("GSC keywords") << "frmKeywords"
+                                  << "GSC Keywords / Google Trends";
+    QTest::newRow("YWM keywords") << "frmKeywordsYa"
+                                  << "YWM Keywords";
+    QTest::newRow("Metrika keywords") << "frmKeywordsYaMetr"
+                                      << "YMetrika Keywords";
+    QTest::newRow("Indexing API") << "frmGoogleIndexation"
+                                  << "Indexation API";
 }
 
 void TestMainWindow::secondaryWindows()
