@@ -2,7 +2,6 @@
 
 #include "auth/GeneralSettings.h"
 #include "auth/SettingsFile.h"
-#include "ui/ExProgressBar.h"
 #include "ui/GuiBrowserOpener.h"
 #include "ui/GuiEventPump.h"
 #include "ui/GuiMessagePrompt.h"
@@ -35,8 +34,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
-#include <QPieSeries>
-#include <QPieSlice>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
