@@ -7,6 +7,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <numeric>
 
@@ -14,10 +15,27 @@ namespace veltrano {
 
 int ReportSorter::compareUrls(QStringView a, QStringView b)
 {
+    return compareUrlsFrom(a, b, 0);
+}
+
+int ReportSorter::compareUrlsFrom(QStringView a, QStringView b, qsizetype start)
+{
     const qsizetype n = std::min(a.size(), b.size());
     const char16_t *pa = a.utf16();
     const char16_t *pb = b.utf16();
-    for (qsizetype i = 0; i < n; ++i) {
+    qsizetype i = std::min(start, n);
+    // Skip four identical code units at a time; letters that differ only
+    // in case are found by the loop below.
+    while (i + 4 <= n) {
+        quint64 x;
+        quint64 y;
+        std::memcpy(&x, pa + i, sizeof x);
+        std::memcpy(&y, pb + i, sizeof y);
+        if (x != y)
+            break;
+        i += 4;
+    }
+    for (; i < n; ++i) {
         char16_t ca = pa[i];
         char16_t cb = pb[i];
         if (ca == cb)
@@ -121,6 +139,58 @@ std::vector<int> stableOrder(int rows, bool ascending, Less less)
     return order;
 }
 
+char16_t foldAscii(char16_t c)
+{
+    return (c >= u'a' && c <= u'z') ? char16_t(c - (u'a' - u'A')) : c;
+}
+
+// URLs of one site share a long beginning ("https://www.site.com/"), so the
+// sort compares first a 64-bit head made of the four folded code units that
+// follow the part common to all rows. Only rows with equal heads read their
+// whole texts, which lie scattered in memory.
+std::vector<int> urlOrder(const ReportTable &table, int column, bool ascending)
+{
+    struct Key {
+        quint64 head;
+        QStringView text;
+        int row;
+    };
+    const int rows = table.rowCount();
+    std::vector<Key> keys(static_cast<size_t>(rows));
+    qsizetype common = rows > 0 ? table.cell(0, column).size() : 0;
+    for (int r = 0; r < rows; ++r) {
+        const QStringView text = table.cell(r, column);
+        keys[size_t(r)].text = text;
+        keys[size_t(r)].row = r;
+        const QStringView first = keys[0].text;
+        qsizetype i = 0;
+        const qsizetype n = std::min(common, text.size());
+        while (i < n && foldAscii(first[i].unicode()) == foldAscii(text[i].unicode()))
+            ++i;
+        common = i;
+    }
+    for (Key &k : keys) {
+        quint64 head = 0;
+        for (qsizetype i = common; i < common + 4; ++i)
+            head = (head << 16) | (i < k.text.size() ? foldAscii(k.text[i].unicode()) : 0);
+        k.head = head;
+    }
+    // Every text agrees with every other on the first `common` units.
+    const auto less = [common](const Key &a, const Key &b) {
+        if (a.head != b.head)
+            return a.head < b.head;
+        return ReportSorter::compareUrlsFrom(a.text, b.text, common) < 0;
+    };
+    if (ascending)
+        std::stable_sort(keys.begin(), keys.end(), less);
+    else
+        std::stable_sort(keys.begin(), keys.end(), [&](const Key &a, const Key &b) { return less(b, a); });
+    std::vector<int> order(static_cast<size_t>(rows));
+    for (int i = 0; i < rows; ++i)
+        order[size_t(i)] = keys[size_t(i)].row;
+    return order;
+}
+
 } // namespace
 
 std::vector<int> ReportSorter::sortedOrder(const ReportTable &table, int column, bool ascending)
@@ -131,8 +201,7 @@ std::vector<int> ReportSorter::sortedOrder(const ReportTable &table, int column,
 
     switch (table.layout().columns()[size_t(column)].sortRule) {
     case SortRule::Url:
-        return stableOrder(rows, ascending,
-                           [&](int a, int b) { return compareUrls(table.cell(a, column), table.cell(b, column)) < 0; });
+        return urlOrder(table, column, ascending);
     case SortRule::WholeNumber: {
         std::vector<qint64> values(static_cast<size_t>(rows));
         for (int r = 0; r < rows; ++r)

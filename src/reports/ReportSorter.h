@@ -24,6 +24,8 @@ public:
     // URL comparison: ordinal by UTF-16 code unit with only a-z folded to
     // upper case; a prefix goes before the longer text. <0, 0 or >0.
     static int compareUrls(QStringView a, QStringView b);
+    // The same, for texts known to agree (after folding) before `start`.
+    static int compareUrlsFrom(QStringView a, QStringView b, qsizetype start);
 
     // A cell as a whole number: an optional sign and decimal digits and
     // nothing else. Any other text (empty, 12.5, "1 000", a number beyond

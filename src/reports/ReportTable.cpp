@@ -31,7 +31,7 @@ ReportTable::ReportTable(ReportKind kind, QObject *parent)
 
 int ReportTable::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_cells.size() / m_stride);
+    return parent.isValid() ? 0 : int(m_slotOfRow.size());
 }
 
 int ReportTable::columnCount(const QModelIndex &parent) const
@@ -98,7 +98,7 @@ QStringList ReportTable::rowTexts(int row) const
         return out;
     out.reserve(qsizetype(m_stride));
     for (size_t c = 0; c < m_stride; ++c)
-        out << m_cells[size_t(row) * m_stride + c];
+        out << m_cells[slotStart(row) + c];
     return out;
 }
 
@@ -106,7 +106,7 @@ void ReportTable::setCell(int row, int column, const QString &text)
 {
     if (column < 1 || !validCell(row, column))
         return;
-    m_cells[size_t(row) * m_stride + size_t(column)] = text;
+    m_cells[slotStart(row) + size_t(column)] = text;
     const QModelIndex i = index(row, column);
     Q_EMIT dataChanged(i, i, {Qt::DisplayRole});
 }
@@ -117,21 +117,25 @@ void ReportTable::setRowCells(int row, const QStringList &cells)
         return;
     const int last = std::min(int(m_stride) - 1, int(cells.size()));
     for (int c = 1; c <= last; ++c)
-        m_cells[size_t(row) * m_stride + size_t(c)] = cells[c - 1];
+        m_cells[slotStart(row) + size_t(c)] = cells[c - 1];
     if (last >= 1)
         Q_EMIT dataChanged(index(row, 1), index(row, last), {Qt::DisplayRole});
 }
 
 int ReportTable::findUrlRow(const QString &url) const
 {
-    return m_rowOfUrl.value(url, -1);
+    const int slot = m_slotOfUrl.value(url, -1);
+    if (slot < 0)
+        return -1;
+    // A staged URL's slot is also the row it will get.
+    return slot < int(m_rowOfSlot.size()) ? m_rowOfSlot[size_t(slot)] : slot;
 }
 
 bool ReportTable::stageRow(const QString &url)
 {
-    if (m_locked || m_rowOfUrl.contains(url))
+    if (m_locked || m_slotOfUrl.contains(url))
         return false;
-    m_rowOfUrl.insert(url, rowCountWithStaged());
+    m_slotOfUrl.insert(url, rowCountWithStaged());
     m_staged.push_back(url);
     return true;
 }
@@ -141,11 +145,19 @@ void ReportTable::commitStagedRows()
     if (m_staged.empty())
         return;
     const int first = rowCount();
-    beginInsertRows({}, first, first + int(m_staged.size()) - 1);
+    const int added = int(m_staged.size());
+    beginInsertRows({}, first, first + added - 1);
     m_cells.reserve(m_cells.size() + m_staged.size() * m_stride);
+    m_slotOfRow.reserve(m_slotOfRow.size() + m_staged.size());
+    m_rowOfSlot.reserve(m_rowOfSlot.size() + m_staged.size());
     for (QString &url : m_staged) {
         m_cells.push_back(std::move(url));
         m_cells.resize(m_cells.size() + m_stride - 1);
+    }
+    // New rows go to the end of the display order, in new slots.
+    for (int i = 0; i < added; ++i) {
+        m_slotOfRow.push_back(first + i);
+        m_rowOfSlot.push_back(first + i);
     }
     m_staged.clear();
     m_staged.shrink_to_fit();
@@ -168,24 +180,35 @@ bool ReportTable::clear()
     beginResetModel();
     std::vector<QString>().swap(m_cells);
     std::vector<QString>().swap(m_staged);
-    m_rowOfUrl = {};
+    std::vector<int>().swap(m_slotOfRow);
+    std::vector<int>().swap(m_rowOfSlot);
+    m_slotOfUrl = {};
     endResetModel();
     return true;
 }
 
 bool ReportTable::deleteRow(int row)
 {
-    if (m_locked || row < 0 || row >= rowCount())
+    if (m_locked || !m_staged.empty() || row < 0 || row >= rowCount())
         return false;
     beginRemoveRows({}, row, row);
-    m_rowOfUrl.remove(url(row));
-    const auto first = m_cells.begin() + std::ptrdiff_t(size_t(row) * m_stride);
-    m_cells.erase(first, first + std::ptrdiff_t(m_stride));
-    const int rows = rowCount();
-    for (int r = row; r < rows; ++r)
-        m_rowOfUrl[url(r)] = r;
-    for (size_t s = 0; s < m_staged.size(); ++s)
-        m_rowOfUrl[m_staged[s]] = rows + int(s);
+    const int slot = m_slotOfRow[size_t(row)];
+    const int lastSlot = int(m_rowOfSlot.size()) - 1;
+    const auto slotBegin = [this](int s) { return m_cells.begin() + std::ptrdiff_t(size_t(s) * m_stride); };
+    m_slotOfUrl.remove(m_cells[size_t(slot) * m_stride]);
+    // The last slot moves into the freed one, so storage stays dense.
+    if (slot != lastSlot) {
+        std::move(slotBegin(lastSlot), slotBegin(lastSlot) + std::ptrdiff_t(m_stride), slotBegin(slot));
+        m_slotOfUrl[m_cells[size_t(slot) * m_stride]] = slot;
+        const int movedRow = m_rowOfSlot[size_t(lastSlot)];
+        m_slotOfRow[size_t(movedRow)] = slot;
+        m_rowOfSlot[size_t(slot)] = movedRow;
+    }
+    m_cells.erase(slotBegin(lastSlot), m_cells.end());
+    m_rowOfSlot.pop_back();
+    m_slotOfRow.erase(m_slotOfRow.begin() + row);
+    for (size_t r = size_t(row); r < m_slotOfRow.size(); ++r)
+        m_rowOfSlot[size_t(m_slotOfRow[r])] = int(r);
     endRemoveRows();
     return true;
 }
@@ -193,27 +216,25 @@ bool ReportTable::deleteRow(int row)
 void ReportTable::applyOrder(const std::vector<int> &order)
 {
     const int rows = rowCount();
-    if (int(order.size()) != rows || rows == 0)
+    if (int(order.size()) != rows || rows == 0 || !m_staged.empty())
         return;
 
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<int> newRowOf(static_cast<size_t>(rows));
-    std::vector<QString> sorted(m_cells.size());
-    for (int to = 0; to < rows; ++to) {
-        const int from = order[size_t(to)];
-        newRowOf[size_t(from)] = to;
-        for (size_t c = 0; c < m_stride; ++c)
-            sorted[size_t(to) * m_stride + c] = std::move(m_cells[size_t(from) * m_stride + c]);
-    }
-    m_cells.swap(sorted);
-    for (int r = 0; r < rows; ++r)
-        m_rowOfUrl[url(r)] = r;
-
     const QModelIndexList before = persistentIndexList();
+
+    std::vector<int> slotsInOrder(static_cast<size_t>(rows));
+    for (int to = 0; to < rows; ++to)
+        slotsInOrder[size_t(to)] = m_slotOfRow[size_t(order[size_t(to)])];
+    m_slotOfRow.swap(slotsInOrder);
+    for (int r = 0; r < rows; ++r)
+        m_rowOfSlot[size_t(m_slotOfRow[size_t(r)])] = r;
+
     QModelIndexList after;
     after.reserve(before.size());
-    for (const QModelIndex &i : before)
-        after << index(newRowOf[size_t(i.row())], i.column());
+    for (const QModelIndex &i : before) {
+        const int slot = slotsInOrder[size_t(i.row())]; // now the old order
+        after << index(m_rowOfSlot[size_t(slot)], i.column());
+    }
     changePersistentIndexList(before, after);
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }

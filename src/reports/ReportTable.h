@@ -20,6 +20,10 @@ class SortState;
 // index of them makes the duplicate test O(1) and stays right across
 // deletes and sorts.
 //
+// The texts of a row stay in one storage slot for the row's life; the
+// display order is a list of slots. A sort only reorders that list, and
+// the URL index, which points at slots, needs no change.
+//
 // Rows are added in batches: an import stages its URLs one by one (the
 // duplicate test sees the staged ones too) and commits them at its end
 // with a single row insertion, so the view updates once per import.
@@ -64,9 +68,9 @@ public:
     // (and leaves the state alone) while the table is locked.
     bool sortByHeaderClick(SortState &state, int column);
 
-    const QString &url(int row) const { return m_cells[size_t(row) * m_stride]; }
+    const QString &url(int row) const { return m_cells[slotStart(row)]; }
     // Column 0 is the URL.
-    const QString &cell(int row, int column) const { return m_cells[size_t(row) * m_stride + size_t(column)]; }
+    const QString &cell(int row, int column) const { return m_cells[slotStart(row) + size_t(column)]; }
     QStringList rowTexts(int row) const;
 
     // Writes one cell (column 1 and up; the URL never changes).
@@ -77,7 +81,7 @@ public:
     // FindURLRow: the row holding exactly this URL, or -1. A staged URL
     // counts as the row it will become.
     int findUrlRow(const QString &url) const;
-    bool containsUrl(const QString &url) const { return m_rowOfUrl.contains(url); }
+    bool containsUrl(const QString &url) const { return m_slotOfUrl.contains(url); }
 
     // Rows committed plus rows staged: what the import limit is tested on.
     int rowCountWithStaged() const { return rowCount() + int(m_staged.size()); }
@@ -91,11 +95,13 @@ public:
 
     // Removes every row. Refused while locked.
     bool clear();
-    // Removes one row. Refused while locked or for a row that does not exist.
+    // Removes one row. Refused while locked, while rows are staged, or for a
+    // row that does not exist.
     bool deleteRow(int row);
 
     // Reorders the rows: row i becomes the row that was at order[i]; order
     // must be a permutation of the rows. Selections follow their rows.
+    // Ignored while rows are staged.
     void applyOrder(const std::vector<int> &order);
 
     bool isLocked() const { return m_locked; }
@@ -109,14 +115,18 @@ Q_SIGNALS:
 
 private:
     bool validCell(int row, int column) const;
+    size_t slotStart(int row) const { return size_t(m_slotOfRow[size_t(row)]) * m_stride; }
 
     const ReportLayout *m_layout;
     size_t m_stride;
-    // Row-major: row r holds m_cells[r * m_stride .. r * m_stride + m_stride).
-    // One flat array keeps the per-row cost to the texts themselves.
+    // Slot s holds m_cells[s * m_stride .. s * m_stride + m_stride): one flat
+    // array keeps the per-row cost to the texts themselves.
     std::vector<QString> m_cells;
+    std::vector<int> m_slotOfRow; // display order
+    std::vector<int> m_rowOfSlot; // its inverse
     std::vector<QString> m_staged;
-    QHash<QString, int> m_rowOfUrl;
+    // Staged URLs point past the last slot, at the slot they will get.
+    QHash<QString, int> m_slotOfUrl;
     bool m_locked = false;
 };
 

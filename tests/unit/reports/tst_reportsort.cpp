@@ -38,6 +38,7 @@ private Q_SLOTS:
     void lockedTableIgnoresTheClick();
     void urlComparison_data();
     void urlComparison();
+    void urlColumnOrder();
     void wholeNumbers_data();
     void wholeNumbers();
     void equalKeysKeepTheirOrderBothWays();
@@ -115,6 +116,19 @@ void ReportSortTest::urlComparison()
     QCOMPARE((r > 0) - (r < 0), sign);
     const int back = ReportSorter::compareUrls(b, a);
     QCOMPARE((back > 0) - (back < 0), -sign);
+}
+
+void ReportSortTest::urlColumnOrder()
+{
+    ReportTable table(ReportKind::YandexWebmaster);
+    table.appendRows({"https://e/b", "https://e/A", "https://e/_x", "https://e/", "https://e/a", "https://e/ab"});
+    table.sort(0, Qt::AscendingOrder);
+    // Folded letters sort before "_"; "A" and "a" are equal and keep their order.
+    QCOMPARE(column(table, 0),
+             (QStringList{"https://e/", "https://e/A", "https://e/a", "https://e/ab", "https://e/b", "https://e/_x"}));
+    table.sort(0, Qt::DescendingOrder);
+    QCOMPARE(column(table, 0),
+             (QStringList{"https://e/_x", "https://e/b", "https://e/ab", "https://e/A", "https://e/a", "https://e/"}));
 }
 
 void ReportSortTest::wholeNumbers_data()

@@ -1,3 +1,4 @@
+#include "reports/ReportSorter.h"
 #include "reports/ReportTable.h"
 
 #include <QAbstractItemModelTester>
@@ -21,6 +22,7 @@ private Q_SLOTS:
     void percentBarFraction_data();
     void percentBarFraction();
     void modelStaysConsistentUnderEdits();
+    void matchesAPlainListUnderMixedEdits();
 };
 
 void ReportTableTest::layoutOfEachTable_data()
@@ -250,6 +252,61 @@ void ReportTableTest::modelStaysConsistentUnderEdits()
     table.appendRows({"https://4/"});
     table.clear();
     QCOMPARE(table.rowCount(), 0);
+}
+
+// Rows are kept in slots with a separate display order; a plain list of
+// rows, edited the same way, must always read the same.
+void ReportTableTest::matchesAPlainListUnderMixedEdits()
+{
+    ReportTable table(ReportKind::YandexMetrika);
+    QList<QStringList> expected;
+    QRandomGenerator random(20240501);
+    int nextUrl = 0;
+    for (int step = 0; step < 400; ++step) {
+        const int rows = int(expected.size());
+        switch (random.bounded(4)) {
+        case 0: { // a batch of new URLs, with a repeat among them
+            QStringList urls;
+            for (int i = random.bounded(1, 6); i > 0; --i)
+                urls << QStringLiteral("https://e/%1").arg(nextUrl++);
+            urls << urls.first();
+            table.appendRows(urls);
+            for (int i = 0; i < urls.size() - 1; ++i)
+                expected << QStringList{urls[i], "", "", "", "", ""};
+            break;
+        }
+        case 1:
+            if (rows > 0) {
+                const int row = random.bounded(rows);
+                QVERIFY(table.deleteRow(row));
+                expected.removeAt(row);
+            }
+            break;
+        case 2:
+            if (rows > 0) {
+                const int row = random.bounded(rows);
+                const int column = random.bounded(1, 6);
+                const QString text = QString::number(random.bounded(10));
+                table.setCell(row, column, text);
+                expected[row][column] = text;
+            }
+            break;
+        case 3: {
+            const std::vector<int> order = ReportSorter::sortedOrder(table, random.bounded(6), random.bounded(2) == 0);
+            table.applyOrder(order);
+            QList<QStringList> reordered;
+            for (int from : order)
+                reordered << expected[from];
+            expected = reordered;
+            break;
+        }
+        }
+        QCOMPARE(table.rowCount(), int(expected.size()));
+        for (int r = 0; r < int(expected.size()); ++r) {
+            QCOMPARE(table.rowTexts(r), expected[r]);
+            QCOMPARE(table.findUrlRow(expected[r][0]), r);
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(ReportTableTest)
