@@ -27,6 +27,7 @@ public:
     JsonDocument() = default;
     static JsonDocument parse(const QByteArray &utf8);
     static JsonDocument parse(const QString &text) { return parse(text.toUtf8()); }
+    static JsonDocument parse(const char *utf8) { return parse(QByteArray(utf8)); }
 
     bool isValid() const { return m_data != nullptr; }
     // "JSON parse error at byte <offset>: <what>", empty when valid.
