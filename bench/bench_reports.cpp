@@ -104,7 +104,8 @@ QStringList filledCells(ReportKind kind, int i)
         return {yesNo, title};
     case ReportKind::YandexMetrika:
         return {QString::number(i % 1000), QString::number(i % 700), QString::number((i % 1000) / 10.0, 'f', 1),
-                QString::number(1 + (i % 300) / 100.0, 'f', 2), QStringLiteral("00:%1:%2").arg(i % 60, 2, 10, QChar('0')).arg(i % 59, 2, 10, QChar('0'))};
+                QString::number(1 + (i % 300) / 100.0, 'f', 2),
+                QStringLiteral("00:%1:%2").arg(i % 60, 2, 10, QChar('0')).arg(i % 59, 2, 10, QChar('0'))};
     case ReportKind::SearchConsole:
         return {yesNo,
                 QString::number(i % 500),
@@ -236,7 +237,8 @@ void BM_ImportSitemap(benchmark::State &state)
     state.counters["rows"] = table.rowCount();
 }
 
-#define IMPORT_ARGS ArgsProduct({{5000, 50000}, {0, 1}})->ArgNames({"rows", "nearlyFull"})->Unit(benchmark::kMillisecond)
+#define IMPORT_ARGS                                                                                                    \
+    ArgsProduct({{5000, 50000}, {0, 1}})->ArgNames({"rows", "nearlyFull"})->Unit(benchmark::kMillisecond)
 BENCHMARK(BM_ImportPaste)->IMPORT_ARGS;
 BENCHMARK(BM_ImportTextFile)->IMPORT_ARGS;
 BENCHMARK(BM_ImportSitemap)->IMPORT_ARGS;
@@ -267,9 +269,18 @@ void sortBench(benchmark::State &state, int column)
     }
 }
 
-void BM_SortByUrl(benchmark::State &state) { sortBench(state, 0); }
-void BM_SortByWholeNumber(benchmark::State &state) { sortBench(state, 3); }   // "Impressions"
-void BM_SortByLocaleText(benchmark::State &state) { sortBench(state, 6); }    // "Coverage State", all distinct
+void BM_SortByUrl(benchmark::State &state)
+{
+    sortBench(state, 0);
+}
+void BM_SortByWholeNumber(benchmark::State &state)
+{
+    sortBench(state, 3);
+} // "Impressions"
+void BM_SortByLocaleText(benchmark::State &state)
+{
+    sortBench(state, 6);
+} // "Coverage State", all distinct
 BENCHMARK(BM_SortByUrl)->Arg(5000)->Arg(50000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SortByWholeNumber)->Arg(5000)->Arg(50000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SortByLocaleText)->Arg(5000)->Arg(50000)->Unit(benchmark::kMillisecond);

@@ -19,9 +19,9 @@ class ProgressReporter;
 
 // Process-wide flags of the check runs; all start false and none is saved.
 struct RunFlags {
-    bool apiConnected = false;      // some service account is connected
-    bool reportDataReady = false;   // some check ran through all its rows
-    bool cancelRequested = false;   // "Cancel" was clicked during the run
+    bool apiConnected = false;             // some service account is connected
+    bool reportDataReady = false;          // some check ran through all its rows
+    bool cancelRequested = false;          // "Cancel" was clicked during the run
     bool lastGscRunWasPerformance = false; // the last Search Console run was "Check GSC"
 };
 

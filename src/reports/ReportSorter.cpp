@@ -127,8 +127,7 @@ std::vector<int> ReportSorter::localeTextRanks(const std::vector<QStringView> &t
 
 namespace {
 
-template <typename Less>
-std::vector<int> stableOrder(int rows, bool ascending, Less less)
+template <typename Less> std::vector<int> stableOrder(int rows, bool ascending, Less less)
 {
     std::vector<int> order(static_cast<size_t>(rows));
     std::iota(order.begin(), order.end(), 0);

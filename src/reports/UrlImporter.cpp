@@ -48,10 +48,7 @@ QString parseErrorText(const pugi::xml_parse_result &result, const QByteArray &b
     const qsizetype line = before.count('\n') + 1;
     const qsizetype lastBreak = before.lastIndexOf('\n');
     const qsizetype column = offset - lastBreak;
-    return QStringLiteral("%1 (line %2, column %3)")
-        .arg(QString::fromUtf8(result.description()))
-        .arg(line)
-        .arg(column);
+    return QStringLiteral("%1 (line %2, column %3)").arg(QString::fromUtf8(result.description())).arg(line).arg(column);
 }
 
 } // namespace
@@ -109,8 +106,7 @@ void UrlImporter::finish(ReportTable &table, const QString &logLine)
     m_log.addToLog(logLine);
 }
 
-UrlImporter::Result UrlImporter::importLines(ReportTable &table, QStringView text, bool noClear,
-                                             const QString &logLine)
+UrlImporter::Result UrlImporter::importLines(ReportTable &table, QStringView text, bool noClear, const QString &logLine)
 {
     if (!noClear)
         table.clear();
@@ -149,16 +145,16 @@ bool UrlImporter::readImportFile(const QString &path, QByteArray &bytes)
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        m_prompt.show(MessagePrompt::Icon::Error, QStringLiteral("Error"),
-                      QStringLiteral("Cannot open file \"%1\". %2")
-                          .arg(QDir::toNativeSeparators(path), file.errorString()));
+        m_prompt.show(
+            MessagePrompt::Icon::Error, QStringLiteral("Error"),
+            QStringLiteral("Cannot open file \"%1\". %2").arg(QDir::toNativeSeparators(path), file.errorString()));
         return false;
     }
     bytes = file.read(MaxFileSize + 1);
     if (file.error() != QFileDevice::NoError || bytes.size() > MaxFileSize) {
-        m_prompt.show(MessagePrompt::Icon::Error, QStringLiteral("Error"),
-                      QStringLiteral("Cannot read file \"%1\". %2")
-                          .arg(QDir::toNativeSeparators(path), file.errorString()));
+        m_prompt.show(
+            MessagePrompt::Icon::Error, QStringLiteral("Error"),
+            QStringLiteral("Cannot read file \"%1\". %2").arg(QDir::toNativeSeparators(path), file.errorString()));
         return false;
     }
     return true;

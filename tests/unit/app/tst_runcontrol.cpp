@@ -89,11 +89,12 @@ struct Fixture {
                 run.registerCheck(tab, QStringLiteral("check %1").arg(tab),
                                   [this, tab](CheckContext &ctx) { walkRows(ctx, tables[tab].rows); });
         }
-        run.registerCheck(2, QStringLiteral("Check GSC"), [this](CheckContext &ctx) { walkRows(ctx, tables[2].rows); },
-                          RunControl::RunEffect::PerformanceRun);
-        run.registerCheck(2, QStringLiteral("URL Inspection API"),
-                          [this](CheckContext &ctx) { walkRows(ctx, tables[2].rows); },
-                          RunControl::RunEffect::InspectionRun);
+        run.registerCheck(
+            2, QStringLiteral("Check GSC"), [this](CheckContext &ctx) { walkRows(ctx, tables[2].rows); },
+            RunControl::RunEffect::PerformanceRun);
+        run.registerCheck(
+            2, QStringLiteral("URL Inspection API"), [this](CheckContext &ctx) { walkRows(ctx, tables[2].rows); },
+            RunControl::RunEffect::InspectionRun);
     }
 };
 

@@ -79,9 +79,10 @@ void ReportExporterTest::filesMatchByteForByte_data()
                                "ALLOWED", "INDEXING_ALLOWED", "2024-03-01"},
                               {"https://example.com/q", "No"}}
         << -1 << "export_gsc.csv";
-    QTest::newRow("Google Analytics")
-        << 3 << QList<QStringList>{{"https://example.com/g", "5", "7", "6", "00:00:42", "1.17", "33.3"}} << -1
-        << "export_ga.csv";
+    QTest::newRow("Google Analytics") << 3
+                                      << QList<QStringList>{{"https://example.com/g", "5", "7", "6", "00:00:42", "1.17",
+                                                             "33.3"}}
+                                      << -1 << "export_ga.csv";
     QTest::newRow("empty Ahrefs table") << 4 << QList<QStringList>{} << -1 << "export_ahrefs_empty.csv";
 }
 
@@ -106,13 +107,20 @@ void ReportExporterTest::quoting_data()
 {
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("written");
-    QTest::newRow("plain") << "abc" << "abc";
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("semicolon") << "a;b" << "\"a;b\"";
-    QTest::newRow("double quote") << "a\"b" << "\"a\"\"b\"";
-    QTest::newRow("CR") << "a\rb" << "\"a\rb\"";
-    QTest::newRow("LF") << "a\nb" << "\"a\nb\"";
-    QTest::newRow("comma and blank stay bare") << "a, b" << "a, b";
+    QTest::newRow("plain") << "abc"
+                           << "abc";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("semicolon") << "a;b"
+                               << "\"a;b\"";
+    QTest::newRow("double quote") << "a\"b"
+                                  << "\"a\"\"b\"";
+    QTest::newRow("CR") << "a\rb"
+                        << "\"a\rb\"";
+    QTest::newRow("LF") << "a\nb"
+                        << "\"a\nb\"";
+    QTest::newRow("comma and blank stay bare") << "a, b"
+                                               << "a, b";
 }
 
 void ReportExporterTest::quoting()

@@ -98,11 +98,15 @@ void ReportSortTest::urlComparison_data()
     QTest::addColumn<QString>("a");
     QTest::addColumn<QString>("b");
     QTest::addColumn<int>("sign");
-    QTest::newRow("ASCII case folded") << "https://Example.com/A" << "https://example.com/a" << 0;
-    QTest::newRow("letters in order") << "https://a/x" << "https://a/Y" << -1;
-    QTest::newRow("prefix goes first") << "https://a/" << "https://a/b" << -1;
+    QTest::newRow("ASCII case folded") << "https://Example.com/A"
+                                       << "https://example.com/a" << 0;
+    QTest::newRow("letters in order") << "https://a/x"
+                                      << "https://a/Y" << -1;
+    QTest::newRow("prefix goes first") << "https://a/"
+                                       << "https://a/b" << -1;
     // Folding to upper case puts letters before "[" and "_" (0x5B, 0x5F).
-    QTest::newRow("folded letter before underscore") << "https://a/z" << "https://a/_" << -1;
+    QTest::newRow("folded letter before underscore") << "https://a/z"
+                                                     << "https://a/_" << -1;
     QTest::newRow("non-ASCII not folded") << QString::fromUtf8("https://a/é") << QString::fromUtf8("https://a/É") << 1;
     QTest::newRow("code unit order") << QString::fromUtf8("https://a/я") << "https://a/z" << 1;
 }

@@ -36,18 +36,15 @@ void ReportTableTest::layoutOfEachTable_data()
     QTest::addColumn<QString>("aligns");
 
     QTest::newRow("Yandex Webmaster") << 0 << "ListView4" << 1 << "Yandex Webmaster"
-                                      << QStringList{"URL", "Indexed", "Title"} << QList<int>{400, 60, 350}
-                                      << "LCL";
+                                      << QStringList{"URL", "Indexed", "Title"} << QList<int>{400, 60, 350} << "LCL";
     QTest::newRow("Yandex Metrika") << 1 << "ListView5" << 2 << "Yandex Metrika"
-                                    << QStringList{"URL", "Visits", "Users", "Bounce Rate", "Deep View",
-                                                   "Time on Page"}
+                                    << QStringList{"URL", "Visits", "Users", "Bounce Rate", "Deep View", "Time on Page"}
                                     << QList<int>{400, 50, 50, 75, 70, 80} << "LRRRRC";
-    QTest::newRow("Search Console") << 2 << "ListView6" << 3 << "Google Search Console"
-                                    << QStringList{"URL",          "Indexed",        "Clicks",
-                                                   "Impressions",  "CTR",            "Avg Position",
-                                                   "Coverage State", "Robots.txt State", "Indexing State",
-                                                   "Last Crawl"}
-                                    << QList<int>{200, 60, 50, 80, 50, 80, 90, 100, 90, 70} << "LCRRRRLLLC";
+    QTest::newRow("Search Console")
+        << 2 << "ListView6" << 3 << "Google Search Console"
+        << QStringList{"URL",          "Indexed",        "Clicks",           "Impressions",    "CTR",
+                       "Avg Position", "Coverage State", "Robots.txt State", "Indexing State", "Last Crawl"}
+        << QList<int>{200, 60, 50, 80, 50, 80, 90, 100, 90, 70} << "LCRRRRLLLC";
     QTest::newRow("Analytics") << 3 << "ListView7" << 4 << "Google Analytics"
                                << QStringList{"URL",
                                               "GA: Users",
@@ -58,8 +55,9 @@ void ReportTableTest::layoutOfEachTable_data()
                                               "GA: Bounce Rate"}
                                << QList<int>{400, 60, 90, 80, 140, 150, 100} << "LRRRCRR";
     QTest::newRow("Ahrefs") << 4 << "ListView11" << 5 << "Ahrefs"
-                            << QStringList{"URL",           "Indexed",        "Ahrefs Rank (AR)", "HTTP Code",
-                                           "Links Internal", "Links External", "Title"}
+                            << QStringList{"URL",       "Indexed",        "Ahrefs Rank (AR)",
+                                           "HTTP Code", "Links Internal", "Links External",
+                                           "Title"}
                             << QList<int>{300, 60, 100, 70, 80, 80, 250} << "LCRCRRL";
 }
 
@@ -91,8 +89,10 @@ void ReportTableTest::layoutOfEachTable()
     }
     // Cells carry their column's alignment too.
     table.appendRows({QStringLiteral("https://example.com/")});
-    const auto lastAlign = Qt::Alignment(table.data(table.index(0, captions.size() - 1), Qt::TextAlignmentRole).toInt());
-    QCOMPARE(lastAlign, Qt::Alignment(table.headerData(captions.size() - 1, Qt::Horizontal, Qt::TextAlignmentRole).toInt()));
+    const auto lastAlign =
+        Qt::Alignment(table.data(table.index(0, captions.size() - 1), Qt::TextAlignmentRole).toInt());
+    QCOMPARE(lastAlign,
+             Qt::Alignment(table.headerData(captions.size() - 1, Qt::Horizontal, Qt::TextAlignmentRole).toInt()));
 
     QCOMPARE(table.tabCaption(), label + " (1)");
     table.deleteRow(0);
@@ -218,12 +218,18 @@ void ReportTableTest::percentBarFraction_data()
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QString>("cell");
     QTest::addColumn<double>("fraction");
-    QTest::newRow("dot") << "en_US" << "42.5" << 0.425;
-    QTest::newRow("locale comma") << "ru_RU" << "42,5" << 0.425;
-    QTest::newRow("dot in a comma locale") << "ru_RU" << "42.5" << 0.425;
-    QTest::newRow("empty") << "en_US" << "" << 0.0;
-    QTest::newRow("not a number") << "en_US" << "n/a" << 0.0;
-    QTest::newRow("above 100 is kept") << "en_US" << "150" << 1.5;
+    QTest::newRow("dot") << "en_US"
+                         << "42.5" << 0.425;
+    QTest::newRow("locale comma") << "ru_RU"
+                                  << "42,5" << 0.425;
+    QTest::newRow("dot in a comma locale") << "ru_RU"
+                                           << "42.5" << 0.425;
+    QTest::newRow("empty") << "en_US"
+                           << "" << 0.0;
+    QTest::newRow("not a number") << "en_US"
+                                  << "n/a" << 0.0;
+    QTest::newRow("above 100 is kept") << "en_US"
+                                       << "150" << 1.5;
 }
 
 void ReportTableTest::percentBarFraction()

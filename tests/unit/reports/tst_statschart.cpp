@@ -38,21 +38,24 @@ void StatsChartTest::slices_data()
                                     << "Not indexed (62%)";
     QTest::newRow("1 of 3 on Ahrefs") << 4 << 1 << yes(1, 3) << false << 1 << 2 << "Indexed (33%)"
                                       << "Not indexed (67%)";
-    QTest::newRow("lower-case yes is not indexed") << 0 << 1 << QStringList{"yes", "Yes"} << false << 1 << 1
-                                                   << "Indexed (50%)" << "Not indexed (50%)";
+    QTest::newRow("lower-case yes is not indexed")
+        << 0 << 1 << QStringList{"yes", "Yes"} << false << 1 << 1 << "Indexed (50%)"
+        << "Not indexed (50%)";
     QTest::newRow("empty table") << 0 << 1 << QStringList{} << false << 0 << 0 << "Indexed (0%)"
                                  << "Not indexed (0%)";
     QTest::newRow("empty traffic table") << 1 << 1 << QStringList{} << false << 0 << 0 << "Traffic pages (0%)"
                                          << "Pages without traffic (0%)";
-    QTest::newRow("Metrika 6, 5, empty, 0") << 1 << 1 << QStringList{"6", "5", "", "0"} << false << 1 << 2
-                                            << "Traffic pages (25%)" << "Pages without traffic (50%)";
-    QTest::newRow("Analytics decimals and text") << 3 << 1 << QStringList{"12.5", "5.0", "-8", "n/a", "5.01"}
-                                                 << false << 2 << 3 << "Traffic pages (40%)"
-                                                 << "Pages without traffic (60%)";
+    QTest::newRow("Metrika 6, 5, empty, 0")
+        << 1 << 1 << QStringList{"6", "5", "", "0"} << false << 1 << 2 << "Traffic pages (25%)"
+        << "Pages without traffic (50%)";
+    QTest::newRow("Analytics decimals and text")
+        << 3 << 1 << QStringList{"12.5", "5.0", "-8", "n/a", "5.01"} << false << 2 << 3 << "Traffic pages (40%)"
+        << "Pages without traffic (60%)";
     // Search Console: after "URL Inspection API" the "Indexing State" decides...
     QTest::newRow("inspection run counts Indexing State")
         << 2 << 8 << QStringList{"INDEXING_ALLOWED", "BLOCKED_BY_META_TAG", "indexing_allowed", "INDEXING_ALLOWED"}
-        << false << 2 << 2 << "Indexed (50%)" << "Not indexed (50%)";
+        << false << 2 << 2 << "Indexed (50%)"
+        << "Not indexed (50%)";
     // ...after "Check GSC" the "Indexed" cell.
     QTest::newRow("performance run counts Indexed") << 2 << 1 << yes(3, 4) << true << 3 << 1 << "Indexed (75%)"
                                                     << "Not indexed (25%)";

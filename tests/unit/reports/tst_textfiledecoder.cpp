@@ -23,8 +23,7 @@ void TextFileDecoderTest::encodings_data()
     QTest::addColumn<QString>("text");
 
     const QString privet = QString::fromUtf8("https://пример.рф/Ёж");
-    QTest::newRow("UTF-8 with BOM") << QByteArray("\xEF\xBB\xBF") + privet.toUtf8() << Encoding::Utf8WithBom
-                                    << privet;
+    QTest::newRow("UTF-8 with BOM") << QByteArray("\xEF\xBB\xBF") + privet.toUtf8() << Encoding::Utf8WithBom << privet;
     QByteArray le("\xFF\xFE", 2);
     le += QByteArray(reinterpret_cast<const char *>(privet.utf16()), privet.size() * 2);
     QTest::newRow("UTF-16 LE with BOM") << le << Encoding::Utf16LittleEndian << privet;
@@ -37,11 +36,10 @@ void TextFileDecoderTest::encodings_data()
     // "https://пример.рф/Ёж" in Windows-1251, then its typographic signs.
     QTest::newRow("Windows-1251") << QByteArray("https://\xEF\xF0\xE8\xEC\xE5\xF0.\xF0\xF4/\xA8\xE6")
                                   << Encoding::Windows1251 << privet;
-    QTest::newRow("Windows-1251 signs") << QByteArray("\x85\x96\x97\xAB\xBB\xB9\x88\x98")
-                                        << Encoding::Windows1251 << QString::fromUtf8("…–—«»№€\uFFFD");
+    QTest::newRow("Windows-1251 signs") << QByteArray("\x85\x96\x97\xAB\xBB\xB9\x88\x98") << Encoding::Windows1251
+                                        << QString::fromUtf8("…–—«»№€\uFFFD");
     // A UTF-8 sequence cut short at the end is not valid UTF-8.
-    QTest::newRow("truncated UTF-8") << QByteArray("abc\xD0") << Encoding::Windows1251
-                                     << QString::fromUtf8("abcР");
+    QTest::newRow("truncated UTF-8") << QByteArray("abc\xD0") << Encoding::Windows1251 << QString::fromUtf8("abcР");
     QTest::newRow("empty") << QByteArray() << Encoding::Utf8 << QString();
 }
 

@@ -233,7 +233,8 @@ void UrlImporterTest::sitemapWithoutUrlsetOrMalformedLeavesTheTable_data()
     QTest::addColumn<QString>("message");
     QTest::newRow("sitemap index") << "sitemap_index.xml"
                                    << "The data file has an unacceptable format (no tag URLSET)";
-    QTest::newRow("not well-formed") << "sitemap_broken.xml" << "Error when parsing the file: ";
+    QTest::newRow("not well-formed") << "sitemap_broken.xml"
+                                     << "Error when parsing the file: ";
 }
 
 void UrlImporterTest::sitemapWithoutUrlsetOrMalformedLeavesTheTable()
