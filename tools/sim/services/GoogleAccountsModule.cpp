@@ -1,0 +1,150 @@
+#include "GoogleAccountsModule.h"
+
+#include "DemoAccounts.h"
+#include "OAuthServerState.h"
+#include "ServiceSupport.h"
+#include "SimServer.h"
+#include "TokenRegistry.h"
+
+namespace veltrano::sim {
+
+namespace {
+
+using support::Json;
+
+constexpr int kTokenLifetimeSeconds = 3599;
+
+Response tokenError(int status, const std::string &error, const std::string &description)
+{
+    return support::jsonAnswer(Json{{"error", error}, {"error_description", description}}, status);
+}
+
+// The error page of the consent screen, "Error 400: invalid_request" style.
+Response errorPage(int status, const std::string &error, const std::string &message)
+{
+    return support::htmlPage(status, "Error " + std::to_string(status) + ": " + error, message);
+}
+
+Response authorize(OAuthServerState &state, const RecordedRequest &request)
+{
+    const std::string clientId = request.queryParam("client_id");
+    const std::string redirectUri = request.queryParam("redirect_uri");
+    const std::string responseType = request.queryParam("response_type");
+    const std::string scope = request.queryParam("scope");
+    const bool refusingClient = clientId.rfind("deny", 0) == 0;
+
+    if (clientId.empty())
+        return errorPage(400, "invalid_request", "Missing required parameter: client_id");
+    if (!refusingClient && !state.knowsClient(clientId))
+        return errorPage(401, "invalid_client", "The OAuth client was not found.");
+    if (redirectUri.empty())
+        return errorPage(400, "invalid_request", "Missing required parameter: redirect_uri");
+    if (!support::isLoopbackUri(redirectUri))
+        return errorPage(400, "redirect_uri_mismatch",
+                         "The redirect URI in the request, " + redirectUri +
+                             ", does not match the ones authorized for the OAuth client.");
+    if (responseType.empty())
+        return errorPage(400, "invalid_request", "Missing required parameter: response_type");
+    if (scope.empty())
+        return errorPage(400, "invalid_request", "Missing required parameter: scope");
+
+    const bool hasState = support::hasParam(request.query, "state");
+    const auto withState = [&](std::vector<std::pair<std::string, std::string>> p) {
+        if (hasState)
+            p.emplace_back("state", request.queryParam("state"));
+        return p;
+    };
+    if (responseType != "code")
+        return support::redirectTo(
+            support::withQuery(redirectUri, withState({{"error", "unsupported_response_type"}})));
+    if (refusingClient || state.refusesAccess())
+        return support::redirectTo(support::withQuery(redirectUri, withState({{"error", "access_denied"}})));
+
+    const std::string code = state.issueCode({clientId, redirectUri, scope}, [](std::mt19937_64 &random) {
+        return "4/0A" + support::randomText(random, support::kUrlSafe, 69);
+    });
+    // Google names the granted scope after the code; the "/" of the code
+    // comes percent-encoded.
+    return support::redirectTo(support::withQuery(redirectUri, withState({{"code", code}, {"scope", scope}})));
+}
+
+Response token(OAuthServerState &state, TokenRegistry &tokens, const RecordedRequest &request)
+{
+    for (const char *field : {"code", "client_id", "redirect_uri", "grant_type"}) {
+        if (request.formParam(field).empty())
+            return tokenError(400, "invalid_request", std::string("Missing required parameter: ") + field);
+    }
+    const std::string grantType = request.formParam("grant_type");
+    if (grantType != "authorization_code")
+        return tokenError(400, "unsupported_grant_type", "Invalid grant_type: " + grantType);
+    const std::string clientId = request.formParam("client_id");
+    if (!state.knowsClient(clientId))
+        return tokenError(401, "invalid_client", "The OAuth client was not found.");
+    if (!state.secretMatches(clientId, request.formParam("client_secret")))
+        return tokenError(401, "invalid_client", "Unauthorized");
+
+    OAuthServerState::CodeGrant grant;
+    switch (state.redeem(request.formParam("code"), clientId, request.formParam("redirect_uri"), true, grant)) {
+    case OAuthServerState::Redemption::Granted:
+        break;
+    case OAuthServerState::Redemption::OtherRedirect:
+        return tokenError(400, "redirect_uri_mismatch", "Bad Request");
+    default:
+        return tokenError(400, "invalid_grant", "Bad Request");
+    }
+
+    const std::string accessToken = "ya29.a0" + state.randomText(support::kUrlSafe, 150);
+    const std::string refreshToken = "1//0" + state.randomText(support::kUrlSafe, 99);
+    tokens.add(accessToken, {"google", clientId, grant.scope, state.userId()});
+    return support::jsonAnswer(Json{{"access_token", accessToken},
+                                    {"expires_in", kTokenLifetimeSeconds},
+                                    {"refresh_token", refreshToken},
+                                    {"scope", grant.scope},
+                                    {"token_type", "Bearer"}});
+}
+
+} // namespace
+
+GoogleAccountsModule::GoogleAccountsModule(std::shared_ptr<TokenRegistry> tokens)
+    : m_tokens(std::move(tokens)), m_state(std::make_shared<OAuthServerState>())
+{
+    m_state->addClient(demo::kGoogleClientId, demo::kGoogleClientSecret);
+    m_state->setUserId(demo::kGoogleUserId);
+}
+
+void GoogleAccountsModule::install(SimServer &server, const std::string &prefix)
+{
+    server.addHandler("*", prefix, [state = m_state, tokens = m_tokens, prefix](const RecordedRequest &request) {
+        const std::string path = request.path.substr(prefix.size());
+        const bool get = request.method == "GET" || request.method == "HEAD";
+        if (path == "/o/oauth2/auth" || path == "/o/oauth2/auth/oauthchooseaccount" || path == "/o/oauth2/v2/auth")
+            return get ? authorize(*state, request)
+                       : errorPage(405, "invalid_request", "Method " + request.method + " is not allowed here.");
+        if (path == "/o/oauth2/token")
+            return request.method == "POST" ? token(*state, *tokens, request)
+                                            : tokenError(405, "invalid_request", "Method not allowed");
+        return errorPage(404, "not_found", "The requested URL was not found on this server.");
+    });
+}
+
+void GoogleAccountsModule::addClient(const std::string &clientId, const std::string &secret)
+{
+    m_state->addClient(clientId, secret);
+}
+
+void GoogleAccountsModule::setRefuseAccess(bool refuse)
+{
+    m_state->setRefuseAccess(refuse);
+}
+
+void GoogleAccountsModule::setUserId(long long userId)
+{
+    m_state->setUserId(userId);
+}
+
+void GoogleAccountsModule::setCodeLifetime(std::chrono::seconds lifetime)
+{
+    m_state->setCodeLifetime(lifetime);
+}
+
+} // namespace veltrano::sim

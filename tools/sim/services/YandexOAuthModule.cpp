@@ -1,0 +1,140 @@
+#include "YandexOAuthModule.h"
+
+#include "DemoAccounts.h"
+#include "OAuthServerState.h"
+#include "ServiceSupport.h"
+#include "SimServer.h"
+#include "TokenRegistry.h"
+
+namespace veltrano::sim {
+
+namespace {
+
+using support::Json;
+
+constexpr long long kTokenLifetimeSeconds = 31536000; // one year, as Yandex issues them
+
+Response tokenError(int status, const std::string &error, const std::string &description)
+{
+    return support::jsonAnswer(Json{{"error", error}, {"error_description", description}}, status);
+}
+
+Response authorize(OAuthServerState &state, const RecordedRequest &request)
+{
+    const std::string clientId = request.queryParam("client_id");
+    const std::string redirectUri = request.queryParam("redirect_uri");
+    const std::string responseType = request.queryParam("response_type");
+    const bool refusingClient = clientId.rfind("deny", 0) == 0;
+
+    if (clientId.empty())
+        return support::htmlPage(400, "Yandex OAuth", "The request has no client_id.");
+    if (!refusingClient && !state.knowsClient(clientId))
+        return support::htmlPage(400, "Yandex OAuth", "Application with client_id \"" + clientId + "\" was not found.");
+    if (redirectUri.empty())
+        return support::htmlPage(400, "Yandex OAuth", "The request has no redirect_uri.");
+    if (!support::isLoopbackUri(redirectUri))
+        return support::htmlPage(400, "Yandex OAuth",
+                                 "redirect_uri \"" + redirectUri + "\" is not registered for this application.");
+
+    // From here on the answer goes back to the application, as RFC 6749
+    // has it for a valid client and redirect address.
+    std::vector<std::pair<std::string, std::string>> params;
+    const bool hasState = support::hasParam(request.query, "state");
+    const auto withState = [&](std::vector<std::pair<std::string, std::string>> p) {
+        if (hasState)
+            p.emplace_back("state", request.queryParam("state"));
+        return p;
+    };
+    if (responseType != "code")
+        return support::redirectTo(support::withQuery(
+            redirectUri, withState({{"error", "unsupported_response_type"},
+                                    {"error_description", "Unsupported response_type \"" + responseType + "\""}})));
+    if (refusingClient || state.refusesAccess())
+        return support::redirectTo(support::withQuery(
+            redirectUri, withState({{"error", "access_denied"}, {"error_description", "User denied access"}})));
+
+    const std::string code =
+        state.issueCode({clientId, redirectUri, request.queryParam("scope")}, [](std::mt19937_64 &random) {
+            // Seven digits, never starting with 0, like the codes Yandex hands out.
+            return support::randomText(random, "123456789", 1) + support::randomText(random, support::kDigits, 6);
+        });
+    return support::redirectTo(support::withQuery(redirectUri, withState({{"code", code}})));
+}
+
+Response token(OAuthServerState &state, TokenRegistry &tokens, const RecordedRequest &request)
+{
+    const std::string grantType = request.formParam("grant_type");
+    if (grantType.empty())
+        return tokenError(400, "invalid_request", "grant_type not in POST");
+    if (grantType != "authorization_code")
+        return tokenError(400, "unsupported_grant_type", "Unsupported grant_type \"" + grantType + "\"");
+    for (const char *field : {"code", "client_id", "client_secret"}) {
+        if (request.formParam(field).empty())
+            return tokenError(400, "invalid_request", std::string(field) + " not in POST");
+    }
+    const std::string clientId = request.formParam("client_id");
+    if (!state.knowsClient(clientId))
+        return tokenError(401, "invalid_client", "Client not found");
+    if (!state.secretMatches(clientId, request.formParam("client_secret")))
+        return tokenError(401, "invalid_client", "Wrong client secret");
+
+    OAuthServerState::CodeGrant grant;
+    if (state.redeem(request.formParam("code"), clientId, {}, false, grant) != OAuthServerState::Redemption::Granted)
+        return tokenError(400, "invalid_grant", "Code has expired");
+
+    const std::string accessToken = "y0_" + state.randomText(support::kUrlSafe, 55);
+    const std::string refreshToken =
+        "1:" + state.randomText(support::kUrlSafe, 16) + ":" + state.randomText(support::kUrlSafe, 60);
+    tokens.add(accessToken, {"yandex", clientId, grant.scope, state.userId()});
+    return support::jsonAnswer(Json{{"token_type", "bearer"},
+                                    {"access_token", accessToken},
+                                    {"expires_in", kTokenLifetimeSeconds},
+                                    {"refresh_token", refreshToken}});
+}
+
+} // namespace
+
+YandexOAuthModule::YandexOAuthModule(std::shared_ptr<TokenRegistry> tokens)
+    : m_tokens(std::move(tokens)), m_state(std::make_shared<OAuthServerState>())
+{
+    m_state->addClient(demo::kYandexWebmasterClientId, demo::kYandexWebmasterClientSecret);
+    m_state->addClient(demo::kYandexMetrikaClientId, demo::kYandexMetrikaClientSecret);
+    m_state->setUserId(demo::kYandexUserId);
+}
+
+void YandexOAuthModule::install(SimServer &server, const std::string &prefix)
+{
+    server.addHandler("*", prefix, [state = m_state, tokens = m_tokens, prefix](const RecordedRequest &request) {
+        const std::string path = request.path.substr(prefix.size());
+        const bool get = request.method == "GET" || request.method == "HEAD";
+        if (path == "/authorize")
+            return get ? authorize(*state, request)
+                       : support::htmlPage(405, "Yandex OAuth", "Method " + request.method + " is not allowed here.");
+        if (path == "/token")
+            return request.method == "POST" ? token(*state, *tokens, request)
+                                            : tokenError(405, "invalid_request", "Method not allowed");
+        return support::htmlPage(404, "Yandex OAuth", "No such page.");
+    });
+}
+
+void YandexOAuthModule::addClient(const std::string &clientId, const std::string &secret)
+{
+    m_state->addClient(clientId, secret);
+}
+
+void YandexOAuthModule::setRefuseAccess(bool refuse)
+{
+    m_state->setRefuseAccess(refuse);
+}
+
+void YandexOAuthModule::setUserId(long long userId)
+{
+    m_state->setUserId(userId);
+}
+
+void YandexOAuthModule::setCodeLifetime(std::chrono::seconds lifetime)
+{
+    m_state->setCodeLifetime(lifetime);
+}
+
+} // namespace veltrano::sim

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "ServiceModule.h"
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+namespace veltrano::sim {
+
+class OAuthServerState;
+class TokenRegistry;
+
+// Yandex OAuth, the authorization-code flow as Yandex documents it:
+//   GET  <prefix>/authorize?response_type=code&client_id=..&redirect_uri=..[&state=..][&scope=..]
+//        302 to redirect_uri?code=<7 digits>[&state=..]; a refusal redirects
+//        with ?error=access_denied&error_description=..; an unknown client, a
+//        missing or non-loopback redirect_uri is a 400 page.
+//   POST <prefix>/token  (form: grant_type=authorization_code, code,
+//        client_id, client_secret; redirect_uri is allowed and ignored)
+//        {"token_type":"bearer","access_token":..,"expires_in":31536000,"refresh_token":..}
+//        errors: 400 invalid_request (a field missing), 400
+//        unsupported_grant_type, 401 invalid_client, 400 invalid_grant
+//        "Code has expired" (unknown, used, expired or another client's code).
+// Issued tokens go into the shared token registry as issuer "yandex", for
+// the account set with setUserId (the demo account unless changed).
+// A client id beginning with "deny" stands for a user who refuses access.
+class YandexOAuthModule final : public ServiceModule {
+public:
+    explicit YandexOAuthModule(std::shared_ptr<TokenRegistry> tokens);
+
+    std::string defaultPrefix() const override { return "/yandex-oauth"; }
+    void install(SimServer &server, const std::string &prefix) override;
+
+    // Settings; they take effect at once, also after install().
+    void addClient(const std::string &clientId, const std::string &secret);
+    void setRefuseAccess(bool refuse);
+    void setUserId(long long userId);
+    void setCodeLifetime(std::chrono::seconds lifetime);
+
+private:
+    std::shared_ptr<TokenRegistry> m_tokens;
+    std::shared_ptr<OAuthServerState> m_state;
+};
+
+} // namespace veltrano::sim
