@@ -1,8 +1,12 @@
 #include "ServiceCatalog.h"
 
 #include "ControlModule.h"
+#include "GoogleAccountsModule.h"
 #include "ProductPages.h"
 #include "SimServer.h"
+#include "TokenRegistry.h"
+#include "YandexOAuthModule.h"
+#include "YandexWebmasterModule.h"
 
 namespace veltrano::sim {
 
@@ -12,6 +16,16 @@ std::vector<std::unique_ptr<ServiceModule>> allServiceModules()
     modules.push_back(newsPages());
     modules.push_back(homePages());
     modules.push_back(makerPages());
+
+    // One registry of issued tokens for every service: a token from a
+    // sign-in at the simulated Yandex OAuth is accepted by the simulated
+    // Yandex APIs, a Google token by the Google APIs.
+    auto tokens = std::make_shared<TokenRegistry>();
+    modules.push_back(std::make_unique<YandexOAuthModule>(tokens));
+    modules.push_back(std::make_unique<GoogleAccountsModule>(tokens));
+    auto webmaster = std::make_unique<YandexWebmasterModule>(tokens);
+    webmaster->installDemoData();
+    modules.push_back(std::move(webmaster));
     return modules;
 }
 
