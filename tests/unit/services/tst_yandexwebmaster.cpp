@@ -1,0 +1,325 @@
+#include "app/ActivityLog.h"
+#include "app/CheckContext.h"
+#include "app/ProgressReporter.h"
+#include "app/RunControl.h"
+#include "app/UiPorts.h"
+#include "app/VeltranoError.h"
+#include "net/JsonDocument.h"
+#include "net/RequestTrace.h"
+#include "net/ServiceExchange.h"
+#include "reports/ReportTable.h"
+#include "services/yandex_webmaster/YandexHostList.h"
+#include "services/yandex_webmaster/YandexIndexingCheck.h"
+#include "services/yandex_webmaster/YandexPopularQueries.h"
+#include "services/yandex_webmaster/YandexQueryHistory.h"
+#include "services/yandex_webmaster/YandexWebmasterClient.h"
+
+#include "SimServer.h"
+#include "services/TokenRegistry.h"
+#include "services/YandexWebmasterModule.h"
+
+#include <QtTest>
+
+using namespace veltrano;
+using Module = sim::YandexWebmasterModule;
+
+namespace {
+
+constexpr long long kUserId = 12345;
+
+struct NoPrompt final : MessagePrompt {
+    QStringList shown;
+    void show(Icon, const QString &, const QString &text) override { shown << text; }
+};
+
+// Clicks "Cancel" when the check looks at the window for the n-th time.
+struct CancellingEvents final : EventPump {
+    RunControl *run = nullptr;
+    int cancelAtCall = -1;
+    int calls = 0;
+    void processPendingEvents() override
+    {
+        if (++calls == cancelAtCall && run)
+            run->cancelClicked();
+    }
+    void keepPainting() override {}
+};
+
+struct NoProgress final : ProgressReporter {
+    int maximum = 0;
+    void setMaximum(int m) override { maximum = m; }
+    void setPosition(int) override {}
+};
+
+Module::Site site(const std::string &host, const std::string &url, bool verified, size_t pages)
+{
+    Module::Site s = Module::generatedSite(host, url, url, pages, 0);
+    s.verified = verified;
+    return s;
+}
+
+struct Fixture {
+    sim::SimServer sim;
+    std::shared_ptr<sim::TokenRegistry> tokens = std::make_shared<sim::TokenRegistry>();
+    Module module{tokens};
+    ActivityLog log;
+    RequestTrace trace;
+    ServiceExchange exchange{log, trace};
+    std::unique_ptr<YandexWebmasterClient> client;
+    NoPrompt prompt;
+    CancellingEvents events;
+    NoProgress progress;
+    RunControl run{log, events, prompt, progress};
+    ReportTable table{ReportKind::YandexWebmaster};
+
+    Fixture()
+    {
+        module.install(sim, "/yandex-webmaster");
+        module.acceptToken("tok", kUserId);
+        sim.start();
+        client = std::make_unique<YandexWebmasterClient>(
+            exchange, QString::fromStdString(sim.baseUrl()) + QStringLiteral("/yandex-webmaster"));
+        events.run = &run;
+        run.setTable(0, &table);
+    }
+
+    // Runs the indexing check through the real run frame.
+    void check(const QString &hostId, const QString &token = QStringLiteral("tok"))
+    {
+        YandexIndexingCheck indexing(*client);
+        run.registerCheck(0, QStringLiteral("Get URLs YWM"),
+                          [&](CheckContext &context) { indexing.run(context, table, hostId, &token); });
+        run.markApiConnected();
+        run.checkUrl(0);
+    }
+
+    std::vector<std::string> samplePaths() const
+    {
+        std::vector<std::string> offsets;
+        for (const auto &r : sim.requests()) {
+            if (r.path.ends_with("/samples"))
+                offsets.push_back(r.queryParam("offset"));
+        }
+        return offsets;
+    }
+};
+
+} // namespace
+
+class YandexWebmasterTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    void clientResolvesUserThenSendsCommand()
+    {
+        Fixture f;
+        f.module.setSites(kUserId, {site("https:a.example:443", "https://a.example/", true, 0)});
+        const ExchangeResult hosts = f.client->request(QStringLiteral("tok"), QStringLiteral("hosts"));
+        QCOMPARE(hosts.status, 200);
+        const auto sent = f.sim.requests();
+        QCOMPARE(sent.size(), size_t(2));
+        QCOMPARE(sent[0].path, std::string("/yandex-webmaster/v4/user"));
+        QCOMPARE(sent[1].path, std::string("/yandex-webmaster/v4/user/12345/hosts"));
+        QCOMPARE(sent[1].header("Authorization"), std::string("OAuth tok"));
+        QCOMPARE(f.log.messagesInOrder(), QStringList({"Yandex Webmaster - HTTP Code: 200 OK"}));
+        QVERIFY(f.trace.lines().contains(QStringLiteral("HTTP Code: 200 OK (userID: 12345)")));
+
+        // A refused token: the user id is empty, the second request still goes.
+        f.sim.clearRequests();
+        f.client->request(QString(), QStringLiteral("hosts"));
+        QCOMPARE(f.sim.requests()[0].headerLines.size() > 0, true);
+        QCOMPARE(f.sim.requests()[1].path, std::string("/yandex-webmaster/v4/user//hosts"));
+        QCOMPARE(f.log.messagesInOrder().size(), 2);
+    }
+
+    void listsVerifiedHostsSorted()
+    {
+        Fixture f;
+        f.module.setSites(kUserId, {site("https:c.example:443", "https://c.example/", true, 0),
+                                    site("https:b.example:443", "https://b.example/", false, 0),
+                                    site("https:a.example:443", "https://a.example/", true, 0)});
+        const auto hosts = parseYandexHosts(f.client->request(QStringLiteral("tok"), QStringLiteral("hosts")));
+        QCOMPARE(hosts.size(), size_t(2));
+        QCOMPARE(hosts[0].domain, QStringLiteral("https://a.example/"));
+        QCOMPARE(hosts[0].hostId, QStringLiteral("https:a.example:443"));
+        QCOMPARE(hosts[1].domain, QStringLiteral("https://c.example/"));
+    }
+
+    void unusableAnswersGiveClearErrors()
+    {
+        ExchangeResult html{502, QStringLiteral("Bad Gateway"), "<html>proxy</html>", {}};
+        try {
+            parseYandexHosts(html);
+            QFAIL("no error");
+        } catch (const VeltranoError &e) {
+            QVERIFY(e.message().startsWith(QStringLiteral("Yandex Webmaster gave no usable answer (HTTP status 502 Bad Gateway)")));
+        }
+        ExchangeResult refused{403, QStringLiteral("Forbidden"), R"({"error_code":"INVALID_OAUTH_TOKEN"})", {}};
+        QVERIFY_THROWS_EXCEPTION(VeltranoError, parseYandexHosts(refused));
+        try {
+            parseYandexHosts(refused);
+        } catch (const VeltranoError &e) {
+            QCOMPARE(e.message(), QStringLiteral("Value 'hosts' not found"));
+        }
+    }
+
+    void indexingCheckPagesAndMarksRows()
+    {
+        Fixture f;
+        Module::Site s = site("https:shop.example:443", "https://shop.example/", true, 250);
+        s.pages[3].url = s.pages[0].url; // a repeated sample: the first title counts
+        s.pages[3].title = "second title";
+        s.pages[7].title = "Диваны и кресла";
+        f.module.setSites(kUserId, {s});
+        const QString first = QString::fromStdString(s.pages[0].url);
+        const QString cyrillic = QString::fromStdString(s.pages[7].url);
+        f.table.appendRows({first, cyrillic, first + QStringLiteral("/"), QStringLiteral("https://elsewhere/")});
+
+        f.check(QStringLiteral("https:shop.example:443"));
+
+        QCOMPARE(f.samplePaths(), (std::vector<std::string>{"0", "100", "200", "300"}));
+        QCOMPARE(f.table.rowTexts(0), QStringList({first, "Yes", QString::fromStdString(s.pages[0].title)}));
+        QCOMPARE(f.table.rowTexts(1), QStringList({cyrillic, "Yes", QStringLiteral("Диваны и кресла")}));
+        QCOMPARE(f.table.rowTexts(2), QStringList({first + "/", "No", ""}));
+        QCOMPARE(f.table.rowTexts(3), QStringList({"https://elsewhere/", "No", ""}));
+        QVERIFY(f.run.flags().reportDataReady);
+        QCOMPARE(f.log.messagesInOrder().first(), QStringLiteral("Check started"));
+        QCOMPARE(f.log.messagesInOrder().last(), QStringLiteral("Check finished"));
+        QCOMPARE(f.trace.lines().first(), QStringLiteral("Get pages from \"host_id\": https:shop.example:443"));
+    }
+
+    void titlesReadTheSameEscapedOrRaw()
+    {
+        Fixture f;
+        Module::Site s = site("https:shop.example:443", "https://shop.example/", true, 3);
+        s.pages[1].title = "Кухни";
+        f.module.setSites(kUserId, {s});
+        f.module.setEscapeUnicode(true);
+        f.table.appendRows({QString::fromStdString(s.pages[1].url)});
+        f.check(QStringLiteral("https:shop.example:443"));
+        QCOMPARE(f.table.cell(0, 2), QStringLiteral("Кухни"));
+    }
+
+    void cancelDuringPagesChangesNoCell()
+    {
+        Fixture f;
+        f.module.setSites(kUserId, {site("https:shop.example:443", "https://shop.example/", true, 250)});
+        f.table.appendRows({QStringLiteral("https://shop.example/")});
+        f.events.cancelAtCall = 2; // during the second page
+        f.check(QStringLiteral("https:shop.example:443"));
+        QCOMPARE(f.table.rowTexts(0), QStringList({"https://shop.example/", "", ""}));
+        const QStringList log = f.log.messagesInOrder();
+        QVERIFY(log.contains(QStringLiteral("Cancel check...")));
+        QCOMPARE(log.mid(log.size() - 2), QStringList({"Check cancelled...", "Check finished"}));
+        QVERIFY(!f.run.flags().reportDataReady);
+    }
+
+    void answerWithoutSamplesEndsTheRun()
+    {
+        Fixture f;
+        f.sim.setResponse("GET", "/yandex-webmaster/v4/user/12345/hosts/h/search-urls/in-search/samples",
+                          sim::Response::json(R"({"count":0})"));
+        f.table.appendRows({QStringLiteral("https://a/")});
+        f.check(QStringLiteral("h"));
+        QCOMPARE(f.prompt.shown, QStringList({"Value 'samples' not found"}));
+        QVERIFY(!f.log.messagesInOrder().contains(QStringLiteral("Check finished")));
+        QCOMPARE(f.table.cell(0, 1), QString());
+    }
+
+    void noSiteOrNoTokenSendsNothing()
+    {
+        Fixture f;
+        f.table.appendRows({QStringLiteral("https://a/")});
+        YandexIndexingCheck indexing(*f.client);
+        f.run.registerCheck(0, QStringLiteral("Get URLs YWM"),
+                            [&](CheckContext &c) { indexing.run(c, f.table, QString(), nullptr); });
+        f.run.markApiConnected();
+        f.run.checkUrl(0);
+        QCOMPARE(f.prompt.shown, QStringList({"Please select Website from Poject list"}));
+        QCOMPARE(f.sim.requestCount(), size_t(0));
+    }
+
+    void popularQueries_data()
+    {
+        QTest::addColumn<int>("queries");
+        QTest::addColumn<QStringList>("offsets");
+        QTest::newRow("1 234") << 1234 << QStringList({"0", "500", "1000"});
+        QTest::newRow("exactly 500") << 500 << QStringList({"0"});
+        QTest::newRow("none") << 0 << QStringList({"0"});
+    }
+    void popularQueries()
+    {
+        QFETCH(int, queries);
+        QFETCH(QStringList, offsets);
+        Fixture f;
+        Module::Site s = Module::generatedSite("https:q.example:443", "https://q.example/", "https://q.example/", 0,
+                                               size_t(queries));
+        if (queries > 0)
+            s.queries[0].avgClickPosition.reset(); // never clicked
+        f.module.setSites(kUserId, {s});
+        YandexPopularQueries fetcher(*f.client);
+        const auto rows = fetcher.fetch(QStringLiteral("tok"), QStringLiteral("https:q.example:443"),
+                                        QDate(2026, 12, 10));
+        QStringList seen;
+        for (const auto &r : f.sim.requests()) {
+            if (r.path.ends_with("/popular")) {
+                seen << QString::fromStdString(r.queryParam("offset"));
+                QCOMPARE(r.queryParam("date_from"), std::string("2025-12-15"));
+                QCOMPARE(r.queryParam("limit"), std::string("500"));
+            }
+        }
+        QCOMPARE(seen, offsets);
+        QCOMPARE(int(rows.size()), queries);
+        if (queries > 0) {
+            const QString clickPositions = [&] {
+                for (const auto &row : rows) {
+                    if (row[1] == QString::fromStdString(s.queries[0].id))
+                        return row[5];
+                }
+                return QString();
+            }();
+            QCOMPARE(clickPositions, QStringLiteral("0.00"));
+        }
+    }
+
+    void formatsQueryRows()
+    {
+        const JsonDocument doc = JsonDocument::parse(QByteArray(
+            R"({"query_id":"q1","query_text":"купить диван","indicators":{"TOTAL_SHOWS":1234.0,"TOTAL_CLICKS":5,)"
+            R"("AVG_SHOW_POSITION":2.125,"AVG_CLICK_POSITION":null}})"));
+        QStringList row;
+        QVERIFY(YandexPopularQueries::rowFromQuery(doc.root(), row));
+        QCOMPARE(row, QStringList({"купить диван", "q1", "1234", "5", "2.13", "0.00"}));
+        const JsonDocument bad = JsonDocument::parse(QByteArray(
+            R"({"query_id":"q2","query_text":"x","indicators":{"TOTAL_SHOWS":1,"TOTAL_CLICKS":1,)"
+            R"("AVG_SHOW_POSITION":null,"AVG_CLICK_POSITION":1}})"));
+        QVERIFY(!YandexPopularQueries::rowFromQuery(bad.root(), row));
+    }
+
+    void historyPointsAndTitle()
+    {
+        Fixture f;
+        f.sim.setResponse("GET", "/yandex-webmaster/v4/user/12345/hosts/h/search-queries/q7/history",
+                          sim::Response::json(R"({"query_id":"q7","indicators":{"TOTAL_SHOWS":[)"
+                                              R"({"date":"2022-03-04T00:00:00+03:00","value":12},)"
+                                              R"({"date":"2022-03-05T00:00:00+03:00","value":30}]}})"));
+        auto history = YandexQueryHistory::fetch(*f.client, QStringLiteral("tok"), QStringLiteral("h"),
+                                                 QStringLiteral("q7"), QStringLiteral("диван"), QDate(2026, 12, 10));
+        QVERIFY(history);
+        QCOMPARE(history->title, QStringLiteral("Yandex Trends for \"диван\" (last year)"));
+        QCOMPARE(history->points.size(), size_t(2));
+        QCOMPARE(history->points[0].day, QStringLiteral("2022-03-04"));
+        QCOMPARE(history->maximum, qint64(30));
+
+        f.sim.setResponse("GET", "/yandex-webmaster/v4/user/12345/hosts/h/search-queries/q8/history",
+                          sim::Response::json(R"({"indicators":{}})"));
+        history = YandexQueryHistory::fetch(*f.client, QStringLiteral("tok"), QStringLiteral("h"),
+                                            QStringLiteral("q8"), QStringLiteral("x"), QDate(2026, 12, 10));
+        QCOMPARE(history->title, QStringLiteral("Yandex Trends for \"x\" (No data)"));
+        QVERIFY(history->points.empty());
+    }
+};
+
+QTEST_GUILESS_MAIN(YandexWebmasterTest)
+#include "tst_yandexwebmaster.moc"
