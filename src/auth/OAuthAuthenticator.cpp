@@ -1,8 +1,8 @@
 #include "auth/OAuthAuthenticator.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QJsonValue>
+#include "net/JsonDocument.h"
+
+#include <QLocale>
 
 namespace veltrano {
 
@@ -93,38 +93,30 @@ OAuthAuthenticator::ExchangeResult OAuthAuthenticator::applyTokenAnswer(const QB
                                                                         const QDateTime &now)
 {
     ExchangeResult result;
-    const QJsonObject answer = QJsonDocument::fromJson(json).object();
-    auto text = [](const QJsonValue &v) {
-        return v.isString() ? v.toString() : v.isDouble() ? QString::number(v.toDouble(), 'g', 17) : QString();
+    const JsonDocument doc = JsonDocument::parse(json);
+    const JsonValue &answer = doc.root();
+    auto text = [&](const char *name) {
+        const JsonValue *v = answer.member(name);
+        return v ? v->text(QLocale::c()) : QString();
     };
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (answer.contains(QLatin1String("access_token"))) {
-        const QString token = text(answer.value(QLatin1String("access_token")));
-        result.gotAccessToken = !token.isEmpty();
-        // An empty access token in the answer is no token: keep nothing of it.
-        if (result.gotAccessToken)
-            m_tokens.accessToken = token;
-    }
-    if (result.gotAccessToken && answer.contains(QLatin1String("refresh_token")))
-        m_tokens.refreshToken = text(answer.value(QLatin1String("refresh_token")));
-    if (result.gotAccessToken && answer.contains(QLatin1String("expires_in"))) {
-        const QJsonValue v = answer.value(QLatin1String("expires_in"));
-        bool ok = false;
-        qint64 seconds = -1;
-        if (v.isDouble()) {
-            const double d = v.toDouble();
-            ok = d >= 0 && d == double(qint64(d));
-            seconds = qint64(d);
-        } else if (v.isString()) {
-            seconds = v.toString().toLongLong(&ok);
-            ok = ok && seconds >= 0;
+    const QString token = text("access_token");
+    result.gotAccessToken = !token.isEmpty();
+    // An answer without an access token (or with an empty one) changes
+    // nothing: no refresh token or expiry of a failed exchange is kept.
+    if (result.gotAccessToken) {
+        m_tokens.accessToken = token;
+        if (answer.member("refresh_token"))
+            m_tokens.refreshToken = text("refresh_token");
+        if (answer.member("expires_in")) {
+            bool ok = false;
+            const qint64 seconds = text("expires_in").toLongLong(&ok);
+            m_tokens.accessTokenExpiry = ok && seconds >= 0 ? now.addSecs(seconds) : QDateTime();
         }
-        m_tokens.accessTokenExpiry = ok ? now.addSecs(seconds) : QDateTime();
-    }
-    if (result.gotAccessToken)
         m_code.clear();
-    result.error = text(answer.value(QLatin1String("error")));
-    result.errorDescription = text(answer.value(QLatin1String("error_description")));
+    }
+    result.error = text("error");
+    result.errorDescription = text("error_description");
     return result;
 }
 
