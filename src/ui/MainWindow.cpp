@@ -2,6 +2,7 @@
 
 #include "auth/GeneralSettings.h"
 #include "auth/SettingsFile.h"
+#include "ui/AccountsController.h"
 #include "ui/GuiBrowserOpener.h"
 #include "ui/GuiEventPump.h"
 #include "ui/GuiMessagePrompt.h"
@@ -212,6 +213,12 @@ MainWindow::MainWindow(const Endpoints &endpoints, Options options, QWidget *par
     resize(InitialWidth, InitialHeight);
     centreOnScreen();
     createSecondaryWindows();
+
+    // The token lists and the Ahrefs token, then the sign-in listener, which
+    // runs until the window closes (after the general settings are written).
+    m_accounts = std::make_unique<AccountsController>(*this);
+    m_accounts->start();
+    connect(this, &MainWindow::closing, m_accounts.get(), &AccountsController::stop);
 }
 
 MainWindow::~MainWindow() = default;

@@ -27,6 +27,7 @@ class QWidget;
 
 namespace veltrano {
 
+class AccountsController;
 class IndexingApiWindow;
 class KeywordsWindow;
 class MetrikaKeywordsWindow;
@@ -102,6 +103,9 @@ public:
     YandexKeywordsWindow *yandexKeywordsWindow() const { return m_yandexKeywordsWindow; }
     MetrikaKeywordsWindow *metrikaKeywordsWindow() const { return m_metrikaKeywordsWindow; }
     IndexingApiWindow *indexingApiWindow() const { return m_indexingApiWindow; }
+
+    // The token lists, the sign-ins and their listener (Settings page).
+    AccountsController *accounts() const { return m_accounts.get(); }
 
     // Reads the general settings into the Settings page, when the settings
     // file exists.
@@ -183,6 +187,10 @@ private:
     IndexingApiWindow *m_indexingApiWindow = nullptr;
 
     bool m_shownOnce = false;
+
+    // Last, so it goes first: the sign-in listener's threads use the log,
+    // the trace and the ports above until it has stopped.
+    std::unique_ptr<AccountsController> m_accounts;
 };
 
 } // namespace veltrano

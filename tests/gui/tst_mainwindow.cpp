@@ -79,6 +79,7 @@ Endpoints testEndpoints()
     e.newsPage = QStringLiteral("http://127.0.0.1:9/news/en");
     e.newsPageRu = QStringLiteral("http://127.0.0.1:9/news/ru");
     e.makerSite = QStringLiteral("http://127.0.0.1:9/maker");
+    e.loopbackPort = 0; // the sign-in listener on any free port: tests may run side by side
     return e;
 }
 
