@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QString>
-#include <Qt>
+#include "reports/ReportLayout.h"
+
 #include <vector>
 
 class QAbstractItemModel;
@@ -9,18 +9,12 @@ class QObject;
 
 namespace veltrano {
 
-// The columns of the five report tables as the views lay them out: caption,
-// alignment and width in pixels. Column 0 is always the URL.
-struct ReportColumn {
-    QString caption;
-    Qt::Alignment alignment;
-    int width;
-};
-
 // Report tabs in their order on the "URLs List" page.
 enum ReportTab { YandexWebmasterTab = 0, YandexMetrikaTab, SearchConsoleTab, AnalyticsTab, AhrefsTab };
-constexpr int ReportTabCount = 5;
+constexpr int ReportTabCount = ReportLayout::KindCount;
 
+// The columns of a report tab's table (caption, alignment, width in pixels),
+// as the report tables define them. Column 0 is always the URL.
 const std::vector<ReportColumn> &reportColumns(int tab);
 
 // An empty table model that only carries the column captions and their
