@@ -1,5 +1,7 @@
 #include "ui/StatsChartView.h"
 
+#include "reports/StatsChartData.h"
+
 #include <QChart>
 #include <QGraphicsLayout>
 #include <QLegend>
@@ -58,6 +60,24 @@ StatsChartView::StatsChartView(QWidget *parent) : QChartView(parent)
     setRenderHint(QPainter::Antialiasing);
     setRubberBand(QChartView::NoRubberBand);
     setBackgroundBrush(Qt::white);
+}
+
+StatsChartView::~StatsChartView()
+{
+    // The chart goes with the base class; its slices must not call back
+    // into this part of the view, which is gone by then.
+    disconnect(m_series, nullptr, this, nullptr);
+}
+
+void StatsChartView::showStats(const QString &title, const StatsChartData &data)
+{
+    chart()->setTitle(title);
+    const QList<QPieSlice *> slices = m_series->slices();
+    for (int i = 0; i < int(data.values.size()) && i < slices.size(); ++i) {
+        slices[i]->setValue(data.values[size_t(i)]);
+        slices[i]->setLabel(data.labels[size_t(i)]);
+    }
+    viewport()->update();
 }
 
 void StatsChartView::resizeEvent(QResizeEvent *event)

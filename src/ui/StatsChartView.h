@@ -6,6 +6,8 @@ class QPieSeries;
 
 namespace veltrano {
 
+struct StatsChartData;
+
 // The statistics pie under the buttons of the "URLs List" page: one series of
 // two slices (indexed and not indexed pages, or pages with and without
 // traffic) with a bold black title above and a legend below that lists each
@@ -14,8 +16,13 @@ class StatsChartView final : public QChartView {
     Q_OBJECT
 public:
     explicit StatsChartView(QWidget *parent = nullptr);
+    ~StatsChartView() override;
 
     QPieSeries *series() const { return m_series; }
+
+    // UpdateStatsChart's drawing: the title of the report, then both slices'
+    // values and labels, and a repaint.
+    void showStats(const QString &title, const StatsChartData &data);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
