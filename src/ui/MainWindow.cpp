@@ -4,13 +4,16 @@
 #include "auth/SettingsFile.h"
 #include "ui/AccountsController.h"
 #include "ui/GuiBrowserOpener.h"
+#include "ui/GuiClipboardText.h"
 #include "ui/GuiEventPump.h"
+#include "ui/GuiFileDialogs.h"
 #include "ui/GuiMessagePrompt.h"
 #include "ui/HandlerGuard.h"
 #include "ui/IndexingApiWindow.h"
 #include "ui/KeywordsWindow.h"
 #include "ui/MetrikaKeywordsWindow.h"
 #include "ui/ReportColumns.h"
+#include "ui/ReportsController.h"
 #include "ui/StatsChartView.h"
 #include "ui/WaitDialog.h"
 #include "ui/YandexKeywordsWindow.h"
@@ -203,6 +206,14 @@ MainWindow::MainWindow(const Endpoints &endpoints, Options options, QWidget *par
     m_pageControl->addTab(buildSettingsPage(), QStringLiteral(" Settings "));
     setCentralWidget(m_pageControl);
     buildPopupMenus();
+
+    if (!options.fileDialogs)
+        m_ownFileDialogs = std::make_unique<GuiFileDialogs>(this);
+    if (!options.clipboard)
+        m_ownClipboard = std::make_unique<GuiClipboardText>();
+    m_reports = new ReportsController(*this, {m_log, *m_prompt, *m_eventPump,
+                                              options.fileDialogs ? *options.fileDialogs : *m_ownFileDialogs,
+                                              options.clipboard ? *options.clipboard : *m_ownClipboard});
 
     // The bottom panel turns to the log as soon as something is written.
     connect(&m_log, &ActivityLog::messageAdded, this, [this] {
@@ -791,6 +802,7 @@ void MainWindow::showFirstTime()
     m_news->loadNews(m_productPages.newsPage(), m_newsFetcher);
 
     m_statsChart->chart()->setBackgroundBrush(Qt::white);
+    m_reports->windowShown();
     m_version->setText(QStringLiteral("Version: ") + exeVersion());
 }
 

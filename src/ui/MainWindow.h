@@ -28,9 +28,12 @@ class QWidget;
 namespace veltrano {
 
 class AccountsController;
+class ClipboardText;
+class FileDialogs;
 class IndexingApiWindow;
 class KeywordsWindow;
 class MetrikaKeywordsWindow;
+class ReportsController;
 class StatsChartView;
 class WaitDialog;
 class YandexKeywordsWindow;
@@ -47,6 +50,10 @@ struct MainWindowOptions {
     MessagePrompt *prompt = nullptr;
     BrowserOpener *browser = nullptr;
     EventPump *eventPump = nullptr;
+    // The file dialogs and the clipboard of the "URLs List" page. Null: the
+    // desktop's.
+    FileDialogs *fileDialogs = nullptr;
+    ClipboardText *clipboard = nullptr;
     // How the news page is fetched. Null: over the network.
     NewsBrowser::Fetcher newsFetcher;
 };
@@ -104,6 +111,10 @@ public:
     MetrikaKeywordsWindow *metrikaKeywordsWindow() const { return m_metrikaKeywordsWindow; }
     IndexingApiWindow *indexingApiWindow() const { return m_indexingApiWindow; }
 
+    // The report tables, the check-run frame and the buttons of the "URLs
+    // List" page; services register their checks and fill the tables here.
+    ReportsController &reports() const { return *m_reports; }
+
     // The token lists, the sign-ins and their listener (Settings page).
     AccountsController *accounts() const { return m_accounts.get(); }
 
@@ -158,6 +169,8 @@ private:
     MessagePrompt *m_prompt = nullptr;
     BrowserOpener *m_browser = nullptr;
     EventPump *m_eventPump = nullptr;
+    std::unique_ptr<FileDialogs> m_ownFileDialogs;
+    std::unique_ptr<ClipboardText> m_ownClipboard;
 
     ActivityLog m_log;
     RequestTrace m_trace;
@@ -187,6 +200,7 @@ private:
     IndexingApiWindow *m_indexingApiWindow = nullptr;
 
     bool m_shownOnce = false;
+    ReportsController *m_reports = nullptr;
 
     // Last, so it goes first: the sign-in listener's threads use the log,
     // the trace and the ports above until it has stopped.

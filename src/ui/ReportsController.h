@@ -1,0 +1,139 @@
+#pragma once
+
+#include "app/RunControl.h"
+#include "reports/ReportExporter.h"
+#include "reports/SortState.h"
+#include "reports/UrlImporter.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <array>
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QTabWidget;
+class QTableView;
+
+namespace veltrano {
+
+class ActivityLog;
+class ClipboardText;
+class EventPump;
+class FileDialogs;
+class MainWindow;
+class MessagePrompt;
+class ProgressReporter;
+class ReportCellDelegate;
+class ReportTable;
+class StatsChartView;
+
+// The "URLs List" page at work: the five report tables under their views,
+// the shared sort state, the check-run frame and the right-hand buttons.
+//
+// - Imports (clipboard, text file, sitemap) and Delete act on the table of
+//   the report tab selected at the moment of the command; the tab caption
+//   shows the table's row count.
+// - A header click sorts the clicked table by the shared sort state; the
+//   views never sort on their own.
+// - "Check URL" runs the check the selected tab has registered; the Search
+//   Console tab asks which one through PopupMenu1. While a check walks its
+//   table, that table refuses imports, Delete and sorting; "Cancel", the
+//   other tabs and scrolling stay live.
+// - The pie under the buttons is recomputed when the window is first shown,
+//   when a report tab is selected and after every run.
+// - "Export to CSV..." writes the selected table to the file the user names.
+//
+// Services plug their checks in through runControl().registerCheck(tab, ...)
+// and fill the rows of table(tab); a connected account calls
+// runControl().markApiConnected().
+class ReportsController final : public QObject {
+    Q_OBJECT
+public:
+    struct Ports {
+        ActivityLog &log;
+        MessagePrompt &prompt;
+        EventPump &events;
+        FileDialogs &files;
+        ClipboardText &clipboard;
+    };
+
+    static constexpr const char *TextFileFilter = "Text files (*.txt)";
+    static constexpr const char *SitemapFilter = "XML files (*.xml)";
+    static constexpr const char *CsvFilter = "CSV files (*.csv)";
+
+    // Finds the page's widgets in the window by their names and takes them
+    // over; the window must have built its "URLs List" page and menus.
+    ReportsController(MainWindow &window, Ports ports);
+    ~ReportsController() override;
+
+    // The report table of a tab (0-4), nullptr for any other number.
+    ReportTable *table(int tab) const;
+    RunControl &runControl() { return *m_run; }
+    const SortState &sortState() const { return m_sortState; }
+    // The report tab selected in pcReportsURLs.
+    int selectedTab() const;
+
+    // The handlers of the page, as the buttons, menu items and keys call them.
+    void pasteFromClipboard();               // btInsertURLs4ClipClick, miPaste4Clipboard, Ctrl+V
+    void importTextFile();                   // btImportURLs4TXTClick
+    void importSitemap();                    // btImportURLs4XMLClick
+    void deleteSelectedUrl();                // miDeleteURLClick, Del
+    void checkUrl();                         // btRunRequestsClick
+    void cancelCheck();                      // btAbortRequestsClick, Escape
+    void exportToCsv();                      // btExportClick
+    void headerClicked(int tab, int column); // ListViewNColumnClick
+    void reportTabChanged(int tab);          // pcStrategyChange
+    void updateStatsChart(int tab);          // UpdateStatsChart
+    // FormShow: the pie of the first report table.
+    void windowShown();
+
+private:
+    void connectWidgets();
+    void setUpView(int tab);
+    void applyButtonStates();
+    void updateTabCaption(const ReportTable &table);
+    // pmURLsPopup: which items the report tables' menu offers now.
+    void prepareUrlsMenu();
+    void restoreMenuShortcuts();
+    int chooseCheck(const QStringList &names);
+    QList<int> selectedRows(int tab) const;
+    bool noClearOnImport() const;
+    // After a sitemap import during a run, the bar shows the run again.
+    void restoreRunProgress();
+
+    MainWindow &m_window;
+    Ports m_ports;
+    std::unique_ptr<ProgressReporter> m_progress;
+    std::unique_ptr<RunControl> m_run;
+    UrlImporter m_importer;
+    ReportExporter m_exporter;
+    SortState m_sortState;
+    std::array<ReportTable *, RunControl::TabCount> m_tables{};
+    ReportCellDelegate *m_delegate = nullptr;
+
+    QTabWidget *m_tabs = nullptr;
+    std::array<QTableView *, RunControl::TabCount> m_views{};
+    QPushButton *m_pasteButton = nullptr;
+    QPushButton *m_importTxtButton = nullptr;
+    QPushButton *m_importXmlButton = nullptr;
+    QPushButton *m_runButton = nullptr;
+    QPushButton *m_cancelButton = nullptr;
+    QPushButton *m_exportButton = nullptr;
+    QProgressBar *m_progressBar = nullptr;
+    StatsChartView *m_chart = nullptr;
+    QMenu *m_urlsMenu = nullptr;
+    QAction *m_pasteAction = nullptr;
+    QAction *m_deleteAction = nullptr;
+    QAction *m_submitAction = nullptr;
+    QMenu *m_checkMenu = nullptr;
+    QCheckBox *m_noClear = nullptr;
+    QLineEdit *m_ahrefsToken = nullptr;
+};
+
+} // namespace veltrano
