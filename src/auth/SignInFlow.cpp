@@ -182,7 +182,8 @@ QString SignInFlow::expiryText(const QDateTime &expiry)
     return text;
 }
 
-OAuthAuthenticator::ExchangeResult SignInFlow::exchangeCode(OAuthAuthenticator &auth)
+OAuthAuthenticator::ExchangeResult SignInFlow::exchangeCode(OAuthAuthenticator &auth,
+                                                            const std::atomic<bool> *stopping)
 {
     if (auth.authorizationCode().isEmpty()) {
         throw VeltranoError(
@@ -191,6 +192,7 @@ OAuthAuthenticator::ExchangeResult SignInFlow::exchangeCode(OAuthAuthenticator &
     HttpClient::Options options;
     options.readTimeout = m_exchangeTimeout;
     options.extraCaFile = m_endpoints.extraCaFile;
+    options.cancel = stopping;
     HttpClient client(options);
     HttpRequest request;
     request.verb = "POST";
@@ -271,7 +273,7 @@ LoopbackHttpServer::Reply SignInFlow::handleRequest(const LoopbackHttpServer::Re
 
     OAuthAuthenticator &auth = authenticatorFor(target);
     auth.setAuthorizationCode(code);
-    const OAuthAuthenticator::ExchangeResult result = exchangeCode(auth);
+    const OAuthAuthenticator::ExchangeResult result = exchangeCode(auth, request.stopping);
 
     if (!result.gotAccessToken) {
         // Nothing is stored: no empty or earlier token under a new alias.

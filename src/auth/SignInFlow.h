@@ -95,8 +95,10 @@ private:
     OAuthAuthenticator &authenticatorFor(SignInTarget target);
     bool gui(const std::function<void()> &step, const LoopbackHttpServer::Request &request);
     // Exchanges the code on the calling thread; throws VeltranoError when the
-    // token endpoint cannot be reached or answers with a server error.
-    OAuthAuthenticator::ExchangeResult exchangeCode(OAuthAuthenticator &authenticator);
+    // token endpoint cannot be reached or answers with a server error. A
+    // raised stopping flag (the listener stops) ends the exchange early.
+    OAuthAuthenticator::ExchangeResult exchangeCode(OAuthAuthenticator &authenticator,
+                                                    const std::atomic<bool> *stopping = nullptr);
     void storeToken(SignInTarget target, const QString &code);
 
     Endpoints m_endpoints;

@@ -38,6 +38,8 @@ struct Transfer {
     curl_off_t downloaded = 0;
     bool timedOut = false;
     bool tooLarge = false;
+    bool cancelled = false;
+    const std::atomic<bool> *cancel = nullptr;
     QByteArray extraCaFile;
 };
 
@@ -95,6 +97,10 @@ int onProgress(void *user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_o
     }
     if (now - t->lastActivity > t->readTimeout) {
         t->timedOut = true;
+        return 1;
+    }
+    if (t->cancel && t->cancel->load()) {
+        t->cancelled = true;
         return 1;
     }
     return 0;
@@ -211,6 +217,7 @@ HttpResponse HttpClient::send(const HttpRequest &request)
 
     Transfer transfer;
     transfer.readTimeout = m_options.readTimeout;
+    transfer.cancel = m_options.cancel;
     transfer.extraCaFile = m_options.extraCaFile.toLocal8Bit();
 
     // Header lines as they go out. Line breaks inside a caller's line would
@@ -296,6 +303,8 @@ HttpResponse HttpClient::send(const HttpRequest &request)
     if (result != CURLE_OK || status <= 0) {
         if (transfer.timedOut)
             response.failure = QStringLiteral("no answer within %1 ms").arg(m_options.readTimeout.count());
+        else if (transfer.cancelled)
+            response.failure = QStringLiteral("cancelled");
         else if (transfer.tooLarge)
             response.failure = QStringLiteral("answer larger than %1 bytes").arg(kMaxBodyBytes);
         else

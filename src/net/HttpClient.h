@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <chrono>
 
 namespace veltrano {
@@ -47,6 +48,10 @@ public:
         // When set, the transfer runs on a worker thread and the caller keeps
         // the window painting until it completes.
         EventPump *pump = nullptr;
+        // When set, raising it ends the transfer within about a second, as if
+        // no answer had come (a program that is closing does not wait for a
+        // slow server).
+        const std::atomic<bool> *cancel = nullptr;
     };
 
     HttpClient();

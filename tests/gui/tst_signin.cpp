@@ -224,6 +224,13 @@ BrowserVisit agreeInBrowser(const QString &authorizationUri)
     });
 }
 
+// The same on the calling thread, for a test that runs the event loop itself.
+HttpAnswer agreeInBrowserWithoutEvents(const std::string &authorizationUri)
+{
+    const HttpAnswer consent = browserGet(authorizationUri);
+    return consent.status == 302 ? browserGet(consent.location) : consent;
+}
+
 HttpAnswer openInBrowser(const std::string &url)
 {
     return whileEventsRun([url] { return browserGet(url); });
@@ -368,6 +375,7 @@ private Q_SLOTS:
     void portTakenAtStartStillFinishesStartUp();
     void closingStopsTheListener();
     void closingDuringIndexingNoticeDoesNotHang();
+    void closingDuringExchangeDoesNotWaitForTheService();
 
     void rename_data();
     void rename();
@@ -680,6 +688,34 @@ void TestSignIn::closingDuringIndexingNoticeDoesNotHang()
     QVERIFY(!leftUp);
     QVERIFY(QApplication::activeModalWidget() == nullptr);
     QVERIFY(!f.settings().readString(QStringLiteral("GoogleSC_IndexingApi_Token"), QStringLiteral("GSC_IA")).isEmpty());
+}
+
+void TestSignIn::closingDuringExchangeDoesNotWaitForTheService()
+{
+    Fixture f;
+    sim::Response silent;
+    silent.fault = sim::Fault::NeverAnswer;
+    f.sim.setResponse("POST", "/yandex-oauth/token", silent);
+    f.open();
+    // Far longer than the test may run: the close must not sit it out.
+    f.window->accounts()->signIn().setExchangeTimeout(std::chrono::minutes(30));
+
+    f.press("Button3");
+    std::atomic<bool> done{false};
+    std::thread browser([&] {
+        agreeInBrowserWithoutEvents(f.browser.opened.value(0).toStdString());
+        done = true;
+    });
+    // The listener has sent the code to the service and waits for the token.
+    QTRY_VERIFY_WITH_TIMEOUT(f.sim.requestCount() >= 2, 20000);
+    QCOMPARE(f.sim.requests().back().path, std::string("/yandex-oauth/token"));
+
+    f.window->close();
+    QVERIFY(!f.window->accounts()->signIn().isListening());
+    QTRY_VERIFY(done.load());
+    browser.join();
+    QCOMPARE(f.log(), QStringList{"Code check..."});
+    QVERIFY(!f.settings().hasKey(YandexWebmasterSection, QStringLiteral("token_1")));
 }
 
 // ---------------------------------------------------------------------------
