@@ -399,26 +399,21 @@ void TestSignIn::signInStoresTokenAndListsIt_data()
     QTest::addColumn<QStringList>("existing");
     QTest::addColumn<QString>("newAlias");
 
-    QTest::newRow("Yandex Webmaster, first account") << "Button3"
-                                                     << "ListBox1"
-                                                     << "YandexWM_Token"
-                                                     << "Button4"
-                                                     << "YandexWM" << QStringList() << "token_1";
-    QTest::newRow("Yandex Metrika, after two") << "Button7"
-                                               << "ListBox2"
-                                               << "YandexMetrika_Token"
-                                               << "Button8"
-                                               << "YandexMetrika" << QStringList{"token_1", "token_2"} << "token_3";
-    QTest::newRow("Search Console, after a renamed entry") << "MenuItem1"
-                                                           << "ListBox3"
-                                                           << "GoogleSC_Token"
-                                                           << "Button12"
-                                                           << "GoogleSC" << QStringList{"token_2"} << "token_3";
-    QTest::newRow("Google Analytics, first account") << "Button15"
-                                                     << "ListBox4"
-                                                     << "GoogleAnalytics_Token"
-                                                     << "Button16"
-                                                     << "GoogleAnalytics" << QStringList() << "token_1";
+    const auto row = [](const char *name, const char *trigger, const char *list, const char *section,
+                        const char *rename, const char *logName, const QStringList &existing, const char *newAlias) {
+        QTest::newRow(name) << QString::fromLatin1(trigger) << QString::fromLatin1(list) << QString::fromLatin1(section)
+                            << QString::fromLatin1(rename) << QString::fromLatin1(logName) << existing
+                            << QString::fromLatin1(newAlias);
+    };
+    row("Yandex Webmaster, first account", "Button3", "ListBox1", "YandexWM_Token", "Button4", "YandexWM", {},
+        "token_1");
+    row("Yandex Metrika, after two", "Button7", "ListBox2", "YandexMetrika_Token", "Button8", "YandexMetrika",
+        {"token_1", "token_2"}, "token_3");
+    // token_2 is taken, so the next number is used.
+    row("Search Console, after a renamed entry", "MenuItem1", "ListBox3", "GoogleSC_Token", "Button12", "GoogleSC",
+        {"token_2"}, "token_3");
+    row("Google Analytics, first account", "Button15", "ListBox4", "GoogleAnalytics_Token", "Button16",
+        "GoogleAnalytics", {}, "token_1");
 }
 
 void TestSignIn::signInStoresTokenAndListsIt()
