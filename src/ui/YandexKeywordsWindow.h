@@ -1,19 +1,114 @@
 #pragma once
 
+#include "services/yandex_webmaster/YandexQueryHistory.h"
+
 #include <QDialog>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+class QAction;
+class QAreaSeries;
+class QCategoryAxis;
+class QChartView;
+class QIODevice;
+class QLineSeries;
+class QMenu;
+class QPushButton;
+class QScatterSeries;
+class QTreeWidget;
+class QValueAxis;
 
 namespace veltrano {
 
-// The popular search queries of a Yandex Webmaster site, with the daily shows chart
-// of one query and the CSV export.
-// Created once at start-up, hidden, and kept for the whole run.
+class FileDialogs;
+class MessagePrompt;
+
+// "YWM Keywords" (frmKeywordsYa): the popular search queries of a Yandex
+// Webmaster site in ListView6, their CSV export behind Button1, and the
+// daily shows of one query in the area chart Chart1 ("Get keyword trends"
+// in the list's menu, or a double-click on a query).
+//
+// Created once at start-up, hidden, and kept for the whole run; the Yandex
+// Webmaster controller fills it and shows it modally.
 class YandexKeywordsWindow final : public QDialog {
     Q_OBJECT
 public:
     static constexpr int ClientWidth = 860;
     static constexpr int ClientHeight = 560;
+    static constexpr const char *ProposedExportName = "export_ywm_keywords.csv";
+
+    // The history of a query (its text and id); nothing when no answer came.
+    using HistoryFetcher =
+        std::function<std::optional<YandexQueryHistory>(const QString &queryText, const QString &queryId)>;
+
+    // What the window needs from the main window.
+    struct Ports {
+        MessagePrompt *prompt = nullptr;
+        FileDialogs *files = nullptr;
+        QString folder; // where the save dialog opens
+        HistoryFetcher history;
+    };
 
     explicit YandexKeywordsWindow(QWidget *parent = nullptr);
+
+    void setPorts(Ports ports) { m_ports = std::move(ports); }
+
+    // Replaces the list with these rows (the six texts of a query each),
+    // without repainting in between.
+    void setQueries(const std::vector<QStringList> &rows);
+    int rowCount() const;
+    QStringList rowTexts(int row) const;
+
+    // Centres the window over the main window and runs it modally.
+    int showModally();
+
+    // Button1Click: the list as a CSV file the user names.
+    void exportToCsv();
+    // Header and rows as CSV: UTF-8 with a byte-order mark, CR LF, the six
+    // captions each followed by ";", then one line per row.
+    static bool writeCsv(QIODevice &device, const std::vector<QStringList> &rows);
+    // Getkewordtrend1Click and ListView6DblClick: the history of the selected
+    // query. Nothing happens without a selected row.
+    void showSelectedQueryHistory();
+    // Draws a history: the chart keeps it until the next one.
+    void showHistory(const YandexQueryHistory &history);
+
+    // The top of the shows axis: a round number at least a tenth above the
+    // largest value, so the curve never touches the frame; never below 5.
+    static qint64 showsAxisMaximum(qint64 largestValue);
+
+    QTreeWidget *queryList() const { return m_list; }
+    QPushButton *exportButton() const { return m_exportButton; }
+    QChartView *chartView() const { return m_chartView; }
+    QAction *trendsAction() const { return m_trendsAction; }
+    QAreaSeries *areaSeries() const { return m_area; }
+    QScatterSeries *pointSeries() const { return m_points; }
+    QCategoryAxis *dayAxis() const { return m_dayAxis; }
+    QValueAxis *showsAxis() const { return m_showsAxis; }
+
+protected:
+    // FormShow: the export button tells how many rows it would write.
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void buildChart();
+    void runGuarded(const std::function<void()> &handler);
+    void setDayLabels(const std::vector<YandexQueryHistory::Point> &points);
+
+    Ports m_ports;
+    QTreeWidget *m_list = nullptr;         // ListView6
+    QPushButton *m_exportButton = nullptr; // Button1
+    QMenu *m_menu = nullptr;               // PopupMenu1
+    QAction *m_trendsAction = nullptr;     // Getkewordtrend1
+    QChartView *m_chartView = nullptr;     // Chart1
+    QLineSeries *m_line = nullptr;         // the upper edge of the area
+    QAreaSeries *m_area = nullptr;
+    QScatterSeries *m_points = nullptr;
+    QCategoryAxis *m_dayAxis = nullptr;
+    QValueAxis *m_showsAxis = nullptr;
 };
 
 } // namespace veltrano
