@@ -17,6 +17,7 @@
 #include "ui/StatsChartView.h"
 #include "ui/WaitDialog.h"
 #include "ui/YandexKeywordsWindow.h"
+#include "ui/YandexWebmasterController.h"
 
 #include <QAction>
 #include <QChart>
@@ -211,6 +212,7 @@ MainWindow::MainWindow(const Endpoints &endpoints, Options options, QWidget *par
         m_ownFileDialogs = std::make_unique<GuiFileDialogs>(this);
     if (!options.clipboard)
         m_ownClipboard = std::make_unique<GuiClipboardText>();
+    m_fileDialogs = options.fileDialogs ? options.fileDialogs : m_ownFileDialogs.get();
     m_reports = new ReportsController(*this, {m_log, *m_prompt, *m_eventPump,
                                               options.fileDialogs ? *options.fileDialogs : *m_ownFileDialogs,
                                               options.clipboard ? *options.clipboard : *m_ownClipboard});
@@ -230,6 +232,8 @@ MainWindow::MainWindow(const Endpoints &endpoints, Options options, QWidget *par
     m_accounts = std::make_unique<AccountsController>(*this);
     m_accounts->start();
     connect(this, &MainWindow::closing, m_accounts.get(), &AccountsController::stop);
+
+    m_yandexWebmaster = std::make_unique<YandexWebmasterController>(*this);
 }
 
 MainWindow::~MainWindow() = default;

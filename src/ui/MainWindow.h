@@ -37,6 +37,7 @@ class ReportsController;
 class StatsChartView;
 class WaitDialog;
 class YandexKeywordsWindow;
+class YandexWebmasterController;
 
 // How the main window meets the desktop; tests replace these.
 struct MainWindowOptions {
@@ -118,6 +119,12 @@ public:
     // The token lists, the sign-ins and their listener (Settings page).
     AccountsController *accounts() const { return m_accounts.get(); }
 
+    // Yandex Webmaster: site connection, its check and the keywords window.
+    YandexWebmasterController *yandexWebmaster() const { return m_yandexWebmaster.get(); }
+
+    // The file dialogs of the window and its secondary windows.
+    FileDialogs &fileDialogs() const { return *m_fileDialogs; }
+
     // Reads the general settings into the Settings page, when the settings
     // file exists.
     void loadGeneralSettings();
@@ -170,6 +177,7 @@ private:
     BrowserOpener *m_browser = nullptr;
     EventPump *m_eventPump = nullptr;
     std::unique_ptr<FileDialogs> m_ownFileDialogs;
+    FileDialogs *m_fileDialogs = nullptr;
     std::unique_ptr<ClipboardText> m_ownClipboard;
 
     ActivityLog m_log;
@@ -201,6 +209,8 @@ private:
 
     bool m_shownOnce = false;
     ReportsController *m_reports = nullptr;
+    // Goes before the log and the trace its requests write to.
+    std::unique_ptr<YandexWebmasterController> m_yandexWebmaster;
 
     // Last, so it goes first: the sign-in listener's threads use the log,
     // the trace and the ports above until it has stopped.

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "net/ServiceExchange.h"
+#include "services/yandex_webmaster/YandexIndexingCheck.h"
+#include "services/yandex_webmaster/YandexQueryHistory.h"
+#include "services/yandex_webmaster/YandexWebmasterClient.h"
+
+#include <QObject>
+#include <QString>
+#include <optional>
+
+class QPushButton;
+class QTreeWidget;
+
+namespace veltrano {
+
+class CheckContext;
+class MainWindow;
+
+// Yandex Webmaster in the main window:
+// - "Connect to Account" (Button6, and a double-click on an entry of
+//   ListBox1) lists the verified sites of the selected account in ListView1
+//   and marks the service connected;
+// - a double-click on ListView1 shows the Yandex Webmaster report;
+// - "Check URL" on the Yandex Webmaster report tab runs the indexing check
+//   for the site selected in ListView1;
+// - "Get All Keywords" (Button34) lists the site's popular search queries in
+//   the "YWM Keywords" window, whose history chart asks here for one query's
+//   daily shows.
+// The chosen site is only the selection of ListView1; nothing is stored.
+class YandexWebmasterController final : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int ReportTab = 0;
+
+    // The window's widgets, its report tables and its accounts must exist.
+    explicit YandexWebmasterController(MainWindow &window);
+    ~YandexWebmasterController() override;
+
+    // Button6Click: the account's verified sites, sorted by domain.
+    void connectAccount();
+    // ListView1DblClick: the "URLs List" page on its Yandex Webmaster tab.
+    void showSiteReport();
+    // Button34Click: fetches the popular queries and shows them modally.
+    void getAllKeywords();
+    // The daily shows of one query of the chosen site, for the keywords
+    // window's chart. Nothing when no answer came at all.
+    std::optional<YandexQueryHistory> queryHistory(const QString &queryText, const QString &queryId);
+
+    // The "Host" cell of the selected ListView1 row; empty when none is.
+    QString selectedHostId() const;
+
+    YandexWebmasterClient &client() { return m_client; }
+    ServiceExchange &exchange() { return m_exchange; }
+
+protected:
+    // A double-click anywhere on ListView1, on a row or beside the rows.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void runIndexingCheck(CheckContext &context);
+    void showSelectTokenMessage();
+    void showSelectSiteMessage();
+
+    MainWindow &m_window;
+    ServiceExchange m_exchange;
+    YandexWebmasterClient m_client;
+    YandexIndexingCheck m_indexingCheck;
+    QTreeWidget *m_sites = nullptr;          // ListView1
+    QPushButton *m_connectButton = nullptr;  // Button6
+    QPushButton *m_keywordsButton = nullptr; // Button34
+};
+
+} // namespace veltrano
