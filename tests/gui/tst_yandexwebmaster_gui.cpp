@@ -1,0 +1,827 @@
+// Yandex Webmaster in the real main window, headless, against the in-process
+// simulator over real sockets: connecting an account lists its sites, "Check
+// URL" marks the pasted pages, "Get All Keywords" fills the "YWM Keywords"
+// window with its export and history chart, and a sign-in from "Add" through
+// the service's redirect ends in a connected site list.
+
+#include "app/RunControl.h"
+#include "app/SandboxEndpoints.h"
+#include "auth/SettingsFile.h"
+#include "reports/ReportTable.h"
+#include "ui/AccountsController.h"
+#include "ui/ClipboardText.h"
+#include "ui/FileDialogs.h"
+#include "ui/MainWindow.h"
+#include "ui/ReportsController.h"
+#include "ui/StatsChartView.h"
+#include "ui/YandexKeywordsWindow.h"
+#include "ui/YandexWebmasterController.h"
+
+#include "SimServer.h"
+#include "services/DemoAccounts.h"
+#include "services/TokenRegistry.h"
+#include "services/YandexOAuthModule.h"
+#include "services/YandexWebmasterModule.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QAreaSeries>
+#include <QCategoryAxis>
+#include <QChart>
+#include <QChartView>
+#include <QDate>
+#include <QFile>
+#include <QLineSeries>
+#include <QListWidget>
+#include <QPieSeries>
+#include <QPieSlice>
+#include <QPointer>
+#include <QPushButton>
+#include <QScatterSeries>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QUrl>
+#include <QValueAxis>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <functional>
+#include <optional>
+#include <thread>
+
+using namespace veltrano;
+using Module = sim::YandexWebmasterModule;
+
+namespace {
+
+constexpr long long UserId = sim::demo::kYandexUserId;
+const char *const AcceptedToken = "y0_ywm_gui_test_token";
+const QString ShopHost = QStringLiteral("https:shop.example:443");
+const QString SelectToken = QStringLiteral("Please select Token from list to connect");
+const QString SelectSite = QStringLiteral("Please select Website from Poject list");
+
+struct RecordingPrompt final : MessagePrompt {
+    QStringList texts;
+    QList<Icon> icons;
+    void show(Icon icon, const QString &, const QString &text) override
+    {
+        icons << icon;
+        texts << text;
+    }
+};
+
+struct RecordingBrowser final : BrowserOpener {
+    QStringList opened;
+    void open(const QString &url) override { opened << url; }
+};
+
+struct FakeClipboard final : ClipboardText {
+    QString value;
+    bool hasText() const override { return !value.isEmpty(); }
+    QString text() const override { return value; }
+};
+
+// Save-dialog answers given in advance; an empty answer is a cancelled dialog.
+struct ScriptedDialogs final : FileDialogs {
+    struct Call {
+        QString folder;
+        QString name;
+        QString filter;
+    };
+    QString saveAnswer;
+    QList<Call> saves;
+    QString openFileName(const QString &, const QString &) override { return {}; }
+    QString saveFileName(const QString &folder, const QString &name, const QString &filter) override
+    {
+        saves.append({folder, name, filter});
+        return saveAnswer;
+    }
+};
+
+quint16 freePort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
+    socklen_t len = sizeof addr;
+    ::getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len);
+    ::close(fd);
+    return ntohs(addr.sin_port);
+}
+
+struct BrowserAnswer {
+    int status = 0; // 0: no answer
+    QString location;
+};
+
+// One GET the way a browser sends it, over a plain loopback socket, without
+// following a redirect.
+BrowserAnswer browserGet(const QUrl &url)
+{
+    BrowserAnswer answer;
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    timeval tv{20, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(uint16_t(url.port(80)));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0) {
+        ::close(fd);
+        return answer;
+    }
+    const QByteArray target = url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority);
+    const QByteArray request =
+        "GET " + target + " HTTP/1.1\r\nHost: " + url.authority().toUtf8() + "\r\nConnection: close\r\n\r\n";
+    ::send(fd, request.data(), size_t(request.size()), MSG_NOSIGNAL);
+    QByteArray data;
+    char buffer[4096];
+    ssize_t n;
+    while (!data.contains("\r\n\r\n") && (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0)
+        data.append(buffer, qsizetype(n));
+    ::close(fd);
+    if (!data.startsWith("HTTP/1.") || !data.contains("\r\n\r\n"))
+        return answer;
+    answer.status = data.mid(9, 3).toInt();
+    for (const QByteArray &line : data.left(data.indexOf("\r\n\r\n")).split('\n')) {
+        if (line.toLower().startsWith("location:"))
+            answer.location = QString::fromUtf8(line.mid(9).trimmed());
+    }
+    return answer;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A double-click as the window system delivers it, through the top-level
+// window, so that the press before it counts as the first click.
+void doubleClick(QWidget *widget, const QPoint &pos)
+{
+    QWidget *top = widget->window();
+    QTest::mouseDClick(top->windowHandle(), Qt::LeftButton, {}, widget->mapTo(top, pos));
+}
+
+Module::Query query(const char *id, const char *text, double shows, double clicks, double showPosition,
+                    std::optional<double> clickPosition)
+{
+    Module::Query q;
+    q.id = id;
+    q.text = text;
+    q.totalShows = shows;
+    q.totalClicks = clicks;
+    q.avgShowPosition = showPosition;
+    q.avgClickPosition = clickPosition;
+    return q;
+}
+
+// The account of the tests: three verified sites out of order, one
+// unverified; the shop has 250 pages in search and three popular queries.
+std::vector<Module::Site> accountSites()
+{
+    Module::Site shop =
+        Module::generatedSite(ShopHost.toStdString(), "https://shop.example/", "https://shop.example/", 250, 0);
+    shop.pages[7].title = "Диваны и кресла";
+    shop.queries = {query("q2", "sofa; \"best\" price", 500, 0, 12.5, std::nullopt),
+                    query("q1", "диван угловой", 1234, 56, 3.456, 7.891), query("q3", "кресло", 20, 3, 1, 2)};
+    Module::Site zeta =
+        Module::generatedSite("https:zeta.example:443", "https://zeta.example/", "https://zeta.example/", 0, 0);
+    Module::Site beta =
+        Module::generatedSite("https:beta.example:443", "https://beta.example/", "https://beta.example/", 3, 0);
+    beta.verified = false;
+    Module::Site cyrillic = Module::generatedSite("https:xn--e1afmkfd.xn--p1ai:443", "https://xn--e1afmkfd.xn--p1ai/",
+                                                  "https://пример.рф/", 2, 0);
+    return {zeta, beta, shop, cyrillic};
+}
+
+// Acts on a dialog once it is up as the modal window, then closes it.
+class WhileModal final {
+public:
+    WhileModal(QDialog *dialog, std::function<void()> work)
+    {
+        m_timer = new QTimer;
+        m_timer->setInterval(5);
+        QObject::connect(m_timer, &QTimer::timeout, m_timer, [this, dialog, work] {
+            if (QApplication::activeModalWidget() != dialog || !dialog->isVisible())
+                return;
+            m_timer->stop();
+            ++appeared;
+            work();
+            dialog->reject();
+        });
+        m_timer->start();
+    }
+    ~WhileModal() { delete m_timer; }
+    WhileModal(const WhileModal &) = delete;
+    WhileModal &operator=(const WhileModal &) = delete;
+
+    int appeared = 0;
+
+private:
+    QPointer<QTimer> m_timer;
+};
+
+} // namespace
+
+class TestYandexWebmasterGui : public QObject {
+    Q_OBJECT
+
+    // The window on a settings folder of its own, every Yandex address at the
+    // in-process simulator; the account's token is stored as "token_1".
+    struct Fixture {
+        QTemporaryDir dir;
+        sim::SimServer sim;
+        std::shared_ptr<sim::TokenRegistry> tokens = std::make_shared<sim::TokenRegistry>();
+        sim::YandexOAuthModule oauth{tokens};
+        Module webmaster{tokens};
+        RecordingPrompt prompt;
+        RecordingBrowser browser;
+        FakeClipboard clipboard;
+        ScriptedDialogs dialogs;
+        quint16 listenerPort = 0;
+        std::unique_ptr<MainWindow> window;
+
+        explicit Fixture(const QString &storedToken = QString::fromLatin1(AcceptedToken), quint16 port = 0)
+            : listenerPort(port)
+        {
+            oauth.install(sim, oauth.defaultPrefix());
+            webmaster.install(sim, webmaster.defaultPrefix());
+            webmaster.acceptToken(AcceptedToken, UserId);
+            webmaster.setSites(UserId, accountSites());
+            sim.start();
+            if (!storedToken.isNull()) {
+                SettingsFile(SettingsFile::pathIn(folder()))
+                    .writeString(QStringLiteral("YandexWM_Token"), QStringLiteral("token_1"), storedToken);
+            }
+            Endpoints endpoints = simulatorEndpoints(QString::fromStdString(sim.baseUrl()), listenerPort);
+            MainWindowOptions options;
+            options.appFolder = folder();
+            options.prompt = &prompt;
+            options.browser = &browser;
+            options.fileDialogs = &dialogs;
+            options.clipboard = &clipboard;
+            options.newsFetcher = [](const QString &) { return QByteArray(); };
+            window = std::make_unique<MainWindow>(endpoints, options);
+            window->show();
+        }
+        QString folder() const { return dir.path() + QLatin1Char('/'); }
+        template <typename T = QWidget> T *find(const char *name) const
+        {
+            return window->findChild<T *>(QString::fromLatin1(name));
+        }
+        QPushButton *button(const char *name) const { return find<QPushButton>(name); }
+        QTreeWidget *sites() const { return find<QTreeWidget>("ListView1"); }
+        QListWidget *tokenList() const { return find<QListWidget>("ListBox1"); }
+        YandexKeywordsWindow *keywords() const { return window->yandexKeywordsWindow(); }
+        QStringList log() const { return window->activityLog().messagesInOrder(); }
+        ReportTable &report() const { return *window->reports().table(0); }
+
+        QList<QStringList> siteRows() const
+        {
+            QList<QStringList> rows;
+            for (int i = 0; i < sites()->topLevelItemCount(); ++i)
+                rows << QStringList{sites()->topLevelItem(i)->text(0), sites()->topLevelItem(i)->text(1)};
+            return rows;
+        }
+        void connectAccount() const
+        {
+            button("Button6")->click();
+            QCOMPARE(sites()->topLevelItemCount(), 3);
+        }
+        // The Yandex Webmaster tab of the Settings page on screen.
+        void showSettings() const
+        {
+            find<QTabWidget>("pcPages")->setCurrentIndex(1);
+            find<QTabWidget>("pcAnalyticSystems")->setCurrentIndex(0);
+        }
+        void doubleClickToken() const
+        {
+            showSettings();
+            QListWidget *tokens = tokenList();
+            doubleClick(tokens->viewport(), tokens->visualItemRect(tokens->item(0)).center());
+        }
+        void selectSite(const QString &hostId) const
+        {
+            for (int i = 0; i < sites()->topLevelItemCount(); ++i) {
+                if (sites()->topLevelItem(i)->text(1) == hostId)
+                    sites()->setCurrentItem(sites()->topLevelItem(i));
+            }
+        }
+        int requestsEndingWith(const std::string &tail) const
+        {
+            int n = 0;
+            for (const auto &r : sim.requests())
+                n += r.path.ends_with(tail) ? 1 : 0;
+            return n;
+        }
+        std::string apiPath(const QString &command) const
+        {
+            return "/yandex-webmaster/v4/user/" + std::to_string(UserId) + "/" + command.toStdString();
+        }
+    };
+
+private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    void connectListsVerifiedSitesSorted();
+    void connectFailureLeavesEverythingAsItWas_data();
+    void connectFailureLeavesEverythingAsItWas();
+    void reconnectByDoubleClickReplacesTheSites();
+    void doubleClickOnSitesShowsTheReport();
+
+    void checkUrlMarksPastedPages();
+    void checkNeedsSiteAndAccount_data();
+    void checkNeedsSiteAndAccount();
+
+    void keywordsWindowListsAndExportsQueries();
+    void keywordsNeedAccountAndSite_data();
+    void keywordsNeedAccountAndSite();
+    void siteWithoutQueriesOpensAnEmptyWindow();
+    void historyChart_data();
+    void historyChart();
+    void showsAxisMaximum_data();
+    void showsAxisMaximum();
+
+    void signInThroughTheServiceThenConnect();
+};
+
+// ---------------------------------------------------------------------------
+// Site connection
+
+void TestYandexWebmasterGui::connectListsVerifiedSitesSorted()
+{
+    Fixture f;
+    QVERIFY(!f.button("btRunRequests")->isEnabled());
+    QVERIFY(!f.button("Button34")->isEnabled());
+
+    f.button("Button6")->click();
+
+    QCOMPARE(f.siteRows(), (QList<QStringList>{{"https://shop.example/", "https:shop.example:443"},
+                                               {"https://zeta.example/", "https:zeta.example:443"},
+                                               {"https://пример.рф/", "https:xn--e1afmkfd.xn--p1ai:443"}}));
+    QCOMPARE(f.button("Button6")->text(), QStringLiteral("Connected (projects: 3)"));
+    QVERIFY(!f.button("Button6")->isEnabled());
+    QVERIFY(f.button("Button34")->isEnabled());
+    QVERIFY(f.window->reports().runControl().flags().apiConnected);
+    QVERIFY(f.button("btRunRequests")->isEnabled());
+    QVERIFY(f.sites()->selectedItems().isEmpty());
+    QCOMPARE(f.log(), QStringList{"Yandex Webmaster - HTTP Code: 200 OK"});
+    QVERIFY(f.prompt.texts.isEmpty());
+
+    const auto sent = f.sim.requests();
+    QCOMPARE(sent.size(), size_t(2));
+    QCOMPARE(sent[1].path, f.apiPath(QStringLiteral("hosts")));
+    QCOMPARE(sent[1].header("Authorization"), std::string("OAuth ") + AcceptedToken);
+}
+
+void TestYandexWebmasterGui::connectFailureLeavesEverythingAsItWas_data()
+{
+    QTest::addColumn<QString>("storedToken");
+    QTest::addColumn<bool>("dropConnection");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("token the service refuses") << "y0_expired" << false << "Value 'hosts' not found";
+    QTest::newRow("no answer at all") << QString::fromLatin1(AcceptedToken) << true
+                                      << "Yandex Webmaster gave no usable answer (HTTP status 500, no answer "
+                                         "received). Please check the connection and the account, then try again.";
+}
+
+void TestYandexWebmasterGui::connectFailureLeavesEverythingAsItWas()
+{
+    QFETCH(QString, storedToken);
+    QFETCH(bool, dropConnection);
+    QFETCH(QString, message);
+
+    Fixture f(storedToken);
+    if (dropConnection) {
+        sim::Response dropped;
+        dropped.fault = sim::Fault::CloseWithoutAnswer;
+        f.sim.setResponse("GET", f.apiPath(QStringLiteral("hosts")), dropped);
+    }
+    f.button("Button6")->click();
+
+    QCOMPARE(f.prompt.texts, QStringList{message});
+    QCOMPARE(f.prompt.icons, QList<MessagePrompt::Icon>{MessagePrompt::Icon::Error});
+    QCOMPARE(f.sites()->topLevelItemCount(), 0);
+    QCOMPARE(f.button("Button6")->text(), QStringLiteral("Connect to Account"));
+    QVERIFY(f.button("Button6")->isEnabled());
+    QVERIFY(!f.button("Button34")->isEnabled());
+    QVERIFY(!f.window->reports().runControl().flags().apiConnected);
+    QVERIFY(!f.button("btRunRequests")->isEnabled());
+}
+
+void TestYandexWebmasterGui::reconnectByDoubleClickReplacesTheSites()
+{
+    Fixture f;
+    f.connectAccount();
+    f.selectSite(ShopHost);
+
+    // The account has lost two sites meanwhile; the disabled button leaves
+    // only the double-click on the token.
+    auto sites = accountSites();
+    f.webmaster.setSites(UserId, {sites[0]});
+    f.doubleClickToken();
+    QCOMPARE(f.siteRows(), (QList<QStringList>{{"https://zeta.example/", "https:zeta.example:443"}}));
+    QCOMPARE(f.button("Button6")->text(), QStringLiteral("Connected (projects: 1)"));
+    QVERIFY(f.window->yandexWebmaster()->selectedHostId().isEmpty());
+
+    // Without a selected account the list is emptied and the user told.
+    f.tokenList()->clearSelection();
+    f.window->accounts()->runConnectOperation(TokenService::YandexWebmaster);
+    QCOMPARE(f.prompt.texts, QStringList{SelectToken});
+    QCOMPARE(f.prompt.icons, QList<MessagePrompt::Icon>{MessagePrompt::Icon::Information});
+    QCOMPARE(f.sites()->topLevelItemCount(), 0);
+    QCOMPARE(f.button("Button6")->text(), QStringLiteral("Connected (projects: 1)"));
+}
+
+void TestYandexWebmasterGui::doubleClickOnSitesShowsTheReport()
+{
+    Fixture f;
+    auto *pages = f.find<QTabWidget>("pcPages");
+    auto *reports = f.find<QTabWidget>("pcReportsURLs");
+    reports->setCurrentIndex(1); // the user's own choice: the pie shows the Metrika figures
+    QCOMPARE(f.window->statsChartView()->chart()->title(), QStringLiteral("Page Visit Stats"));
+    pages->setCurrentIndex(1);
+
+    // Beside the rows of an empty list.
+    doubleClick(f.sites()->viewport(), QPoint(20, f.sites()->viewport()->height() - 10));
+
+    QCOMPARE(pages->currentIndex(), 0);
+    QCOMPARE(reports->currentIndex(), 0);
+    // A switch made for the user: the tab's change handler did not run.
+    QCOMPARE(f.window->statsChartView()->chart()->title(), QStringLiteral("Page Visit Stats"));
+}
+
+// ---------------------------------------------------------------------------
+// Indexing check
+
+void TestYandexWebmasterGui::checkUrlMarksPastedPages()
+{
+    Fixture f;
+    f.connectAccount();
+    f.selectSite(ShopHost);
+    const auto shop = accountSites()[2];
+    const QString home = QString::fromStdString(shop.pages[0].url);
+    const QString quoted = QString::fromStdString(shop.pages[4].url); // «Уют» и "Комфорт"
+    const QString cyrillic = QString::fromStdString(shop.pages[7].url);
+    const QString missing = QStringLiteral("https://shop.example/missing/");
+    f.clipboard.value = QStringList{home, quoted, missing, cyrillic}.join(QStringLiteral("\r\n"));
+    f.button("btInsertURLs4Clip")->click();
+    QCOMPARE(f.report().rowCount(), 4);
+
+    f.button("btRunRequests")->click();
+
+    QCOMPARE(f.report().rowTexts(0), (QStringList{home, "Yes", "Главная — мебель для дома с доставкой"}));
+    QCOMPARE(f.report().rowTexts(1), (QStringList{quoted, "Yes", "Кресло «Уют» и \"Комфорт\" — сравнение"}));
+    QCOMPARE(f.report().rowTexts(2), (QStringList{missing, "No", ""}));
+    QCOMPARE(f.report().rowTexts(3), (QStringList{cyrillic, "Yes", "Диваны и кресла"}));
+    QCOMPARE(f.requestsEndingWith("/samples"), 4); // offsets 0, 100, 200 and the empty 300
+    // One log line per page: only the first request of each shows.
+    const QStringList log = f.log();
+    const QString page = QStringLiteral("Yandex Webmaster - HTTP Code: 200 OK");
+    QCOMPARE(log.mid(log.indexOf(QStringLiteral("Check started"))),
+             (QStringList{"Check started", page, page, page, page, "Check finished"}));
+    QVERIFY(f.prompt.texts.isEmpty());
+
+    QPieSeries *pie = f.window->statsChartView()->series();
+    QCOMPARE(pie->slices().size(), 2);
+    QCOMPARE(pie->slices()[0]->label(), QStringLiteral("Indexed (75%)"));
+    QCOMPARE(pie->slices()[1]->label(), QStringLiteral("Not indexed (25%)"));
+    QCOMPARE(int(pie->slices()[0]->value()), 3);
+
+    QVERIFY(f.button("btExport")->isEnabled());
+    f.dialogs.saveAnswer = f.folder() + QStringLiteral("ywm.csv");
+    f.button("btExport")->click();
+    const QByteArray expected = QByteArray("\xEF\xBB\xBF") + "URL;Indexed;Title\r\n" + home.toUtf8() +
+                                ";Yes;Главная — мебель для дома с доставкой\r\n" + quoted.toUtf8() +
+                                ";Yes;\"Кресло «Уют» и \"\"Комфорт\"\" — сравнение\"\r\n" + missing.toUtf8() +
+                                ";No;\r\n" + cyrillic.toUtf8() + ";Yes;Диваны и кресла\r\n";
+    QCOMPARE(readAll(f.dialogs.saveAnswer), expected);
+}
+
+void TestYandexWebmasterGui::checkNeedsSiteAndAccount_data()
+{
+    QTest::addColumn<bool>("selectSite");
+    QTest::addColumn<bool>("selectAccount");
+    QTest::addColumn<QStringList>("messages");
+
+    QTest::newRow("no site") << false << true << QStringList{SelectSite};
+    QTest::newRow("no account") << true << false << QStringList();
+}
+
+void TestYandexWebmasterGui::checkNeedsSiteAndAccount()
+{
+    QFETCH(bool, selectSite);
+    QFETCH(bool, selectAccount);
+    QFETCH(QStringList, messages);
+
+    Fixture f;
+    f.connectAccount();
+    if (selectSite)
+        f.selectSite(ShopHost);
+    if (!selectAccount)
+        f.tokenList()->clearSelection();
+    f.clipboard.value = QStringLiteral("https://shop.example/");
+    f.button("btInsertURLs4Clip")->click();
+    f.sim.clearRequests();
+
+    f.button("btRunRequests")->click();
+
+    QCOMPARE(f.prompt.texts, messages);
+    QCOMPARE(f.sim.requests().size(), size_t(0));
+    QCOMPARE(f.report().rowTexts(0), (QStringList{"https://shop.example/", "", ""}));
+    QVERIFY(!f.window->reports().runControl().flags().reportDataReady);
+    QCOMPARE(f.log().last(), QStringLiteral("Check finished"));
+}
+
+// ---------------------------------------------------------------------------
+// Keywords window
+
+void TestYandexWebmasterGui::keywordsWindowListsAndExportsQueries()
+{
+    Fixture f;
+    f.connectAccount();
+    f.selectSite(ShopHost);
+    f.dialogs.saveAnswer = f.folder() + QStringLiteral("keywords.csv");
+    YandexKeywordsWindow *keywords = f.keywords();
+
+    QString caption;
+    bool enabled = false;
+    bool modal = false;
+    WhileModal whileOpen(keywords, [&] {
+        caption = keywords->exportButton()->text();
+        enabled = keywords->exportButton()->isEnabled();
+        modal = keywords->isModal();
+        keywords->exportButton()->click();
+    });
+    f.button("Button34")->click();
+
+    QCOMPARE(whileOpen.appeared, 1);
+    QVERIFY(modal);
+    QCOMPARE(keywords->windowTitle(), QStringLiteral("YWM Keywords"));
+    QCOMPARE(keywords->size(), QSize(YandexKeywordsWindow::ClientWidth, YandexKeywordsWindow::ClientHeight));
+    QCOMPARE(keywords->rowCount(), 3);
+    QCOMPARE(keywords->rowTexts(0), (QStringList{"диван угловой", "q1", "1234", "56", "3.46", "7.89"}));
+    QCOMPARE(keywords->rowTexts(1), (QStringList{"sofa; \"best\" price", "q2", "500", "0", "12.50", "0.00"}));
+    QCOMPARE(keywords->rowTexts(2), (QStringList{"кресло", "q3", "20", "3", "1.00", "2.00"}));
+    QCOMPARE(keywords->queryList()->topLevelItem(0)->textAlignment(2), int(Qt::AlignRight | Qt::AlignVCenter));
+    QCOMPARE(keywords->queryList()->topLevelItem(0)->textAlignment(0) & Qt::AlignRight, 0);
+    QCOMPARE(caption, QStringLiteral("Export to Excel (3 rows)"));
+    QVERIFY(enabled);
+    QCOMPARE(f.requestsEndingWith("/search-queries/popular"), 1);
+    QVERIFY(f.prompt.texts.isEmpty());
+
+    QCOMPARE(f.dialogs.saves.size(), 1);
+    QCOMPARE(f.dialogs.saves[0].folder, f.folder());
+    QCOMPARE(f.dialogs.saves[0].name, QStringLiteral("export_ywm_keywords.csv"));
+    QCOMPARE(f.dialogs.saves[0].filter, QStringLiteral("CSV files (*.csv)"));
+    QCOMPARE(readAll(f.dialogs.saveAnswer),
+             QByteArray("\xEF\xBB\xBF"
+                        "Query;ID;TOTAL SHOWS;TOTAL CLICKS;AVG SHOW POSITION;AVG CLICK POSITION;\r\n"
+                        "диван угловой;q1;1234;56;3.46;7.89\r\n"
+                        "\"sofa; \"\"best\"\" price\";q2;500;0;12.50;0.00\r\n"
+                        "кресло;q3;20;3;1.00;2.00\r\n"));
+
+    // A cancelled save dialog writes nothing; a refused file is reported.
+    QFile::remove(f.dialogs.saveAnswer);
+    f.dialogs.saveAnswer.clear();
+    keywords->exportToCsv();
+    f.dialogs.saveAnswer = f.folder() + QStringLiteral("no/such/folder/keywords.csv");
+    WhileModal exportAgain(keywords, [&] { keywords->exportButton()->click(); });
+    keywords->showModally();
+    QCOMPARE(f.prompt.texts.size(), 1);
+    QVERIFY2(f.prompt.texts[0].startsWith(QStringLiteral("Cannot create file")), qPrintable(f.prompt.texts[0]));
+    QVERIFY(!QFile::exists(f.dialogs.saveAnswer));
+}
+
+void TestYandexWebmasterGui::keywordsNeedAccountAndSite_data()
+{
+    QTest::addColumn<bool>("selectAccount");
+    QTest::addColumn<bool>("selectSite");
+    QTest::addColumn<bool>("refuse");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("popularRequests");
+
+    QTest::newRow("no account") << false << true << false << SelectToken << 0;
+    QTest::newRow("no site") << true << false << false << SelectSite << 0;
+    QTest::newRow("service error") << true << true << true << "Value 'count' not found" << 1;
+}
+
+void TestYandexWebmasterGui::keywordsNeedAccountAndSite()
+{
+    QFETCH(bool, selectAccount);
+    QFETCH(bool, selectSite);
+    QFETCH(bool, refuse);
+    QFETCH(QString, message);
+    QFETCH(int, popularRequests);
+
+    Fixture f;
+    f.connectAccount();
+    if (selectSite)
+        f.selectSite(ShopHost);
+    if (!selectAccount)
+        f.tokenList()->clearSelection();
+    if (refuse) {
+        f.sim.setResponse(
+            "GET", f.apiPath(QStringLiteral("hosts/") + ShopHost + QStringLiteral("/search-queries/popular")),
+            sim::Response::json(R"({"error_code":"INVALID_OAUTH_TOKEN","error_message":"expired"})", 403));
+    }
+    WhileModal whileOpen(f.keywords(), [] {});
+    f.button("Button34")->click();
+
+    QCOMPARE(f.prompt.texts, QStringList{message});
+    QCOMPARE(whileOpen.appeared, 0);
+    QVERIFY(!f.keywords()->isVisible());
+    QCOMPARE(f.requestsEndingWith("/search-queries/popular"), popularRequests);
+}
+
+void TestYandexWebmasterGui::siteWithoutQueriesOpensAnEmptyWindow()
+{
+    Fixture f;
+    f.connectAccount();
+    f.selectSite(QStringLiteral("https:zeta.example:443"));
+    QString caption;
+    bool enabled = true;
+    WhileModal whileOpen(f.keywords(), [&] {
+        caption = f.keywords()->exportButton()->text();
+        enabled = f.keywords()->exportButton()->isEnabled();
+    });
+    f.button("Button34")->click();
+    QCOMPARE(whileOpen.appeared, 1);
+    QCOMPARE(f.keywords()->rowCount(), 0);
+    QCOMPARE(caption, QStringLiteral("Export to Excel (0 rows)"));
+    QVERIFY(!enabled);
+}
+
+void TestYandexWebmasterGui::historyChart_data()
+{
+    QTest::addColumn<QString>("answer"); // empty: the simulator's own
+    QTest::addColumn<bool>("dropConnection");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QStringList>("days");  // the first points' labels
+    QTest::addColumn<QList<int>>("values"); // the first points' values
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("last year") << QString() << false << "Yandex Trends for \"диван угловой\" (last year)"
+                               << QStringList() << QList<int>() << QString();
+    QTest::newRow("no data") << R"({"query_id":"q1","indicators":{}})" << false
+                             << "Yandex Trends for \"диван угловой\" (No data)" << QStringList() << QList<int>()
+                             << QString();
+    QTest::newRow("bad point keeps the points before it")
+        << R"({"indicators":{"TOTAL_SHOWS":[{"date":"2022-03-04T00:00:00+03:00","value":7},)"
+           R"({"date":"2022-03-05T00:00:00+03:00","value":30},{"date":"2022-03-06T00:00:00+03:00","value":1.5}]}})"
+        << false << "Yandex Trends for \"диван угловой\" (last year)" << QStringList{"2022-03-04", "2022-03-05"}
+        << QList<int>{7, 30} << "'1.5' is not a valid integer value";
+    QTest::newRow("no answer keeps the chart")
+        << QString() << true << "Yandex Trends" << QStringList() << QList<int>() << QString();
+}
+
+void TestYandexWebmasterGui::historyChart()
+{
+    QFETCH(QString, answer);
+    QFETCH(bool, dropConnection);
+    QFETCH(QString, title);
+    QFETCH(QStringList, days);
+    QFETCH(QList<int>, values);
+    QFETCH(QString, error);
+
+    Fixture f;
+    f.connectAccount();
+    f.selectSite(ShopHost);
+    const std::string historyPath =
+        f.apiPath(QStringLiteral("hosts/") + ShopHost + QStringLiteral("/search-queries/q1/history"));
+    if (!answer.isEmpty())
+        f.sim.setResponse("GET", historyPath, sim::Response::json(answer.toStdString()));
+    if (dropConnection) {
+        sim::Response dropped;
+        dropped.fault = sim::Fault::CloseWithoutAnswer;
+        f.sim.setResponse("GET", historyPath, dropped);
+    }
+    YandexKeywordsWindow *keywords = f.keywords();
+    QTreeWidget *list = keywords->queryList();
+
+    bool menuWithoutSelectionAsked = true;
+    WhileModal whileOpen(keywords, [&] {
+        // "Get keyword trends" without a selected query does nothing.
+        keywords->trendsAction()->trigger();
+        menuWithoutSelectionAsked = f.requestsEndingWith("/history") > 0;
+        // A double-click on the first query (most shows first).
+        doubleClick(list->viewport(), list->visualItemRect(list->topLevelItem(0)).center());
+    });
+    f.button("Button34")->click();
+    QCOMPARE(whileOpen.appeared, 1);
+    QVERIFY(!menuWithoutSelectionAsked);
+    QCOMPARE(f.requestsEndingWith("/history"), 1);
+
+    QChart *chart = keywords->chartView()->chart();
+    QCOMPARE(chart->title(), title);
+    QCOMPARE(f.prompt.texts, error.isEmpty() ? QStringList() : QStringList{error});
+    QCOMPARE(keywords->areaSeries()->color(), QColor(93, 131, 176));
+    QCOMPARE(keywords->areaSeries()->borderColor(), QColor(69, 105, 147));
+    QCOMPARE(keywords->pointSeries()->color(), QColor(0, 128, 0));
+    QVERIFY(!chart->legend()->isVisible());
+
+    const QList<QPointF> points = keywords->pointSeries()->points();
+    const QStringList labels = keywords->dayAxis()->categoriesLabels();
+    QCOMPARE(keywords->areaSeries()->upperSeries()->points(), points);
+    const double top = keywords->showsAxis()->max();
+    QCOMPARE(keywords->showsAxis()->min(), 0.0);
+    if (answer.isEmpty() && !dropConnection) {
+        // A point a day from 360 days ago to today, labelled by day.
+        const QDate today = QDate::currentDate();
+        QCOMPARE(points.size(), 361);
+        QCOMPARE(labels.first(), today.addDays(-360).toString(Qt::ISODate));
+        QCOMPARE(labels.last(), today.toString(Qt::ISODate));
+        QVERIFY(labels.size() >= 5 && labels.size() <= 8);
+        double largest = 0;
+        for (const QPointF &p : points)
+            largest = std::max(largest, p.y());
+        QVERIFY(largest > 0);
+        QVERIFY2(top >= largest * 1.1 && top <= largest * 2.5, qPrintable(QString::number(top)));
+        QVERIFY(f.window->requestTrace().lines().join(QString()).contains(QStringLiteral("TOTAL_SHOWS")));
+    } else if (dropConnection) {
+        QVERIFY(points.isEmpty());
+        QVERIFY(labels.isEmpty());
+        QVERIFY(top > 0);
+    } else {
+        QCOMPARE(points.size(), values.size());
+        for (int i = 0; i < values.size(); ++i)
+            QCOMPARE(points[i].y(), double(values[i]));
+        QCOMPARE(labels, days);
+        QCOMPARE(top, double(YandexKeywordsWindow::showsAxisMaximum(values.isEmpty() ? 0 : 30)));
+    }
+}
+
+void TestYandexWebmasterGui::showsAxisMaximum_data()
+{
+    QTest::addColumn<qint64>("largest");
+    QTest::addColumn<qint64>("top");
+
+    QTest::newRow("no points") << qint64(0) << qint64(5);
+    QTest::newRow("small") << qint64(3) << qint64(5);
+    QTest::newRow("just under a round number") << qint64(9) << qint64(10);
+    QTest::newRow("round number needs headroom") << qint64(10) << qint64(20);
+    QTest::newRow("to five") << qint64(30) << qint64(50);
+    QTest::newRow("large") << qint64(1234) << qint64(2000);
+    QTest::newRow("to the next power") << qint64(4600) << qint64(10000);
+}
+
+void TestYandexWebmasterGui::showsAxisMaximum()
+{
+    QFETCH(qint64, largest);
+    QFETCH(qint64, top);
+    QCOMPARE(YandexKeywordsWindow::showsAxisMaximum(largest), top);
+}
+
+// ---------------------------------------------------------------------------
+// End to end: "Add", the service's consent page and redirect, the listener,
+// then the new account connected.
+
+void TestYandexWebmasterGui::signInThroughTheServiceThenConnect()
+{
+    Fixture f(QString(), freePort());
+    QCOMPARE(f.tokenList()->count(), 0);
+    f.button("Button3")->click();
+    QCOMPARE(f.browser.opened.size(), 1);
+
+    // The browser: the consent page redirects to the listener, which is
+    // followed on a thread of its own while the window's steps run here.
+    std::atomic<bool> done{false};
+    int consentStatus = 0;
+    int callbackStatus = 0;
+    const QUrl authorize(f.browser.opened[0]);
+    std::thread browser([&] {
+        const BrowserAnswer consent = browserGet(authorize);
+        consentStatus = consent.status;
+        if (consent.status == 302)
+            callbackStatus = browserGet(QUrl(consent.location)).status;
+        done = true;
+    });
+    for (int waited = 0; !done && waited < 30000; waited += 5)
+        QTest::qWait(5);
+    browser.join();
+    QCOMPARE(consentStatus, 302);
+    QCOMPARE(callbackStatus, 200);
+    QCOMPARE(f.tokenList()->count(), 1);
+
+    f.tokenList()->setCurrentRow(0);
+    f.doubleClickToken();
+    QCOMPARE(f.prompt.texts, QStringList());
+    QCOMPARE(f.siteRows().size(), 3);
+    QCOMPARE(f.button("Button6")->text(), QStringLiteral("Connected (projects: 3)"));
+    QVERIFY(f.button("btRunRequests")->isEnabled());
+}
+
+QTEST_MAIN(TestYandexWebmasterGui)
+#include "tst_yandexwebmaster_gui.moc"
