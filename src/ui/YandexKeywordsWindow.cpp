@@ -43,8 +43,8 @@ const QColor PointColour(0, 128, 0);
 constexpr int QueryColumns = 6;
 constexpr int FirstNumberColumn = 2; // the four indicators are right-aligned
 constexpr int ChartHeight = 250;
-constexpr int DayLabelsWanted = 7;
-constexpr int ShowsAxisTicks = 6;
+constexpr int ColumnPadding = 20;
+constexpr int DayLabels = 6;
 
 // The trends icon of "Get keyword trends": a small rising curve.
 QIcon trendsIcon()
@@ -89,12 +89,19 @@ YandexKeywordsWindow::YandexKeywordsWindow(QWidget *parent)
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setAllColumnsShowFocus(true);
     m_list->setSortingEnabled(false);
-    const int widths[QueryColumns] = {270, 140, 90, 90, 120, 120};
-    for (int c = 0; c < QueryColumns; ++c)
-        m_list->setColumnWidth(c, widths[c]);
-    for (int c = FirstNumberColumn; c < QueryColumns; ++c)
-        m_list->headerItem()->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+    // The indicators and the id as wide as their captions and texts need;
+    // the query takes the rest.
+    const QFontMetrics metrics = m_list->header()->fontMetrics();
+    const QStringList captions = YandexPopularQueries::columnCaptions();
     m_list->header()->setStretchLastSection(false);
+    m_list->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    m_list->setColumnWidth(1, std::max(metrics.horizontalAdvance(QStringLiteral("0000000000000000")),
+                                       metrics.horizontalAdvance(captions[1])) +
+                                  ColumnPadding);
+    for (int c = FirstNumberColumn; c < QueryColumns; ++c) {
+        m_list->setColumnWidth(c, metrics.horizontalAdvance(captions[c]) + ColumnPadding);
+        m_list->headerItem()->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+    }
     layout->addWidget(m_list, 1);
 
     m_menu = new QMenu(this);
@@ -145,7 +152,7 @@ void YandexKeywordsWindow::buildChart()
     chart->addSeries(m_area);
     m_points = new QScatterSeries;
     m_points->setMarkerShape(QScatterSeries::MarkerShapeCircle);
-    m_points->setMarkerSize(5);
+    m_points->setMarkerSize(4);
     m_points->setColor(PointColour);
     m_points->setBorderColor(PointColour);
     chart->addSeries(m_points);
@@ -157,8 +164,9 @@ void YandexKeywordsWindow::buildChart()
     chart->addAxis(m_dayAxis, Qt::AlignBottom);
     m_showsAxis = new QValueAxis;
     m_showsAxis->setLabelFormat(QStringLiteral("%i"));
-    m_showsAxis->setTickCount(ShowsAxisTicks);
-    m_showsAxis->setRange(0, double(showsAxisMaximum(0)));
+    const ShowsScale scale = showsScale(0);
+    m_showsAxis->setTickCount(scale.tickCount);
+    m_showsAxis->setRange(0, double(scale.maximum));
     chart->addAxis(m_showsAxis, Qt::AlignLeft);
     for (QAbstractSeries *series : {static_cast<QAbstractSeries *>(m_area), static_cast<QAbstractSeries *>(m_points)}) {
         series->attachAxis(m_dayAxis);
@@ -302,22 +310,27 @@ void YandexKeywordsWindow::showSelectedQueryHistory()
         throw VeltranoError(history->error);
 }
 
-qint64 YandexKeywordsWindow::showsAxisMaximum(qint64 largestValue)
+YandexKeywordsWindow::ShowsScale YandexKeywordsWindow::showsScale(qint64 largestValue)
 {
-    constexpr qint64 Smallest = 5;
-    if (largestValue <= 0)
-        return Smallest;
-    // At least a tenth above the largest value, rounded up to 1, 2 or 5
-    // times a power of ten so that the six ticks fall on whole numbers.
+    // Tops of 1, 1.2, 1.5 ... 8 times a power of ten, each with a number of
+    // intervals that divides it into whole steps from 10 up; below 10 only
+    // 6 and 8 can be chosen, which divide into whole steps too.
+    struct Top {
+        double mantissa;
+        int intervals;
+    };
+    static constexpr Top Tops[] = {{1, 5}, {1.2, 6}, {1.5, 5}, {2, 4}, {2.5, 5},
+                                   {3, 6}, {4, 4},   {5, 5},   {6, 6}, {8, 4}};
     const double wanted = double(largestValue) * 1.1;
-    double power = 1;
-    while (power * 10 <= wanted)
-        power *= 10;
-    for (double step : {1.0, 2.0, 5.0, 10.0}) {
-        if (step * power >= wanted)
-            return std::max(Smallest, qint64(step * power));
+    if (wanted <= 5)
+        return {};
+    for (double power = 1;; power *= 10) {
+        for (const Top &top : Tops) {
+            const double maximum = top.mantissa * power;
+            if (maximum >= wanted)
+                return {qint64(std::llround(maximum)), top.intervals + 1};
+        }
     }
-    return std::max(Smallest, qint64(10 * power));
 }
 
 void YandexKeywordsWindow::setDayLabels(const std::vector<YandexQueryHistory::Point> &points)
@@ -325,28 +338,23 @@ void YandexKeywordsWindow::setDayLabels(const std::vector<YandexQueryHistory::Po
     for (const QString &label : m_dayAxis->categoriesLabels())
         m_dayAxis->remove(label);
     const int count = int(points.size());
-    if (count == 0) {
-        m_dayAxis->setStartValue(0);
-        m_dayAxis->setRange(0, 1);
-        return;
-    }
-    // A handful of days spread evenly, the first and the last among them.
-    const int step = std::max(1, int(std::ceil(double(count - 1) / (DayLabelsWanted - 1))));
     m_dayAxis->setStartValue(-1);
-    QStringList used;
-    for (int i = 0; i < count; i += step) {
-        if (!used.contains(points[size_t(i)].day)) {
-            m_dayAxis->append(points[size_t(i)].day, i);
-            used << points[size_t(i)].day;
-        }
-    }
-    const int last = count - 1;
-    if (last % step != 0 && last - (last / step) * step >= step / 2 && !used.contains(points.back().day))
-        m_dayAxis->append(points.back().day, last);
-    if (count == 1)
+    if (count <= 1)
         m_dayAxis->setRange(-1, 1);
     else
-        m_dayAxis->setRange(0, last);
+        m_dayAxis->setRange(0, count - 1);
+    // A few days spread evenly, each in the middle of its stretch of the
+    // axis so that no label is cut off at either end.
+    const int labels = std::min(count, DayLabels);
+    QStringList used;
+    for (int k = 0; k < labels; ++k) {
+        const int index = int((k + 0.5) * count / labels);
+        const QString &day = points[size_t(index)].day;
+        if (!used.contains(day)) { // the axis takes each label once
+            m_dayAxis->append(day, index);
+            used << day;
+        }
+    }
 }
 
 void YandexKeywordsWindow::showHistory(const YandexQueryHistory &history)
@@ -366,7 +374,9 @@ void YandexKeywordsWindow::showHistory(const YandexQueryHistory &history)
     m_points->setBorderColor(PointColour);
 
     setDayLabels(history.points);
-    m_showsAxis->setRange(0, double(showsAxisMaximum(history.maximum)));
+    const ShowsScale scale = showsScale(history.maximum);
+    m_showsAxis->setTickCount(scale.tickCount);
+    m_showsAxis->setRange(0, double(scale.maximum));
     m_chartView->update();
 }
 

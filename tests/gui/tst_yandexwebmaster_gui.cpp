@@ -350,8 +350,8 @@ private Q_SLOTS:
     void siteWithoutQueriesOpensAnEmptyWindow();
     void historyChart_data();
     void historyChart();
-    void showsAxisMaximum_data();
-    void showsAxisMaximum();
+    void showsScale_data();
+    void showsScale();
 
     void signInThroughTheServiceThenConnect();
 };
@@ -738,17 +738,20 @@ void TestYandexWebmasterGui::historyChart()
     const double top = keywords->showsAxis()->max();
     QCOMPARE(keywords->showsAxis()->min(), 0.0);
     if (answer.isEmpty() && !dropConnection) {
-        // A point a day from 360 days ago to today, labelled by day.
+        // A point a day from 360 days ago to today; a few of them name
+        // their day on the axis.
         const QDate today = QDate::currentDate();
         QCOMPARE(points.size(), 361);
-        QCOMPARE(labels.first(), today.addDays(-360).toString(Qt::ISODate));
-        QCOMPARE(labels.last(), today.toString(Qt::ISODate));
-        QVERIFY(labels.size() >= 5 && labels.size() <= 8);
+        QCOMPARE(labels.size(), 6);
+        for (const QString &label : labels) {
+            const int index = int(keywords->dayAxis()->endValue(label));
+            QCOMPARE(label, today.addDays(-360 + index).toString(Qt::ISODate));
+        }
         double largest = 0;
         for (const QPointF &p : points)
             largest = std::max(largest, p.y());
         QVERIFY(largest > 0);
-        QVERIFY2(top >= largest * 1.1 && top <= largest * 2.5, qPrintable(QString::number(top)));
+        QVERIFY2(top >= largest * 1.1 && top <= largest * 1.1 * 4 / 3 + 1, qPrintable(QString::number(top)));
         QVERIFY(f.window->requestTrace().lines().join(QString()).contains(QStringLiteral("TOTAL_SHOWS")));
     } else if (dropConnection) {
         QVERIFY(points.isEmpty());
@@ -759,29 +762,38 @@ void TestYandexWebmasterGui::historyChart()
         for (int i = 0; i < values.size(); ++i)
             QCOMPARE(points[i].y(), double(values[i]));
         QCOMPARE(labels, days);
-        QCOMPARE(top, double(YandexKeywordsWindow::showsAxisMaximum(values.isEmpty() ? 0 : 30)));
+        const auto scale = YandexKeywordsWindow::showsScale(values.isEmpty() ? 0 : 30);
+        QCOMPARE(top, double(scale.maximum));
+        QCOMPARE(keywords->showsAxis()->tickCount(), scale.tickCount);
     }
 }
 
-void TestYandexWebmasterGui::showsAxisMaximum_data()
+void TestYandexWebmasterGui::showsScale_data()
 {
     QTest::addColumn<qint64>("largest");
     QTest::addColumn<qint64>("top");
+    QTest::addColumn<int>("ticks");
 
-    QTest::newRow("no points") << qint64(0) << qint64(5);
-    QTest::newRow("small") << qint64(3) << qint64(5);
-    QTest::newRow("just under a round number") << qint64(9) << qint64(10);
-    QTest::newRow("round number needs headroom") << qint64(10) << qint64(20);
-    QTest::newRow("to five") << qint64(30) << qint64(50);
-    QTest::newRow("large") << qint64(1234) << qint64(2000);
-    QTest::newRow("to the next power") << qint64(4600) << qint64(10000);
+    QTest::newRow("no points") << qint64(0) << qint64(5) << 6;
+    QTest::newRow("small") << qint64(3) << qint64(5) << 6;
+    QTest::newRow("just over five") << qint64(5) << qint64(6) << 7;
+    QTest::newRow("just under ten") << qint64(9) << qint64(10) << 6;
+    QTest::newRow("a round number needs headroom") << qint64(10) << qint64(12) << 7;
+    QTest::newRow("thirty") << qint64(30) << qint64(40) << 5;
+    QTest::newRow("hundreds") << qint64(110) << qint64(150) << 6;
+    QTest::newRow("thousands") << qint64(1234) << qint64(1500) << 6;
+    QTest::newRow("to the next power") << qint64(8000) << qint64(10000) << 6;
 }
 
-void TestYandexWebmasterGui::showsAxisMaximum()
+void TestYandexWebmasterGui::showsScale()
 {
     QFETCH(qint64, largest);
     QFETCH(qint64, top);
-    QCOMPARE(YandexKeywordsWindow::showsAxisMaximum(largest), top);
+    QFETCH(int, ticks);
+    const YandexKeywordsWindow::ShowsScale scale = YandexKeywordsWindow::showsScale(largest);
+    QCOMPARE(scale.maximum, top);
+    QCOMPARE(scale.tickCount, ticks);
+    QCOMPARE(scale.maximum % (scale.tickCount - 1), 0); // whole-number ticks
 }
 
 // ---------------------------------------------------------------------------
