@@ -47,6 +47,14 @@ QStyleOptionProgressBar progressOption(const QStyleOptionViewItem &option, const
     return bar;
 }
 
+// The desktop's grey text: the palette's colour for hint text, which stays
+// readable on the light track and on the blue fill alike (the disabled-text
+// grey of some styles is too pale for either).
+QColor greyText(const QStyleOptionViewItem &option)
+{
+    return option.palette.color(QPalette::PlaceholderText);
+}
+
 QStyle *styleOf(const QStyleOptionViewItem &option)
 {
     return option.widget ? option.widget->style() : QApplication::style();
@@ -110,8 +118,7 @@ void ReportCellDelegate::paintStatus(QPainter *painter, const QStyleOptionViewIt
         if (indexed)
             flatBar(painter, badge, QColor::fromRgb(FillColour), true);
     }
-    const QColor textColour =
-        indexed ? QColor(Qt::white) : option.palette.color(QPalette::Disabled, QPalette::WindowText);
+    const QColor textColour = indexed ? QColor(Qt::white) : greyText(option);
     paintCaption(painter, option, badge, text, textColour);
 }
 
@@ -136,8 +143,7 @@ void ReportCellDelegate::paintPercent(QPainter *painter, const QStyleOptionViewI
         fill.setWidth(int(std::clamp(fraction * track.width(), 0.0, 1e6)));
         flatBar(painter, fill, QColor::fromRgb(FillColour), true);
     }
-    paintCaption(painter, option, track, percentCaption(fraction),
-                 option.palette.color(QPalette::Disabled, QPalette::WindowText));
+    paintCaption(painter, option, track, percentCaption(fraction), greyText(option));
 }
 
 void ReportCellDelegate::paintCaption(QPainter *painter, const QStyleOptionViewItem &option, const QRect &rect,
