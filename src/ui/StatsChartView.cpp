@@ -3,6 +3,8 @@
 #include "reports/StatsChartData.h"
 
 #include <QChart>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QGraphicsLayout>
 #include <QLegend>
 #include <QPieSeries>
@@ -16,6 +18,10 @@ const QColor SliceGreen(0x0C, 0xCF, 0x6D);
 const QColor SliceRed(0xF8, 0x50, 0x40);
 // Room the two legend lines take under the pie.
 constexpr int LegendHeight = 64;
+// What a legend line takes besides its text (the colour swatch, the gaps
+// and the legend's own margins), and the smallest text it shrinks to.
+constexpr int LegendLineChrome = 56;
+constexpr int MinimumLegendPixelSize = 8;
 
 } // namespace
 
@@ -54,6 +60,8 @@ StatsChartView::StatsChartView(QWidget *parent) : QChartView(parent)
     legend->setShowToolTips(true);
     legend->detachFromChart();
     legend->setBackgroundVisible(false);
+    legend->setContentsMargins(0, 0, 0, 0);
+    m_legendFont = legend->font();
 
     setChart(chart);
     setFrameShape(QFrame::NoFrame);
@@ -77,6 +85,7 @@ void StatsChartView::showStats(const QString &title, const StatsChartData &data)
         slices[i]->setValue(data.values[size_t(i)]);
         slices[i]->setLabel(data.labels[size_t(i)]);
     }
+    fitLegendFont();
     viewport()->update();
 }
 
@@ -111,7 +120,30 @@ void StatsChartView::placeLegend()
     chart()->setMargins(QMargins(0, 0, 0, LegendHeight));
     chart()->legend()->setGeometry(
         QRectF(area.left() + 4, area.bottom() - LegendHeight, area.width() - 8, LegendHeight - 2));
+    fitLegendFont();
     chart()->legend()->update();
+}
+
+void StatsChartView::fitLegendFont()
+{
+    const QRectF area = chart()->legend()->geometry();
+    const int available = int(area.width()) - LegendLineChrome;
+    if (available <= 0)
+        return;
+    QFont font = m_legendFont;
+    int pixels = QFontInfo(font).pixelSize();
+    font.setPixelSize(pixels);
+    const auto widest = [&] {
+        int width = 0;
+        const QFontMetrics metrics(font);
+        for (const QPieSlice *slice : m_series->slices())
+            width = std::max(width, metrics.horizontalAdvance(slice->label()));
+        return width;
+    };
+    while (pixels > MinimumLegendPixelSize && widest() > available)
+        font.setPixelSize(--pixels);
+    if (chart()->legend()->font() != font)
+        chart()->legend()->setFont(font);
 }
 
 } // namespace veltrano

@@ -32,8 +32,12 @@ protected:
 
 private:
     void placeLegend();
+    // The legend's labels shrink, down to a readable minimum, until the
+    // longest fits the panel's width in one line.
+    void fitLegendFont();
 
     QPieSeries *m_series = nullptr;
+    QFont m_legendFont;
 };
 
 } // namespace veltrano
