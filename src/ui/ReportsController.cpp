@@ -10,6 +10,7 @@
 #include "ui/HandlerGuard.h"
 #include "ui/MainWindow.h"
 #include "ui/ReportCellDelegate.h"
+#include "ui/ReportHeaderView.h"
 #include "ui/StatsChartView.h"
 
 #include <QAction>
@@ -121,6 +122,7 @@ void ReportsController::setUpView(int tab)
     ReportTable *model = m_tables[size_t(tab)];
     QTableView *view = m_window.reportView(tab);
     m_views[size_t(tab)] = view;
+    view->setHorizontalHeader(new ReportHeaderView(view));
     m_window.setReportModel(tab, model);
     view->setSortingEnabled(false); // a header click sorts through the shared sort state
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -262,21 +264,29 @@ void ReportsController::cancelCheck()
 
 int ReportsController::chooseCheck(const QStringList &names)
 {
-    // The menu's items run the checks registered under their captions; a
-    // check registered under another name gets an item of its own for this
-    // one showing.
-    QList<QAction *> extra;
-    QStringList offered;
-    for (QAction *action : m_checkMenu->actions()) {
-        action->setEnabled(names.contains(action->text()));
-        offered << action->text();
+    // The menu's own items ("Check GSC", "URL Inspection API") run the
+    // check registered under their caption; any other registered check gets
+    // an item of its own for this one showing. Each item carries the index
+    // of its check, so two checks of the same name stay apart.
+    const QList<QAction *> fixed = m_checkMenu->actions();
+    QList<bool> placed(names.size(), false);
+    for (QAction *action : fixed) {
+        const int index = int(names.indexOf(action->text()));
+        action->setEnabled(index >= 0);
+        action->setData(index);
+        if (index >= 0)
+            placed[index] = true;
     }
-    for (const QString &name : names) {
-        if (!offered.contains(name))
-            extra << m_checkMenu->addAction(name);
+    QList<QAction *> extra;
+    for (int index = 0; index < names.size(); ++index) {
+        if (placed[index])
+            continue;
+        QAction *action = m_checkMenu->addAction(names[index]);
+        action->setData(index);
+        extra << action;
     }
     QPointer<QAction> chosen = m_checkMenu->exec(m_runButton->mapToGlobal(QPoint(0, m_runButton->height())));
-    const int index = chosen ? int(names.indexOf(chosen->text())) : -1;
+    const int index = chosen ? chosen->data().toInt() : -1;
     for (QAction *action : extra) {
         m_checkMenu->removeAction(action);
         delete action;

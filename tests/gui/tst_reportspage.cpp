@@ -12,6 +12,7 @@
 #include "ui/FileDialogs.h"
 #include "ui/MainWindow.h"
 #include "ui/ReportCellDelegate.h"
+#include "ui/ReportHeaderView.h"
 #include "ui/ReportsController.h"
 #include "ui/StatsChartView.h"
 
@@ -120,12 +121,14 @@ struct Page {
         options.newsFetcher = [](const QString &) { return QByteArray(); };
         window = std::make_unique<MainWindow>(endpoints, options);
         reports = &window->reports();
+        logBase = window->activityLog().entries().size();
     }
     void show()
     {
         window->show();
         QApplication::setActiveWindow(window.get());
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        logBase = window->activityLog().entries().size();
     }
     template <typename T = QWidget> T *find(const char *name) const
     {
@@ -149,7 +152,9 @@ struct Page {
             out << table(tab).cell(r, column);
         return out;
     }
-    QStringList log() const { return window->activityLog().messagesInOrder(); }
+    // What the page wrote since the window was made or shown (the services
+    // of the window may log lines of their own at start).
+    QStringList log() const { return window->activityLog().messagesInOrder().mid(qsizetype(logBase)); }
     // Enabled states of the right-hand buttons, in panel order.
     QList<bool> buttons() const
     {
@@ -196,6 +201,7 @@ struct Page {
     ScriptedDialogs dialogs;
     std::unique_ptr<MainWindow> window;
     ReportsController *reports = nullptr;
+    size_t logBase = 0;
 };
 
 // A check of the test's own, shaped like every service check: per row write
@@ -218,20 +224,44 @@ void walkRows(CheckContext &ctx, ReportTable &table, const std::function<void(in
     ctx.markReportDataReady();
 }
 
-// Acts on the popup menu that "Check URL" opens, once it is on screen.
-void whenPopupShows(const std::function<void(QMenu *)> &act)
+// Acts once on the check menu that "Check URL" opens, when it is on screen.
+// Destroying the returned timer stops waiting for it.
+std::unique_ptr<QTimer> whenCheckMenuShows(const std::function<void(QMenu *)> &act)
 {
-    auto *timer = new QTimer;
+    auto timer = std::make_unique<QTimer>();
     timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+    QObject::connect(timer.get(), &QTimer::timeout, [timer = timer.get(), act] {
         auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-        if (!menu || !menu->isVisible())
+        if (!menu || !menu->isVisible() || menu->objectName() != QLatin1String("PopupMenu1"))
             return;
         timer->stop();
-        timer->deleteLater();
         act(menu);
     });
     timer->start();
+    return timer;
+}
+
+// The menu item that runs the check registered as index on its tab.
+QAction *itemForCheck(QMenu *menu, int index)
+{
+    for (QAction *action : menu->actions()) {
+        if (action->isEnabled() && action->data().toInt() == index)
+            return action;
+    }
+    return nullptr;
+}
+
+// "Check URL" (by trigger) for the test's own check of a tab. The services
+// of the window may have registered checks on the same tab; then the check
+// menu offers them all and the test picks its own, the last registered.
+void runOwnCheck(RunControl &run, int tab, const std::function<void()> &trigger)
+{
+    const int own = int(run.checkNames(tab).size()) - 1;
+    const auto picker = whenCheckMenuShows([own](QMenu *menu) {
+        menu->setActiveAction(itemForCheck(menu, own));
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    trigger();
 }
 
 const QString LimitMessage = QStringLiteral("Limitation: no more 50 000 URLs");
@@ -305,6 +335,14 @@ void TestReportsPage::viewsShowTheReportTables()
     QVERIFY(qobject_cast<ReportCellDelegate *>(p.view(0)->itemDelegateForColumn(1)));
     QVERIFY(qobject_cast<ReportCellDelegate *>(p.view(1)->itemDelegateForColumn(3)));
     QVERIFY(qobject_cast<ReportCellDelegate *>(p.view(3)->itemDelegateForColumn(6)));
+
+    // A caption wider than its column ends in an ellipsis, right-aligned
+    // ones too, rather than losing its first letters.
+    auto *header = qobject_cast<ReportHeaderView *>(p.view(1)->horizontalHeader());
+    QVERIFY(header);
+    const QString narrow = header->shownCaption(3, 40);
+    QVERIFY2(narrow.startsWith(QStringLiteral("Bo")) && narrow.endsWith(QChar(0x2026)), qPrintable(narrow));
+    QCOMPARE(header->shownCaption(3, 400), QStringLiteral("Bounce Rate"));
 }
 
 void TestReportsPage::pasteFillsTheSelectedTable_data()
@@ -603,7 +641,7 @@ void TestReportsPage::cancelledRunKeepsOtherTabsLive()
     });
     p.reports->runControl().markApiConnected();
     QCOMPARE(p.buttons(), (QList<bool>{true, true, true, true, false, false}));
-    p.button("btRunRequests")->click();
+    runOwnCheck(p.reports->runControl(), 0, [&] { p.button("btRunRequests")->click(); });
 
     QVERIFY(sawLock);
     QCOMPARE(p.log(), (QStringList{"Check started", "Data pasted from Clipboard", "Cancel check...",
@@ -632,7 +670,7 @@ void TestReportsPage::completeRunEnablesExportAndRedrawsTheChart()
                                           [&](CheckContext &ctx) { walkRows(ctx, ga, {}, 1, "6"); });
     p.reports->runControl().markApiConnected();
     // Enter presses the default button.
-    QTest::keyClick(p.window.get(), Qt::Key_Return);
+    runOwnCheck(p.reports->runControl(), 3, [&] { QTest::keyClick(p.window.get(), Qt::Key_Return); });
 
     QCOMPARE(p.log(), (QStringList{"Check started", "Check finished"}));
     QCOMPARE(p.buttons(), (QList<bool>{true, true, true, true, false, true}));
@@ -648,10 +686,10 @@ void TestReportsPage::searchConsoleAsksWhichCheck_data()
     QTest::addColumn<QStringList>("indexed");
     QTest::addColumn<QStringList>("indexingState");
     QTest::addColumn<QStringList>("labels");
-    QTest::newRow("Check GSC") << "CheckGSC1" << QStringList{"Yes", "Yes", "Yes"} << QStringList{"", "", ""}
+    QTest::newRow("Check GSC") << "Check GSC" << QStringList{"Yes", "Yes", "Yes"} << QStringList{"", "", ""}
                                << QStringList{"Indexed (100%)", "Not indexed (0%)"};
     // After an inspection run the pie counts "Indexing State".
-    QTest::newRow("URL Inspection API") << "URLInspectionAPI1" << QStringList{"", "", ""}
+    QTest::newRow("URL Inspection API") << "URL Inspection API" << QStringList{"", "", ""}
                                         << QStringList{"INDEXING_ALLOWED", "INDEXING_ALLOWED", "INDEXING_ALLOWED"}
                                         << QStringList{"Indexed (100%)", "Not indexed (0%)"};
     QTest::newRow("dismissed") << "" << QStringList{"", "", ""} << QStringList{"", "", ""}
@@ -680,10 +718,14 @@ void TestReportsPage::searchConsoleAsksWhichCheck()
     p.tabs()->setCurrentIndex(2);
 
     QPushButton *check = p.button("btRunRequests");
+    // The test's checks are the last two of the tab, whatever the Search
+    // Console service has registered before them.
+    const int own = int(run.checkNames(2).lastIndexOf(choice));
     QString shownMenu;
+    QString chosenCaption;
     QPoint shownAt;
     bool cancelWhileOpen = true;
-    whenPopupShows([&](QMenu *menu) {
+    const auto picker = whenCheckMenuShows([&](QMenu *menu) {
         shownMenu = menu->objectName();
         shownAt = menu->pos();
         cancelWhileOpen = p.button("btAbortRequests")->isEnabled();
@@ -691,12 +733,15 @@ void TestReportsPage::searchConsoleAsksWhichCheck()
             QTest::keyClick(menu, Qt::Key_Escape);
             return;
         }
-        menu->setActiveAction(p.find<QAction>(choice.toLatin1().constData()));
+        QAction *item = itemForCheck(menu, own);
+        chosenCaption = item ? item->text() : QString();
+        menu->setActiveAction(item);
         QTest::keyClick(menu, Qt::Key_Return);
     });
     check->click();
 
     QCOMPARE(shownMenu, QStringLiteral("PopupMenu1"));
+    QCOMPARE(chosenCaption, choice);
     // At the button's lower-left corner, moved left only as far as the
     // screen's edge asks.
     const QPoint corner = check->mapToGlobal(QPoint(0, check->height()));
@@ -775,7 +820,7 @@ void TestReportsPage::exportWritesTheSortedTable()
     p.reports->runControl().registerCheck(1, QStringLiteral("Test check"),
                                           [&](CheckContext &ctx) { ctx.markReportDataReady(); });
     p.reports->runControl().markApiConnected();
-    p.button("btRunRequests")->click();
+    runOwnCheck(p.reports->runControl(), 1, [&] { p.button("btRunRequests")->click(); });
     QVERIFY(p.button("btExport")->isEnabled());
     p.clickHeader(1, 1); // by "Visits"
 
