@@ -29,6 +29,12 @@ void RunControl::registerCheck(int tab, const QString &name, CheckFunction check
         m_checks[size_t(tab)].push_back({name, std::move(check), effect});
 }
 
+void RunControl::clearChecks(int tab)
+{
+    if (validTab(tab) && !(m_running && m_runningTab == tab))
+        m_checks[size_t(tab)].clear();
+}
+
 QStringList RunControl::checkNames(int tab) const
 {
     QStringList names;

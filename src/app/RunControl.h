@@ -74,6 +74,8 @@ public:
     void setTable(int tab, CheckTarget *table);
     void registerCheck(int tab, const QString &name, CheckFunction check, RunEffect effect = RunEffect::None);
     QStringList checkNames(int tab) const;
+    // Removes every check of a tab, so that another can take its place.
+    void clearChecks(int tab);
     void setCheckChooser(CheckChooser chooser) { m_chooser = std::move(chooser); }
 
     // "Check URL" with the report tab selected at the click; the tab is read

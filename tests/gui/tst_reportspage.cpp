@@ -605,6 +605,8 @@ void TestReportsPage::cancelledRunKeepsOtherTabsLive()
     p.tabs()->setCurrentIndex(0);
 
     bool sawLock = false;
+    // The test's check in place of the service's.
+    p.reports->runControl().clearChecks(0);
     p.reports->runControl().registerCheck(0, QStringLiteral("Test check"), [&](CheckContext &ctx) {
         walkRows(
             ctx, ywm,
@@ -666,6 +668,7 @@ void TestReportsPage::completeRunEnablesExportAndRedrawsTheChart()
     p.tabs()->setCurrentIndex(3);
     ReportTable &ga = p.table(3);
     ga.appendRows({"a", "b", "c"});
+    p.reports->runControl().clearChecks(3);
     p.reports->runControl().registerCheck(3, QStringLiteral("Test check"),
                                           [&](CheckContext &ctx) { walkRows(ctx, ga, {}, 1, "6"); });
     p.reports->runControl().markApiConnected();
@@ -707,6 +710,7 @@ void TestReportsPage::searchConsoleAsksWhichCheck()
     ReportTable &gsc = p.table(2);
     gsc.appendRows({"a", "b", "c"});
     RunControl &run = p.reports->runControl();
+    run.clearChecks(2);
     run.registerCheck(
         2, QStringLiteral("Check GSC"), [&](CheckContext &ctx) { walkRows(ctx, gsc, {}, 1, "Yes"); },
         RunControl::RunEffect::PerformanceRun);
@@ -817,6 +821,7 @@ void TestReportsPage::exportWritesTheSortedTable()
     metrika.setRowCells(1, {"2", "2", "50.0", "1.00", "00:00:10"});
     metrika.setRowCells(2, {"100", "80", "12.3", "2.10", "00:02:00"});
     // A complete run makes "Export to CSV..." available.
+    p.reports->runControl().clearChecks(1);
     p.reports->runControl().registerCheck(1, QStringLiteral("Test check"),
                                           [&](CheckContext &ctx) { ctx.markReportDataReady(); });
     p.reports->runControl().markApiConnected();
