@@ -102,10 +102,13 @@ std::vector<int> ReportSorter::localeTextRanks(const std::vector<QStringView> &t
         rowDistinct[i] = *it;
     }
 
+    // The plain "C" locale collates by code point, letter case included; fold
+    // the case there so the comparison stays case-insensitive.
+    const bool foldCase = collator.locale().language() == QLocale::C;
     std::vector<QCollatorSortKey> keys;
     keys.reserve(distinct.size());
     for (QStringView t : distinct)
-        keys.push_back(collator.sortKey(t.toString()));
+        keys.push_back(collator.sortKey(foldCase ? t.toString().toCaseFolded() : t.toString()));
 
     std::vector<int> byKey(distinct.size());
     std::iota(byKey.begin(), byKey.end(), 0);

@@ -42,6 +42,7 @@ private Q_SLOTS:
     void wholeNumbers_data();
     void wholeNumbers();
     void equalKeysKeepTheirOrderBothWays();
+    void localeTextIsCaseInsensitiveAndDigitsAreCharacters_data();
     void localeTextIsCaseInsensitiveAndDigitsAreCharacters();
     void columnsWithoutARuleSortByText();
 };
@@ -180,8 +181,18 @@ void ReportSortTest::equalKeysKeepTheirOrderBothWays()
     QCOMPARE(column(table, 5), (QStringList{"-9223372036854775808", "0", "9223372036854775807"}));
 }
 
+void ReportSortTest::localeTextIsCaseInsensitiveAndDigitsAreCharacters_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::newRow("English") << QLocale(QLocale::English, QLocale::UnitedStates);
+    QTest::newRow("C") << QLocale::c();
+}
+
 void ReportSortTest::localeTextIsCaseInsensitiveAndDigitsAreCharacters()
 {
+    QFETCH(QLocale, locale);
+    QLocale::setDefault(locale);
+    const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); });
     ReportTable table(ReportKind::YandexWebmaster);
     table.appendRows({"https://1/", "https://2/", "https://3/", "https://4/", "https://5/"});
     const QStringList titles{"cherry", "Banana", "apple", "10 things", "9 lives"};
