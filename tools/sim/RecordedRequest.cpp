@@ -1,4 +1,5 @@
 #include "SimServer.h"
+#include "services/ServiceSupport.h"
 
 #include <strings.h>
 
@@ -6,35 +7,11 @@ namespace veltrano::sim {
 
 namespace {
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Percent-decoding as form encoding has it: "+" is a space, "%XX" a byte; a
 // "%" without two hex digits stays as it is.
 std::string formDecode(const std::string &text)
 {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '+') {
-            out += ' ';
-        } else if (c == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 && hexValue(text[i + 2]) >= 0) {
-            out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
-            i += 2;
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    return support::percentDecode(text, true);
 }
 
 std::string fieldValue(const std::string &encoded, const std::string &name)
