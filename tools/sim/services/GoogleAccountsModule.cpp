@@ -106,7 +106,7 @@ Response token(OAuthServerState &state, TokenRegistry &tokens, const RecordedReq
 } // namespace
 
 GoogleAccountsModule::GoogleAccountsModule(std::shared_ptr<TokenRegistry> tokens)
-    : m_tokens(std::move(tokens)), m_state(std::make_shared<OAuthServerState>())
+    : OAuthServerModule(std::move(tokens))
 {
     m_state->addClient(demo::kGoogleClientId, demo::kGoogleClientSecret);
     m_state->setUserId(demo::kGoogleUserId);
@@ -125,26 +125,6 @@ void GoogleAccountsModule::install(SimServer &server, const std::string &prefix)
                                             : tokenError(405, "invalid_request", "Method not allowed");
         return errorPage(404, "not_found", "The requested URL was not found on this server.");
     });
-}
-
-void GoogleAccountsModule::addClient(const std::string &clientId, const std::string &secret)
-{
-    m_state->addClient(clientId, secret);
-}
-
-void GoogleAccountsModule::setRefuseAccess(bool refuse)
-{
-    m_state->setRefuseAccess(refuse);
-}
-
-void GoogleAccountsModule::setUserId(long long userId)
-{
-    m_state->setUserId(userId);
-}
-
-void GoogleAccountsModule::setCodeLifetime(std::chrono::seconds lifetime)
-{
-    m_state->setCodeLifetime(lifetime);
 }
 
 } // namespace veltrano::sim

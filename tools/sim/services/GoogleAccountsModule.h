@@ -1,14 +1,12 @@
 #pragma once
 
-#include "ServiceModule.h"
+#include "OAuthServerModule.h"
 
-#include <chrono>
 #include <memory>
 #include <string>
 
 namespace veltrano::sim {
 
-class OAuthServerState;
 class TokenRegistry;
 
 // Google OAuth 2.0 for installed applications, the authorization-code flow:
@@ -28,22 +26,12 @@ class TokenRegistry;
 // shared registry (issuer "google"). Server faults (5xx) are scenarios:
 // SimServer::setResponse on the token path answers before this module.
 // A client id beginning with "deny" stands for a user who refuses access.
-class GoogleAccountsModule final : public ServiceModule {
+class GoogleAccountsModule final : public OAuthServerModule {
 public:
     explicit GoogleAccountsModule(std::shared_ptr<TokenRegistry> tokens);
 
     std::string defaultPrefix() const override { return "/google-accounts"; }
     void install(SimServer &server, const std::string &prefix) override;
-
-    // Settings; they take effect at once, also after install().
-    void addClient(const std::string &clientId, const std::string &secret);
-    void setRefuseAccess(bool refuse);
-    void setUserId(long long userId);
-    void setCodeLifetime(std::chrono::seconds lifetime);
-
-private:
-    std::shared_ptr<TokenRegistry> m_tokens;
-    std::shared_ptr<OAuthServerState> m_state;
 };
 
 } // namespace veltrano::sim

@@ -95,7 +95,7 @@ Response token(OAuthServerState &state, TokenRegistry &tokens, const RecordedReq
 } // namespace
 
 YandexOAuthModule::YandexOAuthModule(std::shared_ptr<TokenRegistry> tokens)
-    : m_tokens(std::move(tokens)), m_state(std::make_shared<OAuthServerState>())
+    : OAuthServerModule(std::move(tokens))
 {
     m_state->addClient(demo::kYandexWebmasterClientId, demo::kYandexWebmasterClientSecret);
     m_state->addClient(demo::kYandexMetrikaClientId, demo::kYandexMetrikaClientSecret);
@@ -115,26 +115,6 @@ void YandexOAuthModule::install(SimServer &server, const std::string &prefix)
                                             : tokenError(405, "invalid_request", "Method not allowed");
         return support::htmlPage(404, "Yandex OAuth", "No such page.");
     });
-}
-
-void YandexOAuthModule::addClient(const std::string &clientId, const std::string &secret)
-{
-    m_state->addClient(clientId, secret);
-}
-
-void YandexOAuthModule::setRefuseAccess(bool refuse)
-{
-    m_state->setRefuseAccess(refuse);
-}
-
-void YandexOAuthModule::setUserId(long long userId)
-{
-    m_state->setUserId(userId);
-}
-
-void YandexOAuthModule::setCodeLifetime(std::chrono::seconds lifetime)
-{
-    m_state->setCodeLifetime(lifetime);
 }
 
 } // namespace veltrano::sim

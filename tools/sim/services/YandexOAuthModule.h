@@ -1,14 +1,12 @@
 #pragma once
 
-#include "ServiceModule.h"
+#include "OAuthServerModule.h"
 
-#include <chrono>
 #include <memory>
 #include <string>
 
 namespace veltrano::sim {
 
-class OAuthServerState;
 class TokenRegistry;
 
 // Yandex OAuth, the authorization-code flow as Yandex documents it:
@@ -25,22 +23,12 @@ class TokenRegistry;
 // Issued tokens go into the shared token registry as issuer "yandex", for
 // the account set with setUserId (the demo account unless changed).
 // A client id beginning with "deny" stands for a user who refuses access.
-class YandexOAuthModule final : public ServiceModule {
+class YandexOAuthModule final : public OAuthServerModule {
 public:
     explicit YandexOAuthModule(std::shared_ptr<TokenRegistry> tokens);
 
     std::string defaultPrefix() const override { return "/yandex-oauth"; }
     void install(SimServer &server, const std::string &prefix) override;
-
-    // Settings; they take effect at once, also after install().
-    void addClient(const std::string &clientId, const std::string &secret);
-    void setRefuseAccess(bool refuse);
-    void setUserId(long long userId);
-    void setCodeLifetime(std::chrono::seconds lifetime);
-
-private:
-    std::shared_ptr<TokenRegistry> m_tokens;
-    std::shared_ptr<OAuthServerState> m_state;
 };
 
 } // namespace veltrano::sim
