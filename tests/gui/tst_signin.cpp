@@ -15,6 +15,7 @@
 #include "ui/WaitDialog.h"
 
 #include "SimServer.h"
+#include "support/LoopbackTestSupport.h"
 #include "services/ServiceCatalog.h"
 
 #include <QAction>
@@ -53,6 +54,9 @@ Q_DECLARE_METATYPE(std::optional<QString>)
 
 namespace {
 
+using veltrano::testing::freePort;
+using veltrano::testing::RecordingBrowser;
+
 struct RecordingPrompt final : MessagePrompt {
     struct Shown {
         Icon icon;
@@ -76,24 +80,6 @@ struct RecordingPrompt final : MessagePrompt {
         return out;
     }
 };
-
-struct RecordingBrowser final : BrowserOpener {
-    QStringList opened;
-    void open(const QString &url) override { opened << url; }
-};
-
-quint16 freePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
-    socklen_t len = sizeof addr;
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len);
-    ::close(fd);
-    return ntohs(addr.sin_port);
-}
 
 // A listening socket that holds a port for as long as it lives.
 struct PortHolder {

@@ -18,6 +18,7 @@
 #include "ui/YandexWebmasterController.h"
 
 #include "SimServer.h"
+#include "support/LoopbackTestSupport.h"
 #include "services/DemoAccounts.h"
 #include "services/TokenRegistry.h"
 #include "services/YandexOAuthModule.h"
@@ -61,6 +62,9 @@ using Module = sim::YandexWebmasterModule;
 
 namespace {
 
+using veltrano::testing::freePort;
+using veltrano::testing::RecordingBrowser;
+
 constexpr long long UserId = sim::demo::kYandexUserId;
 const char *const AcceptedToken = "y0_ywm_gui_test_token";
 const QString ShopHost = QStringLiteral("https:shop.example:443");
@@ -75,11 +79,6 @@ struct RecordingPrompt final : MessagePrompt {
         icons << icon;
         texts << text;
     }
-};
-
-struct RecordingBrowser final : BrowserOpener {
-    QStringList opened;
-    void open(const QString &url) override { opened << url; }
 };
 
 struct FakeClipboard final : ClipboardText {
@@ -104,19 +103,6 @@ struct ScriptedDialogs final : FileDialogs {
         return saveAnswer;
     }
 };
-
-quint16 freePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
-    socklen_t len = sizeof addr;
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len);
-    ::close(fd);
-    return ntohs(addr.sin_port);
-}
 
 struct BrowserAnswer {
     int status = 0; // 0: no answer

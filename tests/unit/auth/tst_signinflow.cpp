@@ -7,6 +7,7 @@
 #include "net/RequestTrace.h"
 
 #include "SimServer.h"
+#include "support/LoopbackTestSupport.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -21,10 +22,8 @@ using namespace veltrano;
 
 namespace {
 
-struct RecordingBrowser final : BrowserOpener {
-    QStringList opened;
-    void open(const QString &url) override { opened << url; }
-};
+using veltrano::testing::freePort;
+using veltrano::testing::RecordingBrowser;
 
 struct RecordingView final : SignInView {
     QStringList events;
@@ -35,19 +34,6 @@ struct RecordingView final : SignInView {
     void indexingApiTokenSaved() override { events << QStringLiteral("indexing saved"); }
     void signInCompleted() override { events << QStringLiteral("completed"); }
 };
-
-quint16 freePort()
-{
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
-    socklen_t len = sizeof addr;
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len);
-    ::close(fd);
-    return ntohs(addr.sin_port);
-}
 
 // The browser's visit: a raw GET made on another thread while the test's
 // event loop runs the steps the listener hands to the GUI thread.
