@@ -95,18 +95,18 @@ BenchFiles &files()
 }
 
 // Cells as the checks write them: each a text of its own.
-QStringList filledCells(ReportKind kind, int i)
+QStringList filledCells(ServiceId kind, int i)
 {
     const QString title = QStringLiteral("Item %1 - Example Shop: buy online with delivery").arg(i);
     const QString yesNo = QString::fromLatin1(i % 3 ? "Yes" : "No");
     switch (kind) {
-    case ReportKind::YandexWebmaster:
+    case ServiceId::YandexWebmaster:
         return {yesNo, title};
-    case ReportKind::YandexMetrika:
+    case ServiceId::YandexMetrika:
         return {QString::number(i % 1000), QString::number(i % 700), QString::number((i % 1000) / 10.0, 'f', 1),
                 QString::number(1 + (i % 300) / 100.0, 'f', 2),
                 QStringLiteral("00:%1:%2").arg(i % 60, 2, 10, QChar('0')).arg(i % 59, 2, 10, QChar('0'))};
-    case ReportKind::SearchConsole:
+    case ServiceId::SearchConsole:
         return {yesNo,
                 QString::number(i % 500),
                 QString::number(i % 9000),
@@ -116,14 +116,14 @@ QStringList filledCells(ReportKind kind, int i)
                 QString::fromLatin1("ALLOWED"),
                 QString::fromLatin1("INDEXING_ALLOWED"),
                 QStringLiteral("2024-%1-%2").arg(1 + i % 12, 2, 10, QChar('0')).arg(1 + i % 28, 2, 10, QChar('0'))};
-    case ReportKind::Analytics:
+    case ServiceId::Analytics:
         return {QString::number(i % 800),
                 QString::number(i % 1200),
                 QString::number(i % 900),
                 QStringLiteral("00:0%1:%2").arg(i % 10).arg(i % 60, 2, 10, QChar('0')),
                 QString::number(1 + (i % 300) / 100.0, 'f', 2),
                 QString::number((i % 1000) / 10.0, 'f', 1)};
-    case ReportKind::Ahrefs:
+    case ServiceId::Ahrefs:
         return {yesNo,
                 QString::number(100000 + i),
                 QString::number(i % 7 ? 200 : 301),
@@ -138,7 +138,7 @@ void fillTable(ReportTable &table, int rows)
 {
     table.appendRows(benchUrls(rows));
     for (int r = 0; r < rows; ++r)
-        table.setRowCells(r, filledCells(table.kind(), r));
+        table.setRowCells(r, filledCells(table.service(), r));
 }
 
 long statusKb(const char *key)
@@ -158,10 +158,10 @@ long statusKb(const char *key)
 void BM_PeakRssFiveFullTables(benchmark::State &state)
 {
     const long before = statusKb("VmHWM:");
-    std::array<std::unique_ptr<ReportTable>, ReportLayout::KindCount> tables;
+    std::array<std::unique_ptr<ReportTable>, ServiceCount> tables;
     for (auto _ : state) {
-        for (int k = 0; k < ReportLayout::KindCount; ++k) {
-            tables[size_t(k)] = std::make_unique<ReportTable>(ReportKind(k));
+        for (int k = 0; k < ServiceCount; ++k) {
+            tables[size_t(k)] = std::make_unique<ReportTable>(ServiceId(k));
             fillTable(*tables[size_t(k)], ReportTable::RowLimit);
         }
     }
@@ -195,7 +195,7 @@ void BM_ImportPaste(benchmark::State &state)
     const bool nearlyFull = state.range(1) != 0;
     const QString text = pastedText(rows);
     ImportBench b;
-    ReportTable table(ReportKind::SearchConsole);
+    ReportTable table(ServiceId::SearchConsole);
     for (auto _ : state) {
         state.PauseTiming();
         prefill(table, rows, nearlyFull);
@@ -211,7 +211,7 @@ void BM_ImportTextFile(benchmark::State &state)
     const bool nearlyFull = state.range(1) != 0;
     const QString path = files().textFile(rows);
     ImportBench b;
-    ReportTable table(ReportKind::SearchConsole);
+    ReportTable table(ServiceId::SearchConsole);
     for (auto _ : state) {
         state.PauseTiming();
         prefill(table, rows, nearlyFull);
@@ -227,7 +227,7 @@ void BM_ImportSitemap(benchmark::State &state)
     const bool nearlyFull = state.range(1) != 0;
     const QString path = files().sitemap(rows);
     ImportBench b;
-    ReportTable table(ReportKind::SearchConsole);
+    ReportTable table(ServiceId::SearchConsole);
     for (auto _ : state) {
         state.PauseTiming();
         prefill(table, rows, nearlyFull);
@@ -250,14 +250,14 @@ BENCHMARK(BM_ImportSitemap)->IMPORT_ARGS;
 void sortBench(benchmark::State &state, int column)
 {
     const int rows = int(state.range(0));
-    ReportTable table(ReportKind::SearchConsole);
+    ReportTable table(ServiceId::SearchConsole);
     QStringList urls = benchUrls(rows);
     // A fixed shuffle, so URL order is not already the sorted order.
     for (int i = rows - 1; i > 0; --i)
         urls.swapItemsAt(i, int((quint64(i) * 2654435761u) % quint64(i + 1)));
     table.appendRows(urls);
     for (int r = 0; r < rows; ++r) {
-        QStringList cells = filledCells(ReportKind::SearchConsole, r);
+        QStringList cells = filledCells(ServiceId::SearchConsole, r);
         // Distinct texts make the locale column the hard case.
         cells[5] = QStringLiteral("State %1 of the page %2").arg(r * 7919 % rows).arg(r);
         table.setRowCells(r, cells);
@@ -290,7 +290,7 @@ BENCHMARK(BM_SortByLocaleText)->Arg(5000)->Arg(50000)->Unit(benchmark::kMillisec
 void BM_ExportCsv(benchmark::State &state)
 {
     const int rows = int(state.range(0));
-    ReportTable table(ReportKind::SearchConsole);
+    ReportTable table(ServiceId::SearchConsole);
     fillTable(table, rows);
     qint64 bytes = 0;
     for (auto _ : state) {
@@ -305,7 +305,7 @@ void BM_ExportCsv(benchmark::State &state)
 void BM_ExportCsvFile(benchmark::State &state)
 {
     const int rows = int(state.range(0));
-    ReportTable table(ReportKind::SearchConsole);
+    ReportTable table(ServiceId::SearchConsole);
     fillTable(table, rows);
     const QString path = files().dir.filePath(QStringLiteral("export.csv"));
     for (auto _ : state)

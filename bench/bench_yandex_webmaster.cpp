@@ -136,7 +136,7 @@ void BM_IndexingCheck(benchmark::State &state)
     int yes = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        ReportTable table(ReportKind::YandexWebmaster);
+        ReportTable table(ServiceId::YandexWebmaster);
         table.appendRows(s.reportUrls);
         RunControl run(log, events, prompt, marking);
         run.setTable(0, &table);

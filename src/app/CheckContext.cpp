@@ -42,6 +42,27 @@ void CheckContext::markReportDataReady()
     m_run.markReportDataReady();
 }
 
+CheckContext::RowLoopEnd CheckContext::forEachRow(int rowCount, const std::function<RowStep(int row)> &step)
+{
+    for (int row = 0; row < rowCount; ++row) {
+        const RowStep next = step(row);
+        advanceProgress();
+        if (next == RowStep::EndCheck)
+            return RowLoopEnd::Ended;
+        if (processEventsAndTestCancel()) {
+            logCancelled();
+            return RowLoopEnd::Cancelled;
+        }
+    }
+    markReportDataReady();
+    return RowLoopEnd::Completed;
+}
+
+void CheckContext::logCancelled()
+{
+    addToLog(m_cancelLine);
+}
+
 ActivityLog &CheckContext::log()
 {
     return m_run.m_log;

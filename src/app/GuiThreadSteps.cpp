@@ -1,5 +1,7 @@
 #include "app/GuiThreadSteps.h"
 
+#include "app/BusyState.h"
+
 #include <QMetaObject>
 #include <QThread>
 #include <condition_variable>
@@ -34,9 +36,20 @@ bool GuiThreadSteps::run(const std::function<void()> &step, const std::atomic<bo
     }
 
     auto state = std::make_shared<StepState>();
-    const bool queued = QMetaObject::invokeMethod(
-        context,
-        [state, step] {
+    auto body = std::make_shared<std::function<void()>>();
+    *body = [state, step, context, busy = m_busy, body = std::weak_ptr<std::function<void()>>(body)] {
+            if (busy && busy->isBusy()) {
+                // Come back through the event loop once the request or the
+                // check has ended; an abandoned step is dropped then.
+                QObject::connect(
+                    busy.data(), &BusyState::becameIdle, context,
+                    [body, context] {
+                        if (auto again = body.lock())
+                            QMetaObject::invokeMethod(context, [again] { (*again)(); }, Qt::QueuedConnection);
+                    },
+                    Qt::SingleShotConnection);
+                return;
+            }
             {
                 std::lock_guard<std::mutex> lock(state->mutex);
                 if (state->phase == StepState::Phase::Abandoned)
@@ -53,8 +66,8 @@ bool GuiThreadSteps::run(const std::function<void()> &step, const std::atomic<bo
             state->error = error;
             state->phase = StepState::Phase::Done;
             state->changed.notify_all();
-        },
-        Qt::QueuedConnection);
+    };
+    const bool queued = QMetaObject::invokeMethod(context, [body] { (*body)(); }, Qt::QueuedConnection);
     if (!queued)
         return false;
 

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "app/BusyState.h"
+
 #include <QObject>
 #include <QPointer>
 #include <atomic>
 #include <functional>
 
 namespace veltrano {
+
 
 // Runs a step on the thread of a QObject (the window's thread) from another
 // thread and waits until it has run. Used by the sign-in listener: every step
@@ -24,8 +27,14 @@ public:
     // directly.
     bool run(const std::function<void()> &step, const std::atomic<bool> *stopping) const;
 
+    // While the program is busy with a request or a check, a step from
+    // another thread waits until it is idle again, so it never runs nested
+    // inside the request (the window pumps events while it waits).
+    void setBusyState(BusyState *busy) { m_busy = busy; }
+
 private:
     QPointer<QObject> m_context;
+    QPointer<BusyState> m_busy;
 };
 
 } // namespace veltrano

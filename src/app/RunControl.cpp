@@ -1,6 +1,7 @@
 #include "app/RunControl.h"
 
 #include "app/ActivityLog.h"
+#include "app/BusyState.h"
 #include "app/CheckContext.h"
 #include "app/CheckTarget.h"
 #include "app/ProgressReporter.h"
@@ -151,6 +152,8 @@ void RunControl::cancelClicked()
         return;
     m_flags.cancelRequested = true;
     m_cancelEnabled = false;
+    if (m_busy)
+        m_busy->abortRequests();
     Q_EMIT buttonsChanged();
     m_log.addToLog(QStringLiteral("Cancel check..."));
 }
@@ -177,18 +180,23 @@ void RunControl::runFrame(int tab, int index, bool setMaximumFromTable)
     m_log.addToLog(QStringLiteral("Check started"));
     CheckContext context(*this, tab, entry.name);
     QString error;
-    try {
-        entry.check(context);
-    } catch (const VeltranoError &e) {
-        error = e.message();
-    } catch (const std::exception &e) {
-        error = QString::fromLocal8Bit(e.what());
+    {
+        const BusyState::Hold busy(m_busy);
+        try {
+            entry.check(context);
+        } catch (const RequestAborted &) {
+            // "Cancel" abandoned the request in flight: that row or page
+            // stays as it was and the run ends as a cancelled one.
+            context.logCancelled();
+        } catch (const std::exception &e) {
+            error = errorText(e);
+        }
     }
     if (!error.isNull()) {
         // The run ends here: no "Check finished", no chart. The frame still
         // returns to idle so that the table is released and "Check URL" can
         // start the next run.
-        m_prompt.show(MessagePrompt::Icon::Error, QStringLiteral("Error"), error);
+        m_prompt.show(MessagePrompt::Icon::Error, applicationErrorTitle(), error);
         endRun();
         return;
     }
@@ -204,6 +212,8 @@ void RunControl::runFrame(int tab, int index, bool setMaximumFromTable)
 
 void RunControl::endRun()
 {
+    if (m_busy)
+        m_busy->clearAbort();
     m_flags.cancelRequested = false;
     m_running = false;
     m_cancelEnabled = false;

@@ -11,6 +11,7 @@
 namespace veltrano {
 
 class ActivityLog;
+class BusyState;
 class CheckContext;
 class CheckTarget;
 class EventPump;
@@ -77,6 +78,9 @@ public:
     // Removes every check of a tab, so that another can take its place.
     void clearChecks(int tab);
     void setCheckChooser(CheckChooser chooser) { m_chooser = std::move(chooser); }
+    // The program is busy for the whole of a run; "Cancel" abandons the
+    // request in flight through it.
+    void setBusyState(BusyState *busy) { m_busy = busy; }
 
     // "Check URL" with the report tab selected at the click; the tab is read
     // once here, whatever the user selects while the check runs.
@@ -147,6 +151,7 @@ private:
     MessagePrompt &m_prompt;
     ProgressReporter &m_progress;
     CheckChooser m_chooser;
+    BusyState *m_busy = nullptr;
     std::array<CheckTarget *, TabCount> m_tables{};
     std::array<std::vector<RegisteredCheck>, TabCount> m_checks;
 

@@ -24,7 +24,7 @@ public:
 // Modal message boxes with one OK button.
 class MessagePrompt {
 public:
-    enum class Icon { Information, Warning, Error };
+    enum class Icon { None, Information, Warning, Error }; // None: a plain message
     virtual ~MessagePrompt() = default;
     virtual void show(Icon icon, const QString &title, const QString &text) = 0;
 };

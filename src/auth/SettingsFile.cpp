@@ -363,17 +363,13 @@ void SettingsFile::writeBool(const QString &section, const QString &key, bool va
 
 void SettingsFile::deleteKey(const QString &section, const QString &key)
 {
-    try {
-        rewrite(m_path, [&](Document &doc) {
-            const qsizetype at = findKey(doc, findSection(doc, section), key);
-            if (at < 0)
-                return false;
-            doc.lines.removeAt(at);
-            return true;
-        });
-    } catch (const VeltranoError &) {
-        // A refused delete leaves the entry in the file; nothing is lost.
-    }
+    rewrite(m_path, [&](Document &doc) {
+        const qsizetype at = findKey(doc, findSection(doc, section), key);
+        if (at < 0)
+            return false;
+        doc.lines.removeAt(at);
+        return true;
+    });
 }
 
 void SettingsFile::renameKey(const QString &section, const QString &oldKey, const QString &newKey)

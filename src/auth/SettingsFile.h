@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/ServiceTable.h"
+
 #include <QLatin1String>
 #include <QString>
 #include <QStringList>
@@ -17,16 +19,8 @@ inline constexpr QLatin1String GeneralSection("Settings");
 inline constexpr QLatin1String RequestDelayKey("req-predelay");
 inline constexpr QLatin1String ImportNoClearKey("import-no-clear");
 
-// One entry per connected account: the key is the alias the user sees in the
-// service's token list, the value the account's access token.
-inline constexpr QLatin1String YandexWebmasterTokens("YandexWM_Token");
-inline constexpr QLatin1String YandexMetrikaTokens("YandexMetrika_Token");
-inline constexpr QLatin1String SearchConsoleTokens("GoogleSC_Token");
-inline constexpr QLatin1String AnalyticsTokens("GoogleAnalytics_Token");
-// The four token lists in the order of the service tabs.
-inline constexpr std::array<QLatin1String, 4> TokenListSections{YandexWebmasterTokens, YandexMetrikaTokens,
-                                                                 SearchConsoleTokens, AnalyticsTokens};
-
+// The token lists' sections (YandexWebmasterTokens and the others) are the
+// service table's.
 // Single tokens without aliases.
 inline constexpr QLatin1String IndexingApiTokenSection("GoogleSC_IndexingApi_Token");
 inline constexpr QLatin1String IndexingApiTokenKey("GSC_IA");
@@ -73,7 +67,9 @@ public:
     void writeString(const QString &section, const QString &key, const QString &value);
     void writeInt(const QString &section, const QString &key, int value);
     void writeBool(const QString &section, const QString &key, bool value); // "1" or "0"
-    // Removes the entry; a missing key, or a delete that fails, is ignored.
+    // Removes the entry; a missing key is ignored. A refused write raises
+    // VeltranoError("Unable to write to <path>") and the entry stays, so the
+    // caller never shows as gone what is still in the file.
     void deleteKey(const QString &section, const QString &key);
     // Moves the value of oldKey (empty when it is missing) to newKey, which
     // becomes the last entry of the section, in one write: the value is never

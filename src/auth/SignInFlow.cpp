@@ -14,26 +14,20 @@ namespace veltrano {
 
 namespace {
 
-struct TargetInfo {
-    SignInTarget target;
-    QLatin1String section;  // where the token goes
-    QLatin1String logName;  // "YandexWM" in "YandexWM Code TRUE: "
-};
-
-const TargetInfo *infoFor(SignInTarget target)
+// Whether the program can be waiting for this sign-in: one that fills a
+// token list, or the Indexing API's.
+bool isSignInTarget(SignInTarget target)
 {
-    static const TargetInfo infos[] = {
-        {SignInTarget::YandexWebmaster, settings::YandexWebmasterTokens, QLatin1String("YandexWM")},
-        {SignInTarget::YandexMetrika, settings::YandexMetrikaTokens, QLatin1String("YandexMetrika")},
-        {SignInTarget::SearchConsole, settings::SearchConsoleTokens, QLatin1String("GoogleSC")},
-        {SignInTarget::IndexingApi, settings::IndexingApiTokenSection, QLatin1String("GoogleSC")},
-        {SignInTarget::Analytics, settings::AnalyticsTokens, QLatin1String("GoogleAnalytics")},
-    };
-    for (const auto &info : infos) {
-        if (info.target == target)
-            return &info;
-    }
-    return nullptr;
+    return target == SignInTarget::IndexingApi || ServiceTable::ofSignIn(target);
+}
+
+// "YandexWM" in "YandexWM Code TRUE: "; the Indexing API sign-in is a
+// Search Console one.
+QString logNameOf(SignInTarget target)
+{
+    const ServiceInfo *service =
+        ServiceTable::ofSignIn(target == SignInTarget::IndexingApi ? SignInTarget::SearchConsole : target);
+    return service ? QString(service->signInLogName) : QString();
 }
 
 QString fromBytes(const std::string &s)
@@ -268,7 +262,7 @@ LoopbackHttpServer::Reply SignInFlow::handleRequest(const LoopbackHttpServer::Re
     }
 
     const auto target = SignInTarget(m_target.load());
-    if (!infoFor(target))
+    if (!isSignInTarget(target))
         return {200, resultPage(false, QStringLiteral("Veltrano is not waiting for a sign-in."))};
 
     OAuthAuthenticator &auth = authenticatorFor(target);
@@ -299,7 +293,6 @@ LoopbackHttpServer::Reply SignInFlow::handleRequest(const LoopbackHttpServer::Re
 
 void SignInFlow::storeToken(SignInTarget target, const QString &code)
 {
-    const TargetInfo *info = infoFor(target);
     const OAuthAuthenticator::Tokens tokens = authenticatorFor(target).tokens();
     QString alias;
     if (target == SignInTarget::IndexingApi) {
@@ -307,7 +300,7 @@ void SignInFlow::storeToken(SignInTarget target, const QString &code)
                                tokens.accessToken);
         m_view.indexingApiTokenSaved();
     } else {
-        alias = TokenStore(m_settings, info->section).addToken(tokens.accessToken);
+        alias = TokenStore(m_settings, ServiceTable::ofSignIn(target)->tokenSection).addToken(tokens.accessToken);
     }
     const QString expiry = expiryText(tokens.accessTokenExpiry);
     m_trace.add(QStringLiteral("Code TRUE: ") + code);
@@ -315,8 +308,8 @@ void SignInFlow::storeToken(SignInTarget target, const QString &code)
     m_trace.add(QStringLiteral("- RefreshToken: ") + tokens.refreshToken);
     m_trace.add(QStringLiteral("- AccessTokenExpiry: ") + expiry);
     m_trace.add(QString());
-    m_log.addToLog(info->logName + QStringLiteral(" Code TRUE: ") + code);
-    m_log.addToLog(info->logName + QStringLiteral(" Access Token Expiry: ") + expiry);
+    m_log.addToLog(logNameOf(target) + QStringLiteral(" Code TRUE: ") + code);
+    m_log.addToLog(logNameOf(target) + QStringLiteral(" Access Token Expiry: ") + expiry);
     if (!alias.isEmpty())
         m_view.tokenAdded(target, alias);
     m_view.signInCompleted();

@@ -2,6 +2,7 @@
 
 #include "app/Endpoints.h"
 #include "app/GuiThreadSteps.h"
+#include "app/ServiceTable.h"
 #include "auth/LoopbackHttpServer.h"
 #include "auth/OAuthAuthenticator.h"
 #include "auth/SettingsFile.h"
@@ -16,18 +17,9 @@
 namespace veltrano {
 
 class ActivityLog;
+class BusyState;
 class BrowserOpener;
 class RequestTrace;
-
-// Which sign-in the program waits for ("AuthTarget").
-enum class SignInTarget : int {
-    None = 0,
-    YandexWebmaster = 1,
-    YandexMetrika = 2,
-    SearchConsole = 31,
-    IndexingApi = 32,
-    Analytics = 4,
-};
 
 // What the sign-in needs from the windows. Every call comes on the GUI thread.
 class SignInView {
@@ -77,6 +69,10 @@ public:
     // Indexing API message waits in one): the window must not stop the
     // listener from inside it.
     bool inGuiStep() const { return m_inGuiStep.load(); }
+
+    // A browser request that comes back while a request or a check runs is
+    // handled once the program is idle again, never inside the request.
+    void setBusyState(BusyState *busy) { m_steps.setBusyState(busy); }
 
     // Tests shorten the wait for the token endpoint.
     void setExchangeTimeout(std::chrono::milliseconds timeout) { m_exchangeTimeout = timeout; }

@@ -37,7 +37,8 @@ public:
     // it was; so does a refused write. Renaming to the same alias is allowed.
     bool rename(const QString &alias, const QString &newAlias);
 
-    // Removes the entry; a missing alias, or a delete that fails, is ignored.
+    // Removes the entry; a missing alias is ignored. A refused write raises
+    // VeltranoError and the entry stays.
     void remove(const QString &alias);
 
     // Why newAlias cannot be given to the entry currentAlias, in words for the

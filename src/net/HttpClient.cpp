@@ -145,16 +145,58 @@ struct EasyDeleter {
     void operator()(CURL *handle) const { curl_easy_cleanup(handle); }
 };
 
+// How often a transfer that waits on the server looks at its cancel flag.
+constexpr int kCancelPollMs = 25;
+
+// Runs the transfer; with a cancel flag, through curl's multi interface so
+// that a raised flag ends even a transfer that waits on a silent server
+// within kCancelPollMs (curl's own progress calls slow down to one a second
+// while nothing arrives).
+CURLcode perform(CURL *handle, Transfer &transfer)
+{
+    if (!transfer.cancel)
+        return curl_easy_perform(handle);
+    CURLM *multi = curl_multi_init();
+    if (!multi)
+        return CURLE_OUT_OF_MEMORY;
+    curl_multi_add_handle(multi, handle);
+    CURLcode result = CURLE_OK;
+    for (;;) {
+        int running = 0;
+        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+            result = CURLE_RECV_ERROR;
+            break;
+        }
+        if (running == 0) {
+            int queued = 0;
+            while (CURLMsg *message = curl_multi_info_read(multi, &queued)) {
+                if (message->msg == CURLMSG_DONE)
+                    result = message->data.result;
+            }
+            break;
+        }
+        if (transfer.cancel->load()) {
+            transfer.cancelled = true;
+            result = CURLE_ABORTED_BY_CALLBACK;
+            break;
+        }
+        curl_multi_poll(multi, nullptr, 0, kCancelPollMs, nullptr);
+    }
+    curl_multi_remove_handle(multi, handle);
+    curl_multi_cleanup(multi);
+    return result;
+}
+
 // Runs the transfer on a worker thread while the caller's thread keeps the
 // window painting.
-CURLcode performWithPump(CURL *handle, EventPump *pump)
+CURLcode performWithPump(CURL *handle, Transfer &transfer, EventPump *pump)
 {
     std::mutex mutex;
     std::condition_variable finished;
     bool done = false;
     CURLcode result = CURLE_OK;
     std::jthread worker([&] {
-        const CURLcode r = curl_easy_perform(handle);
+        const CURLcode r = perform(handle, transfer);
         std::lock_guard lock(mutex);
         result = r;
         done = true;
@@ -296,7 +338,7 @@ HttpResponse HttpClient::send(const HttpRequest &request)
     }
 
     transfer.lastActivity = Clock::now();
-    const CURLcode result = m_options.pump ? performWithPump(h, m_options.pump) : curl_easy_perform(h);
+    const CURLcode result = m_options.pump ? performWithPump(h, transfer, m_options.pump) : perform(h, transfer);
 
     long status = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
@@ -309,6 +351,7 @@ HttpResponse HttpClient::send(const HttpRequest &request)
             response.failure = QStringLiteral("answer larger than %1 bytes").arg(kMaxBodyBytes);
         else
             response.failure = QString::fromUtf8(curl_easy_strerror(result));
+        response.cancelled = transfer.cancelled;
         qCDebug(lcHttp).noquote() << request.verb << request.url << "failed:" << response.failure;
         return response; // 500, no reason, no body
     }

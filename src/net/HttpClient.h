@@ -22,6 +22,7 @@ struct HttpResponse {
     QString reason;    // reason phrase of the status line; empty when no answer came
     QByteArray body;   // the whole body; empty when no answer came
     QString failure;   // why no answer came (diagnostics only); empty otherwise
+    bool cancelled = false; // the cancel flag ended the transfer
 };
 
 // One HTTP/1.1 exchange over libcurl. A client is made for one call and
@@ -48,8 +49,9 @@ public:
         // When set, the transfer runs on a worker thread and the caller keeps
         // the window painting until it completes.
         EventPump *pump = nullptr;
-        // When set, raising it ends the transfer within about a second, as if
-        // no answer had come (a program that is closing does not wait for a
+        // When set, raising it ends the transfer within a few tens of
+        // milliseconds, as if no answer had come, with cancelled set (the
+        // user's "Cancel", or a program that is closing, does not wait for a
         // slow server).
         const std::atomic<bool> *cancel = nullptr;
     };

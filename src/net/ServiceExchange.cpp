@@ -1,6 +1,8 @@
 #include "net/ServiceExchange.h"
 
 #include "app/ActivityLog.h"
+#include "app/BusyState.h"
+#include "app/VeltranoError.h"
 #include "net/RequestTrace.h"
 
 namespace veltrano {
@@ -33,7 +35,13 @@ ExchangeResult ServiceExchange::send(const QString &label, const HttpRequest &re
     clientOptions.readTimeout = m_readTimeout;
     clientOptions.extraCaFile = m_extraCaFile;
     clientOptions.pump = m_pump;
-    HttpResponse response = HttpClient(clientOptions).send(request);
+    clientOptions.cancel = m_busy ? m_busy->abortFlag() : nullptr;
+    HttpResponse response = [&] {
+        const BusyState::Hold busy(m_busy);
+        return HttpClient(clientOptions).send(request);
+    }();
+    if (response.cancelled)
+        throw RequestAborted();
 
     ExchangeResult result;
     result.status = response.status;

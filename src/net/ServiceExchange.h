@@ -10,6 +10,7 @@
 namespace veltrano {
 
 class ActivityLog;
+class BusyState;
 class EventPump;
 class RequestTrace;
 
@@ -54,6 +55,9 @@ public:
     // Tests shorten the wait for an answer.
     void setReadTimeout(std::chrono::milliseconds timeout) { m_readTimeout = timeout; }
     void setEventPump(EventPump *pump) { m_pump = pump; }
+    // The program is busy while a request is in flight; a raised abort flag
+    // abandons it, and send() raises RequestAborted instead of answering.
+    void setBusyState(BusyState *busy) { m_busy = busy; }
 
     ActivityLog &log() const { return m_log; }
     RequestTrace &trace() const { return m_trace; }
@@ -63,6 +67,7 @@ private:
     RequestTrace &m_trace;
     QString m_extraCaFile;
     EventPump *m_pump;
+    BusyState *m_busy = nullptr;
     std::chrono::milliseconds m_readTimeout = HttpClient::kDefaultReadTimeout;
 };
 

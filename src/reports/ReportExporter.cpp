@@ -13,32 +13,20 @@ namespace veltrano {
 
 ReportExporter::ReportExporter(ActivityLog &log, MessagePrompt &prompt) : m_log(log), m_prompt(prompt) {}
 
-QString ReportExporter::proposedFileName(ReportKind kind)
+QString ReportExporter::proposedFileName(ServiceId kind)
 {
-    switch (kind) {
-    case ReportKind::YandexWebmaster:
-        return QStringLiteral("export_ywm.csv");
-    case ReportKind::YandexMetrika:
-        return QStringLiteral("export_ym.csv");
-    case ReportKind::SearchConsole:
-        return QStringLiteral("export_gsc.csv");
-    case ReportKind::Analytics:
-        return QStringLiteral("export_ga.csv");
-    case ReportKind::Ahrefs:
-        return QStringLiteral("export_ahrefs.csv");
-    }
-    return {};
+    return ServiceTable::of(kind).exportName;
 }
 
-QStringList ReportExporter::headerFields(ReportKind kind)
+QStringList ReportExporter::headerFields(ServiceId kind)
 {
     switch (kind) {
-    case ReportKind::YandexWebmaster:
+    case ServiceId::YandexWebmaster:
         return {QStringLiteral("URL"), QStringLiteral("Indexed"), QStringLiteral("Title")};
-    case ReportKind::YandexMetrika:
+    case ServiceId::YandexMetrika:
         return {QStringLiteral("URL"),         QStringLiteral("Visits"),    QStringLiteral("Users"),
                 QStringLiteral("Bounce Rate"), QStringLiteral("Deep View"), QStringLiteral("Time on Page")};
-    case ReportKind::SearchConsole:
+    case ServiceId::SearchConsole:
         return {QStringLiteral("URL"),
                 QStringLiteral("Indexed"),
                 QStringLiteral("Clicks"),
@@ -49,7 +37,7 @@ QStringList ReportExporter::headerFields(ReportKind kind)
                 QStringLiteral("RobotsTxt State"),
                 QStringLiteral("Indexing State"),
                 QStringLiteral("Last Crawl")};
-    case ReportKind::Analytics:
+    case ServiceId::Analytics:
         return {QStringLiteral("URL"),
                 QStringLiteral("GA: Users"),
                 QStringLiteral("GA PageViews"),
@@ -57,7 +45,7 @@ QStringList ReportExporter::headerFields(ReportKind kind)
                 QStringLiteral("GA: Avg Session Duration"),
                 QStringLiteral("GA: Page Views Per Session"),
                 QStringLiteral("GA: Bounce Rate")};
-    case ReportKind::Ahrefs: {
+    case ServiceId::Ahrefs: {
         QStringList fields;
         for (const ReportColumn &c : ReportLayout::of(kind).columns())
             fields << c.caption;
@@ -71,7 +59,7 @@ QStringList ReportExporter::headerFields(ReportKind kind)
 bool ReportExporter::write(const ReportTable &table, QIODevice &device)
 {
     CsvWriter csv(device);
-    csv.writeRow(headerFields(table.kind()));
+    csv.writeRow(headerFields(table.service()));
     const int rows = table.rowCount();
     for (int r = 0; r < rows && csv.ok(); ++r)
         csv.writeRow(table.rowTexts(r));
@@ -94,7 +82,7 @@ bool ReportExporter::exportClicked(const ReportTable &table, const QString &chos
         try {
             exportToFile(table, chosenPath);
         } catch (const VeltranoError &e) {
-            m_prompt.show(MessagePrompt::Icon::Error, QStringLiteral("Error"), e.message());
+            m_prompt.show(MessagePrompt::Icon::Error, applicationErrorTitle(), e.message());
             return false;
         }
     }

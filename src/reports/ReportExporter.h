@@ -21,10 +21,10 @@ public:
     ReportExporter(ActivityLog &log, MessagePrompt &prompt);
 
     // The file name the save dialog proposes ("export_ywm.csv" ...).
-    static QString proposedFileName(ReportKind kind);
+    static QString proposedFileName(ServiceId kind);
     // The header line's fields. The Ahrefs header ends with ";", so its
     // field list ends with an empty field.
-    static QStringList headerFields(ReportKind kind);
+    static QStringList headerFields(ServiceId kind);
 
     // Header and rows to a device.
     static bool write(const ReportTable &table, QIODevice &device);

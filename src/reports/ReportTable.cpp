@@ -24,7 +24,7 @@ double percentFraction(const QString &text)
 
 } // namespace
 
-ReportTable::ReportTable(ReportKind kind, QObject *parent)
+ReportTable::ReportTable(ServiceId kind, QObject *parent)
     : QAbstractTableModel(parent), m_layout(&ReportLayout::of(kind)), m_stride(size_t(m_layout->columnCount()))
 {
 }

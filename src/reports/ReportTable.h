@@ -45,10 +45,10 @@ public:
         PercentFractionRole,
     };
 
-    explicit ReportTable(ReportKind kind, QObject *parent = nullptr);
+    explicit ReportTable(ServiceId kind, QObject *parent = nullptr);
 
     const ReportLayout &layout() const { return *m_layout; }
-    ReportKind kind() const { return m_layout->kind(); }
+    ServiceId service() const { return m_layout->service(); }
     const QString &name() const { return m_layout->name(); }
     int tag() const { return m_layout->tag(); }
     const QString &serviceLabel() const { return m_layout->serviceLabel(); }

@@ -20,9 +20,9 @@ bool StatsChartData::isTrafficMode(const QString &tableName)
     return tableName == QLatin1String("ListView5") || tableName == QLatin1String("ListView7");
 }
 
-QString StatsChartData::titleFor(ReportKind kind)
+QString StatsChartData::titleFor(ServiceId kind)
 {
-    if (kind == ReportKind::YandexMetrika || kind == ReportKind::Analytics)
+    if (kind == ServiceId::YandexMetrika || kind == ServiceId::Analytics)
         return QStringLiteral("Page Visit Stats");
     return QStringLiteral("URL Indexation Stats");
 }
@@ -86,7 +86,7 @@ StatsChartData StatsChartData::compute(const ReportTable &table, bool lastGscRun
     } else {
         int column = 1;
         QString reference = QStringLiteral("Yes");
-        if (table.kind() == ReportKind::SearchConsole && !lastGscRunWasPerformance) {
+        if (table.service() == ServiceId::SearchConsole && !lastGscRunWasPerformance) {
             column = 8; // "Indexing State"
             reference = QStringLiteral("INDEXING_ALLOWED");
         }

@@ -32,7 +32,7 @@ struct StatsChartData {
     static StatsChartData compute(const ReportTable &table, bool lastGscRunWasPerformance);
 
     // "URL Indexation Stats" or "Page Visit Stats".
-    static QString titleFor(ReportKind kind);
+    static QString titleFor(ServiceId kind);
     static bool isTrafficMode(const QString &tableName);
     // round(count / total * 100), halves to the even neighbour; 0 for an
     // empty table.

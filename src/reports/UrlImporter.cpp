@@ -1,5 +1,6 @@
 #include "reports/UrlImporter.h"
 
+#include "app/VeltranoError.h"
 #include "app/ActivityLog.h"
 #include "app/ProgressReporter.h"
 #include "app/UiPorts.h"
@@ -146,14 +147,14 @@ bool UrlImporter::readImportFile(const QString &path, QByteArray &bytes)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         m_prompt.show(
-            MessagePrompt::Icon::Error, QStringLiteral("Error"),
+            MessagePrompt::Icon::Error, applicationErrorTitle(),
             QStringLiteral("Cannot open file \"%1\". %2").arg(QDir::toNativeSeparators(path), file.errorString()));
         return false;
     }
     bytes = file.read(MaxFileSize + 1);
     if (file.error() != QFileDevice::NoError || bytes.size() > MaxFileSize) {
         m_prompt.show(
-            MessagePrompt::Icon::Error, QStringLiteral("Error"),
+            MessagePrompt::Icon::Error, applicationErrorTitle(),
             QStringLiteral("Cannot read file \"%1\". %2").arg(QDir::toNativeSeparators(path), file.errorString()));
         return false;
     }

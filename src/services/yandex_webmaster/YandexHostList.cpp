@@ -2,6 +2,7 @@
 
 #include "app/VeltranoError.h"
 #include "net/JsonDocument.h"
+#include "net/ServiceAnswer.h"
 #include "services/yandex_webmaster/YandexWebmasterClient.h"
 
 #include <QCollator>
@@ -12,7 +13,7 @@ namespace veltrano {
 std::vector<YandexHost> parseYandexHosts(const ExchangeResult &answer)
 {
     const JsonDocument doc = YandexWebmasterClient::parseAnswer(answer);
-    const JsonValue &hosts = doc.root().requireMember("hosts");
+    const JsonValue &hosts = serviceanswer::read(answer, [&]() -> const JsonValue & { return doc.root().requireMember("hosts"); });
     std::vector<YandexHost> out;
     for (const JsonValue &host : hosts) {
         const JsonValue *verified = host.member("verified");

@@ -2,7 +2,9 @@
 
 #include "app/CheckContext.h"
 #include "app/UiPorts.h"
+#include "app/VeltranoError.h"
 #include "net/JsonDocument.h"
+#include "net/ServiceAnswer.h"
 #include "net/RequestTrace.h"
 #include "reports/ReportTable.h"
 #include "services/yandex_webmaster/YandexWebmasterClient.h"
@@ -25,7 +27,7 @@ void YandexIndexingCheck::run(CheckContext &context, ReportTable &table, const Q
                               const QString *token)
 {
     if (hostId.isEmpty()) {
-        context.prompt().show(MessagePrompt::Icon::Information, QStringLiteral("Veltrano"),
+        context.prompt().show(MessagePrompt::Icon::None, applicationErrorTitle(),
                               QStringLiteral("Please select Website from Poject list"));
         return;
     }
@@ -40,11 +42,10 @@ void YandexIndexingCheck::run(CheckContext &context, ReportTable &table, const Q
     QHash<QString, QString> titleOfUrl;
     for (int offset = 0;; offset += kPageSize) {
         const ExchangeResult answer = m_client.request(*token, samplesCommand(hostId, offset));
-        trace.add(QString());
-        trace.add(answer.text);
-        trace.add(QString());
+        serviceanswer::trace(trace, answer);
         const JsonDocument doc = YandexWebmasterClient::parseAnswer(answer);
-        const JsonValue &samples = doc.root().requireMember("samples");
+        const JsonValue &samples =
+            serviceanswer::read(answer, [&]() -> const JsonValue & { return doc.root().requireMember("samples"); });
         for (const JsonValue &sample : samples) {
             const QString url = sample.memberText("url");
             const QString title = sample.memberText("title");
@@ -52,7 +53,7 @@ void YandexIndexingCheck::run(CheckContext &context, ReportTable &table, const Q
                 titleOfUrl.insert(url, title);
         }
         if (context.processEventsAndTestCancel()) {
-            context.addToLog(QStringLiteral("Check cancelled..."));
+            context.logCancelled();
             return;
         }
         if (samples.size() == 0)

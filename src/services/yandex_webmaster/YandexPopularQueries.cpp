@@ -1,6 +1,7 @@
 #include "services/yandex_webmaster/YandexPopularQueries.h"
 
 #include "net/JsonDocument.h"
+#include "net/ServiceAnswer.h"
 #include "net/NumberText.h"
 #include "net/RequestTrace.h"
 #include "services/yandex_webmaster/YandexWebmasterClient.h"
@@ -83,13 +84,12 @@ std::vector<QStringList> YandexPopularQueries::fetch(const QString &token, const
     bool serviceError = false;
     for (int offset = 0;;) {
         const ExchangeResult answer = m_client.request(token, pageCommand(hostId, offset, today));
-        trace.add(QString());
-        trace.add(answer.text);
-        trace.add(QString());
+        serviceanswer::trace(trace, answer);
         const JsonDocument doc = YandexWebmasterClient::parseAnswer(answer);
         const JsonValue &root = doc.root();
         bool countOk = false;
-        const double count = root.requireMember("count").toDouble(&countOk);
+        const double count =
+            serviceanswer::read(answer, [&] { return root.requireMember("count").toDouble(&countOk); });
         // Once the service reports an error, no rows are taken from this page
         // or any later one; the paging rule still decides when to stop.
         const JsonValue *error = root.member("error");

@@ -2,6 +2,7 @@
 
 #include "app/VeltranoError.h"
 #include "net/JsonDocument.h"
+#include "net/ServiceAnswer.h"
 #include "net/RequestTrace.h"
 #include "services/yandex_webmaster/YandexWebmasterClient.h"
 
@@ -26,7 +27,8 @@ std::optional<YandexQueryHistory> YandexQueryHistory::fetch(YandexWebmasterClien
     trace.add(answer.text);
 
     const JsonDocument doc = YandexWebmasterClient::parseAnswer(answer);
-    const JsonValue &indicators = doc.root().requireMember("indicators");
+    const JsonValue &indicators =
+        serviceanswer::read(answer, [&]() -> const JsonValue & { return doc.root().requireMember("indicators"); });
     if (!indicators.isObject())
         throw valueNotFound(QStringLiteral("indicators"));
 

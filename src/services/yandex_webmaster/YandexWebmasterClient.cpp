@@ -4,6 +4,7 @@
 #include "app/VeltranoError.h"
 #include "net/JsonDocument.h"
 #include "net/ParseString.h"
+#include "net/ServiceAnswer.h"
 #include "net/RequestTrace.h"
 
 namespace veltrano {
@@ -32,19 +33,7 @@ ExchangeResult YandexWebmasterClient::request(const QString &token, const QStrin
 
 JsonDocument YandexWebmasterClient::parseAnswer(const ExchangeResult &answer)
 {
-    JsonDocument doc = JsonDocument::parse(answer.body);
-    if (!doc.isValid() || !doc.root().isObject()) {
-        QString status = QString::number(answer.status);
-        if (!answer.reason.isEmpty())
-            status += QLatin1Char(' ') + answer.reason;
-        if (answer.status == 500 && answer.reason.isEmpty())
-            status = QStringLiteral("500, no answer received");
-        throw VeltranoError(
-            QStringLiteral("Yandex Webmaster gave no usable answer (HTTP status %1). Please check the connection "
-                           "and the account, then try again.")
-                .arg(status));
-    }
-    return doc;
+    return serviceanswer::parseObject(kServiceName, answer);
 }
 
 } // namespace veltrano

@@ -16,6 +16,7 @@ class JsonDocument;
 class YandexWebmasterClient final {
 public:
     static constexpr QLatin1String kLogLabel{"Yandex Webmaster - HTTP Code: "};
+    static constexpr QLatin1String kServiceName{"Yandex Webmaster"};
 
     YandexWebmasterClient(ServiceExchange &exchange, QString apiHost);
 

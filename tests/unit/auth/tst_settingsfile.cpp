@@ -409,7 +409,13 @@ private Q_SLOTS:
         }
         QCOMPARE(file.readString(QStringLiteral("Settings"), QStringLiteral("req-predelay"), QStringLiteral("d")),
                  QStringLiteral("d"));
-        file.deleteKey(QStringLiteral("Settings"), QStringLiteral("req-predelay")); // ignored, no error
+        // A delete where there is no file has nothing to remove; one the
+        // file refuses says so, rather than looking done.
+        if (blocker == QLatin1String("folder"))
+            QVERIFY_THROWS_EXCEPTION(VeltranoError,
+                                     file.deleteKey(QStringLiteral("Settings"), QStringLiteral("req-predelay")));
+        else
+            file.deleteKey(QStringLiteral("Settings"), QStringLiteral("req-predelay"));
         QFile::remove(m_dir.filePath(QStringLiteral("plain")));
         QDir(m_dir.path()).rmdir(QStringLiteral("Veltrano.ini"));
     }
@@ -428,7 +434,12 @@ private Q_SLOTS:
         } catch (const VeltranoError &error) {
             QCOMPARE(error.message(), expectedWriteError(m_path));
         }
-        file.deleteKey(QStringLiteral("YandexWM_Token"), QStringLiteral("token_1")); // ignored
+        try {
+            file.deleteKey(QStringLiteral("YandexWM_Token"), QStringLiteral("token_1"));
+            QFAIL("the delete went through");
+        } catch (const VeltranoError &error) {
+            QCOMPARE(error.message(), expectedWriteError(m_path));
+        }
         QCOMPARE(file.readString(QStringLiteral("YandexWM_Token"), QStringLiteral("token_1")), QStringLiteral("keep"));
         QCOMPARE(readBytes(m_path), before);
     }

@@ -93,7 +93,7 @@ void ReportExporterTest::filesMatchByteForByte()
     QFETCH(int, sortColumn);
     QFETCH(QString, file);
 
-    ReportTable table{ReportKind(kind)};
+    ReportTable table{ServiceId(kind)};
     for (const QStringList &row : rows)
         addRow(table, row);
     if (sortColumn >= 0) {
@@ -132,11 +132,11 @@ void ReportExporterTest::quoting()
 
 void ReportExporterTest::proposedFileNames()
 {
-    QCOMPARE(ReportExporter::proposedFileName(ReportKind::YandexWebmaster), QStringLiteral("export_ywm.csv"));
-    QCOMPARE(ReportExporter::proposedFileName(ReportKind::YandexMetrika), QStringLiteral("export_ym.csv"));
-    QCOMPARE(ReportExporter::proposedFileName(ReportKind::SearchConsole), QStringLiteral("export_gsc.csv"));
-    QCOMPARE(ReportExporter::proposedFileName(ReportKind::Analytics), QStringLiteral("export_ga.csv"));
-    QCOMPARE(ReportExporter::proposedFileName(ReportKind::Ahrefs), QStringLiteral("export_ahrefs.csv"));
+    QCOMPARE(ReportExporter::proposedFileName(ServiceId::YandexWebmaster), QStringLiteral("export_ywm.csv"));
+    QCOMPARE(ReportExporter::proposedFileName(ServiceId::YandexMetrika), QStringLiteral("export_ym.csv"));
+    QCOMPARE(ReportExporter::proposedFileName(ServiceId::SearchConsole), QStringLiteral("export_gsc.csv"));
+    QCOMPARE(ReportExporter::proposedFileName(ServiceId::Analytics), QStringLiteral("export_ga.csv"));
+    QCOMPARE(ReportExporter::proposedFileName(ServiceId::Ahrefs), QStringLiteral("export_ahrefs.csv"));
 }
 
 void ReportExporterTest::exportClickWritesTheFileAndLogs()
@@ -144,7 +144,7 @@ void ReportExporterTest::exportClickWritesTheFileAndLogs()
     ActivityLog log;
     RecordingPrompt prompt;
     ReportExporter exporter(log, prompt);
-    ReportTable table(ReportKind::Analytics);
+    ReportTable table(ServiceId::Analytics);
     addRow(table, {"https://example.com/g", "5", "7", "6", "00:00:42", "1.17", "33.3"});
 
     QTemporaryDir dir;
@@ -170,7 +170,7 @@ void ReportExporterTest::unwritableFileIsReportedAndNotLogged()
     ActivityLog log;
     RecordingPrompt prompt;
     ReportExporter exporter(log, prompt);
-    ReportTable table(ReportKind::YandexWebmaster);
+    ReportTable table(ServiceId::YandexWebmaster);
     QTemporaryDir dir;
     const QString path = dir.filePath("no-such-folder/report.csv");
 

@@ -49,7 +49,7 @@ private Q_SLOTS:
 
 void ReportSortTest::headerClicksShareOneDirection()
 {
-    ReportTable table(ReportKind::YandexMetrika);
+    ReportTable table(ServiceId::YandexMetrika);
     fillMetrika(table, {{"10", "10"}, {"2", "9"}, {"100", "100"}});
     SortState state;
 
@@ -68,11 +68,11 @@ void ReportSortTest::headerClicksShareOneDirection()
 void ReportSortTest::stateIsSharedAcrossTables()
 {
     SortState state;
-    ReportTable analytics(ReportKind::Analytics);
+    ReportTable analytics(ServiceId::Analytics);
     analytics.appendRows({"https://a/", "https://b/"});
     analytics.setCell(0, 2, "1");
     analytics.setCell(1, 2, "2");
-    ReportTable console(ReportKind::SearchConsole);
+    ReportTable console(ServiceId::SearchConsole);
     console.appendRows({"https://a/", "https://b/"});
     console.setCell(0, 2, "1");
     console.setCell(1, 2, "2");
@@ -86,7 +86,7 @@ void ReportSortTest::stateIsSharedAcrossTables()
 void ReportSortTest::lockedTableIgnoresTheClick()
 {
     SortState state;
-    ReportTable table(ReportKind::YandexMetrika);
+    ReportTable table(ServiceId::YandexMetrika);
     fillMetrika(table, {{"3", ""}, {"1", ""}});
     table.setLocked(true);
     QVERIFY(!table.sortByHeaderClick(state, 1));
@@ -125,7 +125,7 @@ void ReportSortTest::urlComparison()
 
 void ReportSortTest::urlColumnOrder()
 {
-    ReportTable table(ReportKind::YandexWebmaster);
+    ReportTable table(ServiceId::YandexWebmaster);
     table.appendRows({"https://e/b", "https://e/A", "https://e/_x", "https://e/", "https://e/a", "https://e/ab"});
     table.sort(0, Qt::AscendingOrder);
     // Folded letters sort before "_"; "A" and "a" are equal and keep their order.
@@ -164,7 +164,7 @@ void ReportSortTest::wholeNumbers()
 void ReportSortTest::equalKeysKeepTheirOrderBothWays()
 {
     // "Avg Position" holds decimals, which count as 0: all rows are equal.
-    ReportTable table(ReportKind::SearchConsole);
+    ReportTable table(ServiceId::SearchConsole);
     table.appendRows({"https://1/", "https://2/", "https://3/"});
     table.setCell(0, 5, "1.5");
     table.setCell(1, 5, "12.3");
@@ -193,7 +193,7 @@ void ReportSortTest::localeTextIsCaseInsensitiveAndDigitsAreCharacters()
     QFETCH(QLocale, locale);
     QLocale::setDefault(locale);
     const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); });
-    ReportTable table(ReportKind::YandexWebmaster);
+    ReportTable table(ServiceId::YandexWebmaster);
     table.appendRows({"https://1/", "https://2/", "https://3/", "https://4/", "https://5/"});
     const QStringList titles{"cherry", "Banana", "apple", "10 things", "9 lives"};
     for (int r = 0; r < titles.size(); ++r)
@@ -202,7 +202,7 @@ void ReportSortTest::localeTextIsCaseInsensitiveAndDigitsAreCharacters()
     QCOMPARE(column(table, 2), (QStringList{"10 things", "9 lives", "apple", "Banana", "cherry"}));
 
     // Texts that differ only in case are equal and keep their order.
-    ReportTable same(ReportKind::YandexWebmaster);
+    ReportTable same(ServiceId::YandexWebmaster);
     same.appendRows({"https://1/", "https://2/"});
     same.setCell(0, 2, "Yes");
     same.setCell(1, 2, "yes");
@@ -212,7 +212,7 @@ void ReportSortTest::localeTextIsCaseInsensitiveAndDigitsAreCharacters()
 
 void ReportSortTest::columnsWithoutARuleSortByText()
 {
-    ReportTable table(ReportKind::Ahrefs);
+    ReportTable table(ServiceId::Ahrefs);
     table.appendRows({"https://1/", "https://2/", "https://3/"});
     table.setCell(0, 6, "zeta");
     table.setCell(1, 6, "Alpha");

@@ -71,7 +71,7 @@ void ReportTableTest::layoutOfEachTable()
     QFETCH(QList<int>, widths);
     QFETCH(QString, aligns);
 
-    ReportTable table{ReportKind(kind)};
+    ReportTable table{ServiceId(kind)};
     QCOMPARE(table.name(), name);
     QCOMPARE(table.tag(), tag);
     QCOMPARE(table.serviceLabel(), label);
@@ -101,7 +101,7 @@ void ReportTableTest::layoutOfEachTable()
 
 void ReportTableTest::newRowsHoldAllTheirCells()
 {
-    ReportTable table(ReportKind::SearchConsole);
+    ReportTable table(ServiceId::SearchConsole);
     QSignalSpy inserted(&table, &QAbstractItemModel::rowsInserted);
     QCOMPARE(table.appendRows({"https://a/", "https://b/", "https://a/"}), 2);
     QCOMPARE(inserted.count(), 1); // one insertion per batch
@@ -115,7 +115,7 @@ void ReportTableTest::newRowsHoldAllTheirCells()
 
 void ReportTableTest::urlIndexStaysRightAcrossDeletesAndSorts()
 {
-    ReportTable table(ReportKind::YandexMetrika);
+    ReportTable table(ServiceId::YandexMetrika);
     table.appendRows({"https://e/a", "https://e/b", "https://e/c", "https://e/d", "https://e/e"});
     table.setCell(0, 1, "5");
     table.setCell(2, 1, "1");
@@ -147,7 +147,7 @@ void ReportTableTest::urlIndexStaysRightAcrossDeletesAndSorts()
 
 void ReportTableTest::stagedRowsCountAsDuplicatesBeforeTheyShow()
 {
-    ReportTable table(ReportKind::Ahrefs);
+    ReportTable table(ServiceId::Ahrefs);
     table.appendRows({"https://x/1"});
     QVERIFY(table.stageRow("https://x/2"));
     QVERIFY(!table.stageRow("https://x/2"));
@@ -162,7 +162,7 @@ void ReportTableTest::stagedRowsCountAsDuplicatesBeforeTheyShow()
 
 void ReportTableTest::cellsAreWrittenButTheUrlNeverChanges()
 {
-    ReportTable table(ReportKind::YandexWebmaster);
+    ReportTable table(ServiceId::YandexWebmaster);
     table.appendRows({"https://u/"});
     QSignalSpy changed(&table, &QAbstractItemModel::dataChanged);
     table.setCell(0, 0, "https://other/");
@@ -181,7 +181,7 @@ void ReportTableTest::cellsAreWrittenButTheUrlNeverChanges()
 
 void ReportTableTest::lockedTableRefusesEverythingButCells()
 {
-    ReportTable table(ReportKind::YandexMetrika);
+    ReportTable table(ServiceId::YandexMetrika);
     table.appendRows({"https://b/", "https://a/"});
     QSignalSpy lockSpy(&table, &ReportTable::lockedChanged);
     table.setCheckRunning(true);
@@ -204,7 +204,7 @@ void ReportTableTest::lockedTableRefusesEverythingButCells()
 
 void ReportTableTest::selectionFollowsItsRowWhenSorted()
 {
-    ReportTable table(ReportKind::YandexWebmaster);
+    ReportTable table(ServiceId::YandexWebmaster);
     table.appendRows({"https://c/", "https://a/", "https://b/"});
     QPersistentModelIndex selected(table.index(0, 2));
     table.sort(0, Qt::AscendingOrder);
@@ -238,7 +238,7 @@ void ReportTableTest::percentBarFraction()
     QFETCH(QString, cell);
     QFETCH(double, fraction);
     QLocale::setDefault(QLocale(locale));
-    ReportTable table(ReportKind::Analytics);
+    ReportTable table(ServiceId::Analytics);
     table.appendRows({"https://p/"});
     table.setCell(0, 6, cell);
     QCOMPARE(table.data(table.index(0, 6), ReportTable::CellDrawingRole).toInt(), int(CellDrawing::PercentBar));
@@ -249,7 +249,7 @@ void ReportTableTest::percentBarFraction()
 
 void ReportTableTest::modelStaysConsistentUnderEdits()
 {
-    ReportTable table(ReportKind::SearchConsole);
+    ReportTable table(ServiceId::SearchConsole);
     QAbstractItemModelTester tester(&table, QAbstractItemModelTester::FailureReportingMode::QtTest);
     table.appendRows({"https://3/", "https://1/", "https://2/"});
     table.setCell(1, 2, "4");
@@ -264,7 +264,7 @@ void ReportTableTest::modelStaysConsistentUnderEdits()
 // rows, edited the same way, must always read the same.
 void ReportTableTest::matchesAPlainListUnderMixedEdits()
 {
-    ReportTable table(ReportKind::YandexMetrika);
+    ReportTable table(ServiceId::YandexMetrika);
     QList<QStringList> expected;
     QRandomGenerator random(20240501);
     int nextUrl = 0;

@@ -72,7 +72,7 @@ void StatsChartTest::slices()
     QFETCH(QString, firstLabel);
     QFETCH(QString, secondLabel);
 
-    ReportTable table{ReportKind(kind)};
+    ReportTable table{ServiceId(kind)};
     for (int r = 0; r < cells.size(); ++r) {
         table.appendRows({QStringLiteral("https://e/%1").arg(r)});
         table.setCell(r, column, cells[r]);
@@ -113,11 +113,11 @@ void StatsChartTest::halvesRoundToEven()
 
 void StatsChartTest::titleByTab()
 {
-    QCOMPARE(StatsChartData::titleFor(ReportKind::YandexWebmaster), QStringLiteral("URL Indexation Stats"));
-    QCOMPARE(StatsChartData::titleFor(ReportKind::SearchConsole), QStringLiteral("URL Indexation Stats"));
-    QCOMPARE(StatsChartData::titleFor(ReportKind::Ahrefs), QStringLiteral("URL Indexation Stats"));
-    QCOMPARE(StatsChartData::titleFor(ReportKind::YandexMetrika), QStringLiteral("Page Visit Stats"));
-    QCOMPARE(StatsChartData::titleFor(ReportKind::Analytics), QStringLiteral("Page Visit Stats"));
+    QCOMPARE(StatsChartData::titleFor(ServiceId::YandexWebmaster), QStringLiteral("URL Indexation Stats"));
+    QCOMPARE(StatsChartData::titleFor(ServiceId::SearchConsole), QStringLiteral("URL Indexation Stats"));
+    QCOMPARE(StatsChartData::titleFor(ServiceId::Ahrefs), QStringLiteral("URL Indexation Stats"));
+    QCOMPARE(StatsChartData::titleFor(ServiceId::YandexMetrika), QStringLiteral("Page Visit Stats"));
+    QCOMPARE(StatsChartData::titleFor(ServiceId::Analytics), QStringLiteral("Page Visit Stats"));
 }
 
 QTEST_GUILESS_MAIN(StatsChartTest)

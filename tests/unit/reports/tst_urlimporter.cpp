@@ -70,7 +70,7 @@ private Q_SLOTS:
 void UrlImporterTest::pasteTrimsSplitsAndDropsRepeats()
 {
     Fixture f;
-    ReportTable table(ReportKind::YandexWebmaster);
+    ReportTable table(ServiceId::YandexWebmaster);
     QCOMPARE(f.importer.pasteText(table, "a\r\n\r\n a \nA", false), UrlImporter::Result::Imported);
     QCOMPARE(urls(table), (QStringList{"a", "A"}));
     QCOMPARE(table.rowTexts(0).size(), 3);
@@ -112,7 +112,7 @@ void UrlImporterTest::skippedExtensions()
 void UrlImporterTest::onlyTheUrlWithAQueryAfterTheImageExtensionIsAdded()
 {
     Fixture f;
-    ReportTable table(ReportKind::Ahrefs);
+    ReportTable table(ServiceId::Ahrefs);
     f.importer.pasteText(table, "https://e.com/a.PNG\nhttps://e.com/a.png?x=1", false);
     QCOMPARE(urls(table), QStringList{"https://e.com/a.png?x=1"});
 }
@@ -120,7 +120,7 @@ void UrlImporterTest::onlyTheUrlWithAQueryAfterTheImageExtensionIsAdded()
 void UrlImporterTest::noClearKeepsRowsAndAddsNothingTwice()
 {
     Fixture f;
-    ReportTable table(ReportKind::YandexMetrika);
+    ReportTable table(ServiceId::YandexMetrika);
     f.importer.pasteText(table, "https://old/", false);
     QVERIFY(f.importer.importTextFile(table, fixture("urls_utf8.txt"), true) == UrlImporter::Result::Imported);
     QCOMPARE(table.rowCount(), 4);
@@ -137,7 +137,7 @@ void UrlImporterTest::noClearKeepsRowsAndAddsNothingTwice()
 void UrlImporterTest::limitStopsTheImportWithOneMessage()
 {
     Fixture f;
-    ReportTable table(ReportKind::SearchConsole);
+    ReportTable table(ServiceId::SearchConsole);
     table.appendRows(numberedUrls(0, ReportTable::RowLimit - 1));
     const QString text = numberedUrls(100000, 3).join('\n');
     QCOMPARE(f.importer.pasteText(table, text, true), UrlImporter::Result::StoppedAtLimit);
@@ -153,7 +153,7 @@ void UrlImporterTest::limitStopsTheImportWithOneMessage()
 void UrlImporterTest::limitIsNotReachedByRepeats()
 {
     Fixture f;
-    ReportTable table(ReportKind::SearchConsole);
+    ReportTable table(ServiceId::SearchConsole);
     table.appendRows(numberedUrls(0, ReportTable::RowLimit));
     // Empty, skipped and known candidates are dropped before the limit test.
     f.importer.pasteText(table, "\nhttps://example.com/p7\nhttps://e.com/x.png", true);
@@ -175,7 +175,7 @@ void UrlImporterTest::textFilesInEachEncoding()
 {
     QFETCH(QString, file);
     Fixture f;
-    ReportTable table(ReportKind::Analytics);
+    ReportTable table(ServiceId::Analytics);
     QCOMPARE(f.importer.importTextFile(table, fixture(file), false), UrlImporter::Result::Imported);
     QCOMPARE(urls(table), (QStringList{QString::fromUtf8("https://example.com/привет"), "https://example.com/b",
                                        "https://example.com/c"}));
@@ -185,7 +185,7 @@ void UrlImporterTest::textFilesInEachEncoding()
 void UrlImporterTest::missingFileLeavesTheTableAlone()
 {
     Fixture f;
-    ReportTable table(ReportKind::YandexWebmaster);
+    ReportTable table(ServiceId::YandexWebmaster);
     table.appendRows({"https://keep/"});
     QTemporaryDir dir;
     QCOMPARE(f.importer.importTextFile(table, dir.filePath("missing.txt"), false), UrlImporter::Result::NotImported);
@@ -201,7 +201,7 @@ void UrlImporterTest::missingFileLeavesTheTableAlone()
 void UrlImporterTest::sitemapCountsNodesAndAdvancesPerLoc()
 {
     Fixture f;
-    ReportTable table(ReportKind::YandexWebmaster);
+    ReportTable table(ServiceId::YandexWebmaster);
     QCOMPARE(f.importer.importSitemap(table, fixture("sitemap_10_urls_2_comments.xml"), false, f.progress),
              UrlImporter::Result::Imported);
     QCOMPARE(f.progress.maximum, 12);
@@ -215,7 +215,7 @@ void UrlImporterTest::sitemapCountsNodesAndAdvancesPerLoc()
 void UrlImporterTest::sitemapOddEntriesAreSkipped()
 {
     Fixture f;
-    ReportTable table(ReportKind::YandexWebmaster);
+    ReportTable table(ServiceId::YandexWebmaster);
     f.importer.importSitemap(table, fixture("sitemap_odd_entries.xml"), false, f.progress);
     // Not taken: a foreign element, a url without loc, a loc holding an
     // element, an upper-case URL tag. Taken but skipped: a picture, a
@@ -242,7 +242,7 @@ void UrlImporterTest::sitemapWithoutUrlsetOrMalformedLeavesTheTable()
     QFETCH(QString, file);
     QFETCH(QString, message);
     Fixture f;
-    ReportTable table(ReportKind::Ahrefs);
+    ReportTable table(ServiceId::Ahrefs);
     table.appendRows({"https://keep/"});
     QCOMPARE(f.importer.importSitemap(table, fixture(file), false, f.progress), UrlImporter::Result::NotImported);
     QCOMPARE(urls(table), QStringList{"https://keep/"});
@@ -260,7 +260,7 @@ void UrlImporterTest::sitemapWithoutUrlsetOrMalformedLeavesTheTable()
 void UrlImporterTest::sitemapStopAtLimitLeavesTheBar()
 {
     Fixture f;
-    ReportTable table(ReportKind::YandexWebmaster);
+    ReportTable table(ServiceId::YandexWebmaster);
     table.appendRows(numberedUrls(0, ReportTable::RowLimit - 2));
     QCOMPARE(f.importer.importSitemap(table, fixture("sitemap_10_urls_2_comments.xml"), true, f.progress),
              UrlImporter::Result::StoppedAtLimit);
@@ -273,7 +273,7 @@ void UrlImporterTest::sitemapStopAtLimitLeavesTheBar()
 void UrlImporterTest::deleteRemovesTheFirstSelectedRow()
 {
     Fixture f;
-    ReportTable table(ReportKind::SearchConsole);
+    ReportTable table(ServiceId::SearchConsole);
     table.appendRows({"https://1/", "https://2/", "https://3/"});
     QVERIFY(!f.importer.deleteSelectedRow(table, {}));
     QVERIFY(f.log.messages().isEmpty());
@@ -290,7 +290,7 @@ void UrlImporterTest::deleteRemovesTheFirstSelectedRow()
 void UrlImporterTest::lockedTableIsLeftAlone()
 {
     Fixture f;
-    ReportTable table(ReportKind::YandexMetrika);
+    ReportTable table(ServiceId::YandexMetrika);
     table.appendRows({"https://walked/"});
     table.setLocked(true);
     QCOMPARE(f.importer.pasteText(table, "https://new/", false), UrlImporter::Result::NotImported);

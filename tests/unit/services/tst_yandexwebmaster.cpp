@@ -70,7 +70,7 @@ struct Fixture {
     CancellingEvents events;
     NoProgress progress;
     RunControl run{log, events, prompt, progress};
-    ReportTable table{ReportKind::YandexWebmaster};
+    ReportTable table{ServiceId::YandexWebmaster};
 
     Fixture()
     {
@@ -160,7 +160,9 @@ private Q_SLOTS:
         try {
             parseYandexHosts(refused);
         } catch (const VeltranoError &e) {
-            QCOMPARE(e.message(), QStringLiteral("Value 'hosts' not found"));
+            // The missing member first, then the service's own words.
+            QCOMPARE(e.message(),
+                     QStringLiteral("Value 'hosts' not found\nINVALID_OAUTH_TOKEN (HTTP status 403 Forbidden)"));
         }
     }
 
