@@ -1,14 +1,17 @@
 #include "ui/AccountsController.h"
 
+#include "app/ActivityLog.h"
+#include "app/BusyState.h"
 #include "app/VeltranoError.h"
 #include "auth/TokenStore.h"
 #include "ui/HandlerGuard.h"
-#include "ui/MainWindow.h"
+#include "ui/TokenListGroup.h"
 #include "ui/WaitDialog.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QEvent>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QListWidget>
@@ -20,49 +23,6 @@ namespace veltrano {
 
 namespace {
 
-struct ServiceNames {
-    QLatin1String section;
-    const char *list;
-    const char *add;
-    const char *rename;
-    const char *remove;
-    const char *connect;
-};
-
-const ServiceNames Names[TokenServiceCount] = {
-    {settings::YandexWebmasterTokens, "ListBox1", "Button3", "Button4", "Button5", "Button6"},
-    {settings::YandexMetrikaTokens, "ListBox2", "Button7", "Button8", "Button9", "Button10"},
-    {settings::SearchConsoleTokens, "ListBox3", nullptr, "Button12", "Button13", "Button14"},
-    {settings::AnalyticsTokens, "ListBox4", "Button15", "Button16", "Button17", "Button18"},
-};
-
-// The token list a sign-in fills; none for the Indexing API, whose single
-// token has no alias.
-bool serviceOf(SignInTarget target, TokenService *service)
-{
-    switch (target) {
-    case SignInTarget::YandexWebmaster:
-        *service = TokenService::YandexWebmaster;
-        return true;
-    case SignInTarget::YandexMetrika:
-        *service = TokenService::YandexMetrika;
-        return true;
-    case SignInTarget::SearchConsole:
-        *service = TokenService::SearchConsole;
-        return true;
-    case SignInTarget::Analytics:
-        *service = TokenService::Analytics;
-        return true;
-    default:
-        return false;
-    }
-}
-
-template <typename T> T *child(QObject &parent, const char *name)
-{
-    return name ? parent.findChild<T *>(QString::fromLatin1(name)) : nullptr;
-}
-
 QListWidgetItem *selectedItem(const QListWidget *list)
 {
     if (!list)
@@ -73,27 +33,22 @@ QListWidgetItem *selectedItem(const QListWidget *list)
 
 } // namespace
 
-AccountsController::AccountsController(MainWindow &window)
-    : QObject(nullptr), m_window(window), m_settings(window.settingsPath())
+AccountsController::AccountsController(Ports ports, Widgets widgets)
+    : QObject(nullptr), m_ports(ports), m_widgets(widgets), m_settings(ports.settingsPath)
 {
     setObjectName(QStringLiteral("AccountsController"));
-    for (int i = 0; i < TokenServiceCount; ++i) {
-        const ServiceNames &names = Names[i];
-        ServiceWidgets &w = m_services[size_t(i)];
-        w.section = names.section;
-        w.list = child<QListWidget>(window, names.list);
-        w.add = child<QPushButton>(window, names.add);
-        w.rename = child<QPushButton>(window, names.rename);
-        w.remove = child<QPushButton>(window, names.remove);
-        w.connectButton = child<QPushButton>(window, names.connect);
+    for (const ServiceInfo &info : ServiceTable::all()) {
+        ServiceAccount &a = account(info.id);
+        a.section = info.tokenSection;
+        a.group = info.hasTokenList() ? widgets.tokenLists[size_t(info.id)] : nullptr;
+        a.list = a.group ? a.group->list() : nullptr;
     }
-    m_ahrefsToken = child<QLineEdit>(window, "Edit1");
-    m_searchConsoleSignIn = child<QAction>(window, "MenuItem1");
-    m_indexingApiSignIn = child<QAction>(window, "MenuItem2");
 
-    // Browser requests hand their window steps to this object's thread.
-    m_flow = std::make_unique<SignInFlow>(window.endpoints(), m_settings, window.activityLog(), window.requestTrace(),
-                                          window.browser(), *this, this);
+    // Browser requests hand their window steps to this object's thread,
+    // and wait while a request or a check is running.
+    m_flow = std::make_unique<SignInFlow>(ports.endpoints, m_settings, ports.log, ports.trace, ports.browser, *this,
+                                          this);
+    m_flow->setBusyState(&ports.busy);
     wire();
 }
 
@@ -104,81 +59,89 @@ AccountsController::~AccountsController()
     m_flow.reset();
 }
 
+void AccountsController::runWhenIdle(const std::function<void()> &handler)
+{
+    if (m_ports.busy.isBusy()) {
+        m_ports.log.addToLog(BusyState::refusedLine());
+        return;
+    }
+    runHandler(m_ports.prompt, handler);
+}
+
 void AccountsController::wire()
 {
-    MessagePrompt &prompt = m_window.prompt();
-    const auto addButton = [this, &prompt](QPushButton *button, SignInTarget target) {
-        if (button)
-            connect(button, &QPushButton::clicked, this, guarded(prompt, [this, target] { startSignIn(target); }));
+    const auto onTriggered = [this](QAction *action, SignInTarget target) {
+        if (action)
+            connect(action, &QAction::triggered, this, [this, target] { runWhenIdle([=] { startSignIn(target); }); });
     };
-    addButton(widgets(TokenService::YandexWebmaster).add, SignInTarget::YandexWebmaster);
-    addButton(widgets(TokenService::YandexMetrika).add, SignInTarget::YandexMetrika);
-    addButton(widgets(TokenService::Analytics).add, SignInTarget::Analytics);
-    // The Search Console "Add" (Button11) opens PopupMenu2; its two items
-    // start the two Google sign-ins that share one client.
-    if (m_searchConsoleSignIn) {
-        connect(m_searchConsoleSignIn, &QAction::triggered, this,
-                guarded(prompt, [this] { startSignIn(SignInTarget::SearchConsole); }));
-    }
-    if (m_indexingApiSignIn) {
-        connect(m_indexingApiSignIn, &QAction::triggered, this,
-                guarded(prompt, [this] { startSignIn(SignInTarget::IndexingApi); }));
+    onTriggered(m_widgets.searchConsoleSignIn, SignInTarget::SearchConsole);
+    onTriggered(m_widgets.indexingApiSignIn, SignInTarget::IndexingApi);
+
+    for (const ServiceInfo &info : ServiceTable::all()) {
+        const ServiceAccount &a = account(info.id);
+        if (!a.group)
+            continue;
+        const ServiceId service = info.id;
+        // The Search Console "Add" opens the menu of its two sign-ins.
+        if (service != ServiceId::SearchConsole) {
+            connect(a.group->addButton(), &QPushButton::clicked, this,
+                    [this, target = info.signIn] { runWhenIdle([=] { startSignIn(target); }); });
+        }
+        connect(a.group->renameButton(), &QPushButton::clicked, this,
+                [this, service] { runWhenIdle([=] { renameSelected(service); }); });
+        connect(a.group->deleteButton(), &QPushButton::clicked, this,
+                [this, service] { runWhenIdle([=] { deleteSelected(service); }); });
+        connect(a.group->connectButton(), &QPushButton::clicked, this,
+                [this, service] { runConnectOperation(service); });
+        a.list->viewport()->installEventFilter(this);
     }
 
-    for (int i = 0; i < TokenServiceCount; ++i) {
-        const auto service = TokenService(i);
-        ServiceWidgets &w = widgets(service);
-        if (w.rename) {
-            connect(w.rename, &QPushButton::clicked, this,
-                    guarded(prompt, [this, service] { renameSelected(service); }));
-        }
-        if (w.remove) {
-            connect(w.remove, &QPushButton::clicked, this,
-                    guarded(prompt, [this, service] { deleteSelected(service); }));
-        }
-        if (w.connectButton)
-            connect(w.connectButton, &QPushButton::clicked, this, [this, service] { runConnectOperation(service); });
-        if (w.list) {
-            // A double-click connects the account of the entry, even while
-            // "Connect to Account" is disabled after an earlier connection.
-            connect(w.list, &QListWidget::itemDoubleClicked, this, [this, service] {
-                if (!selectedAlias(service).isEmpty())
-                    runConnectOperation(service);
-            });
-        }
+    if (m_widgets.ahrefsToken) {
+        connect(m_widgets.ahrefsToken, &QLineEdit::textChanged, this,
+                [this](const QString &text) { runHandler(m_ports.prompt, [&] { writeAhrefsToken(text); }); });
     }
+}
 
-    if (m_ahrefsToken) {
-        connect(m_ahrefsToken, &QLineEdit::textChanged, this,
-                [this](const QString &text) { runHandler(m_window.prompt(), [&] { writeAhrefsToken(text); }); });
+bool AccountsController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        // A double-click connects the account of the selected entry, even
+        // beside the entries and while "Connect to Account" is disabled
+        // after an earlier connection.
+        for (const ServiceInfo &info : ServiceTable::all()) {
+            const ServiceAccount &a = account(info.id);
+            if (a.list && watched == a.list->viewport() && !selectedAlias(info.id).isEmpty()) {
+                runConnectOperation(info.id);
+            }
+        }
     }
+    return QObject::eventFilter(watched, event);
 }
 
 void AccountsController::start()
 {
-    runHandler(m_window.prompt(), [this] { loadTokenLists(); });
+    runHandler(m_ports.prompt, [this] { loadTokenLists(); });
     QString error;
     if (!m_flow->startListener(&error))
-        m_window.prompt().show(MessagePrompt::Icon::Error, applicationErrorTitle(), error);
+        m_ports.prompt.show(MessagePrompt::Icon::Error, applicationErrorTitle(), error);
 }
 
 void AccountsController::loadTokenLists()
 {
-    for (ServiceWidgets &w : m_services) {
-        if (w.list)
-            w.list->addItems(TokenStore(m_settings, w.section).aliases());
+    for (ServiceAccount &a : m_accounts) {
+        if (a.list)
+            a.list->addItems(TokenStore(m_settings, a.section).aliases());
     }
-    if (m_ahrefsToken) {
+    if (m_widgets.ahrefsToken) {
         // Loading is no user's change: the value is in the file already.
-        const QSignalBlocker blocker(m_ahrefsToken);
-        m_ahrefsToken->setText(m_settings.readString(settings::AhrefsTokenSection, settings::AhrefsTokenKey));
+        const QSignalBlocker blocker(m_widgets.ahrefsToken);
+        m_widgets.ahrefsToken->setText(m_settings.readString(settings::AhrefsTokenSection, settings::AhrefsTokenKey));
     }
-    for (ServiceWidgets &w : m_services) {
-        if (!w.list || w.list->count() == 0)
+    for (ServiceAccount &a : m_accounts) {
+        if (!a.list || a.list->count() == 0)
             continue;
-        w.list->setCurrentRow(0);
-        if (w.rename)
-            w.rename->setEnabled(true);
+        a.list->setCurrentRow(0);
+        a.group->renameButton()->setEnabled(true);
     }
 }
 
@@ -202,72 +165,75 @@ void AccountsController::stop()
     QTimer::singleShot(0, this, &AccountsController::stop);
 }
 
-void AccountsController::setConnectOperation(TokenService service, std::function<void()> operation)
+void AccountsController::setConnectOperation(ServiceId service, std::function<void()> operation)
 {
-    widgets(service).connectOperation = std::move(operation);
+    account(service).connectOperation = std::move(operation);
 }
 
-void AccountsController::runConnectOperation(TokenService service)
+void AccountsController::runConnectOperation(ServiceId service)
 {
-    const std::function<void()> operation = widgets(service).connectOperation;
+    const std::function<void()> operation = account(service).connectOperation;
     if (operation)
-        runHandler(m_window.prompt(), operation);
+        runWhenIdle(operation);
 }
 
-QString AccountsController::selectedAlias(TokenService service) const
+QString AccountsController::selectedAlias(ServiceId service) const
 {
-    const QListWidgetItem *item = selectedItem(widgets(service).list);
+    const QListWidgetItem *item = selectedItem(account(service).list);
     return item ? item->text() : QString();
 }
 
-QString AccountsController::selectedToken(TokenService service) const
+QString AccountsController::selectedToken(ServiceId service) const
 {
     const QString alias = selectedAlias(service);
     if (alias.isEmpty())
         return {};
-    return TokenStore(m_settings, widgets(service).section).token(alias);
+    return TokenStore(m_settings, account(service).section).token(alias);
 }
 
-QListWidget *AccountsController::tokenList(TokenService service) const
+QListWidget *AccountsController::tokenList(ServiceId service) const
 {
-    return widgets(service).list;
+    return account(service).list;
 }
 
 void AccountsController::startSignIn(SignInTarget target)
 {
     m_flow->startSignIn(target);
-    m_window.waitDialog()->showWaiting();
+    if (m_ports.waitDialog)
+        m_ports.waitDialog->showWaiting();
 }
 
-void AccountsController::renameSelected(TokenService service)
+void AccountsController::renameSelected(ServiceId service)
 {
-    ServiceWidgets &w = widgets(service);
-    QListWidgetItem *item = selectedItem(w.list);
+    ServiceAccount &a = account(service);
+    QListWidgetItem *item = selectedItem(a.list);
     if (!item)
         return;
     const QString alias = item->text();
     bool ok = false;
     const QString newAlias =
-        QInputDialog::getText(&m_window, QStringLiteral("Token alias"), QStringLiteral("Enter name of the Token"),
+        QInputDialog::getText(&m_ports.window, QStringLiteral("Token alias"), QStringLiteral("Enter name of the Token"),
                               QLineEdit::Normal, alias, &ok);
     if (!ok || newAlias.isEmpty())
         return;
     // A refused alias or write raises here: the file and the list stay as they were.
-    if (!TokenStore(m_settings, w.section).rename(alias, newAlias))
+    if (!TokenStore(m_settings, a.section).rename(alias, newAlias))
         return;
     item->setText(newAlias);
 }
 
-void AccountsController::deleteSelected(TokenService service)
+void AccountsController::deleteSelected(ServiceId service)
 {
-    ServiceWidgets &w = widgets(service);
-    QListWidgetItem *item = selectedItem(w.list);
+    ServiceAccount &a = account(service);
+    QListWidgetItem *item = selectedItem(a.list);
     if (!item)
         return;
-    TokenStore(m_settings, w.section).remove(item->text());
-    delete w.list->takeItem(w.list->row(item));
-    w.list->clearSelection();
-    w.list->setCurrentRow(-1);
+    // A refused write raises here, and the entry stays in the list as it
+    // stays in the file.
+    TokenStore(m_settings, a.section).remove(item->text());
+    delete a.list->takeItem(a.list->row(item));
+    a.list->clearSelection();
+    a.list->setCurrentRow(-1);
 }
 
 void AccountsController::writeAhrefsToken(const QString &text)
@@ -277,32 +243,32 @@ void AccountsController::writeAhrefsToken(const QString &text)
 
 void AccountsController::tokenAdded(SignInTarget target, const QString &alias)
 {
-    TokenService service;
-    if (!serviceOf(target, &service))
+    const ServiceInfo *info = ServiceTable::ofSignIn(target);
+    if (!info)
         return;
-    ServiceWidgets &w = widgets(service);
-    if (w.list)
-        w.list->addItem(alias);
-    if (w.rename)
-        w.rename->setEnabled(true);
+    ServiceAccount &a = account(info->id);
+    if (!a.list)
+        return;
+    a.list->addItem(alias);
+    a.group->renameButton()->setEnabled(true);
 }
 
 void AccountsController::indexingApiTokenSaved()
 {
-    m_window.prompt().show(MessagePrompt::Icon::Information, QStringLiteral("Veltrano"),
-                           QStringLiteral("GoogleSC Indexing API Token was Saved!"));
+    m_ports.prompt.show(MessagePrompt::Icon::Information, applicationErrorTitle(),
+                        QStringLiteral("GoogleSC Indexing API Token was Saved!"));
 }
 
 void AccountsController::signInCompleted()
 {
-    WaitDialog *wait = m_window.waitDialog();
+    WaitDialog *wait = m_ports.waitDialog;
     if (wait && wait->isVisible())
         wait->close();
     // A window that is closing is not brought back to the front.
     if (m_closing)
         return;
-    m_window.raise();
-    m_window.activateWindow();
+    m_ports.window.raise();
+    m_ports.window.activateWindow();
 }
 
 } // namespace veltrano

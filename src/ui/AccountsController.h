@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ServiceAccounts.h"
 #include "auth/SettingsFile.h"
 #include "auth/SignInFlow.h"
 
@@ -13,27 +14,53 @@ class QAction;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QWidget;
 
 namespace veltrano {
 
-class MainWindow;
+class ActivityLog;
+class BrowserOpener;
+class BusyState;
+class MessagePrompt;
+class RequestTrace;
+class TokenListGroup;
+class WaitDialog;
 
-// The services with a token list on the Settings page, in tab order.
-enum class TokenService : int { YandexWebmaster = 0, YandexMetrika = 1, SearchConsole = 2, Analytics = 3 };
-inline constexpr int TokenServiceCount = 4;
-
-// The accounts part of the Settings page: the four token lists (ListBox1-4)
-// with their "Add", "Rename", "Delete" and "Connect to Account" buttons, the
-// two Google sign-ins of PopupMenu2, the Ahrefs token field Edit1, the
-// "Connecting..." wait dialog and the sign-in listener behind them.
+// The accounts part of the Settings page: the token lists of the services
+// that have one (ListBox1-4) with their "Add", "Rename", "Delete" and
+// "Connect to Account" buttons, the two Google sign-ins of PopupMenu2, the
+// Ahrefs token field Edit1, the "Connecting..." wait dialog and the sign-in
+// listener behind them.
 //
 // The lists and the settings file change together: every change goes to the
-// file first and reaches the list only when the file took it.
-class AccountsController final : public QObject, public SignInView {
+// file first and reaches the list only when the file took it. While a
+// request or a check runs, nothing here starts another request or changes
+// the accounts; a sign-in that completes meanwhile is handled afterwards.
+class AccountsController final : public QObject, public SignInView, public ServiceAccounts {
     Q_OBJECT
 public:
-    // The window's widgets must exist (built and named) when this is made.
-    explicit AccountsController(MainWindow &window);
+    struct Ports {
+        QWidget &window; // raised after a sign-in; parent of the alias dialog
+        QString settingsPath;
+        const Endpoints &endpoints;
+        ActivityLog &log;
+        RequestTrace &trace;
+        BrowserOpener &browser;
+        MessagePrompt &prompt;
+        BusyState &busy;
+        WaitDialog *waitDialog = nullptr;
+    };
+    struct Widgets {
+        // By service; nullptr for a service without a token list.
+        std::array<TokenListGroup *, ServiceCount> tokenLists{};
+        QLineEdit *ahrefsToken = nullptr;
+        // The two Google sign-ins behind the Search Console "Add"; that
+        // "Add" itself only opens their menu.
+        QAction *searchConsoleSignIn = nullptr;
+        QAction *indexingApiSignIn = nullptr;
+    };
+
+    AccountsController(Ports ports, Widgets widgets);
     ~AccountsController() override;
 
     // Start-up: fills the token lists from the settings file in file order,
@@ -50,22 +77,17 @@ public:
     // dismissed and the stop is retried on the next turn of the event loop.
     void stop();
 
-    // "Connect to Account" of a service. The operation is wired to the
-    // service's button (Button6, Button10, Button14, Button18) and to a
-    // double-click on an entry of its token list, which runs it even while
-    // the button is disabled. Errors it raises go to the application's
-    // error box. Do not connect the button yourself.
-    void setConnectOperation(TokenService service, std::function<void()> operation);
+    // ServiceAccounts. The connect operation is wired to the service's
+    // "Connect to Account" and to a double-click on its token list while an
+    // entry is selected, which runs it even while the button is disabled.
+    void setConnectOperation(ServiceId service, std::function<void()> operation) override;
+    QString selectedAlias(ServiceId service) const override;
+    QString selectedToken(ServiceId service) const override;
+
     // Runs the service's "Connect to Account" operation, if one is set.
-    void runConnectOperation(TokenService service);
+    void runConnectOperation(ServiceId service);
 
-    // The alias selected in the service's token list; empty when none is.
-    QString selectedAlias(TokenService service) const;
-    // The access token stored under the selected alias (empty text when the
-    // file has none); empty without reading the file when nothing is selected.
-    QString selectedToken(TokenService service) const;
-
-    QListWidget *tokenList(TokenService service) const;
+    QListWidget *tokenList(ServiceId service) const;
     SignInFlow &signIn() { return *m_flow; }
 
     // SignInView: every call comes on the GUI thread.
@@ -73,32 +95,34 @@ public:
     void indexingApiTokenSaved() override;
     void signInCompleted() override;
 
+protected:
+    // A double-click on a token list, on an entry or beside the entries.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
-    struct ServiceWidgets {
-        QLatin1String section;
+    struct ServiceAccount {
+        QString section;
+        TokenListGroup *group = nullptr;
         QListWidget *list = nullptr;
-        QPushButton *add = nullptr; // null for Search Console: its "Add" opens PopupMenu2
-        QPushButton *rename = nullptr;
-        QPushButton *remove = nullptr;
-        QPushButton *connectButton = nullptr;
         std::function<void()> connectOperation;
     };
 
-    ServiceWidgets &widgets(TokenService service) { return m_services[size_t(service)]; }
-    const ServiceWidgets &widgets(TokenService service) const { return m_services[size_t(service)]; }
+    ServiceAccount &account(ServiceId service) { return m_accounts[size_t(service)]; }
+    const ServiceAccount &account(ServiceId service) const { return m_accounts[size_t(service)]; }
     void wire();
+    // Runs a handler that changes the accounts or starts a request, unless
+    // a request or a check is running.
+    void runWhenIdle(const std::function<void()> &handler);
     void loadTokenLists();
     void startSignIn(SignInTarget target);
-    void renameSelected(TokenService service);
-    void deleteSelected(TokenService service);
+    void renameSelected(ServiceId service);
+    void deleteSelected(ServiceId service);
     void writeAhrefsToken(const QString &text);
 
-    MainWindow &m_window;
+    Ports m_ports;
+    Widgets m_widgets;
     SettingsFile m_settings;
-    std::array<ServiceWidgets, TokenServiceCount> m_services;
-    QLineEdit *m_ahrefsToken = nullptr;
-    QAction *m_searchConsoleSignIn = nullptr;
-    QAction *m_indexingApiSignIn = nullptr;
+    std::array<ServiceAccount, ServiceCount> m_accounts;
     bool m_closing = false;
     std::unique_ptr<SignInFlow> m_flow;
 };

@@ -8,6 +8,9 @@ void GuiMessagePrompt::show(Icon icon, const QString &title, const QString &text
 {
     QMessageBox::Icon boxIcon = QMessageBox::Information;
     switch (icon) {
+    case Icon::None:
+        boxIcon = QMessageBox::NoIcon;
+        break;
     case Icon::Information:
         boxIcon = QMessageBox::Information;
         break;

@@ -9,12 +9,6 @@
 
 namespace veltrano {
 
-// Title of the application's error message box.
-inline QString applicationErrorTitle()
-{
-    return QStringLiteral("Veltrano");
-}
-
 // Runs one event handler. An error that escapes it ends the handler (and
 // whatever it called) and is shown in the application's error message box;
 // the program goes on. Errors must never cross Qt's event loop.
@@ -23,10 +17,10 @@ template <typename Handler> bool runHandler(MessagePrompt &prompt, Handler &&han
     try {
         std::forward<Handler>(handler)();
         return true;
-    } catch (const VeltranoError &error) {
-        prompt.show(MessagePrompt::Icon::Error, applicationErrorTitle(), error.message());
+    } catch (const RequestAborted &) {
+        // Cancelled or closing: the handler ends without a message.
     } catch (const std::exception &error) {
-        prompt.show(MessagePrompt::Icon::Error, applicationErrorTitle(), QString::fromUtf8(error.what()));
+        prompt.show(MessagePrompt::Icon::Error, applicationErrorTitle(), errorText(error));
     }
     return false;
 }

@@ -17,9 +17,18 @@
 #include "ui/StatsChartView.h"
 #include "ui/WaitDialog.h"
 #include "ui/YandexKeywordsWindow.h"
+#include "ui/AhrefsSettingsTab.h"
+#include "ui/AnalyticsSettingsTab.h"
+#include "ui/SearchConsoleSettingsTab.h"
+#include "ui/ServiceContext.h"
+#include "ui/TokenListGroup.h"
+#include "ui/WidgetFactory.h"
+#include "ui/YandexMetrikaSettingsTab.h"
 #include "ui/YandexWebmasterController.h"
+#include "ui/YandexWebmasterSettingsTab.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
@@ -54,6 +63,8 @@
 
 namespace veltrano {
 
+using namespace widgets;
+
 namespace {
 
 // Colours of the three parts of the product name in the About panel.
@@ -63,119 +74,6 @@ const QColor NameAmber(0xEE, 0xB3, 0x18);
 
 constexpr int RightPanelWidth = 190;
 constexpr int StatsChartHeight = 300;
-constexpr int TokenGroupWidth = 360;
-constexpr int PeriodGroupWidth = 480;
-
-struct ReportTabInfo {
-    const char *caption;
-    const char *sheet;
-    const char *view;
-};
-
-const ReportTabInfo ReportTabs[ReportTabCount] = {
-    {"Yandex Webmaster", "tsURLsD", "ListView4"},
-    {"Yandex Metrika", "tsURLsM", "ListView5"},
-    {"Google Search Console", "TabSheet1", "ListView6"},
-    {"Google Analytics", "TabSheet2", "ListView7"},
-    {"Ahrefs", "TabSheet8", "ListView11"},
-};
-
-QString name(const char *text)
-{
-    return QString::fromLatin1(text);
-}
-
-template <typename W> W *named(W *widget, const char *objectName)
-{
-    widget->setObjectName(name(objectName));
-    return widget;
-}
-
-QPushButton *button(const QString &caption, const char *objectName, QWidget *parent = nullptr)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(name(objectName));
-    return b;
-}
-
-QLabel *label(const QString &caption, QWidget *parent = nullptr)
-{
-    return new QLabel(caption, parent);
-}
-
-QAction *menuItem(QMenu *menu, const QString &caption, const char *objectName)
-{
-    QAction *action = menu->addAction(caption);
-    action->setObjectName(name(objectName));
-    return action;
-}
-
-// A read-only report list with whole-row selection (sites, counters, the
-// backlinks history).
-QTreeWidget *reportList(const char *objectName, const QStringList &columns, const QList<int> &widths)
-{
-    auto *list = new QTreeWidget;
-    list->setObjectName(name(objectName));
-    list->setColumnCount(int(columns.size()));
-    list->setHeaderLabels(columns);
-    list->setRootIsDecorated(false);
-    list->setItemsExpandable(false);
-    list->setUniformRowHeights(true);
-    list->setSelectionMode(QAbstractItemView::SingleSelection);
-    list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    list->setAllColumnsShowFocus(true);
-    for (int i = 0; i < widths.size(); ++i)
-        list->setColumnWidth(i, widths[i]);
-    return list;
-}
-
-QChartView *titledChartView(const char *objectName, const QString &title)
-{
-    auto *chart = new QChart;
-    chart->setTitle(title);
-    QFont font = chart->titleFont();
-    font.setBold(true);
-    chart->setTitleFont(font);
-    chart->setTitleBrush(Qt::black);
-    chart->legend()->hide();
-    chart->setBackgroundRoundness(0);
-    chart->setDropShadowEnabled(false);
-    auto *view = new QChartView(chart);
-    view->setObjectName(name(objectName));
-    view->setRenderHint(QPainter::Antialiasing);
-    view->setRubberBand(QChartView::NoRubberBand);
-    return view;
-}
-
-// "Period:" and "From / To:" of a service that reports over days. The dates
-// only take effect when the preset is "Custom".
-QGroupBox *periodGroup(const char *presetName, const char *fromName, const char *toName)
-{
-    auto *group = new QGroupBox(QStringLiteral(" Period "));
-    auto *form = new QFormLayout(group);
-    auto *presets = named(new QComboBox, presetName);
-    presets->addItems({QStringLiteral("This month"), QStringLiteral("This year"), QStringLiteral("Last 7 days"),
-                       QStringLiteral("Last 30 days"), QStringLiteral("Last 90 days"), QStringLiteral("Last 180 days"),
-                       QStringLiteral("Last 365 days"), QStringLiteral("Previous week"),
-                       QStringLiteral("Previous month"), QStringLiteral("Custom")});
-    presets->setCurrentIndex(3);
-    form->addRow(label(QStringLiteral("Period:")), presets);
-
-    auto *dates = new QHBoxLayout;
-    const QDate today = QDate::currentDate();
-    for (const char *pickerName : {fromName, toName}) {
-        auto *picker = named(new QDateEdit, pickerName);
-        picker->setCalendarPopup(true);
-        picker->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
-        picker->setDate(pickerName == fromName ? today.addDays(-30) : today);
-        picker->setEnabled(false);
-        picker->setMinimumWidth(130);
-        dates->addWidget(picker);
-    }
-    form->addRow(label(QStringLiteral("From / To:")), dates);
-    return group;
-}
 
 } // namespace
 
@@ -207,15 +105,35 @@ MainWindow::MainWindow(const Endpoints &endpoints, Options options, QWidget *par
     m_pageControl->addTab(buildSettingsPage(), QStringLiteral(" Settings "));
     setCentralWidget(m_pageControl);
     buildPopupMenus();
+    // "Cancel" acts at once, even while a request waits for its answer.
+    if (m_ownEventPump)
+        m_ownEventPump->addInterruptControl(m_cancelButton);
 
     if (!options.fileDialogs)
         m_ownFileDialogs = std::make_unique<GuiFileDialogs>(this);
     if (!options.clipboard)
         m_ownClipboard = std::make_unique<GuiClipboardText>();
     m_fileDialogs = options.fileDialogs ? options.fileDialogs : m_ownFileDialogs.get();
-    m_reports = new ReportsController(*this, {m_log, *m_prompt, *m_eventPump,
-                                              options.fileDialogs ? *options.fileDialogs : *m_ownFileDialogs,
-                                              options.clipboard ? *options.clipboard : *m_ownClipboard});
+    ReportsController::Widgets page;
+    page.pages = m_pageControl;
+    page.reportTabs = m_reportTabs;
+    page.paste = m_pasteButton;
+    page.importTxt = m_importTxtButton;
+    page.importXml = m_importXmlButton;
+    page.run = m_runButton;
+    page.cancel = m_cancelButton;
+    page.exportCsv = m_exportButton;
+    page.urlsMenu = m_urlsMenu;
+    page.pasteAction = m_pasteAction;
+    page.deleteAction = m_deleteAction;
+    page.submitAction = m_submitAction;
+    page.checkMenu = m_checkMenu;
+    page.noClear = m_noClearOnImport;
+    page.ahrefsToken = m_ahrefsTab->tokenField();
+    m_reports = new ReportsController(*this, page,
+                                      {m_log, *m_prompt, *m_eventPump, *m_fileDialogs,
+                                       options.clipboard ? *options.clipboard : *m_ownClipboard});
+    m_reports->runControl().setBusyState(&m_busy);
 
     // The bottom panel turns to the log as soon as something is written.
     connect(&m_log, &ActivityLog::messageAdded, this, [this] {
@@ -229,11 +147,34 @@ MainWindow::MainWindow(const Endpoints &endpoints, Options options, QWidget *par
 
     // The token lists and the Ahrefs token, then the sign-in listener, which
     // runs until the window closes (after the general settings are written).
-    m_accounts = std::make_unique<AccountsController>(*this);
+    AccountsController::Widgets accountWidgets;
+    for (ServiceSettingsTab *tab : settingsTabs())
+        accountWidgets.tokenLists[size_t(tab->service())] = tab->tokens();
+    accountWidgets.ahrefsToken = m_ahrefsTab->tokenField();
+    accountWidgets.searchConsoleSignIn = m_gscTab->searchConsoleSignIn();
+    accountWidgets.indexingApiSignIn = m_gscTab->indexingApiSignIn();
+    m_accounts = std::make_unique<AccountsController>(
+        AccountsController::Ports{*this, settingsPath(), m_endpoints, m_log, m_trace, *m_browser, *m_prompt, m_busy,
+                                  m_waitDialog},
+        accountWidgets);
     m_accounts->start();
     connect(this, &MainWindow::closing, m_accounts.get(), &AccountsController::stop);
 
-    m_yandexWebmaster = std::make_unique<YandexWebmasterController>(*this);
+    // The services, each handed the program's context and its own widgets.
+    const ServiceContext context = serviceContext();
+    m_yandexWebmaster = std::make_unique<YandexWebmasterController>(context, *m_ywmTab, *m_yandexKeywordsWindow);
+}
+
+ServiceContext MainWindow::serviceContext()
+{
+    return ServiceContext{m_log,       m_trace,     *m_prompt,    *m_eventPump,      *m_fileDialogs,
+                          m_endpoints, m_appFolder, *m_accounts, m_reports->runControl(), *m_reports,
+                          m_busy};
+}
+
+std::array<ServiceSettingsTab *, ServiceCount> MainWindow::settingsTabs() const
+{
+    return {m_ywmTab, m_ymTab, m_gscTab, m_gaTab, m_ahrefsTab};
 }
 
 MainWindow::~MainWindow() = default;
@@ -255,7 +196,7 @@ void MainWindow::addToLog(const QString &message)
 
 QTableView *MainWindow::reportView(int tab) const
 {
-    if (tab < 0 || tab >= ReportTabCount)
+    if (!ServiceTable::ofTab(tab))
         return nullptr;
     return m_reportViews[size_t(tab)];
 }
@@ -327,18 +268,20 @@ QWidget *MainWindow::buildUrlsPage()
 QWidget *MainWindow::buildReportTabs()
 {
     m_reportTabs = named(new QTabWidget, "pcReportsURLs");
-    for (int tab = 0; tab < ReportTabCount; ++tab) {
-        const ReportTabInfo &info = ReportTabs[tab];
-        auto *sheet = named(new QWidget, info.sheet);
+    for (const ServiceInfo &info : ServiceTable::all()) {
+        const int tab = info.tab();
+        auto *sheet = new QWidget;
+        sheet->setObjectName(info.reportSheet);
         auto *sheetLayout = new QVBoxLayout(sheet);
         sheetLayout->setContentsMargins(0, 0, 0, 0);
 
-        auto *view = named(new QTableView, info.view);
-        view->setProperty("Tag", tab + 1); // service code: 1 Yandex Webmaster ... 5 Ahrefs
+        auto *view = new QTableView;
+        view->setObjectName(info.reportView);
+        view->setProperty("Tag", info.tag()); // service code: 1 Yandex Webmaster ... 5 Ahrefs
         view->setSelectionBehavior(QAbstractItemView::SelectRows);
         // Only the Search Console table takes several rows, for the Indexing API.
-        view->setSelectionMode(tab == SearchConsoleTab ? QAbstractItemView::ExtendedSelection
-                                                       : QAbstractItemView::SingleSelection);
+        view->setSelectionMode(ReportLayout::of(info.id).multiSelect() ? QAbstractItemView::ExtendedSelection
+                                                                        : QAbstractItemView::SingleSelection);
         view->setEditTriggers(QAbstractItemView::NoEditTriggers);
         view->setShowGrid(false);
         view->setWordWrap(false);
@@ -353,7 +296,7 @@ QWidget *MainWindow::buildReportTabs()
         setReportModel(tab, createReportHeaderModel(tab, view));
 
         sheetLayout->addWidget(view);
-        m_reportTabs->addTab(sheet, QString::fromLatin1(info.caption));
+        m_reportTabs->addTab(sheet, QString(info.name));
     }
     return m_reportTabs;
 }
@@ -398,9 +341,11 @@ QWidget *MainWindow::buildRightPanel()
     layout->setContentsMargins(4, 0, 0, 0);
     layout->setSpacing(6);
 
-    layout->addWidget(button(QStringLiteral("Paste from Clipboard"), "btInsertURLs4Clip"));
-    layout->addWidget(button(QStringLiteral("Import URLs from txt..."), "btImportURLs4TXT"));
-    layout->addWidget(button(QStringLiteral("Import URLs from xml..."), "btImportURLs4XML"));
+    m_pasteButton = button(QStringLiteral("Paste from Clipboard"), "btInsertURLs4Clip");
+    m_importTxtButton = button(QStringLiteral("Import URLs from txt..."), "btImportURLs4TXT");
+    m_importXmlButton = button(QStringLiteral("Import URLs from xml..."), "btImportURLs4XML");
+    for (QPushButton *b : {m_pasteButton, m_importTxtButton, m_importXmlButton})
+        layout->addWidget(b);
     layout->addSpacing(12);
 
     // "Check URL" is the window's default button (Enter), "Cancel" answers
@@ -417,9 +362,9 @@ QWidget *MainWindow::buildRightPanel()
     m_cancelButton->setEnabled(false);
     layout->addWidget(m_cancelButton);
     layout->addSpacing(12);
-    auto *exportButton = button(QStringLiteral("Export to CSV..."), "btExport");
-    exportButton->setEnabled(false);
-    layout->addWidget(exportButton);
+    m_exportButton = button(QStringLiteral("Export to CSV..."), "btExport");
+    m_exportButton->setEnabled(false);
+    layout->addWidget(m_exportButton);
     layout->addSpacing(8);
 
     // The statistics pie: two slices, indexed against not indexed pages (or
@@ -456,11 +401,13 @@ QWidget *MainWindow::buildAnalyticSystems()
     auto *layout = new QHBoxLayout(group);
 
     m_analyticSystems = named(new QTabWidget, "pcAnalyticSystems");
-    m_analyticSystems->addTab(buildYandexWebmasterTab(), QStringLiteral("Yandex Webmaster"));
-    m_analyticSystems->addTab(buildYandexMetrikaTab(), QStringLiteral("Yandex Metrika"));
-    m_analyticSystems->addTab(buildSearchConsoleTab(), QStringLiteral("Google Search Console"));
-    m_analyticSystems->addTab(buildAnalyticsTab(), QStringLiteral("Google Analytics"));
-    m_analyticSystems->addTab(buildAhrefsTab(), QStringLiteral("Ahrefs"));
+    m_ywmTab = new YandexWebmasterSettingsTab;
+    m_ymTab = new YandexMetrikaSettingsTab;
+    m_gscTab = new SearchConsoleSettingsTab;
+    m_gaTab = new AnalyticsSettingsTab;
+    m_ahrefsTab = new AhrefsSettingsTab;
+    for (ServiceSettingsTab *tab : settingsTabs())
+        m_analyticSystems->addTab(tab, QString(ServiceTable::of(tab->service()).name));
     layout->addWidget(m_analyticSystems, 3);
 
     // The backlinks history chart sits beside the tabs and is on show only
@@ -472,175 +419,6 @@ QWidget *MainWindow::buildAnalyticSystems()
     connect(m_analyticSystems, &QTabWidget::currentChanged, this,
             [this](int index) { m_backlinksChart->setVisible(index == 4); });
     return group;
-}
-
-namespace {
-
-// The " Token List " group of a service tab: the aliases of the connected
-// accounts and the buttons that manage them.
-QGroupBox *tokenGroup(const char *listName, const char *addName, const char *renameName, const char *deleteName,
-                      const char *connectName)
-{
-    auto *group = new QGroupBox(QStringLiteral(" Token List "));
-    group->setObjectName(QStringLiteral("gbToken_") + name(listName));
-    auto *layout = new QHBoxLayout(group);
-    auto *list = named(new QListWidget, listName);
-    list->setSelectionMode(QAbstractItemView::SingleSelection);
-    layout->addWidget(list, 1);
-
-    auto *buttons = new QVBoxLayout;
-    buttons->addWidget(button(QStringLiteral("Add"), addName));
-    QPushButton *rename = button(QStringLiteral("Rename"), renameName);
-    rename->setEnabled(false);
-    buttons->addWidget(rename);
-    buttons->addWidget(button(QStringLiteral("Delete"), deleteName));
-    buttons->addStretch(1);
-    QPushButton *connectButton = button(QStringLiteral("Connect to Account"), connectName);
-    connectButton->setMinimumWidth(150);
-    buttons->addWidget(connectButton);
-    layout->addLayout(buttons);
-    group->setFixedWidth(TokenGroupWidth);
-    return group;
-}
-
-QWidget *serviceTab(const char *objectName, QWidget *left, QWidget *right)
-{
-    auto *tab = named(new QWidget, objectName);
-    auto *layout = new QHBoxLayout(tab);
-    layout->addWidget(left);
-    layout->addWidget(right, 1);
-    return tab;
-}
-
-QWidget *column(std::initializer_list<QWidget *> widgets, bool stretchAtEnd = false)
-{
-    auto *box = new QWidget;
-    auto *layout = new QVBoxLayout(box);
-    layout->setContentsMargins(0, 0, 0, 0);
-    for (QWidget *w : widgets)
-        layout->addWidget(w);
-    if (stretchAtEnd)
-        layout->addStretch(1);
-    return box;
-}
-
-// A site list with its "Get All Keywords" button under it.
-QWidget *siteListWithKeywords(QTreeWidget *list, const char *keywordsName)
-{
-    QPushButton *keywords = button(QStringLiteral("Get All Keywords"), keywordsName);
-    keywords->setEnabled(false); // until an account is connected
-    auto *box = new QWidget;
-    auto *layout = new QVBoxLayout(box);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(list, 1);
-    auto *row = new QHBoxLayout;
-    row->addStretch(1);
-    row->addWidget(keywords);
-    layout->addLayout(row);
-    return box;
-}
-
-} // namespace
-
-QWidget *MainWindow::buildYandexWebmasterTab()
-{
-    QTreeWidget *sites = reportList("ListView1", {QStringLiteral("Domain"), QStringLiteral("Host")}, {260, 260});
-    return serviceTab("tsSettingsYWM", tokenGroup("ListBox1", "Button3", "Button4", "Button5", "Button6"),
-                      siteListWithKeywords(sites, "Button34"));
-}
-
-QWidget *MainWindow::buildYandexMetrikaTab()
-{
-    QTreeWidget *counters = reportList("ListView2", {QStringLiteral("Domain"), QStringLiteral("ID")}, {300, 100});
-    counters->headerItem()->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
-    counters->setContextMenuPolicy(Qt::CustomContextMenu);
-    QGroupBox *period = periodGroup("ComboBox10", "DateTimePicker3", "DateTimePicker4");
-    period->setFixedWidth(PeriodGroupWidth);
-    auto *right = new QWidget;
-    auto *rightLayout = new QVBoxLayout(right);
-    rightLayout->setContentsMargins(0, 0, 0, 0);
-    rightLayout->addWidget(counters, 1);
-    rightLayout->addWidget(period, 0, Qt::AlignLeft);
-    return serviceTab("tsSettingsYM", tokenGroup("ListBox2", "Button7", "Button8", "Button9", "Button10"), right);
-}
-
-QWidget *MainWindow::buildSearchConsoleTab()
-{
-    QTreeWidget *properties = reportList("ListView3", {QStringLiteral("Domain"), QStringLiteral("Host")}, {260, 300});
-    return serviceTab("TabSheet5", tokenGroup("ListBox3", "Button11", "Button12", "Button13", "Button14"),
-                      siteListWithKeywords(properties, "Button32"));
-}
-
-QWidget *MainWindow::buildAnalyticsTab()
-{
-    auto *views = new QGroupBox(QStringLiteral(" View "));
-    views->setObjectName(QStringLiteral("gbAnalyticsView"));
-    auto *form = new QFormLayout(views);
-    const std::pair<const char *, const char *> lists[] = {
-        {"Account:", "ComboBox1"}, {"Property:", "ComboBox2"}, {"View:", "ComboBox3"}, {"Segment:", "ComboBox4"}};
-    for (const auto &[caption, comboName] : lists) {
-        auto *combo = named(new QComboBox, comboName);
-        combo->setMinimumWidth(280);
-        QLabel *comboLabel = label(name(caption));
-        form->addRow(comboLabel, combo);
-        // Segments are not used: that list stays empty and disabled.
-        if (combo->objectName() == QLatin1String("ComboBox4")) {
-            combo->setEnabled(false);
-            comboLabel->setEnabled(false);
-        }
-    }
-
-    QGroupBox *period = periodGroup("ComboBox5", "DateTimePicker1", "DateTimePicker2");
-    views->setMaximumWidth(PeriodGroupWidth);
-    period->setMaximumWidth(PeriodGroupWidth);
-    QWidget *right = column({views, period}, true);
-    return serviceTab("tsSettingsGA", tokenGroup("ListBox4", "Button15", "Button16", "Button17", "Button18"), right);
-}
-
-QWidget *MainWindow::buildAhrefsTab()
-{
-    auto *tab = named(new QWidget, "tsSettingsAhrefs");
-    auto *layout = new QHBoxLayout(tab);
-
-    auto *query = new QGroupBox(QStringLiteral(" Ahrefs API "));
-    query->setObjectName(QStringLiteral("gbAhrefs"));
-    query->setFixedWidth(TokenGroupWidth);
-    auto *form = new QFormLayout(query);
-    auto *token = named(new QLineEdit, "Edit1");
-    form->addRow(label(QStringLiteral("Token:")), token);
-    auto *site = named(new QLineEdit, "Edit2");
-    site->setPlaceholderText(QStringLiteral("example.com"));
-    form->addRow(label(QStringLiteral("Site:")), site);
-    auto *table = named(new QComboBox, "ComboBox6");
-    table->addItems({QStringLiteral("ahrefs_rank"), QStringLiteral("anchors"), QStringLiteral("backlinks"),
-                     QStringLiteral("metrics"), QStringLiteral("pages"), QStringLiteral("refdomains"),
-                     QStringLiteral("subscription_info")});
-    table->setCurrentIndex(6);
-    form->addRow(label(QStringLiteral("From:")), table);
-    auto *rows = named(new QSpinBox, "SpinEdit1");
-    rows->setRange(100, 10000);
-    rows->setSingleStep(100);
-    rows->setValue(100);
-    form->addRow(label(QStringLiteral("Rows:")), rows);
-    auto *buttons = new QHBoxLayout;
-    buttons->addWidget(button(QStringLiteral("Show Data"), "Button20"));
-    buttons->addWidget(button(QStringLiteral("Get Backlinks History >>"), "Button28"));
-    form->addRow(buttons);
-
-    auto *data = new QWidget;
-    auto *dataLayout = new QVBoxLayout(data);
-    dataLayout->setContentsMargins(0, 0, 0, 0);
-    dataLayout->addWidget(named(new QLabel(QStringLiteral("Data:")), "Label23"));
-    auto *text = named(new QPlainTextEdit, "RichEdit1");
-    text->setReadOnly(true);
-    text->setLineWrapMode(QPlainTextEdit::NoWrap);
-    text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    dataLayout->addWidget(text, 1);
-
-    layout->addWidget(query, 0, Qt::AlignTop);
-    layout->addWidget(data, 1);
-    return tab;
 }
 
 QWidget *MainWindow::buildAdditionalGroup()
@@ -683,7 +461,7 @@ QWidget *MainWindow::buildAboutPanel()
     const std::tuple<const char *, const char *, QColor> parts[] = {
         {"Vel", "lbNameVel", NameGreen}, {"tra", "lbNameTra", NameRed}, {"no", "lbNameNo", NameAmber}};
     for (const auto &[text, objectName, colour] : parts) {
-        auto *part = named(new QLabel(name(text)), objectName);
+        auto *part = named(new QLabel(QString::fromLatin1(text)), objectName);
         part->setFont(bold);
         QPalette palette = part->palette();
         palette.setColor(QPalette::WindowText, colour);
@@ -732,15 +510,16 @@ void MainWindow::buildPopupMenus()
 {
     // On the report tables.
     m_urlsMenu = named(new QMenu(this), "pmURLs");
-    QAction *paste = menuItem(m_urlsMenu, QStringLiteral("Paste from Clipboard"), "miPaste4Clipboard");
-    paste->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
-    QAction *remove = menuItem(m_urlsMenu, QStringLiteral("Delete"), "miDeleteURL");
-    remove->setShortcut(QKeySequence(Qt::Key_Delete));
+    m_pasteAction = menuItem(m_urlsMenu, QStringLiteral("Paste from Clipboard"), "miPaste4Clipboard");
+    m_pasteAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
+    m_deleteAction = menuItem(m_urlsMenu, QStringLiteral("Delete"), "miDeleteURL");
+    m_deleteAction->setShortcut(QKeySequence(Qt::Key_Delete));
     m_urlsMenu->addSeparator();
-    menuItem(m_urlsMenu, QStringLiteral("Submit URLs via Google Indexing API"), "SubmitURLforIndexinginGoogle1");
+    m_submitAction =
+        menuItem(m_urlsMenu, QStringLiteral("Submit URLs via Google Indexing API"), "SubmitURLforIndexinginGoogle1");
     for (QTableView *view : m_reportViews) {
         // The shortcuts act on the table that has the focus.
-        for (QAction *action : {paste, remove}) {
+        for (QAction *action : {m_pasteAction, m_deleteAction}) {
             action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
             view->addAction(action);
         }
@@ -748,29 +527,11 @@ void MainWindow::buildPopupMenus()
                 [this, view](const QPoint &pos) { m_urlsMenu->popup(view->viewport()->mapToGlobal(pos)); });
     }
 
-    // The two checks of the Search Console tab, offered by "Check URL".
-    auto *gscChecks = named(new QMenu(this), "PopupMenu1");
-    menuItem(gscChecks, QStringLiteral("Check GSC"), "CheckGSC1");
-    menuItem(gscChecks, QStringLiteral("URL Inspection API"), "URLInspectionAPI1");
-
-    // The two Google sign-ins behind "Add" of the Search Console token list.
-    auto *googleSignIns = named(new QMenu(this), "PopupMenu2");
-    menuItem(googleSignIns, QStringLiteral("Search Console"), "MenuItem1");
-    menuItem(googleSignIns, QStringLiteral("Indexing API"), "MenuItem2");
-    if (auto *add = findChild<QPushButton *>(QStringLiteral("Button11"))) {
-        connect(add, &QPushButton::clicked, this,
-                [add, googleSignIns] { googleSignIns->popup(add->mapToGlobal(add->rect().bottomLeft())); });
-    }
-
-    // On the Yandex Metrika counter list.
-    auto *counterMenu = named(new QMenu(this), "PopupMenu3");
-    QAction *keywords = menuItem(counterMenu, QStringLiteral("Get All Keywords"), "GetAllKeywords1");
-    keywords->setEnabled(false); // until a counter connection has succeeded
-    if (auto *counters = findChild<QTreeWidget *>(QStringLiteral("ListView2"))) {
-        connect(counters, &QWidget::customContextMenuRequested, this, [counters, counterMenu](const QPoint &pos) {
-            counterMenu->popup(counters->viewport()->mapToGlobal(pos));
-        });
-    }
+    // The checks of a report tab with more than one (the Search Console
+    // tab), offered by "Check URL".
+    m_checkMenu = named(new QMenu(this), "PopupMenu1");
+    menuItem(m_checkMenu, QStringLiteral("Check GSC"), "CheckGSC1");
+    menuItem(m_checkMenu, QStringLiteral("URL Inspection API"), "URLInspectionAPI1");
 }
 
 // ---------------------------------------------------------------------------
@@ -839,6 +600,9 @@ void MainWindow::closeEvent(QCloseEvent *event)
                            error.message() +
                                QStringLiteral("\n\nThe request delay and the import setting were not saved."));
         }
+        // A request in flight is abandoned at once; a running check ends at
+        // its cancel point.
+        m_busy.abortForClose();
         Q_EMIT closing();
         for (QWidget *window : std::initializer_list<QWidget *>{m_waitDialog, m_keywordsWindow, m_yandexKeywordsWindow,
                                                                 m_metrikaKeywordsWindow, m_indexingApiWindow})
@@ -851,8 +615,12 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
 {
     const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
     QPushButton *target = nullptr;
-    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter))
-        target = m_runButton;
+    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        // Enter on a focused push button clicks that button; elsewhere it
+        // is "Check URL".
+        auto *focused = qobject_cast<QPushButton *>(QApplication::focusWidget());
+        target = focused && focused->window() == this ? focused : m_runButton;
+    }
     else if (plain && event->key() == Qt::Key_Escape)
         target = m_cancelButton;
     if (target && target->isVisible() && target->isEnabled()) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "app/ActivityLog.h"
+#include "app/BusyState.h"
+#include "app/ServiceTable.h"
 #include "app/Endpoints.h"
 #include "app/UiPorts.h"
 #include "net/RequestTrace.h"
@@ -13,6 +15,7 @@
 #include <memory>
 
 class QAbstractItemModel;
+class QAction;
 class QCheckBox;
 class QChartView;
 class QLabel;
@@ -28,8 +31,16 @@ class QWidget;
 namespace veltrano {
 
 class AccountsController;
+class AhrefsSettingsTab;
+class AnalyticsSettingsTab;
+class SearchConsoleSettingsTab;
+class ServiceSettingsTab;
+struct ServiceContext;
+class YandexMetrikaSettingsTab;
+class YandexWebmasterSettingsTab;
 class ClipboardText;
 class FileDialogs;
+class GuiEventPump;
 class IndexingApiWindow;
 class KeywordsWindow;
 class MetrikaKeywordsWindow;
@@ -152,17 +163,16 @@ private:
     QWidget *buildRightPanel();
     QWidget *buildSettingsPage();
     QWidget *buildAnalyticSystems();
-    QWidget *buildYandexWebmasterTab();
-    QWidget *buildYandexMetrikaTab();
-    QWidget *buildSearchConsoleTab();
-    QWidget *buildAnalyticsTab();
-    QWidget *buildAhrefsTab();
     QWidget *buildAdditionalGroup();
     QWidget *buildAboutPanel();
     QWidget *buildHiddenControls();
     void buildPopupMenus();
     void buildShortcuts();
     void showFirstTime();
+    // What every service's controller is handed.
+    ServiceContext serviceContext();
+    // The service tabs of the Settings page in tab order.
+    std::array<ServiceSettingsTab *, ServiceCount> settingsTabs() const;
     void centreOnScreen();
 
     Endpoints m_endpoints;
@@ -172,7 +182,7 @@ private:
 
     std::unique_ptr<MessagePrompt> m_ownPrompt;
     std::unique_ptr<BrowserOpener> m_ownBrowser;
-    std::unique_ptr<EventPump> m_ownEventPump;
+    std::unique_ptr<GuiEventPump> m_ownEventPump;
     MessagePrompt *m_prompt = nullptr;
     BrowserOpener *m_browser = nullptr;
     EventPump *m_eventPump = nullptr;
@@ -182,6 +192,8 @@ private:
 
     ActivityLog m_log;
     RequestTrace m_trace;
+    // Busy while a request or a check runs: nothing starts nested inside.
+    BusyState m_busy;
 
     QTabWidget *m_pageControl = nullptr;
     QTabWidget *m_reportTabs = nullptr;
@@ -190,8 +202,12 @@ private:
     QTabWidget *m_bottomTabs = nullptr;
     NewsBrowser *m_news = nullptr;
     QTableView *m_logView = nullptr;
+    QPushButton *m_pasteButton = nullptr;
+    QPushButton *m_importTxtButton = nullptr;
+    QPushButton *m_importXmlButton = nullptr;
     QPushButton *m_runButton = nullptr;
     QPushButton *m_cancelButton = nullptr;
+    QPushButton *m_exportButton = nullptr;
     StatsChartView *m_statsChart = nullptr;
     QTabWidget *m_analyticSystems = nullptr;
     QChartView *m_backlinksChart = nullptr;
@@ -199,6 +215,15 @@ private:
     QCheckBox *m_noClearOnImport = nullptr;
     QLabel *m_version = nullptr;
     QMenu *m_urlsMenu = nullptr;
+    QAction *m_pasteAction = nullptr;
+    QAction *m_deleteAction = nullptr;
+    QAction *m_submitAction = nullptr;
+    QMenu *m_checkMenu = nullptr;
+    YandexWebmasterSettingsTab *m_ywmTab = nullptr;
+    YandexMetrikaSettingsTab *m_ymTab = nullptr;
+    SearchConsoleSettingsTab *m_gscTab = nullptr;
+    AnalyticsSettingsTab *m_gaTab = nullptr;
+    AhrefsSettingsTab *m_ahrefsTab = nullptr;
     bool m_closed = false;
 
     WaitDialog *m_waitDialog = nullptr;

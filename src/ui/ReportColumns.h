@@ -9,10 +9,6 @@ class QObject;
 
 namespace veltrano {
 
-// Report tabs in their order on the "URLs List" page.
-enum ReportTab { YandexWebmasterTab = 0, YandexMetrikaTab, SearchConsoleTab, AnalyticsTab, AhrefsTab };
-constexpr int ReportTabCount = ReportLayout::KindCount;
-
 // The columns of a report tab's table (caption, alignment, width in pixels),
 // as the report tables define them. Column 0 is always the URL.
 const std::vector<ReportColumn> &reportColumns(int tab);

@@ -21,6 +21,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTableView>
 
@@ -56,41 +57,35 @@ private:
     int m_position = 0;
 };
 
-template <typename T> T *widget(MainWindow &window, const char *name)
-{
-    T *found = window.findChild<T *>(QString::fromLatin1(name));
-    Q_ASSERT_X(found, "ReportsController", name);
-    return found;
-}
-
 } // namespace
 
-ReportsController::ReportsController(MainWindow &window, Ports ports)
+ReportsController::ReportsController(MainWindow &window, const Widgets &widgets, Ports ports)
     : QObject(&window), m_window(window), m_ports(ports),
       m_progress(std::make_unique<ProgressBarReporter>(window.runProgressBar())),
       m_run(std::make_unique<RunControl>(ports.log, ports.events, ports.prompt, *m_progress)),
       m_importer(ports.log, ports.prompt), m_exporter(ports.log, ports.prompt)
 {
-    m_tabs = widget<QTabWidget>(window, "pcReportsURLs");
-    m_pasteButton = widget<QPushButton>(window, "btInsertURLs4Clip");
-    m_importTxtButton = widget<QPushButton>(window, "btImportURLs4TXT");
-    m_importXmlButton = widget<QPushButton>(window, "btImportURLs4XML");
-    m_runButton = widget<QPushButton>(window, "btRunRequests");
-    m_cancelButton = widget<QPushButton>(window, "btAbortRequests");
-    m_exportButton = widget<QPushButton>(window, "btExport");
+    m_pages = widgets.pages;
+    m_tabs = widgets.reportTabs;
+    m_pasteButton = widgets.paste;
+    m_importTxtButton = widgets.importTxt;
+    m_importXmlButton = widgets.importXml;
+    m_runButton = widgets.run;
+    m_cancelButton = widgets.cancel;
+    m_exportButton = widgets.exportCsv;
     m_progressBar = window.runProgressBar();
     m_chart = window.statsChartView();
-    m_urlsMenu = widget<QMenu>(window, "pmURLs");
-    m_pasteAction = widget<QAction>(window, "miPaste4Clipboard");
-    m_deleteAction = widget<QAction>(window, "miDeleteURL");
-    m_submitAction = widget<QAction>(window, "SubmitURLforIndexinginGoogle1");
-    m_checkMenu = widget<QMenu>(window, "PopupMenu1");
-    m_noClear = widget<QCheckBox>(window, "cbImpNoClearURLs");
-    m_ahrefsToken = widget<QLineEdit>(window, "Edit1");
+    m_urlsMenu = widgets.urlsMenu;
+    m_pasteAction = widgets.pasteAction;
+    m_deleteAction = widgets.deleteAction;
+    m_submitAction = widgets.submitAction;
+    m_checkMenu = widgets.checkMenu;
+    m_noClear = widgets.noClear;
+    m_ahrefsToken = widgets.ahrefsToken;
 
     m_delegate = new ReportCellDelegate(this);
     for (int tab = 0; tab < RunControl::TabCount; ++tab) {
-        m_tables[size_t(tab)] = new ReportTable(ReportLayout::ofTab(tab)->kind(), this);
+        m_tables[size_t(tab)] = new ReportTable(ReportLayout::ofTab(tab)->service(), this);
         m_run->setTable(tab, m_tables[size_t(tab)]);
         setUpView(tab);
     }
@@ -110,6 +105,15 @@ ReportTable *ReportsController::table(int tab) const
     if (tab < 0 || tab >= RunControl::TabCount)
         return nullptr;
     return m_tables[size_t(tab)];
+}
+
+void ReportsController::showReport(ServiceId service)
+{
+    // A switch made for the user, not a tab change of theirs: the report
+    // tab's change handler does not run.
+    m_pages->setCurrentIndex(0);
+    const QSignalBlocker blocker(m_tabs);
+    m_tabs->setCurrentIndex(ServiceTable::of(service).tab());
 }
 
 int ReportsController::selectedTab() const
@@ -300,7 +304,7 @@ void ReportsController::exportToCsv()
     if (!target)
         return;
     const QString path = m_ports.files.saveFileName(
-        m_window.appFolder(), ReportExporter::proposedFileName(target->kind()), QString::fromLatin1(CsvFilter));
+        m_window.appFolder(), ReportExporter::proposedFileName(target->service()), QString::fromLatin1(CsvFilter));
     m_exporter.exportClicked(*target, path);
 }
 
@@ -311,7 +315,7 @@ void ReportsController::reportTabChanged(int tab)
     // Every report table carries pmURLs; its items follow the tab when opened.
     applyButtonStates();
     updateStatsChart(tab);
-    if (tab == int(ReportKind::Ahrefs) && !m_ahrefsToken->text().isEmpty())
+    if (tab == int(ServiceId::Ahrefs) && !m_ahrefsToken->text().isEmpty())
         m_run->markApiConnected();
 }
 
@@ -320,7 +324,7 @@ void ReportsController::updateStatsChart(int tab)
     const ReportTable *source = table(tab);
     if (!source)
         return;
-    m_chart->showStats(StatsChartData::titleFor(source->kind()),
+    m_chart->showStats(StatsChartData::titleFor(source->service()),
                        StatsChartData::compute(*source, m_run->flags().lastGscRunWasPerformance));
 }
 
@@ -335,7 +339,7 @@ void ReportsController::prepareUrlsMenu()
     const ReportTable *target = table(tab);
     m_pasteAction->setEnabled(!m_cancelButton->isEnabled() && m_ports.clipboard.hasText());
     m_deleteAction->setEnabled(target && !target->isLocked());
-    m_submitAction->setEnabled(tab == int(ReportKind::SearchConsole) && target && target->rowCount() > 0);
+    m_submitAction->setEnabled(tab == int(ServiceId::SearchConsole) && target && target->rowCount() > 0);
 }
 
 void ReportsController::restoreMenuShortcuts()

@@ -4,6 +4,7 @@
 #include "reports/ReportExporter.h"
 #include "reports/SortState.h"
 #include "reports/UrlImporter.h"
+#include "ui/ReportPages.h"
 
 #include <QObject>
 #include <QPointer>
@@ -52,9 +53,28 @@ class StatsChartView;
 // Services plug their checks in through runControl().registerCheck(tab, ...)
 // and fill the rows of table(tab); a connected account calls
 // runControl().markApiConnected().
-class ReportsController final : public QObject {
+class ReportsController final : public QObject, public ReportPages {
     Q_OBJECT
 public:
+    // The page's widgets, as the window built them.
+    struct Widgets {
+        QTabWidget *pages = nullptr;      // pcPages
+        QTabWidget *reportTabs = nullptr; // pcReportsURLs
+        QPushButton *paste = nullptr;     // btInsertURLs4Clip
+        QPushButton *importTxt = nullptr; // btImportURLs4TXT
+        QPushButton *importXml = nullptr; // btImportURLs4XML
+        QPushButton *run = nullptr;       // btRunRequests
+        QPushButton *cancel = nullptr;    // btAbortRequests
+        QPushButton *exportCsv = nullptr; // btExport
+        QMenu *urlsMenu = nullptr;        // pmURLs
+        QAction *pasteAction = nullptr;   // miPaste4Clipboard
+        QAction *deleteAction = nullptr;  // miDeleteURL
+        QAction *submitAction = nullptr;  // SubmitURLforIndexinginGoogle1
+        QMenu *checkMenu = nullptr;       // PopupMenu1
+        QCheckBox *noClear = nullptr;     // cbImpNoClearURLs
+        QLineEdit *ahrefsToken = nullptr; // Edit1
+    };
+
     struct Ports {
         ActivityLog &log;
         MessagePrompt &prompt;
@@ -67,13 +87,16 @@ public:
     static constexpr const char *SitemapFilter = "XML files (*.xml)";
     static constexpr const char *CsvFilter = "CSV files (*.csv)";
 
-    // Finds the page's widgets in the window by their names and takes them
-    // over; the window must have built its "URLs List" page and menus.
-    ReportsController(MainWindow &window, Ports ports);
+    // Takes the page's widgets over; the window must have built its "URLs
+    // List" page and menus.
+    ReportsController(MainWindow &window, const Widgets &widgets, Ports ports);
     ~ReportsController() override;
 
     // The report table of a tab (0-4), nullptr for any other number.
     ReportTable *table(int tab) const;
+    // ReportPages
+    ReportTable *table(ServiceId service) const override { return table(int(service)); }
+    void showReport(ServiceId service) override;
     RunControl &runControl() { return *m_run; }
     const SortState &sortState() const { return m_sortState; }
     // The report tab selected in pcReportsURLs.
@@ -117,6 +140,7 @@ private:
     std::array<ReportTable *, RunControl::TabCount> m_tables{};
     ReportCellDelegate *m_delegate = nullptr;
 
+    QTabWidget *m_pages = nullptr;
     QTabWidget *m_tabs = nullptr;
     std::array<QTableView *, RunControl::TabCount> m_views{};
     QPushButton *m_pasteButton = nullptr;

@@ -4,23 +4,22 @@
 #include "services/yandex_webmaster/YandexIndexingCheck.h"
 #include "services/yandex_webmaster/YandexQueryHistory.h"
 #include "services/yandex_webmaster/YandexWebmasterClient.h"
+#include "ui/ServiceContext.h"
 
 #include <QObject>
 #include <QString>
 #include <optional>
 
-class QPushButton;
-class QTreeWidget;
-
 namespace veltrano {
 
 class CheckContext;
-class MainWindow;
+class YandexKeywordsWindow;
+class YandexWebmasterSettingsTab;
 
-// Yandex Webmaster in the main window:
-// - "Connect to Account" (Button6, and a double-click on an entry of
-//   ListBox1) lists the verified sites of the selected account in ListView1
-//   and marks the service connected;
+// Yandex Webmaster in the program:
+// - "Connect to Account" (Button6, and a double-click on ListBox1) lists the
+//   verified sites of the selected account in ListView1 and marks the
+//   service connected;
 // - a double-click on ListView1 shows the Yandex Webmaster report;
 // - "Check URL" on the Yandex Webmaster report tab runs the indexing check
 //   for the site selected in ListView1;
@@ -31,10 +30,10 @@ class MainWindow;
 class YandexWebmasterController final : public QObject {
     Q_OBJECT
 public:
-    static constexpr int ReportTab = 0;
+    static constexpr ServiceId Service = ServiceId::YandexWebmaster;
 
-    // The window's widgets, its report tables and its accounts must exist.
-    explicit YandexWebmasterController(MainWindow &window);
+    YandexWebmasterController(ServiceContext context, YandexWebmasterSettingsTab &tab,
+                              YandexKeywordsWindow &keywords);
     ~YandexWebmasterController() override;
 
     // Button6Click: the account's verified sites, sorted by domain.
@@ -62,13 +61,12 @@ private:
     void showSelectTokenMessage();
     void showSelectSiteMessage();
 
-    MainWindow &m_window;
+    ServiceContext m_context;
+    YandexWebmasterSettingsTab &m_tab;
+    YandexKeywordsWindow &m_keywords;
     ServiceExchange m_exchange;
     YandexWebmasterClient m_client;
     YandexIndexingCheck m_indexingCheck;
-    QTreeWidget *m_sites = nullptr;          // ListView1
-    QPushButton *m_connectButton = nullptr;  // Button6
-    QPushButton *m_keywordsButton = nullptr; // Button34
 };
 
 } // namespace veltrano

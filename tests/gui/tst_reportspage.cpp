@@ -907,7 +907,7 @@ void TestReportsPage::statusBadge()
 {
     QFETCH(QString, text);
     QFETCH(bool, filled);
-    ReportTable table(ReportKind::YandexWebmaster);
+    ReportTable table(ServiceId::YandexWebmaster);
     table.appendRows({"u"});
     table.setCell(0, 1, text);
     ReportCellDelegate delegate;
@@ -924,7 +924,7 @@ void TestReportsPage::statusBadge()
 
     // The themed look tells them apart too.
     delegate.setThemed(true);
-    ReportTable other(ReportKind::YandexWebmaster);
+    ReportTable other(ServiceId::YandexWebmaster);
     other.appendRows({"u"});
     other.setCell(0, 1, filled ? "No" : "Yes");
     QVERIFY(paintCell(delegate, table.index(0, 1), QSize(60, 20)) !=
@@ -946,7 +946,7 @@ void TestReportsPage::percentBar()
 {
     QFETCH(QString, cell);
     QFETCH(int, fillEnd);
-    ReportTable table(ReportKind::YandexMetrika);
+    ReportTable table(ServiceId::YandexMetrika);
     table.appendRows({"u"});
     table.setCell(0, 3, cell);
     ReportCellDelegate delegate;

@@ -566,11 +566,11 @@ void TestSignIn::startLoadsListsInFileOrder()
     QCOMPARE(itemTexts(list("ListBox4")), QStringList{"work"});
     QCOMPARE(list("ListBox2")->count(), 0);
     QCOMPARE(list("ListBox3")->count(), 0);
-    QCOMPARE(f.window->accounts()->selectedAlias(TokenService::YandexWebmaster), QStringLiteral("token_2"));
-    QCOMPARE(f.window->accounts()->selectedToken(TokenService::YandexWebmaster), QStringLiteral("y2"));
-    QCOMPARE(f.window->accounts()->selectedAlias(TokenService::Analytics), QStringLiteral("work"));
-    QCOMPARE(f.window->accounts()->selectedAlias(TokenService::YandexMetrika), QString());
-    QCOMPARE(f.window->accounts()->selectedToken(TokenService::YandexMetrika), QString());
+    QCOMPARE(f.window->accounts()->selectedAlias(ServiceId::YandexWebmaster), QStringLiteral("token_2"));
+    QCOMPARE(f.window->accounts()->selectedToken(ServiceId::YandexWebmaster), QStringLiteral("y2"));
+    QCOMPARE(f.window->accounts()->selectedAlias(ServiceId::Analytics), QStringLiteral("work"));
+    QCOMPARE(f.window->accounts()->selectedAlias(ServiceId::YandexMetrika), QString());
+    QCOMPARE(f.window->accounts()->selectedToken(ServiceId::YandexMetrika), QString());
     QVERIFY(f.find<QPushButton>("Button4")->isEnabled());
     QVERIFY(!f.find<QPushButton>("Button8")->isEnabled());
     QVERIFY(!f.find<QPushButton>("Button12")->isEnabled());
@@ -793,7 +793,7 @@ void TestSignIn::deleteRemovesEntryAndSelection()
     f.press("Button5");
     QCOMPARE(itemTexts(list), QStringList{"token_2"});
     QVERIFY(list->selectedItems().isEmpty());
-    QCOMPARE(f.window->accounts()->selectedAlias(TokenService::YandexWebmaster), QString());
+    QCOMPARE(f.window->accounts()->selectedAlias(ServiceId::YandexWebmaster), QString());
     QCOMPARE(f.aliases(YandexWebmasterSection), QStringList{"token_2"});
     QCOMPARE(f.settings().readString(YandexWebmasterSection, QStringLiteral("token_2")), QStringLiteral("second"));
     QVERIFY(f.find<QPushButton>("Button4")->isEnabled());
@@ -814,8 +814,8 @@ void TestSignIn::doubleClickConnectsEvenWhenButtonIsDisabled()
 
     QStringList connected; // the token each run saw
     AccountsController *accounts = f.window->accounts();
-    accounts->setConnectOperation(TokenService::SearchConsole, [&] {
-        connected << accounts->selectedToken(TokenService::SearchConsole);
+    accounts->setConnectOperation(ServiceId::SearchConsole, [&] {
+        connected << accounts->selectedToken(ServiceId::SearchConsole);
         if (connected.size() == 3)
             throw VeltranoError(QStringLiteral("Value 'siteEntry' not found"));
     });

@@ -377,7 +377,9 @@ void TestYandexWebmasterGui::connectFailureLeavesEverythingAsItWas_data()
     QTest::addColumn<bool>("dropConnection");
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("token the service refuses") << "y0_expired" << false << "Value 'hosts' not found";
+    QTest::newRow("token the service refuses")
+        << "y0_expired" << false
+        << "Value 'hosts' not found\nINVALID_OAUTH_TOKEN: Invalid oauth token (HTTP status 403 Forbidden)";
     QTest::newRow("no answer at all") << QString::fromLatin1(AcceptedToken) << true
                                       << "Yandex Webmaster gave no usable answer (HTTP status 500, no answer "
                                          "received). Please check the connection and the account, then try again.";
@@ -424,7 +426,7 @@ void TestYandexWebmasterGui::reconnectByDoubleClickReplacesTheSites()
 
     // Without a selected account the list is emptied and the user told.
     f.tokenList()->clearSelection();
-    f.window->accounts()->runConnectOperation(TokenService::YandexWebmaster);
+    f.window->accounts()->runConnectOperation(ServiceId::YandexWebmaster);
     QCOMPARE(f.prompt.texts, QStringList{SelectToken});
     QCOMPARE(f.prompt.icons, QList<MessagePrompt::Icon>{MessagePrompt::Icon::Information});
     QCOMPARE(f.sites()->topLevelItemCount(), 0);
@@ -601,7 +603,9 @@ void TestYandexWebmasterGui::keywordsNeedAccountAndSite_data()
 
     QTest::newRow("no account") << false << true << false << SelectToken << 0;
     QTest::newRow("no site") << true << false << false << SelectSite << 0;
-    QTest::newRow("service error") << true << true << true << "Value 'count' not found" << 1;
+    QTest::newRow("service error") << true << true << true
+                                   << "Value 'count' not found\nINVALID_OAUTH_TOKEN: expired (HTTP status 403 Forbidden)"
+                                   << 1;
 }
 
 void TestYandexWebmasterGui::keywordsNeedAccountAndSite()

@@ -1,0 +1,64 @@
+#include "ui/AhrefsSettingsTab.h"
+
+#include "ui/TokenListGroup.h"
+#include "ui/WidgetFactory.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace veltrano {
+
+using namespace widgets;
+
+AhrefsSettingsTab::AhrefsSettingsTab(QWidget *parent)
+    : ServiceSettingsTab(ServiceId::Ahrefs, "tsSettingsAhrefs", parent)
+{
+    auto *query = named(new QGroupBox(QStringLiteral(" Ahrefs API ")), "gbAhrefs");
+    query->setFixedWidth(TokenListGroup::FixedWidth);
+    auto *form = new QFormLayout(query);
+    m_token = named(new QLineEdit, "Edit1");
+    form->addRow(label(QStringLiteral("Token:")), m_token);
+    m_site = named(new QLineEdit, "Edit2");
+    m_site->setPlaceholderText(QStringLiteral("example.com"));
+    form->addRow(label(QStringLiteral("Site:")), m_site);
+    m_table = named(new QComboBox, "ComboBox6");
+    m_table->addItems({QStringLiteral("ahrefs_rank"), QStringLiteral("anchors"), QStringLiteral("backlinks"),
+                       QStringLiteral("metrics"), QStringLiteral("pages"), QStringLiteral("refdomains"),
+                       QStringLiteral("subscription_info")});
+    m_table->setCurrentIndex(6);
+    form->addRow(label(QStringLiteral("From:")), m_table);
+    m_rows = named(new QSpinBox, "SpinEdit1");
+    m_rows->setRange(100, 10000);
+    m_rows->setSingleStep(100);
+    m_rows->setValue(100);
+    form->addRow(label(QStringLiteral("Rows:")), m_rows);
+    auto *buttons = new QHBoxLayout;
+    m_showData = button(QStringLiteral("Show Data"), "Button20");
+    m_history = button(QStringLiteral("Get Backlinks History >>"), "Button28");
+    buttons->addWidget(m_showData);
+    buttons->addWidget(m_history);
+    form->addRow(buttons);
+
+    auto *data = new QWidget;
+    auto *dataLayout = new QVBoxLayout(data);
+    dataLayout->setContentsMargins(0, 0, 0, 0);
+    dataLayout->addWidget(named(new QLabel(QStringLiteral("Data:")), "Label23"));
+    m_data = named(new QPlainTextEdit, "RichEdit1");
+    m_data->setReadOnly(true);
+    m_data->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_data->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_data->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    dataLayout->addWidget(m_data, 1);
+
+    place(query, data, Qt::AlignTop);
+}
+
+} // namespace veltrano
