@@ -21,7 +21,11 @@ inline constexpr const char *kGoogleClientSecret = "GOCSPX-AbCdEfGhIjKlMnOpQrStU
 inline constexpr long long kYandexUserId = 1130000012345678LL;
 inline constexpr const char *kYandexToken = "y0_VeltranoSandboxDemoToken0000000000000000000000000000";
 
-// The Google account every Google sign-in speaks for.
+// The Google account every Google sign-in speaks for, and its demo token,
+// accepted without a sign-in with the Search Console (webmasters.readonly)
+// scope.
 inline constexpr long long kGoogleUserId = 104729000000000000LL;
+inline constexpr const char *kGoogleToken =
+    "ya29.a0VeltranoSandboxDemoToken000000000000000000000000000000000000000000";
 
 } // namespace veltrano::sim::demo

@@ -3,8 +3,12 @@
 #include "ControlModule.h"
 #include "GoogleAccountsModule.h"
 #include "ProductPages.h"
+#include "SearchConsoleAccounts.h"
+#include "SearchConsoleModule.h"
 #include "SimServer.h"
 #include "TokenRegistry.h"
+#include "TrendsModule.h"
+#include "UrlInspectionModule.h"
 #include "YandexOAuthModule.h"
 #include "YandexWebmasterModule.h"
 
@@ -26,6 +30,15 @@ std::vector<std::unique_ptr<ServiceModule>> allServiceModules()
     auto webmaster = std::make_unique<YandexWebmasterModule>(tokens);
     webmaster->installDemoData();
     modules.push_back(std::move(webmaster));
+
+    // Search Console answers on two hosts, the Google APIs host (properties,
+    // search analytics) and the Search Console API host (URL Inspection),
+    // from the same accounts.
+    auto searchConsole = std::make_shared<SearchConsoleAccounts>(tokens);
+    searchConsole->installDemoData();
+    modules.push_back(std::make_unique<SearchConsoleModule>(searchConsole));
+    modules.push_back(std::make_unique<UrlInspectionModule>(searchConsole));
+    modules.push_back(std::make_unique<TrendsModule>());
     return modules;
 }
 

@@ -1,0 +1,201 @@
+#include "UrlInspectionModule.h"
+
+#include "GoogleApiSupport.h"
+#include "SearchConsoleAccounts.h"
+
+#include <algorithm>
+#include <cctype>
+#include <random>
+
+namespace veltrano::sim {
+
+namespace {
+
+using google::ErrorSpec;
+using google::Json;
+using Inspection = SearchConsoleAccounts::Inspection;
+using Property = SearchConsoleAccounts::Property;
+
+constexpr const char *kService = "searchconsole.googleapis.com";
+constexpr const char *kNotYours = "You do not own this site, or the inspected URL is not part of this property.";
+
+std::string lower(std::string text)
+{
+    for (char &c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// "https://Example.com:8080/a?b" as ("https://example.com:8080", "/a?b");
+// empty parts for a text without "://".
+std::pair<std::string, std::string> splitUrl(const std::string &url)
+{
+    const size_t scheme = url.find("://");
+    if (scheme == std::string::npos)
+        return {};
+    const size_t pathStart = url.find_first_of("/?#", scheme + 3);
+    if (pathStart == std::string::npos)
+        return {lower(url), "/"};
+    return {lower(url.substr(0, pathStart)), url.substr(pathStart)};
+}
+
+// Whether url lies in the property: below a URL-prefix property's address
+// (scheme and host in any letter case, the path as written), or on the host
+// of a domain property or one of its subdomains, over http or https.
+bool inProperty(const std::string &siteUrl, const std::string &url)
+{
+    const auto [origin, path] = splitUrl(url);
+    if (origin.empty())
+        return false;
+    if (siteUrl.rfind("sc-domain:", 0) == 0) {
+        const std::string domain = lower(siteUrl.substr(10));
+        std::string host;
+        if (origin.rfind("https://", 0) == 0)
+            host = origin.substr(8);
+        else if (origin.rfind("http://", 0) == 0)
+            host = origin.substr(7);
+        else
+            return false;
+        host = host.substr(0, host.find(':'));
+        return host == domain ||
+               (host.size() > domain.size() && host.compare(host.size() - domain.size(), domain.size(), domain) == 0 &&
+                host[host.size() - domain.size() - 1] == '.');
+    }
+    const auto [siteOrigin, sitePath] = splitUrl(siteUrl);
+    return !siteOrigin.empty() && origin == siteOrigin && path.compare(0, sitePath.size(), sitePath) == 0;
+}
+
+// The "id" of a result's link into Search Console: the same for the same
+// page and property.
+std::string resultId(const std::string &siteUrl, const std::string &url)
+{
+    std::mt19937_64 random(std::hash<std::string>{}(url) ^ std::hash<std::string>{}(siteUrl));
+    return support::randomText(random, support::kUrlSafe, 22);
+}
+
+Json indexStatusJson(const Inspection &result)
+{
+    Json status = Json::object();
+    const auto text = [&](const char *name, const std::string &value) {
+        if (!value.empty())
+            status[name] = value;
+    };
+    if (!result.sitemap.empty())
+        status["sitemap"] = result.sitemap;
+    if (!result.referringUrls.empty())
+        status["referringUrls"] = result.referringUrls;
+    text("verdict", result.verdict);
+    text("coverageState", result.coverageState);
+    text("robotsTxtState", result.robotsTxtState);
+    text("indexingState", result.indexingState);
+    text("lastCrawlTime", result.lastCrawlTime);
+    text("pageFetchState", result.pageFetchState);
+    text("googleCanonical", result.googleCanonical);
+    text("userCanonical", result.userCanonical);
+    text("crawledAs", result.crawledAs);
+    return status;
+}
+
+struct Request {
+    std::string inspectionUrl;
+    std::string siteUrl;
+};
+
+Response serve(const RecordedRequest &request, const std::string &prefix, SearchConsoleAccounts &accounts)
+{
+    const google::AnswerStyle style = google::styleFor(request, google::ErrorForm::Plain, accounts.htmlSafeEscapes());
+    const std::string path = request.path.substr(prefix.size());
+    if (request.method != "POST" || support::percentDecode(path, false) != "/v1/urlInspection/index:inspect")
+        return google::notFoundPage(path);
+
+    google::FrontEnd frontEnd{
+        kService,
+        {"https://www.googleapis.com/auth/webmasters", "https://www.googleapis.com/auth/webmasters.readonly"},
+        accounts.acceptsAnyApiKey()};
+    auto authorized = google::authorize(request, accounts.tokens(), frontEnd, style);
+    if (auto *refusal = std::get_if<Response>(&authorized))
+        return std::move(*refusal);
+    const TokenRegistry::Grant grant = std::get<TokenRegistry::Grant>(authorized);
+    if (!accounts.takeQuota())
+        return google::error(google::quotaExceeded(kService, google::projectNumberOf(grant)), style);
+
+    Json body;
+    try {
+        body = request.body.empty() ? Json::object() : Json::parse(request.body);
+    } catch (const Json::parse_error &e) {
+        return google::error(google::invalidJson(request.body, e.byte > 0 ? e.byte - 1 : 0), style);
+    }
+    if (!body.is_object())
+        return google::error(google::invalidArgument("Invalid JSON payload received. Expected an object."), style);
+    Request asked;
+    for (const auto &[name, value] : body.items()) {
+        std::string *field = name == "inspectionUrl" ? &asked.inspectionUrl
+                             : name == "siteUrl"     ? &asked.siteUrl
+                                                     : nullptr;
+        if (!field && name != "languageCode")
+            return google::error(google::unknownField(name), style);
+        if (!value.is_string())
+            return google::error(google::invalidArgument("Invalid value at '" + name + "' (TYPE_STRING), " +
+                                                         value.dump(-1, ' ', false, Json::error_handler_t::replace)),
+                                 style);
+        if (field)
+            *field = value.get<std::string>();
+    }
+    if (asked.inspectionUrl.empty() || asked.siteUrl.empty())
+        return google::error(google::invalidArgument("Request contains an invalid argument."), style);
+
+    const auto properties = accounts.properties(grant.userId);
+    const Property *property = nullptr;
+    if (properties) {
+        for (const Property &candidate : *properties) {
+            if (candidate.siteUrl == asked.siteUrl)
+                property = &candidate;
+        }
+    }
+    if (!property || property->permissionLevel == "siteUnverifiedUser" ||
+        !inProperty(property->siteUrl, asked.inspectionUrl)) {
+        ErrorSpec spec;
+        spec.code = 403;
+        spec.message = kNotYours;
+        spec.status = "PERMISSION_DENIED";
+        spec.legacyReason = "forbidden";
+        return google::error(spec, style);
+    }
+
+    const Inspection result = SearchConsoleAccounts::inspectionOf(*property, asked.inspectionUrl);
+    const std::string link = support::withQuery("https://search.google.com/search-console/inspect",
+                                                {{"resource_id", property->siteUrl},
+                                                 {"id", resultId(property->siteUrl, asked.inspectionUrl)},
+                                                 {"utm_medium", "link"},
+                                                 {"utm_source", "api"}});
+    return google::ok(
+        Json{{"inspectionResult", {{"inspectionResultLink", link}, {"indexStatusResult", indexStatusJson(result)}}}},
+        style);
+}
+
+} // namespace
+
+UrlInspectionModule::UrlInspectionModule(std::shared_ptr<SearchConsoleAccounts> accounts)
+    : m_accounts(std::move(accounts))
+{
+}
+
+void UrlInspectionModule::install(SimServer &server, const std::string &prefix)
+{
+    server.addHandler("*", prefix + "/", [accounts = m_accounts, prefix](const RecordedRequest &request) {
+        Response response = serve(request, prefix, *accounts);
+        response.delayMs = accounts->answerDelayMs();
+        return response;
+    });
+}
+
+Response UrlInspectionModule::errorAnswer(int code, const std::string &message, const std::string &status)
+{
+    ErrorSpec spec;
+    spec.code = code;
+    spec.message = message;
+    spec.status = status;
+    return google::error(spec, google::AnswerStyle{});
+}
+
+} // namespace veltrano::sim
