@@ -1,20 +1,22 @@
 #include "app/SandboxEndpoints.h"
 
+#include "app/SimulatorPrefixes.h"
+
 namespace veltrano {
 
 Endpoints simulatorEndpoints(const QString &simBase, int loopbackPort)
 {
     Endpoints e;
-    e.yandexWebmasterApi = simBase + QStringLiteral("/yandex-webmaster");
-    e.yandexMetrikaApi = simBase + QStringLiteral("/yandex-metrika");
-    e.googleApis = simBase + QStringLiteral("/googleapis");
-    e.searchConsoleApi = simBase + QStringLiteral("/searchconsole");
-    e.indexingApi = simBase + QStringLiteral("/indexing");
-    e.ahrefsApi = simBase + QStringLiteral("/ahrefs");
-    e.yandexOAuth = simBase + QStringLiteral("/yandex-oauth");
-    e.googleAccounts = simBase + QStringLiteral("/google-accounts");
+    e.yandexWebmasterApi = simBase + QLatin1String(simprefix::YandexWebmasterApi);
+    e.yandexMetrikaApi = simBase + QLatin1String(simprefix::YandexMetrikaApi);
+    e.googleApis = simBase + QLatin1String(simprefix::GoogleApis);
+    e.searchConsoleApi = simBase + QLatin1String(simprefix::SearchConsoleApi);
+    e.indexingApi = simBase + QLatin1String(simprefix::IndexingApi);
+    e.ahrefsApi = simBase + QLatin1String(simprefix::AhrefsApi);
+    e.yandexOAuth = simBase + QLatin1String(simprefix::YandexOAuth);
+    e.googleAccounts = simBase + QLatin1String(simprefix::GoogleAccounts);
     e.googleScopeBase = QStringLiteral("https://www.googleapis.com");
-    e.trendsService = simBase + QStringLiteral("/trends");
+    e.trendsService = simBase + QLatin1String(simprefix::Trends);
     e.newsPage = simBase + QStringLiteral("/news/en");
     e.newsPageRu = simBase + QStringLiteral("/news/ru");
     e.homePage = simBase + QStringLiteral("/home/en");

@@ -15,6 +15,7 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QTimer>
@@ -104,6 +105,15 @@ void AccountsController::wire()
 
 bool AccountsController::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease) {
+        // A click beside the entries keeps the selected one selected, as in
+        // a plain list box, so a double-click there can connect it.
+        for (const ServiceAccount &a : m_accounts) {
+            if (a.list && watched == a.list->viewport() &&
+                !a.list->itemAt(static_cast<QMouseEvent *>(event)->position().toPoint()))
+                return true;
+        }
+    }
     if (event->type() == QEvent::MouseButtonDblClick) {
         // A double-click connects the account of the selected entry, even
         // beside the entries and while "Connect to Account" is disabled

@@ -4,18 +4,27 @@
 // window with its export and history chart, and a sign-in from "Add" through
 // the service's redirect ends in a connected site list.
 
+#include "app/BusyState.h"
+#include "app/CheckContext.h"
+#include "app/ProgressReporter.h"
 #include "app/RunControl.h"
 #include "app/SandboxEndpoints.h"
+#include "app/ServiceAccounts.h"
 #include "auth/SettingsFile.h"
 #include "reports/ReportTable.h"
 #include "ui/AccountsController.h"
 #include "ui/ClipboardText.h"
 #include "ui/FileDialogs.h"
+#include "net/RequestTrace.h"
 #include "ui/MainWindow.h"
+#include "ui/ReportPages.h"
 #include "ui/ReportsController.h"
+#include "ui/ServiceContext.h"
 #include "ui/StatsChartView.h"
 #include "ui/YandexKeywordsWindow.h"
+#include "ui/TokenListGroup.h"
 #include "ui/YandexWebmasterController.h"
+#include "ui/YandexWebmasterSettingsTab.h"
 
 #include "SimServer.h"
 #include "support/LoopbackTestSupport.h"
@@ -31,6 +40,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QDate>
+#include <QDir>
 #include <QFile>
 #include <QLineSeries>
 #include <QListWidget>
@@ -40,6 +50,7 @@
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -340,7 +351,203 @@ private Q_SLOTS:
     void showsScale();
 
     void signInThroughTheServiceThenConnect();
+
+    void cancelAbandonsARequestTheServerNeverAnswers();
+    void accountActionsWaitWhileACheckRuns();
+    void deleteTheFileRefusesKeepsTheEntry();
+    void enterClicksTheFocusedButton();
+    void doubleClickBesideTheEntriesConnects();
+    void controllerWorksWithoutAMainWindow();
 };
+
+// ---------------------------------------------------------------------------
+// Requests in flight, the busy program and the accounts
+
+// "Cancel" while the service keeps a page request unanswered: the request
+// is abandoned at once (the product waits 90 s for an answer), the check
+// writes its cancel line, no cell changes and no error box appears.
+void TestYandexWebmasterGui::cancelAbandonsARequestTheServerNeverAnswers()
+{
+    Fixture f;
+    f.connectAccount();
+    f.selectSite(ShopHost);
+    f.clipboard.value = QStringLiteral("https://shop.example/");
+    f.button("btInsertURLs4Clip")->click();
+    sim::Response silent = sim::Response::json("{}");
+    silent.fault = sim::Fault::NeverAnswer;
+    f.sim.setResponse("GET", f.apiPath(QStringLiteral("hosts/") + ShopHost +
+                                       QStringLiteral("/search-urls/in-search/samples?offset=0&limit=100")),
+                      silent);
+
+    // The click comes while the request waits, as a user's would.
+    QPushButton *cancel = f.button("btAbortRequests");
+    QTimer::singleShot(300, cancel, [cancel] { QTest::mouseClick(cancel, Qt::LeftButton); });
+    f.button("btRunRequests")->click();
+
+    const QStringList log = f.log();
+    QCOMPARE(log.mid(log.indexOf(QStringLiteral("Check started"))),
+             (QStringList{"Check started", "Yandex Webmaster - HTTP Code: 200 OK", "Cancel check...",
+                          "Check cancelled...", "Check finished"}));
+    QVERIFY(f.prompt.texts.isEmpty());
+    QCOMPARE(f.report().rowTexts(0), (QStringList{"https://shop.example/", "", ""}));
+    QVERIFY(!f.window->reports().runControl().isRunning());
+
+    // The next run asks the service again, and goes through.
+    f.sim.clearScenario();
+    f.button("btRunRequests")->click();
+    QCOMPARE(f.report().rowTexts(0).at(1), QStringLiteral("Yes"));
+}
+
+// While a check runs, nothing that starts a request or changes the accounts
+// goes ahead: each is refused with a line in the log, and the list and the
+// file stay as they were.
+void TestYandexWebmasterGui::accountActionsWaitWhileACheckRuns()
+{
+    Fixture f;
+    f.connectAccount();
+    f.selectSite(ShopHost);
+    RunControl &run = f.window->reports().runControl();
+    run.clearChecks(0);
+    run.registerCheck(0, QStringLiteral("Test check"), [&](CheckContext &) {
+        for (const char *name : {"Button3", "Button5", "Button6", "Button34"})
+            f.button(name)->click();
+        f.doubleClickToken();
+    });
+    f.button("Button6")->setEnabled(true);
+    const int requestsBefore = int(f.sim.requests().size());
+    f.button("btRunRequests")->click();
+
+    QCOMPARE(f.log().count(BusyState::refusedLine()), 5);
+    QCOMPARE(int(f.sim.requests().size()), requestsBefore);
+    QVERIFY(f.browser.opened.isEmpty());
+    QCOMPARE(f.tokenList()->count(), 1);
+    QCOMPARE(SettingsFile(SettingsFile::pathIn(f.folder())).keys(QStringLiteral("YandexWM_Token")),
+             QStringList{"token_1"});
+    QVERIFY(f.prompt.texts.isEmpty());
+}
+
+// A delete the settings file refuses says so, and the entry stays in the
+// list as it stays in the file.
+void TestYandexWebmasterGui::deleteTheFileRefusesKeepsTheEntry()
+{
+    Fixture f;
+    const QString path = SettingsFile::pathIn(f.folder());
+    QVERIFY(QFile::remove(path));
+    QVERIFY(QDir(f.folder()).mkdir(QStringLiteral("Veltrano.ini"))); // nothing can be written there now
+    f.tokenList()->setCurrentRow(0);
+    f.button("Button5")->click();
+    QCOMPARE(f.prompt.texts.size(), 1);
+    QVERIFY2(f.prompt.texts[0].startsWith(QStringLiteral("Unable to write to")), qPrintable(f.prompt.texts[0]));
+    QCOMPARE(f.tokenList()->count(), 1);
+    QVERIFY(QDir(f.folder()).rmdir(QStringLiteral("Veltrano.ini")));
+}
+
+// Enter on a focused push button clicks that button; anywhere else it is
+// "Check URL".
+void TestYandexWebmasterGui::enterClicksTheFocusedButton()
+{
+    Fixture f;
+    f.showSettings();
+    QApplication::setActiveWindow(f.window.get());
+    f.button("Button6")->setFocus();
+    QTest::keyClick(f.button("Button6"), Qt::Key_Return);
+    QCOMPARE(f.sites()->topLevelItemCount(), 3);
+    QVERIFY(!f.log().contains(QStringLiteral("Check started")));
+
+    f.find<QTabWidget>("pcPages")->setCurrentIndex(0);
+    f.window->reportView(0)->setFocus();
+    QTest::keyClick(f.window->reportView(0), Qt::Key_Return);
+    QVERIFY(f.log().contains(QStringLiteral("Check started")));
+}
+
+// A double-click on the token list beside its entries connects the
+// selected one.
+void TestYandexWebmasterGui::doubleClickBesideTheEntriesConnects()
+{
+    Fixture f;
+    f.showSettings();
+    QListWidget *tokens = f.tokenList();
+    tokens->setCurrentRow(0);
+    const QRect entry = tokens->visualItemRect(tokens->item(0));
+    doubleClick(tokens->viewport(), QPoint(entry.center().x(), entry.bottom() + 3 * entry.height()));
+    QCOMPARE(f.sites()->topLevelItemCount(), 3);
+
+    // With nothing selected a double-click there does nothing.
+    f.sites()->clear();
+    tokens->clearSelection();
+    doubleClick(tokens->viewport(), QPoint(entry.center().x(), entry.bottom() + 3 * entry.height()));
+    QCOMPARE(f.sites()->topLevelItemCount(), 0);
+    QVERIFY(f.prompt.texts.isEmpty());
+}
+
+namespace {
+
+// The accounts and the report tables of a program without a main window.
+struct FakeAccounts final : ServiceAccounts {
+    QString alias;
+    QString token;
+    std::function<void()> connect;
+    QString selectedAlias(ServiceId) const override { return alias; }
+    QString selectedToken(ServiceId) const override { return token; }
+    void setConnectOperation(ServiceId, std::function<void()> operation) override { connect = std::move(operation); }
+};
+
+struct FakePages final : ReportPages {
+    mutable ReportTable report{ServiceId::YandexWebmaster};
+    int shown = 0;
+    ReportTable *table(ServiceId) const override { return &report; }
+    void showReport(ServiceId) override { ++shown; }
+};
+
+struct NoProgress final : ProgressReporter {
+    void setMaximum(int) override {}
+    void setPosition(int) override {}
+};
+
+struct PlainPump final : EventPump {
+    void processPendingEvents() override {}
+    void keepPainting() override {}
+};
+
+} // namespace
+
+// A service's controller needs only its context, its tab and its window.
+void TestYandexWebmasterGui::controllerWorksWithoutAMainWindow()
+{
+    Fixture f(QString(), 0); // only for its simulator
+    ActivityLog log;
+    RequestTrace trace;
+    RecordingPrompt prompt;
+    PlainPump pump;
+    ScriptedDialogs dialogs;
+    FakeAccounts accounts;
+    accounts.alias = QStringLiteral("token_1");
+    accounts.token = QString::fromLatin1(AcceptedToken);
+    FakePages pages;
+    NoProgress progress;
+    RunControl run(log, pump, prompt, progress);
+    run.setTable(0, &pages.report);
+    BusyState busy;
+    const Endpoints endpoints = simulatorEndpoints(QString::fromStdString(f.sim.baseUrl()), 0);
+    YandexWebmasterSettingsTab tab;
+    YandexKeywordsWindow keywords;
+    YandexWebmasterController controller(
+        ServiceContext{log, trace, prompt, pump, dialogs, endpoints, f.folder(), accounts, run, pages, busy}, tab,
+        keywords);
+
+    QVERIFY(accounts.connect);
+    accounts.connect();
+    QCOMPARE(tab.sites()->topLevelItemCount(), 3);
+    QCOMPARE(tab.tokens()->connectButton()->text(), QStringLiteral("Connected (projects: 3)"));
+    QVERIFY(run.flags().apiConnected);
+    QCOMPARE(run.checkNames(0), QStringList{"Get URLs YWM"});
+
+    pages.report.appendRows({QStringLiteral("https://shop.example/")});
+    tab.sites()->setCurrentItem(tab.sites()->topLevelItem(0));
+    run.checkUrl(0);
+    QCOMPARE(pages.report.rowTexts(0).at(1), QStringLiteral("Yes"));
+    QVERIFY(prompt.texts.isEmpty());
+}
 
 // ---------------------------------------------------------------------------
 // Site connection

@@ -1,4 +1,5 @@
 #include "app/ActivityLog.h"
+#include "app/BusyState.h"
 #include "app/CheckContext.h"
 #include "app/CheckTarget.h"
 #include "app/ProgressReporter.h"
@@ -62,14 +63,7 @@ public:
 // complete run at the end.
 void walkRows(CheckContext &ctx, int rows)
 {
-    for (int r = 0; r < rows; ++r) {
-        ctx.advanceProgress();
-        if (ctx.processEventsAndTestCancel()) {
-            ctx.addToLog(QStringLiteral("Check cancelled..."));
-            return;
-        }
-    }
-    ctx.markReportDataReady();
+    ctx.forEachRow(rows, [](int) { return CheckContext::RowStep::Next; });
 }
 
 struct Fixture {
@@ -111,7 +105,70 @@ private Q_SLOTS:
     void cancelledRunStopsAfterTheCurrentRow();
     void searchConsoleAsksWhichCheck();
     void errorInACheckIsShownAndTheNextRunStarts();
+    void rowStepCanEndTheCheck();
+    void abandonedRequestEndsTheRunAsCancelled();
 };
+
+// A row whose answer says the rest would fail alike (a refused token) ends
+// the loop there: the bar shows the rows done, the report is not ready,
+// and the run still ends with "Check finished".
+void RunControlTest::rowStepCanEndTheCheck()
+{
+    Fixture f;
+    QList<int> seen;
+    f.run.clearChecks(0);
+    f.run.registerCheck(0, QStringLiteral("ends"), [&](CheckContext &ctx) {
+        const auto end = ctx.forEachRow(4, [&](int row) {
+            seen << row;
+            return row == 1 ? CheckContext::RowStep::EndCheck : CheckContext::RowStep::Next;
+        });
+        QCOMPARE(end, CheckContext::RowLoopEnd::Ended);
+    });
+    f.run.markApiConnected();
+    f.run.checkUrl(0);
+    QCOMPARE(seen, (QList<int>{0, 1}));
+    QCOMPARE(f.progress.position, 2);
+    QVERIFY(!f.run.flags().reportDataReady);
+    QCOMPARE(f.log.messagesInOrder(), (QStringList{"Check started", "Check finished"}));
+    QCOMPARE(f.events.processed, 1);
+}
+
+// "Cancel" while a request is in flight: the request is abandoned, the
+// check writes its own cancel line, and the run ends like a cancelled
+// one. The program is busy for the whole run, and the abort is lifted
+// after it.
+void RunControlTest::abandonedRequestEndsTheRunAsCancelled()
+{
+    Fixture f;
+    BusyState busy;
+    f.run.setBusyState(&busy);
+    bool busyDuringRun = false;
+    bool abortRaised = false;
+    f.run.clearChecks(1);
+    f.run.registerCheck(1, QStringLiteral("requests"), [&](CheckContext &ctx) {
+        ctx.setCancelLine(QStringLiteral("Metrika check cancelled..."));
+        busyDuringRun = busy.isBusy();
+        ctx.forEachRow(3, [&](int row) -> CheckContext::RowStep {
+            if (row == 1) {
+                f.run.cancelClicked(); // the click the pump lets through
+                abortRaised = busy.abortFlag()->load();
+                throw RequestAborted();
+            }
+            return CheckContext::RowStep::Next;
+        });
+    });
+    f.run.markApiConnected();
+    f.run.checkUrl(1);
+    QVERIFY(busyDuringRun);
+    QVERIFY(abortRaised);
+    QVERIFY(!busy.isBusy());
+    QVERIFY(!busy.abortFlag()->load());
+    QVERIFY(f.prompt.texts.isEmpty());
+    QCOMPARE(f.log.messagesInOrder(), (QStringList{"Check started", "Cancel check...", "Metrika check cancelled...",
+                                                  "Check finished"}));
+    QVERIFY(!f.run.flags().reportDataReady);
+    QCOMPARE(f.charts.count(), 1);
+}
 
 void RunControlTest::refreshButtons_data()
 {

@@ -2,14 +2,21 @@
 
 #include "SimServer.h"
 #include "app/ActivityLog.h"
+#include "app/BusyState.h"
+#include "app/VeltranoError.h"
 #include "app/UiPorts.h"
 #include "net/RequestTrace.h"
+#include "net/ServiceAnswer.h"
 
 #include <QtTest>
 #include <memory>
 #include <thread>
 
 using veltrano::ActivityLog;
+using veltrano::BusyState;
+using veltrano::RequestAborted;
+using veltrano::VeltranoError;
+namespace serviceanswer = veltrano::serviceanswer;
 using veltrano::EventPump;
 using veltrano::ExchangeResult;
 using veltrano::RequestTrace;
@@ -168,6 +175,115 @@ private Q_SLOTS:
         slow.fault = sim::Fault::ResetConnection;
         m_server.setResponse("GET", "/v4/user", slow);
         QCOMPARE(exchange(&pump).get(kLabel, m_base + "/v4/user", {}).status, 500);
+    }
+
+    // "Cancel" against a server that never answers: the request is
+    // abandoned within tens of milliseconds, not after the time-out, and
+    // reads as RequestAborted, never as an answer. The program is busy
+    // exactly while the request is in flight.
+    void cancelAbandonsASilentRequestAtOnce()
+    {
+        sim::Response silent = sim::Response::json("{}");
+        silent.fault = sim::Fault::NeverAnswer;
+        m_server.setResponse("GET", "/hang", silent);
+
+        BusyState busy;
+        QElapsedTimer sinceCancel;
+        bool busyWhileWaiting = false;
+        ServiceExchange e = exchange();
+        e.setReadTimeout(30s);
+        e.setBusyState(&busy);
+        // The pump runs on the caller's thread while the request waits:
+        // that is where a click on "Cancel" arrives.
+        struct CancellingPump final : EventPump {
+            BusyState &busy;
+            QElapsedTimer &since;
+            bool &sawBusy;
+            int paints = 0;
+            CancellingPump(BusyState &b, QElapsedTimer &t, bool &s) : busy(b), since(t), sawBusy(s) {}
+            void processPendingEvents() override {}
+            void keepPainting() override
+            {
+                sawBusy = sawBusy || busy.isBusy();
+                if (++paints == 10) {
+                    busy.abortRequests();
+                    since.start();
+                }
+            }
+        } cancelling(busy, sinceCancel, busyWhileWaiting);
+        e.setEventPump(&cancelling);
+
+        QVERIFY_THROWS_EXCEPTION(RequestAborted, e.get(kLabel, m_base + "/hang", {}));
+        QVERIFY(sinceCancel.isValid());
+        QVERIFY2(sinceCancel.elapsed() < 1000, qPrintable(QString::number(sinceCancel.elapsed())));
+        QVERIFY(busyWhileWaiting);
+        QVERIFY(!busy.isBusy());
+        QCOMPARE(m_log->rowCount(), 0); // no status line for an answer that never came
+
+        // After the run the flag is down and requests go through again.
+        busy.clearAbort();
+        m_server.setResponse("GET", "/ok", sim::Response::json("{}"));
+        e.setEventPump(nullptr);
+        QCOMPARE(e.get(kLabel, m_base + "/ok", {}).status, 200);
+        // A closing program abandons every request from then on.
+        busy.abortForClose();
+        busy.clearAbort();
+        QVERIFY_THROWS_EXCEPTION(RequestAborted, e.get(kLabel, m_base + "/ok", {}));
+    }
+
+    // The services' own error objects give their words and the status on a
+    // second line; anything else leaves the message alone.
+    void serviceWordsFollowTheMessage_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("second");
+        QTest::newRow("Yandex Webmaster")
+            << 403 << "Forbidden" << QByteArray(R"({"error_code":"INVALID_OAUTH_TOKEN","error_message":"Invalid oauth token"})")
+            << "INVALID_OAUTH_TOKEN: Invalid oauth token (HTTP status 403 Forbidden)";
+        QTest::newRow("Google") << 401 << "Unauthorized"
+                                << QByteArray(R"({"error":{"code":401,"message":"Request had invalid authentication credentials.","status":"UNAUTHENTICATED"}})")
+                                << "UNAUTHENTICATED: Request had invalid authentication credentials. (HTTP status 401 Unauthorized)";
+        QTest::newRow("Yandex Metrika")
+            << 403 << "Forbidden"
+            << QByteArray(R"({"errors":[{"error_type":"invalid_token","message":"Invalid oauth_token"}],"code":403,"message":"Invalid oauth_token"})")
+            << "invalid_token: Invalid oauth_token (HTTP status 403 Forbidden)";
+        QTest::newRow("Ahrefs") << 200 << "OK" << QByteArray(R"({"error":"invalid token"})")
+                                << "invalid token (HTTP status 200 OK)";
+        QTest::newRow("data, not an error") << 200 << "OK" << QByteArray(R"({"hosts":[]})") << QString();
+        QTest::newRow("not JSON") << 502 << "Bad Gateway" << QByteArray("<html>") << QString();
+    }
+    void serviceWordsFollowTheMessage()
+    {
+        QFETCH(int, status);
+        QFETCH(QString, reason);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, second);
+        ExchangeResult answer{status, reason, body, QString::fromUtf8(body)};
+        const QString message = QStringLiteral("Value 'hosts' not found");
+        const QString expected = second.isEmpty() ? message : message + QLatin1Char('\n') + second;
+        QCOMPARE(serviceanswer::withServiceWords(message, answer), expected);
+        try {
+            serviceanswer::read(answer, [&]() -> int { throw VeltranoError(message); });
+            QFAIL("no error");
+        } catch (const VeltranoError &e) {
+            QCOMPARE(e.message(), expected);
+        }
+    }
+
+    void unusableAnswerNamesTheServiceAndStatus()
+    {
+        const ExchangeResult none{500, QString(), QByteArray(), QString()};
+        QVERIFY_THROWS_EXCEPTION(VeltranoError, serviceanswer::parseObject(QStringLiteral("Ahrefs"), none));
+        try {
+            serviceanswer::parseObject(QStringLiteral("Ahrefs"), none);
+        } catch (const VeltranoError &e) {
+            QCOMPARE(e.message(), QStringLiteral("Ahrefs gave no usable answer (HTTP status 500, no answer received). "
+                                                 "Please check the connection and the account, then try again."));
+        }
+        const ExchangeResult list{200, QStringLiteral("OK"), "[1]", QStringLiteral("[1]")};
+        QVERIFY_THROWS_EXCEPTION(VeltranoError, serviceanswer::parseObject(QStringLiteral("Ahrefs"), list));
     }
 };
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/SimulatorPrefixes.h"
+
 #include "OAuthServerModule.h"
 
 #include <memory>
@@ -30,7 +32,7 @@ class GoogleAccountsModule final : public OAuthServerModule {
 public:
     explicit GoogleAccountsModule(std::shared_ptr<TokenRegistry> tokens);
 
-    std::string defaultPrefix() const override { return "/google-accounts"; }
+    std::string defaultPrefix() const override { return simprefix::GoogleAccounts; }
     void install(SimServer &server, const std::string &prefix) override;
 };
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/SimulatorPrefixes.h"
+
 #include "ServiceModule.h"
 #include "SimServer.h"
 
@@ -39,7 +41,7 @@ class SearchConsoleAccounts;
 // Google's HTML 404 page. Error objects keep this host's "errors" list.
 class SearchConsoleModule final : public ServiceModule {
 public:
-    static constexpr const char *kDefaultPrefix = "/googleapis";
+    static constexpr const char *kDefaultPrefix = simprefix::GoogleApis;
 
     explicit SearchConsoleModule(std::shared_ptr<SearchConsoleAccounts> accounts);
 

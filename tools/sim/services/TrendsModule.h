@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/SimulatorPrefixes.h"
+
 #include "ServiceModule.h"
 
 #include <chrono>
@@ -19,7 +21,7 @@ namespace veltrano::sim {
 // 400 {"error":"..."}, for another method 405. No authorization is needed.
 class TrendsModule final : public ServiceModule {
 public:
-    static constexpr const char *kDefaultPrefix = "/trends";
+    static constexpr const char *kDefaultPrefix = simprefix::Trends;
 
     struct Point {
         std::string date;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/SimulatorPrefixes.h"
+
 #include "ServiceModule.h"
 #include "SimServer.h"
 
@@ -28,7 +30,7 @@ class SearchConsoleAccounts;
 // Error objects have this host's plain form (code, message, status, details).
 class UrlInspectionModule final : public ServiceModule {
 public:
-    static constexpr const char *kDefaultPrefix = "/searchconsole";
+    static constexpr const char *kDefaultPrefix = simprefix::SearchConsoleApi;
 
     explicit UrlInspectionModule(std::shared_ptr<SearchConsoleAccounts> accounts);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/SimulatorPrefixes.h"
+
 #include "OAuthServerModule.h"
 
 #include <memory>
@@ -27,7 +29,7 @@ class YandexOAuthModule final : public OAuthServerModule {
 public:
     explicit YandexOAuthModule(std::shared_ptr<TokenRegistry> tokens);
 
-    std::string defaultPrefix() const override { return "/yandex-oauth"; }
+    std::string defaultPrefix() const override { return simprefix::YandexOAuth; }
     void install(SimServer &server, const std::string &prefix) override;
 };
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/SimulatorPrefixes.h"
+
 #include "ServiceModule.h"
 
 #include <memory>
@@ -68,7 +70,7 @@ public:
 
     explicit YandexWebmasterModule(std::shared_ptr<TokenRegistry> tokens);
 
-    std::string defaultPrefix() const override { return "/yandex-webmaster"; }
+    std::string defaultPrefix() const override { return simprefix::YandexWebmasterApi; }
     void install(SimServer &server, const std::string &prefix) override;
 
     // The sites of an account, replacing those it had. Takes effect at once,
