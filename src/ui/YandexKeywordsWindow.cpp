@@ -2,6 +2,7 @@
 
 #include "app/UiPorts.h"
 #include "app/VeltranoError.h"
+#include "reports/AtomicCsvFile.h"
 #include "reports/CsvWriter.h"
 #include "services/yandex_webmaster/YandexPopularQueries.h"
 #include "ui/FileDialogs.h"
@@ -13,7 +14,6 @@
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
-#include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLineSeries>
@@ -21,7 +21,6 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScatterSeries>
 #include <QScreen>
 #include <QStyle>
@@ -251,9 +250,11 @@ int YandexKeywordsWindow::showModally()
     return exec();
 }
 
-bool YandexKeywordsWindow::writeCsv(QIODevice &device, const std::vector<QStringList> &rows)
+namespace {
+
+// The captions, each followed by ";", then one line per row.
+void writeQueryLines(CsvWriter &csv, const std::vector<QStringList> &rows)
 {
-    CsvWriter csv(device);
     QStringList header = YandexPopularQueries::columnCaptions();
     header << QString(); // every caption is followed by ";"
     csv.writeRow(header);
@@ -262,6 +263,14 @@ bool YandexKeywordsWindow::writeCsv(QIODevice &device, const std::vector<QString
             break;
         csv.writeRow(row);
     }
+}
+
+} // namespace
+
+bool YandexKeywordsWindow::writeCsv(QIODevice &device, const std::vector<QStringList> &rows)
+{
+    CsvWriter csv(device);
+    writeQueryLines(csv, rows);
     return csv.ok();
 }
 
@@ -277,14 +286,7 @@ void YandexKeywordsWindow::exportToCsv()
     rows.reserve(size_t(rowCount()));
     for (int r = 0; r < rowCount(); ++r)
         rows.push_back(rowTexts(r));
-
-    // Written whole or not at all: a failed write leaves an earlier file as it was.
-    const QString shown = QDir::toNativeSeparators(path);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw VeltranoError(QStringLiteral("Cannot create file \"%1\". %2").arg(shown, file.errorString()));
-    if (!writeCsv(file, rows) || !file.commit())
-        throw VeltranoError(QStringLiteral("Cannot write file \"%1\". %2").arg(shown, file.errorString()));
+    AtomicCsvFile::write(path, [&rows](CsvWriter &csv) { writeQueryLines(csv, rows); });
 }
 
 void YandexKeywordsWindow::showSelectedQueryHistory()
