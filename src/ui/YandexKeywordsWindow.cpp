@@ -3,6 +3,7 @@
 #include "app/UiPorts.h"
 #include "app/VeltranoError.h"
 #include "reports/AtomicCsvFile.h"
+#include "reports/ChartScale.h"
 #include "reports/CsvWriter.h"
 #include "services/yandex_webmaster/YandexPopularQueries.h"
 #include "ui/FileDialogs.h"
@@ -163,7 +164,7 @@ void YandexKeywordsWindow::buildChart()
     chart->addAxis(m_dayAxis, Qt::AlignBottom);
     m_showsAxis = new QValueAxis;
     m_showsAxis->setLabelFormat(QStringLiteral("%i"));
-    const ShowsScale scale = showsScale(0);
+    const ChartScale scale = ChartScale::fitting(0);
     m_showsAxis->setTickCount(scale.tickCount);
     m_showsAxis->setRange(0, double(scale.maximum));
     chart->addAxis(m_showsAxis, Qt::AlignLeft);
@@ -312,29 +313,6 @@ void YandexKeywordsWindow::showSelectedQueryHistory()
         throw VeltranoError(history->error);
 }
 
-YandexKeywordsWindow::ShowsScale YandexKeywordsWindow::showsScale(qint64 largestValue)
-{
-    // Tops of 1, 1.2, 1.5 ... 8 times a power of ten, each with a number of
-    // intervals that divides it into whole steps from 10 up; below 10 only
-    // 6 and 8 can be chosen, which divide into whole steps too.
-    struct Top {
-        double mantissa;
-        int intervals;
-    };
-    static constexpr Top Tops[] = {{1, 5}, {1.2, 6}, {1.5, 5}, {2, 4}, {2.5, 5},
-                                   {3, 6}, {4, 4},   {5, 5},   {6, 6}, {8, 4}};
-    const double wanted = double(largestValue) * 1.1;
-    if (wanted <= 5)
-        return {};
-    for (double power = 1;; power *= 10) {
-        for (const Top &top : Tops) {
-            const double maximum = top.mantissa * power;
-            if (maximum >= wanted)
-                return {qint64(std::llround(maximum)), top.intervals + 1};
-        }
-    }
-}
-
 void YandexKeywordsWindow::setDayLabels(const std::vector<YandexQueryHistory::Point> &points)
 {
     for (const QString &label : m_dayAxis->categoriesLabels())
@@ -345,12 +323,8 @@ void YandexKeywordsWindow::setDayLabels(const std::vector<YandexQueryHistory::Po
         m_dayAxis->setRange(-1, 1);
     else
         m_dayAxis->setRange(0, count - 1);
-    // A few days spread evenly, each in the middle of its stretch of the
-    // axis so that no label is cut off at either end.
-    const int labels = std::min(count, DayLabels);
     QStringList used;
-    for (int k = 0; k < labels; ++k) {
-        const int index = int((k + 0.5) * count / labels);
+    for (const int index : ChartScale::labelledPoints(count, DayLabels)) {
         const QString &day = points[size_t(index)].day;
         if (!used.contains(day)) { // the axis takes each label once
             m_dayAxis->append(day, index);
@@ -376,7 +350,7 @@ void YandexKeywordsWindow::showHistory(const YandexQueryHistory &history)
     m_points->setBorderColor(PointColour);
 
     setDayLabels(history.points);
-    const ShowsScale scale = showsScale(history.maximum);
+    const ChartScale scale = ChartScale::fitting(history.maximum);
     m_showsAxis->setTickCount(scale.tickCount);
     m_showsAxis->setRange(0, double(scale.maximum));
     m_chartView->update();

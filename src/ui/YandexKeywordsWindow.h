@@ -76,16 +76,6 @@ public:
     // Draws a history: the chart keeps it until the next one.
     void showHistory(const YandexQueryHistory &history);
 
-    // The scale of the shows axis: its top is a round number at least a
-    // tenth above the largest value, so the curve never touches the frame,
-    // and never below 5; the ticks fall on whole numbers.
-    struct ShowsScale {
-        qint64 maximum = 5;
-        int tickCount = 6;
-        bool operator==(const ShowsScale &) const = default;
-    };
-    static ShowsScale showsScale(qint64 largestValue);
-
     QTreeWidget *queryList() const { return m_list; }
     QPushButton *exportButton() const { return m_exportButton; }
     QChartView *chartView() const { return m_chartView; }

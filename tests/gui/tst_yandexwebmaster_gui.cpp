@@ -7,6 +7,7 @@
 #include "app/RunControl.h"
 #include "app/SandboxEndpoints.h"
 #include "auth/SettingsFile.h"
+#include "reports/ChartScale.h"
 #include "reports/ReportTable.h"
 #include "ui/AccountsController.h"
 #include "ui/ClipboardText.h"
@@ -18,11 +19,11 @@
 #include "ui/YandexWebmasterController.h"
 
 #include "SimServer.h"
-#include "support/LoopbackTestSupport.h"
 #include "services/DemoAccounts.h"
 #include "services/TokenRegistry.h"
 #include "services/YandexOAuthModule.h"
 #include "services/YandexWebmasterModule.h"
+#include "support/LoopbackTestSupport.h"
 
 #include <QAction>
 #include <QApplication>
@@ -336,8 +337,6 @@ private Q_SLOTS:
     void siteWithoutQueriesOpensAnEmptyWindow();
     void historyChart_data();
     void historyChart();
-    void showsScale_data();
-    void showsScale();
 
     void signInThroughTheServiceThenConnect();
 };
@@ -748,38 +747,10 @@ void TestYandexWebmasterGui::historyChart()
         for (int i = 0; i < values.size(); ++i)
             QCOMPARE(points[i].y(), double(values[i]));
         QCOMPARE(labels, days);
-        const auto scale = YandexKeywordsWindow::showsScale(values.isEmpty() ? 0 : 30);
+        const auto scale = ChartScale::fitting(values.isEmpty() ? 0 : 30);
         QCOMPARE(top, double(scale.maximum));
         QCOMPARE(keywords->showsAxis()->tickCount(), scale.tickCount);
     }
-}
-
-void TestYandexWebmasterGui::showsScale_data()
-{
-    QTest::addColumn<qint64>("largest");
-    QTest::addColumn<qint64>("top");
-    QTest::addColumn<int>("ticks");
-
-    QTest::newRow("no points") << qint64(0) << qint64(5) << 6;
-    QTest::newRow("small") << qint64(3) << qint64(5) << 6;
-    QTest::newRow("just over five") << qint64(5) << qint64(6) << 7;
-    QTest::newRow("just under ten") << qint64(9) << qint64(10) << 6;
-    QTest::newRow("a round number needs headroom") << qint64(10) << qint64(12) << 7;
-    QTest::newRow("thirty") << qint64(30) << qint64(40) << 5;
-    QTest::newRow("hundreds") << qint64(110) << qint64(150) << 6;
-    QTest::newRow("thousands") << qint64(1234) << qint64(1500) << 6;
-    QTest::newRow("to the next power") << qint64(8000) << qint64(10000) << 6;
-}
-
-void TestYandexWebmasterGui::showsScale()
-{
-    QFETCH(qint64, largest);
-    QFETCH(qint64, top);
-    QFETCH(int, ticks);
-    const YandexKeywordsWindow::ShowsScale scale = YandexKeywordsWindow::showsScale(largest);
-    QCOMPARE(scale.maximum, top);
-    QCOMPARE(scale.tickCount, ticks);
-    QCOMPARE(scale.maximum % (scale.tickCount - 1), 0); // whole-number ticks
 }
 
 // ---------------------------------------------------------------------------
