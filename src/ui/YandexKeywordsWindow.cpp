@@ -2,32 +2,25 @@
 
 #include "app/UiPorts.h"
 #include "app/VeltranoError.h"
+#include "reports/AreaChartData.h"
 #include "reports/AtomicCsvFile.h"
-#include "reports/ChartScale.h"
 #include "reports/CsvWriter.h"
 #include "services/yandex_webmaster/YandexPopularQueries.h"
+#include "ui/AreaChartView.h"
 #include "ui/FileDialogs.h"
 #include "ui/HandlerGuard.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QAreaSeries>
-#include <QCategoryAxis>
-#include <QChart>
-#include <QChartView>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QLineSeries>
 #include <QMenu>
-#include <QPainter>
-#include <QPixmap>
 #include <QPushButton>
-#include <QScatterSeries>
 #include <QScreen>
 #include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-#include <QValueAxis>
 
 #include <algorithm>
 #include <cmath>
@@ -36,31 +29,10 @@ namespace veltrano {
 
 namespace {
 
-const QColor AreaColour(93, 131, 176);
-const QColor LineColour(69, 105, 147);
-const QColor PointColour(0, 128, 0);
-
 constexpr int QueryColumns = 6;
 constexpr int FirstNumberColumn = 2; // the four indicators are right-aligned
 constexpr int ChartHeight = 250;
 constexpr int ColumnPadding = 20;
-constexpr int DayLabels = 6;
-
-// The trends icon of "Get keyword trends": a small rising curve.
-QIcon trendsIcon()
-{
-    QPixmap pixmap(16, 16);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPolygonF area{{1, 15}, {1, 11}, {5, 8}, {9, 10}, {15, 3}, {15, 15}};
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(AreaColour);
-    painter.drawPolygon(area);
-    painter.setPen(QPen(LineColour, 1.5));
-    painter.drawPolyline(QPolygonF{{1, 11}, {5, 8}, {9, 10}, {15, 3}});
-    return QIcon(pixmap);
-}
 
 } // namespace
 
@@ -106,7 +78,7 @@ YandexKeywordsWindow::YandexKeywordsWindow(QWidget *parent)
 
     m_menu = new QMenu(this);
     m_menu->setObjectName(QStringLiteral("PopupMenu1"));
-    m_trendsAction = m_menu->addAction(trendsIcon(), QStringLiteral("Get keyword trends"));
+    m_trendsAction = m_menu->addAction(AreaChartView::trendsIcon(), QStringLiteral("Get keyword trends"));
     m_trendsAction->setObjectName(QStringLiteral("Getkewordtrend1"));
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_list, &QWidget::customContextMenuRequested, this,
@@ -115,7 +87,10 @@ YandexKeywordsWindow::YandexKeywordsWindow(QWidget *parent)
     connect(m_list, &QTreeWidget::itemDoubleClicked, this,
             [this] { runGuarded([this] { showSelectedQueryHistory(); }); });
 
-    buildChart();
+    m_chartView = new AreaChartView(QStringLiteral("Yandex Trends"), this);
+    m_chartView->setObjectName(QStringLiteral("Chart1"));
+    m_chartView->setFixedHeight(ChartHeight);
+    m_chartView->areaSeries()->setName(QStringLiteral("TOTAL_SHOWS"));
     layout->addWidget(m_chartView);
 
     auto *buttons = new QHBoxLayout;
@@ -127,57 +102,6 @@ YandexKeywordsWindow::YandexKeywordsWindow(QWidget *parent)
     connect(m_exportButton, &QPushButton::clicked, this, [this] { runGuarded([this] { exportToCsv(); }); });
     buttons->addWidget(m_exportButton);
     layout->addLayout(buttons);
-}
-
-void YandexKeywordsWindow::buildChart()
-{
-    auto *chart = new QChart;
-    chart->setTitle(QStringLiteral("Yandex Trends"));
-    QFont titleFont = chart->titleFont();
-    titleFont.setBold(true);
-    chart->setTitleFont(titleFont);
-    chart->setTitleBrush(Qt::black);
-    chart->legend()->hide();
-    chart->setBackgroundRoundness(0);
-    chart->setDropShadowEnabled(false);
-    chart->setMargins(QMargins(4, 2, 8, 2));
-
-    // The shows as a filled area under their curve, each day's value marked
-    // by a point of its own.
-    m_line = new QLineSeries(chart);
-    m_area = new QAreaSeries(m_line);
-    m_area->setName(QStringLiteral("TOTAL_SHOWS"));
-    m_area->setBrush(AreaColour);
-    m_area->setPen(QPen(LineColour, 2));
-    chart->addSeries(m_area);
-    m_points = new QScatterSeries;
-    m_points->setMarkerShape(QScatterSeries::MarkerShapeCircle);
-    m_points->setMarkerSize(4);
-    m_points->setColor(PointColour);
-    m_points->setBorderColor(PointColour);
-    chart->addSeries(m_points);
-
-    m_dayAxis = new QCategoryAxis;
-    m_dayAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    m_dayAxis->setGridLineVisible(false);
-    m_dayAxis->setRange(0, 1);
-    chart->addAxis(m_dayAxis, Qt::AlignBottom);
-    m_showsAxis = new QValueAxis;
-    m_showsAxis->setLabelFormat(QStringLiteral("%i"));
-    const ChartScale scale = ChartScale::fitting(0);
-    m_showsAxis->setTickCount(scale.tickCount);
-    m_showsAxis->setRange(0, double(scale.maximum));
-    chart->addAxis(m_showsAxis, Qt::AlignLeft);
-    for (QAbstractSeries *series : {static_cast<QAbstractSeries *>(m_area), static_cast<QAbstractSeries *>(m_points)}) {
-        series->attachAxis(m_dayAxis);
-        series->attachAxis(m_showsAxis);
-    }
-
-    m_chartView = new QChartView(chart, this);
-    m_chartView->setObjectName(QStringLiteral("Chart1"));
-    m_chartView->setRenderHint(QPainter::Antialiasing);
-    m_chartView->setRubberBand(QChartView::NoRubberBand);
-    m_chartView->setFixedHeight(ChartHeight);
 }
 
 void YandexKeywordsWindow::runGuarded(const std::function<void()> &handler)
@@ -313,47 +237,34 @@ void YandexKeywordsWindow::showSelectedQueryHistory()
         throw VeltranoError(history->error);
 }
 
-void YandexKeywordsWindow::setDayLabels(const std::vector<YandexQueryHistory::Point> &points)
-{
-    for (const QString &label : m_dayAxis->categoriesLabels())
-        m_dayAxis->remove(label);
-    const int count = int(points.size());
-    m_dayAxis->setStartValue(-1);
-    if (count <= 1)
-        m_dayAxis->setRange(-1, 1);
-    else
-        m_dayAxis->setRange(0, count - 1);
-    QStringList used;
-    for (const int index : ChartScale::labelledPoints(count, DayLabels)) {
-        const QString &day = points[size_t(index)].day;
-        if (!used.contains(day)) { // the axis takes each label once
-            m_dayAxis->append(day, index);
-            used << day;
-        }
-    }
-}
-
 void YandexKeywordsWindow::showHistory(const YandexQueryHistory &history)
 {
-    QChart *chart = m_chartView->chart();
-    chart->setTitle(history.title);
+    AreaChartData data;
+    data.title = history.title;
+    data.points.reserve(history.points.size());
+    for (const YandexQueryHistory::Point &point : history.points)
+        data.points.push_back({point.day, point.value});
+    m_chartView->showData(data);
+}
 
-    QList<QPointF> curve;
-    curve.reserve(qsizetype(history.points.size()));
-    for (size_t i = 0; i < history.points.size(); ++i)
-        curve << QPointF(double(i), double(history.points[i].value));
-    m_line->replace(curve);
-    m_points->replace(curve);
-    m_area->setBrush(AreaColour);
-    m_area->setPen(QPen(LineColour, 2));
-    m_points->setColor(PointColour);
-    m_points->setBorderColor(PointColour);
+QAreaSeries *YandexKeywordsWindow::areaSeries() const
+{
+    return m_chartView->areaSeries();
+}
 
-    setDayLabels(history.points);
-    const ChartScale scale = ChartScale::fitting(history.maximum);
-    m_showsAxis->setTickCount(scale.tickCount);
-    m_showsAxis->setRange(0, double(scale.maximum));
-    m_chartView->update();
+QScatterSeries *YandexKeywordsWindow::pointSeries() const
+{
+    return m_chartView->pointSeries();
+}
+
+QCategoryAxis *YandexKeywordsWindow::dayAxis() const
+{
+    return m_chartView->categoryAxis();
+}
+
+QValueAxis *YandexKeywordsWindow::showsAxis() const
+{
+    return m_chartView->valueAxis();
 }
 
 } // namespace veltrano

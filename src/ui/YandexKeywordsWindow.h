@@ -12,9 +12,7 @@
 class QAction;
 class QAreaSeries;
 class QCategoryAxis;
-class QChartView;
 class QIODevice;
-class QLineSeries;
 class QMenu;
 class QPushButton;
 class QScatterSeries;
@@ -23,6 +21,7 @@ class QValueAxis;
 
 namespace veltrano {
 
+class AreaChartView;
 class FileDialogs;
 class MessagePrompt;
 
@@ -78,33 +77,26 @@ public:
 
     QTreeWidget *queryList() const { return m_list; }
     QPushButton *exportButton() const { return m_exportButton; }
-    QChartView *chartView() const { return m_chartView; }
+    AreaChartView *chartView() const { return m_chartView; }
     QAction *trendsAction() const { return m_trendsAction; }
-    QAreaSeries *areaSeries() const { return m_area; }
-    QScatterSeries *pointSeries() const { return m_points; }
-    QCategoryAxis *dayAxis() const { return m_dayAxis; }
-    QValueAxis *showsAxis() const { return m_showsAxis; }
+    QAreaSeries *areaSeries() const;
+    QScatterSeries *pointSeries() const;
+    QCategoryAxis *dayAxis() const;
+    QValueAxis *showsAxis() const;
 
 protected:
     // FormShow: the export button tells how many rows it would write.
     void showEvent(QShowEvent *event) override;
 
 private:
-    void buildChart();
     void runGuarded(const std::function<void()> &handler);
-    void setDayLabels(const std::vector<YandexQueryHistory::Point> &points);
 
     Ports m_ports;
     QTreeWidget *m_list = nullptr;         // ListView6
     QPushButton *m_exportButton = nullptr; // Button1
     QMenu *m_menu = nullptr;               // PopupMenu1
     QAction *m_trendsAction = nullptr;     // Getkewordtrend1
-    QChartView *m_chartView = nullptr;     // Chart1
-    QLineSeries *m_line = nullptr;         // the upper edge of the area
-    QAreaSeries *m_area = nullptr;
-    QScatterSeries *m_points = nullptr;
-    QCategoryAxis *m_dayAxis = nullptr;
-    QValueAxis *m_showsAxis = nullptr;
+    AreaChartView *m_chartView = nullptr;  // Chart1
 };
 
 } // namespace veltrano
