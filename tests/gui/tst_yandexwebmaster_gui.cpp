@@ -45,6 +45,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <QUrl>
 #include <QValueAxis>
@@ -575,8 +576,9 @@ void TestYandexWebmasterGui::keywordsWindowListsAndExportsQueries()
     QCOMPARE(keywords->rowTexts(0), (QStringList{"диван угловой", "q1", "1234", "56", "3.46", "7.89"}));
     QCOMPARE(keywords->rowTexts(1), (QStringList{"sofa; \"best\" price", "q2", "500", "0", "12.50", "0.00"}));
     QCOMPARE(keywords->rowTexts(2), (QStringList{"кресло", "q3", "20", "3", "1.00", "2.00"}));
-    QCOMPARE(keywords->queryList()->topLevelItem(0)->textAlignment(2), int(Qt::AlignRight | Qt::AlignVCenter));
-    QCOMPARE(keywords->queryList()->topLevelItem(0)->textAlignment(0) & Qt::AlignRight, 0);
+    const QAbstractItemModel *listed = keywords->queryList()->model();
+    QCOMPARE(listed->index(0, 2).data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignRight | Qt::AlignVCenter));
+    QCOMPARE(listed->index(0, 0).data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight, 0);
     QCOMPARE(caption, QStringLiteral("Export to Excel (3 rows)"));
     QVERIFY(enabled);
     QCOMPARE(f.requestsEndingWith("/search-queries/popular"), 1);
@@ -709,7 +711,7 @@ void TestYandexWebmasterGui::historyChart()
         f.sim.setResponse("GET", historyPath, dropped);
     }
     YandexKeywordsWindow *keywords = f.keywords();
-    QTreeWidget *list = keywords->queryList();
+    QTreeView *list = keywords->queryList();
 
     bool menuWithoutSelectionAsked = true;
     WhileModal whileOpen(keywords, [&] {
@@ -717,7 +719,7 @@ void TestYandexWebmasterGui::historyChart()
         keywords->trendsAction()->trigger();
         menuWithoutSelectionAsked = f.requestsEndingWith("/history") > 0;
         // A double-click on the first query (most shows first).
-        doubleClick(list->viewport(), list->visualItemRect(list->topLevelItem(0)).center());
+        doubleClick(list->viewport(), list->visualRect(list->model()->index(0, 0)).center());
     });
     f.button("Button34")->click();
     QCOMPARE(whileOpen.appeared, 1);
