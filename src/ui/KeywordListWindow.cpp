@@ -23,7 +23,10 @@ namespace veltrano {
 
 namespace {
 
+// Room beside the widest text of a column that fits its texts, and the
+// least beside the caption of a column laid out at a fixed width.
 constexpr int ColumnPadding = 20;
+constexpr int CaptionMargins = 12;
 constexpr int ExportButtonWidth = 200;
 
 // The wait cursor for as long as the window waits for a service.
@@ -104,6 +107,7 @@ void KeywordListWindow::sizeColumns()
 {
     QHeaderView *header = m_list->header();
     header->setStretchLastSection(false);
+    header->setTextElideMode(Qt::ElideRight);
     const QFontMetrics metrics = header->fontMetrics();
     const std::vector<KeywordColumn> &columns = m_table->columns();
     for (int c = 0; c < int(columns.size()); ++c) {
@@ -113,7 +117,10 @@ void KeywordListWindow::sizeColumns()
             header->setSectionResizeMode(c, QHeaderView::Stretch);
             break;
         case KeywordColumn::Width::Fixed:
-            m_list->setColumnWidth(c, column.pixels);
+            // As laid out, unless this desktop's font needs more for the
+            // caption to be read whole.
+            m_list->setColumnWidth(c,
+                                   std::max(column.pixels, metrics.horizontalAdvance(column.caption) + CaptionMargins));
             break;
         case KeywordColumn::Width::FitText:
             m_list->setColumnWidth(
