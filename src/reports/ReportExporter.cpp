@@ -3,11 +3,9 @@
 #include "app/ActivityLog.h"
 #include "app/UiPorts.h"
 #include "app/VeltranoError.h"
+#include "reports/AtomicCsvFile.h"
 #include "reports/CsvWriter.h"
 #include "reports/ReportTable.h"
-
-#include <QDir>
-#include <QSaveFile>
 
 namespace veltrano {
 
@@ -56,24 +54,24 @@ QStringList ReportExporter::headerFields(ServiceId kind)
     return {};
 }
 
-bool ReportExporter::write(const ReportTable &table, QIODevice &device)
+void ReportExporter::writeLines(const ReportTable &table, CsvWriter &csv)
 {
-    CsvWriter csv(device);
     csv.writeRow(headerFields(table.service()));
     const int rows = table.rowCount();
     for (int r = 0; r < rows && csv.ok(); ++r)
         csv.writeRow(table.rowTexts(r));
+}
+
+bool ReportExporter::write(const ReportTable &table, QIODevice &device)
+{
+    CsvWriter csv(device);
+    writeLines(table, csv);
     return csv.ok();
 }
 
 void ReportExporter::exportToFile(const ReportTable &table, const QString &path)
 {
-    const QString shown = QDir::toNativeSeparators(path);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw VeltranoError(QStringLiteral("Cannot create file \"%1\". %2").arg(shown, file.errorString()));
-    if (!write(table, file) || !file.commit())
-        throw VeltranoError(QStringLiteral("Cannot write file \"%1\". %2").arg(shown, file.errorString()));
+    AtomicCsvFile::write(path, [&table](CsvWriter &csv) { writeLines(table, csv); });
 }
 
 bool ReportExporter::exportClicked(const ReportTable &table, const QString &chosenPath)

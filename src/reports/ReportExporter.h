@@ -10,6 +10,7 @@ class QIODevice;
 namespace veltrano {
 
 class ActivityLog;
+class CsvWriter;
 class MessagePrompt;
 class ReportTable;
 
@@ -28,8 +29,9 @@ public:
 
     // Header and rows to a device.
     static bool write(const ReportTable &table, QIODevice &device);
-    // The whole file at once: nothing is written, and a VeltranoError
-    // carries the reason, when the file cannot be created or written.
+    // The whole file at once (AtomicCsvFile): nothing is written, and a
+    // VeltranoError carries the reason, when the file cannot be created or
+    // written; an existing file then stays as it was.
     static void exportToFile(const ReportTable &table, const QString &path);
 
     // The button's work after the save dialog: an empty path means the
@@ -38,6 +40,8 @@ public:
     bool exportClicked(const ReportTable &table, const QString &chosenPath);
 
 private:
+    static void writeLines(const ReportTable &table, CsvWriter &csv);
+
     ActivityLog &m_log;
     MessagePrompt &m_prompt;
 };

@@ -2,13 +2,27 @@
 
 namespace veltrano {
 
-KeywordsWindow::KeywordsWindow(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint)
+namespace {
+
+KeywordListWindow::Layout windowLayout()
 {
-    setObjectName(QStringLiteral("frmKeywords"));
-    setWindowTitle(QStringLiteral("GSC Keywords / Google Trends"));
-    setFixedSize(ClientWidth, ClientHeight);
+    // The query and the page share what the four figures, as wide as their
+    // captions, leave.
+    return {QStringLiteral("frmKeywords"),
+            QStringLiteral("GSC Keywords / Google Trends"),
+            {KeywordsWindow::ClientWidth, KeywordsWindow::ClientHeight},
+            {KeywordColumn::left(QStringLiteral("Query")).stretching(),
+             KeywordColumn::left(QStringLiteral("URL")).stretching(),
+             KeywordColumn::right(QStringLiteral("Clicks")).fitting(QStringLiteral("0000000")),
+             KeywordColumn::right(QStringLiteral("Impressions")), KeywordColumn::right(QStringLiteral("CTR")),
+             KeywordColumn::right(QStringLiteral("Avg Position"))},
+            QString::fromLatin1(KeywordsWindow::ProposedExportName),
+            QStringLiteral("Google Trends"),
+            false};
 }
+
+} // namespace
+
+KeywordsWindow::KeywordsWindow(QWidget *parent) : KeywordListWindow(windowLayout(), parent) {}
 
 } // namespace veltrano

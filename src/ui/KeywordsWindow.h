@@ -1,17 +1,21 @@
 #pragma once
 
-#include <QDialog>
+#include "ui/KeywordListWindow.h"
 
 namespace veltrano {
 
-// The search queries of a Search Console property, with the Google Trends chart of
-// one query and the CSV export.
-// Created once at start-up, hidden, and kept for the whole run.
-class KeywordsWindow final : public QDialog {
+// "GSC Keywords / Google Trends" (frmKeywords): the search queries of a
+// Search Console property with the page each led to and its clicks,
+// impressions, click-through rate and position; their CSV export
+// "export_gsc_keywords.csv"; and the Google Trends interest of one query in
+// the chart "Google Trends". The trend comes through the chart fetcher of
+// the window's ports.
+class KeywordsWindow final : public KeywordListWindow {
     Q_OBJECT
 public:
     static constexpr int ClientWidth = 860;
     static constexpr int ClientHeight = 560;
+    static constexpr const char *ProposedExportName = "export_gsc_keywords.csv";
 
     explicit KeywordsWindow(QWidget *parent = nullptr);
 };

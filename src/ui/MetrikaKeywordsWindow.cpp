@@ -2,13 +2,26 @@
 
 namespace veltrano {
 
-MetrikaKeywordsWindow::MetrikaKeywordsWindow(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint)
+namespace {
+
+KeywordListWindow::Layout windowLayout()
 {
-    setObjectName(QStringLiteral("frmKeywordsYaMetr"));
-    setWindowTitle(QStringLiteral("YMetrika Keywords"));
-    setFixedSize(ClientWidth, ClientHeight);
+    return {QStringLiteral("frmKeywordsYaMetr"),
+            QStringLiteral("YMetrika Keywords"),
+            {MetrikaKeywordsWindow::ClientWidth, MetrikaKeywordsWindow::ClientHeight},
+            {KeywordColumn::left(QStringLiteral("Query")).fixedAt(170),
+             KeywordColumn::left(QStringLiteral("Visits")).fixedAt(70),
+             KeywordColumn::right(QStringLiteral("Users")).fixedAt(70),
+             KeywordColumn::right(QStringLiteral("Bounce Rate")).fixedAt(90),
+             KeywordColumn::right(QStringLiteral("Page Depth")).fixedAt(90),
+             KeywordColumn::right(QStringLiteral("Avg Visit Duration Seconds")).fixedAt(150)},
+            QString::fromLatin1(MetrikaKeywordsWindow::ProposedExportName),
+            QString(), // no chart
+            true};
 }
+
+} // namespace
+
+MetrikaKeywordsWindow::MetrikaKeywordsWindow(QWidget *parent) : KeywordListWindow(windowLayout(), parent) {}
 
 } // namespace veltrano

@@ -1,17 +1,19 @@
 #pragma once
 
-#include <QDialog>
+#include "ui/KeywordListWindow.h"
 
 namespace veltrano {
 
-// The search phrases that brought visitors to a Yandex Metrika counter's site,
-// with the CSV export.
-// Created once at start-up, hidden, and kept for the whole run.
-class MetrikaKeywordsWindow final : public QDialog {
+// "YMetrika Keywords" (frmKeywordsYaMetr): the search phrases that brought
+// visitors to a Yandex Metrika counter's site, with five traffic figures
+// each, and their CSV export "export_yametrika_keywords.csv" behind a
+// full-width button. No chart.
+class MetrikaKeywordsWindow final : public KeywordListWindow {
     Q_OBJECT
 public:
     static constexpr int ClientWidth = 689;
     static constexpr int ClientHeight = 313;
+    static constexpr const char *ProposedExportName = "export_yametrika_keywords.csv";
 
     explicit MetrikaKeywordsWindow(QWidget *parent = nullptr);
 };

@@ -1,39 +1,27 @@
 #pragma once
 
 #include "services/yandex_webmaster/YandexQueryHistory.h"
+#include "ui/KeywordListWindow.h"
 
-#include <QDialog>
 #include <QStringList>
 
 #include <functional>
 #include <optional>
 #include <vector>
 
-class QAction;
 class QAreaSeries;
 class QCategoryAxis;
-class QChartView;
 class QIODevice;
-class QLineSeries;
-class QMenu;
-class QPushButton;
 class QScatterSeries;
-class QTreeWidget;
 class QValueAxis;
 
 namespace veltrano {
 
-class FileDialogs;
-class MessagePrompt;
-
 // "YWM Keywords" (frmKeywordsYa): the popular search queries of a Yandex
-// Webmaster site in ListView6, their CSV export behind Button1, and the
-// daily shows of one query in the area chart Chart1 ("Get keyword trends"
-// in the list's menu, or a double-click on a query).
-//
-// Created once at start-up, hidden, and kept for the whole run; the Yandex
-// Webmaster controller fills it and shows it modally.
-class YandexKeywordsWindow final : public QDialog {
+// Webmaster site ("Query", "ID" and four indicators), their CSV export
+// "export_ywm_keywords.csv", and the daily shows of one query over the last
+// year in the chart "Yandex Trends".
+class YandexKeywordsWindow final : public KeywordListWindow {
     Q_OBJECT
 public:
     static constexpr int ClientWidth = 860;
@@ -54,67 +42,25 @@ public:
 
     explicit YandexKeywordsWindow(QWidget *parent = nullptr);
 
-    void setPorts(Ports ports) { m_ports = std::move(ports); }
+    void setPorts(Ports ports);
 
-    // Replaces the list with these rows (the six texts of a query each),
-    // without repainting in between.
-    void setQueries(const std::vector<QStringList> &rows);
-    int rowCount() const;
-    QStringList rowTexts(int row) const;
+    // The six texts of a query each.
+    void setQueries(const std::vector<QStringList> &rows) { setRows(rows); }
 
-    // Centres the window over the main window and runs it modally.
-    int showModally();
-
-    // Button1Click: the list as a CSV file the user names.
-    void exportToCsv();
     // Header and rows as CSV: UTF-8 with a byte-order mark, CR LF, the six
     // captions each followed by ";", then one line per row.
     static bool writeCsv(QIODevice &device, const std::vector<QStringList> &rows);
-    // Getkewordtrend1Click and ListView6DblClick: the history of the selected
-    // query. Nothing happens without a selected row.
-    void showSelectedQueryHistory();
+    // The history of the selected query.
+    void showSelectedQueryHistory() { showSelectedQueryChart(); }
     // Draws a history: the chart keeps it until the next one.
     void showHistory(const YandexQueryHistory &history);
+    static AreaChartData chartData(const YandexQueryHistory &history);
 
-    // The scale of the shows axis: its top is a round number at least a
-    // tenth above the largest value, so the curve never touches the frame,
-    // and never below 5; the ticks fall on whole numbers.
-    struct ShowsScale {
-        qint64 maximum = 5;
-        int tickCount = 6;
-        bool operator==(const ShowsScale &) const = default;
-    };
-    static ShowsScale showsScale(qint64 largestValue);
-
-    QTreeWidget *queryList() const { return m_list; }
-    QPushButton *exportButton() const { return m_exportButton; }
-    QChartView *chartView() const { return m_chartView; }
-    QAction *trendsAction() const { return m_trendsAction; }
-    QAreaSeries *areaSeries() const { return m_area; }
-    QScatterSeries *pointSeries() const { return m_points; }
-    QCategoryAxis *dayAxis() const { return m_dayAxis; }
-    QValueAxis *showsAxis() const { return m_showsAxis; }
-
-protected:
-    // FormShow: the export button tells how many rows it would write.
-    void showEvent(QShowEvent *event) override;
-
-private:
-    void buildChart();
-    void runGuarded(const std::function<void()> &handler);
-    void setDayLabels(const std::vector<YandexQueryHistory::Point> &points);
-
-    Ports m_ports;
-    QTreeWidget *m_list = nullptr;         // ListView6
-    QPushButton *m_exportButton = nullptr; // Button1
-    QMenu *m_menu = nullptr;               // PopupMenu1
-    QAction *m_trendsAction = nullptr;     // Getkewordtrend1
-    QChartView *m_chartView = nullptr;     // Chart1
-    QLineSeries *m_line = nullptr;         // the upper edge of the area
-    QAreaSeries *m_area = nullptr;
-    QScatterSeries *m_points = nullptr;
-    QCategoryAxis *m_dayAxis = nullptr;
-    QValueAxis *m_showsAxis = nullptr;
+    QTreeView *queryList() const { return listView(); }
+    QAreaSeries *areaSeries() const;
+    QScatterSeries *pointSeries() const;
+    QCategoryAxis *dayAxis() const;
+    QValueAxis *showsAxis() const;
 };
 
 } // namespace veltrano

@@ -51,6 +51,7 @@ private Q_SLOTS:
     void proposedFileNames();
     void exportClickWritesTheFileAndLogs();
     void unwritableFileIsReportedAndNotLogged();
+    void exportFailingMidwayKeepsTheEarlierFile();
 };
 
 void ReportExporterTest::filesMatchByteForByte_data()
@@ -181,6 +182,32 @@ void ReportExporterTest::unwritableFileIsReportedAndNotLogged()
     QVERIFY2(prompt.shown[0].text.contains("report.csv"), qPrintable(prompt.shown[0].text));
     QVERIFY(log.messages().isEmpty());
     QVERIFY(!QFile::exists(path));
+}
+
+void ReportExporterTest::exportFailingMidwayKeepsTheEarlierFile()
+{
+    ActivityLog log;
+    RecordingPrompt prompt;
+    ReportExporter exporter(log, prompt);
+    ReportTable table(ServiceId::YandexWebmaster);
+    for (int i = 0; i < 500; ++i)
+        addRow(table, {QStringLiteral("https://example.com/page-%1").arg(i), "Yes", QString(100, u'T')});
+    QTemporaryDir dir;
+    const QString path = dir.filePath("report.csv");
+    writeFile(path, fixtureBytes("export_ga.csv"));
+
+    bool exported = true;
+    {
+        const FileSizeLimit limit(8 * 1024); // the table needs about 60 KB
+        exported = exporter.exportClicked(table, path);
+    }
+
+    QVERIFY(!exported);
+    QCOMPARE(prompt.texts().size(), 1);
+    QVERIFY2(prompt.texts()[0].startsWith(QStringLiteral("Cannot write file")), qPrintable(prompt.texts()[0]));
+    QVERIFY(log.messages().isEmpty());
+    QCOMPARE(readFile(path), fixtureBytes("export_ga.csv"));
+    QCOMPARE(folderEntries(dir.path()), QStringList{"report.csv"});
 }
 
 QTEST_GUILESS_MAIN(ReportExporterTest)
