@@ -67,7 +67,10 @@ AreaChartView::AreaChartView(const QString &title, QWidget *parent) : QChartView
         series->attachAxis(m_valueAxis);
     }
 
+    // The view gives up the chart it made for itself without deleting it.
+    QChart *own = this->chart();
     setChart(chart);
+    delete own;
     setRenderHint(QPainter::Antialiasing);
     setRubberBand(QChartView::NoRubberBand);
 }

@@ -118,7 +118,7 @@ struct Page {
         options.browser = &browser;
         options.fileDialogs = &dialogs;
         options.clipboard = &clipboard;
-        options.newsFetcher = [](const QString &) { return QByteArray(); };
+        options.newsFetcher = [](const QString &, const std::atomic<bool> &) { return QByteArray(); };
         window = std::make_unique<MainWindow>(endpoints, options);
         reports = &window->reports();
         logBase = window->activityLog().entries().size();

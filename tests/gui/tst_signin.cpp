@@ -319,7 +319,7 @@ class TestSignIn : public QObject {
             options.appFolder = folder();
             options.prompt = &prompt;
             options.browser = &browser;
-            options.newsFetcher = [](const QString &) { return QByteArray(); };
+            options.newsFetcher = [](const QString &, const std::atomic<bool> &) { return QByteArray(); };
             window = std::make_unique<MainWindow>(endpoints, options);
             window->accounts()->signIn().setExchangeTimeout(std::chrono::milliseconds(5000));
             window->show();
@@ -644,7 +644,7 @@ void TestSignIn::closingDuringIndexingNoticeDoesNotHang()
     options.appFolder = f.folder();
     options.prompt = &modal;
     options.browser = &f.browser;
-    options.newsFetcher = [](const QString &) { return QByteArray(); };
+    options.newsFetcher = [](const QString &, const std::atomic<bool> &) { return QByteArray(); };
     f.window = std::make_unique<MainWindow>(f.endpoints, options);
     f.window->show();
     // Should the window leave the notice up, the test dismisses it after a

@@ -285,7 +285,7 @@ class TestYandexWebmasterGui : public QObject {
             options.browser = &browser;
             options.fileDialogs = &dialogs;
             options.clipboard = &clipboard;
-            options.newsFetcher = [](const QString &) { return QByteArray(); };
+            options.newsFetcher = [](const QString &, const std::atomic<bool> &) { return QByteArray(); };
             window = std::make_unique<MainWindow>(endpoints, options);
             window->show();
         }
