@@ -189,6 +189,39 @@ private Q_SLOTS:
         QCOMPARE(f.trace.lines().first(), QStringLiteral("Get pages from \"host_id\": https:shop.example:443"));
     }
 
+    // Yandex lists an international site in its ASCII form with escaped
+    // paths; report rows written the way people type them still match, and
+    // keep their own spelling.
+    void rowsMatchSamplesThroughTheUrlKey()
+    {
+        Fixture f;
+        Module::Site s = Module::generatedSite("https:xn--e1afmkfd.xn--p1ai:443", "https://xn--e1afmkfd.xn--p1ai/",
+                                               "https://пример.рф/", 6, 0);
+        QCOMPARE(s.pages[1].url,
+                 std::string("https://xn--e1afmkfd.xn--p1ai/%D0%B4%D0%BE%D1%81%D1%82%D0%B0%D0%B2%D0%BA%D0%B0/"));
+        // A later sample of the same page in another spelling: the first title counts.
+        s.pages[5].url = "https://XN--E1AFMKFD.xn--p1ai:443/%d0%b4%d0%be%d1%81%d1%82%d0%b0%d0%b2%d0%ba%d0%b0/";
+        s.pages[5].title = "second title";
+        f.module.setSites(kUserId, {s});
+        const QString deliveryTitle = QString::fromStdString(s.pages[1].title);
+        const QStringList rows{
+            QStringLiteral("https://пример.рф/доставка/"),
+            QStringLiteral("HTTPS://ПРИМЕР.РФ:443/%d0%b4%d0%be%d1%81%d1%82%d0%b0%d0%b2%d0%ba%d0%b0/#top"),
+            QStringLiteral("https://XN--E1AFMKFD.XN--P1AI/контакты/"),
+            QStringLiteral("https://пример.рф/Доставка/"), // path letter case counts
+            QStringLiteral("https://пример.рф:8443/доставка/"),
+        };
+        f.table.appendRows(rows);
+
+        f.check(QStringLiteral("https:xn--e1afmkfd.xn--p1ai:443"));
+
+        QCOMPARE(f.table.rowTexts(0), QStringList({rows[0], "Yes", deliveryTitle}));
+        QCOMPARE(f.table.rowTexts(1), QStringList({rows[1], "Yes", deliveryTitle}));
+        QCOMPARE(f.table.rowTexts(2), QStringList({rows[2], "Yes", QString::fromStdString(s.pages[2].title)}));
+        QCOMPARE(f.table.rowTexts(3), QStringList({rows[3], "No", ""}));
+        QCOMPARE(f.table.rowTexts(4), QStringList({rows[4], "No", ""}));
+    }
+
     void titlesReadTheSameEscapedOrRaw()
     {
         Fixture f;
