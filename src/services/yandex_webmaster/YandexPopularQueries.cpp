@@ -5,18 +5,7 @@
 #include "net/RequestTrace.h"
 #include "services/yandex_webmaster/YandexWebmasterClient.h"
 
-#include <QLocale>
-#include <cmath>
-
 namespace veltrano {
-
-QString fixedTwoDecimals(double value)
-{
-    // Round half away from zero on the decimal value, not on the binary
-    // neighbour: 0.125 shows 0.13.
-    const double scaled = std::round(value * 100.0 + (value >= 0 ? 1e-9 : -1e-9));
-    return QLocale().toString(scaled / 100.0, 'f', 2);
-}
 
 const QStringList &YandexPopularQueries::columnCaptions()
 {
@@ -69,8 +58,8 @@ bool YandexPopularQueries::rowFromQuery(const JsonValue &query, QStringList &row
                       id->text(),
                       NumberText::general(showsValue),
                       NumberText::general(clicksValue),
-                      fixedTwoDecimals(showPositionValue),
-                      fixedTwoDecimals(clickPositionValue)};
+                      NumberText::fixed(showPositionValue, 2),
+                      NumberText::fixed(clickPositionValue, 2)};
     return true;
 }
 

@@ -33,7 +33,4 @@ private:
     YandexWebmasterClient &m_client;
 };
 
-// "%0.2f" with the user's decimal separator, halves rounded away from zero.
-QString fixedTwoDecimals(double value);
-
 } // namespace veltrano
