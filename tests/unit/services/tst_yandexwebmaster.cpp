@@ -273,17 +273,26 @@ private Q_SLOTS:
         QCOMPARE(f.sim.requestCount(), size_t(0));
     }
 
+    // Paged through the simulator, with and without "count": Yandex's own
+    // example answer has none, and leaves out indicators it has no value for.
     void popularQueries_data()
     {
         QTest::addColumn<int>("queries");
+        QTest::addColumn<bool>("withCount");
         QTest::addColumn<QStringList>("offsets");
-        QTest::newRow("1 234") << 1234 << QStringList({"0", "500", "1000"});
-        QTest::newRow("exactly 500") << 500 << QStringList({"0"});
-        QTest::newRow("none") << 0 << QStringList({"0"});
+        QTest::newRow("1 234") << 1234 << true << QStringList({"0", "500", "1000"});
+        QTest::newRow("exactly 500") << 500 << true << QStringList({"0"});
+        QTest::newRow("none") << 0 << true << QStringList({"0"});
+        QTest::newRow("1 234, no count") << 1234 << false << QStringList({"0", "500", "1000"});
+        QTest::newRow("exactly 500, no count: a full page asks for more") << 500 << false << QStringList({"0", "500"});
+        QTest::newRow("none, no count") << 0 << false << QStringList({"0"});
+        QTest::newRow("the top 3000, no count")
+            << 3000 << false << QStringList({"0", "500", "1000", "1500", "2000", "2500"});
     }
     void popularQueries()
     {
         QFETCH(int, queries);
+        QFETCH(bool, withCount);
         QFETCH(QStringList, offsets);
         Fixture f;
         Module::Site s = Module::generatedSite("https:q.example:443", "https://q.example/", "https://q.example/", 0,
@@ -291,6 +300,8 @@ private Q_SLOTS:
         if (queries > 0)
             s.queries[0].avgClickPosition.reset(); // never clicked
         f.module.setSites(kUserId, {s});
+        f.module.setPopularCount(withCount);
+        f.module.setOmitUndefinedIndicators(!withCount);
         YandexPopularQueries fetcher(*f.client);
         const auto rows = fetcher.fetch(QStringLiteral("tok"), QStringLiteral("https:q.example:443"),
                                         QDate(2026, 12, 10));
@@ -316,18 +327,79 @@ private Q_SLOTS:
         }
     }
 
-    void formatsQueryRows()
+    // Yandex's example answer as its documentation prints it: no "count",
+    // one indicator given, the others left out.
+    void popularQueriesFromTheDocumentedAnswer()
     {
-        const JsonDocument doc = JsonDocument::parse(QByteArray(
-            R"({"query_id":"q1","query_text":"купить диван","indicators":{"TOTAL_SHOWS":1234.0,"TOTAL_CLICKS":5,)"
-            R"("AVG_SHOW_POSITION":2.125,"AVG_CLICK_POSITION":null}})"));
+        Fixture f;
+        f.sim.setResponse("GET", "/yandex-webmaster/v4/user/12345/hosts/h/search-queries/popular",
+                          sim::Response::json(R"({"queries":[{"query_id":"a08b","query_text":"some text",)"
+                                              R"("indicators":{"TOTAL_SHOWS":1.1}}],)"
+                                              R"("date_from":"2016-01-01","date_to":"2016-01-01"})"));
+        const auto rows =
+            YandexPopularQueries(*f.client).fetch(QStringLiteral("tok"), QStringLiteral("h"), QDate(2026, 12, 10));
+        QCOMPARE(rows.size(), size_t(1));
+        QCOMPARE(rows[0], QStringList({"some text", "a08b", "1.1", "0", "0.00", "0.00"}));
+        QCOMPARE(f.sim.requestCount(), size_t(2)); // the user id, then one page
+
+        // Yandex's error answer has neither "count" nor "queries".
+        f.sim.setResponse("GET", "/yandex-webmaster/v4/user/12345/hosts/h/search-queries/popular",
+                          sim::Response::json(R"({"error_code":"HOST_NOT_VERIFIED","error_message":"Host h is )"
+                                              R"(not verified by the user"})",
+                                              404));
+        try {
+            YandexPopularQueries(*f.client).fetch(QStringLiteral("tok"), QStringLiteral("h"), QDate(2026, 12, 10));
+            QFAIL("no error");
+        } catch (const VeltranoError &e) {
+            QCOMPARE(e.message(), QStringLiteral("Value 'count' not found"));
+        }
+    }
+
+    void queryRows_data()
+    {
+        QTest::addColumn<QByteArray>("indicators");
+        QTest::addColumn<QStringList>("cells"); // the four indicator cells; empty: no row
+
+        QTest::newRow("all four") << QByteArray(R"({"TOTAL_SHOWS":1234.0,"TOTAL_CLICKS":5,)"
+                                                R"("AVG_SHOW_POSITION":2.125,"AVG_CLICK_POSITION":1.005})")
+                                  << QStringList({"1234", "5", "2.13", "1.01"});
+        QTest::newRow("click position null") << QByteArray(R"({"TOTAL_SHOWS":7,"TOTAL_CLICKS":0,)"
+                                                           R"("AVG_SHOW_POSITION":3.5,"AVG_CLICK_POSITION":null})")
+                                             << QStringList({"7", "0", "3.50", "0.00"});
+        QTest::newRow("click position left out")
+            << QByteArray(R"({"TOTAL_SHOWS":7,"TOTAL_CLICKS":0,"AVG_SHOW_POSITION":3.5})")
+            << QStringList({"7", "0", "3.50", "0.00"});
+        QTest::newRow("show position null")
+            << QByteArray(R"({"TOTAL_SHOWS":1,"TOTAL_CLICKS":1,"AVG_SHOW_POSITION":null,"AVG_CLICK_POSITION":1})")
+            << QStringList({"1", "1", "0.00", "1.00"});
+        QTest::newRow("every indicator left out") << QByteArray("{}") << QStringList({"0", "0", "0.00", "0.00"});
+        QTest::newRow("large figures keep no group separators")
+            << QByteArray(R"({"TOTAL_SHOWS":1234567,"TOTAL_CLICKS":12345.0,"AVG_SHOW_POSITION":1000.5})")
+            << QStringList({"1234567", "12345", "1000.50", "0.00"});
+        QTest::newRow("text where a number belongs")
+            << QByteArray(R"({"TOTAL_SHOWS":"many","TOTAL_CLICKS":1,"AVG_SHOW_POSITION":1})") << QStringList();
+        QTest::newRow("indicators not an object") << QByteArray("[]") << QStringList();
+    }
+    void queryRows()
+    {
+        QFETCH(QByteArray, indicators);
+        QFETCH(QStringList, cells);
+        const JsonDocument doc = JsonDocument::parse(R"({"query_id":"q1","query_text":"купить диван","indicators":)" +
+                                                     indicators + "}");
+        QVERIFY(doc.isValid());
         QStringList row;
-        QVERIFY(YandexPopularQueries::rowFromQuery(doc.root(), row));
-        QCOMPARE(row, QStringList({"купить диван", "q1", "1234", "5", "2.13", "0.00"}));
-        const JsonDocument bad = JsonDocument::parse(QByteArray(
-            R"({"query_id":"q2","query_text":"x","indicators":{"TOTAL_SHOWS":1,"TOTAL_CLICKS":1,)"
-            R"("AVG_SHOW_POSITION":null,"AVG_CLICK_POSITION":1}})"));
-        QVERIFY(!YandexPopularQueries::rowFromQuery(bad.root(), row));
+        QCOMPARE(YandexPopularQueries::rowFromQuery(doc.root(), row), !cells.isEmpty());
+        if (!cells.isEmpty())
+            QCOMPARE(row, QStringList({"купить диван", "q1"}) + cells);
+    }
+
+    void queryRowNeedsTextAndId()
+    {
+        QStringList row;
+        const JsonDocument noId = JsonDocument::parse(R"({"query_text":"x","indicators":{"TOTAL_SHOWS":1}})");
+        QVERIFY(!YandexPopularQueries::rowFromQuery(noId.root(), row));
+        const JsonDocument noText = JsonDocument::parse(R"({"query_id":"q","indicators":{"TOTAL_SHOWS":1}})");
+        QVERIFY(!YandexPopularQueries::rowFromQuery(noText.root(), row));
     }
 
     void historyPointsAndTitle()
