@@ -198,22 +198,10 @@ void appendCanonicalEscapes(QString &out, QStringView text)
     }
 }
 
-void appendHost(QString &out, QStringView host)
+// An international name, raw or escaped: its ASCII form, as the services
+// list it. (Blanks and the like end here too, and stay escaped.)
+void appendInternationalHost(QString &out, QStringView host)
 {
-    bool plainAscii = true;
-    for (QChar c : host) {
-        if (c.unicode() >= 0x80 || c == u'%' || mustEscape(c.unicode())) {
-            plainAscii = false;
-            break;
-        }
-    }
-    if (plainAscii) {
-        for (QChar c : host)
-            out += QChar(asciiLower(c.unicode()));
-        return;
-    }
-    // An international name, raw or escaped: its ASCII form, as the
-    // services list it. (Blanks and the like end here too, and stay escaped.)
     QString spelling;
     appendCanonicalEscapes(spelling, host);
     QString name;
@@ -244,6 +232,34 @@ void appendHost(QString &out, QStringView host)
             out += spelling[i].toLower();
         }
     }
+}
+
+void appendHost(QString &out, QStringView host)
+{
+    bool plainAscii = true;
+    for (QChar c : host) {
+        if (c.unicode() >= 0x80 || c == u'%' || mustEscape(c.unicode())) {
+            plainAscii = false;
+            break;
+        }
+    }
+    if (plainAscii) {
+        for (QChar c : host)
+            out += QChar(asciiLower(c.unicode()));
+        return;
+    }
+    // The rows of one report nearly always share their host, so the last
+    // international host's key is kept for the next address.
+    thread_local QString lastHost;
+    thread_local QString lastHostKey;
+    if (host == lastHost) {
+        out += lastHostKey;
+        return;
+    }
+    const qsizetype keyStart = out.size();
+    appendInternationalHost(out, host);
+    lastHost = host.toString();
+    lastHostKey = out.sliced(keyStart);
 }
 
 // "//authority": user, host and port (left out when it is defaultPort).
