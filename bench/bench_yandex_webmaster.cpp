@@ -15,6 +15,11 @@
 //
 // Every iteration opens about 1 000 connections that then wait out
 // TIME_WAIT, so the iteration count is fixed and small.
+//
+// - BM_UrlKey: the key that rows and samples are matched by, for 50 000
+//   addresses: "plain" as the service lists an ASCII site (each address is
+//   its own key), "cyrillic" as people write an international one (Cyrillic
+//   host and path, every key built anew).
 
 #include "app/ActivityLog.h"
 #include "app/CheckContext.h"
@@ -23,6 +28,7 @@
 #include "app/UiPorts.h"
 #include "net/RequestTrace.h"
 #include "net/ServiceExchange.h"
+#include "net/UrlKey.h"
 #include "reports/ReportTable.h"
 #include "services/yandex_webmaster/YandexIndexingCheck.h"
 #include "services/yandex_webmaster/YandexWebmasterClient.h"
@@ -32,6 +38,7 @@
 #include "services/YandexWebmasterModule.h"
 
 #include <QCoreApplication>
+#include <QUrl>
 
 #include <benchmark/benchmark.h>
 
@@ -173,6 +180,34 @@ BENCHMARK(BM_IndexingCheck)
     ->UseManualTime()
     ->Iterations(kChecks)
     ->Unit(benchmark::kMillisecond);
+
+void BM_UrlKey(benchmark::State &state)
+{
+    const bool cyrillic = state.range(0) == 1;
+    const Module::Site site = cyrillic ? Module::generatedSite("https:xn--e1afmkfd.xn--p1ai:443",
+                                                               "https://xn--e1afmkfd.xn--p1ai/", "https://пример.рф/",
+                                                               kIndexedPages, 0)
+                                       : Module::generatedSite(kHostId.toStdString(), "https://big.example/",
+                                                               "https://big.example/", kIndexedPages, 0);
+    QStringList urls;
+    urls.reserve(kIndexedPages);
+    for (const Module::Page &page : site.pages) {
+        const QString url = QString::fromStdString(page.url);
+        // People write the international site with its own letters.
+        urls << (cyrillic ? QUrl::fromPercentEncoding(url.toUtf8()).replace(QStringLiteral("xn--e1afmkfd.xn--p1ai"),
+                                                                            QStringLiteral("пример.рф"))
+                          : url);
+    }
+    qsizetype length = 0;
+    for (auto _ : state) {
+        for (const QString &url : urls)
+            length += UrlKey::of(url).size();
+        benchmark::DoNotOptimize(length);
+    }
+    state.SetItemsProcessed(state.iterations() * urls.size());
+    state.SetLabel(cyrillic ? "cyrillic" : "plain");
+}
+BENCHMARK(BM_UrlKey)->Arg(0)->Arg(1)->ArgName("cyrillic")->Unit(benchmark::kMillisecond);
 
 } // namespace
 
