@@ -65,14 +65,17 @@ void YandexIndexingCheck::run(CheckContext &context, ReportTable &table, const Q
 
     const int rows = table.rowCount();
     context.setProgressMaximum(rows);
-    const QString yes = QStringLiteral("Yes");
-    const QString no = QStringLiteral("No");
+    // The cells of a row, built once: a row costs no list of its own.
+    QStringList indexed{QStringLiteral("Yes"), QString()};
+    const QStringList notIndexed{QStringLiteral("No"), QString()};
     for (int row = 0; row < rows; ++row) {
         const auto found = titleOfUrl.constFind(UrlKey::of(table.url(row)));
-        if (found != titleOfUrl.constEnd())
-            table.setRowCells(row, {yes, found.value()});
-        else
-            table.setRowCells(row, {no, QString()});
+        if (found != titleOfUrl.constEnd()) {
+            indexed[1] = found.value();
+            table.setRowCells(row, indexed);
+        } else {
+            table.setRowCells(row, notIndexed);
+        }
         context.advanceProgress();
     }
     context.markReportDataReady();
