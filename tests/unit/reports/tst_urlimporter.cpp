@@ -60,6 +60,8 @@ private Q_SLOTS:
     void missingFileLeavesTheTableAlone();
     void sitemapCountsNodesAndAdvancesPerLoc();
     void sitemapOddEntriesAreSkipped();
+    void sitemapInItsDeclaredEncoding_data();
+    void sitemapInItsDeclaredEncoding();
     void sitemapWithoutUrlsetOrMalformedLeavesTheTable_data();
     void sitemapWithoutUrlsetOrMalformedLeavesTheTable();
     void sitemapStopAtLimitLeavesTheBar();
@@ -227,6 +229,27 @@ void UrlImporterTest::sitemapOddEntriesAreSkipped()
     QVERIFY(f.prompt.shown.empty());
 }
 
+void UrlImporterTest::sitemapInItsDeclaredEncoding_data()
+{
+    QTest::addColumn<QString>("file");
+    // The same three addresses, saved in the encoding the declaration names.
+    QTest::newRow("windows-1251") << "sitemap_cp1251.xml";
+    QTest::newRow("KOI8-R") << "sitemap_koi8r.xml";
+}
+
+void UrlImporterTest::sitemapInItsDeclaredEncoding()
+{
+    QFETCH(QString, file);
+    Fixture f;
+    ReportTable table(ReportKind::YandexWebmaster);
+    QCOMPARE(f.importer.importSitemap(table, fixture(file), false, f.progress), UrlImporter::Result::Imported);
+    QCOMPARE(urls(table), (QStringList{QStringLiteral("https://пример.рф/каталог/диван/"),
+                                       QStringLiteral("https://example.com/доставка?город=Москва"),
+                                       QStringLiteral("https://example.com/b")}));
+    QVERIFY(f.prompt.shown.empty());
+    QCOMPARE(f.log.messages(), QStringList{"XML data loaded"});
+}
+
 void UrlImporterTest::sitemapWithoutUrlsetOrMalformedLeavesTheTable_data()
 {
     QTest::addColumn<QString>("file");
@@ -235,6 +258,12 @@ void UrlImporterTest::sitemapWithoutUrlsetOrMalformedLeavesTheTable_data()
                                    << "The data file has an unacceptable format (no tag URLSET)";
     QTest::newRow("not well-formed") << "sitemap_broken.xml"
                                      << "Error when parsing the file: ";
+    QTest::newRow("encoding unknown")
+        << "sitemap_unknown_encoding.xml"
+        << "Error when parsing the file: unknown encoding \"x-no-such-encoding\" (line 1, column 31)";
+    QTest::newRow("byte the declared encoding leaves undefined")
+        << "sitemap_cp1251_undefined_byte.xml"
+        << "Error when parsing the file: the file is not windows-1251 text (line 1, column 31)";
 }
 
 void UrlImporterTest::sitemapWithoutUrlsetOrMalformedLeavesTheTable()
