@@ -111,27 +111,6 @@ std::string replyText(int status, const std::string &body, bool withBody)
     return out;
 }
 
-bool iequals(const std::string &a, const char *b)
-{
-    size_t n = std::strlen(b);
-    if (a.size() != n)
-        return false;
-    for (size_t i = 0; i < n; ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
-
-std::string trimmed(const std::string &s)
-{
-    size_t b = s.find_first_not_of(" \t");
-    if (b == std::string::npos)
-        return {};
-    size_t e = s.find_last_not_of(" \t");
-    return s.substr(b, e - b + 1);
-}
-
 std::string htmlEscape(const std::string &text)
 {
     std::string out;
@@ -200,13 +179,17 @@ uint16_t LoopbackHttpServer::port() const
     return m->port;
 }
 
-bool LoopbackHttpServer::start(uint16_t port, std::string *error)
+bool LoopbackHttpServer::start(uint16_t port, std::string *error, bool *portTaken)
 {
+    if (portTaken)
+        *portTaken = false;
     if (m->running)
         return true;
     int code = 0;
     m->fd4 = listenOn(AF_INET, port, &code);
     if (m->fd4 < 0) {
+        if (portTaken)
+            *portTaken = code == EADDRINUSE;
         if (error) {
             *error = code == EADDRINUSE ? "Could not bind socket. Address and port are already in use."
                                         : std::string("Could not bind socket. ") + std::strerror(code);
@@ -219,6 +202,8 @@ bool LoopbackHttpServer::start(uint16_t port, std::string *error)
     m->fd6 = listenOn(AF_INET6, m->port, &code6);
     if (m->fd6 < 0 && code6 == EADDRINUSE) {
         closeFd(m->fd4);
+        if (portTaken)
+            *portTaken = true;
         if (error)
             *error = "Could not bind socket. Address and port are already in use.";
         return false;
@@ -320,42 +305,18 @@ void LoopbackHttpServer::Impl::acceptLoop()
 int LoopbackHttpServer::Impl::readRequest(int fd, std::string &head)
 {
     const auto deadline = Clock::now() + std::chrono::milliseconds(limits.requestTimeoutMs);
-    std::string data;
-    size_t headEnd = std::string::npos;
-    size_t bodyWanted = 0;
+    HttpRequestReader reader(limits.maxRequestBytes);
     char buffer[4096];
     for (;;) {
-        if (headEnd == std::string::npos) {
-            headEnd = data.find("\r\n\r\n");
-            if (headEnd != std::string::npos) {
-                head = data.substr(0, headEnd);
-                // Read (and drop) a body the client announced, within the limits.
-                size_t pos = 0;
-                while ((pos = head.find("\r\n", pos)) != std::string::npos) {
-                    pos += 2;
-                    size_t colon = head.find(':', pos);
-                    size_t eol = head.find("\r\n", pos);
-                    if (colon == std::string::npos || (eol != std::string::npos && colon > eol))
-                        continue;
-                    if (iequals(head.substr(pos, colon - pos), "Content-Length")) {
-                        std::string value = trimmed(head.substr(colon + 1, eol == std::string::npos
-                                                                                 ? std::string::npos
-                                                                                 : eol - colon - 1));
-                        char *end = nullptr;
-                        unsigned long long n = std::strtoull(value.c_str(), &end, 10);
-                        if (value.empty() || *end != '\0')
-                            return 400;
-                        if (n > limits.maxRequestBytes)
-                            return 413;
-                        bodyWanted = size_t(n);
-                    }
-                }
-            } else if (data.size() > limits.maxRequestBytes) {
-                return 431;
-            }
-        }
-        if (headEnd != std::string::npos && data.size() >= headEnd + 4 + bodyWanted)
+        switch (reader.status()) {
+        case HttpRequestReader::Status::Complete:
+            head = reader.head();
             return 0;
+        case HttpRequestReader::Status::Refused:
+            return reader.refusal();
+        case HttpRequestReader::Status::Incomplete:
+            break;
+        }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0 || stopping)
             return 408;
@@ -368,9 +329,7 @@ int LoopbackHttpServer::Impl::readRequest(int fd, std::string &head)
         ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
         if (n <= 0)
             return -1; // the client went away: nothing to answer
-        data.append(buffer, size_t(n));
-        if (data.size() > limits.maxRequestBytes + 4 + bodyWanted + (headEnd == std::string::npos ? 0 : headEnd))
-            return headEnd == std::string::npos ? 431 : 413;
+        reader.feed(buffer, size_t(n));
     }
 }
 
@@ -381,31 +340,9 @@ void LoopbackHttpServer::Impl::serve(Connection &c)
     if (refusal == 0) {
         Request request;
         request.stopping = &stopping;
-        size_t lineEnd = head.find("\r\n");
-        std::string requestLine = head.substr(0, lineEnd);
-        size_t sp1 = requestLine.find(' ');
-        size_t sp2 = sp1 == std::string::npos ? std::string::npos : requestLine.find(' ', sp1 + 1);
-        if (sp1 == std::string::npos || sp2 == std::string::npos || sp1 == 0) {
+        if (!HttpRequestReader::parseHead(head, request)) {
             sendAll(c.fd, replyText(400, {}, true));
         } else {
-            request.method = requestLine.substr(0, sp1);
-            std::string target = requestLine.substr(sp1 + 1, sp2 - sp1 - 1);
-            size_t q = target.find('?');
-            request.path = target.substr(0, q);
-            if (q != std::string::npos)
-                request.params = LoopbackHttpServer::parseQuery(target.substr(q + 1));
-            size_t pos = lineEnd;
-            while (pos != std::string::npos && pos < head.size()) {
-                pos += 2;
-                size_t eol = head.find("\r\n", pos);
-                std::string line = head.substr(pos, eol == std::string::npos ? std::string::npos : eol - pos);
-                size_t colon = line.find(':');
-                if (colon != std::string::npos && iequals(line.substr(0, colon), "Host")) {
-                    request.host = trimmed(line.substr(colon + 1));
-                    break;
-                }
-                pos = eol;
-            }
             const bool head_ = request.method == "HEAD";
             if (request.method == "GET" || request.method == "POST" || head_) {
                 Reply reply;
@@ -430,55 +367,6 @@ void LoopbackHttpServer::Impl::serve(Connection &c)
         closeFd(c.fd);
     }
     c.done = true;
-}
-
-std::string LoopbackHttpServer::percentDecode(const std::string &text)
-{
-    auto hex = [](char ch) -> int {
-        if (ch >= '0' && ch <= '9')
-            return ch - '0';
-        if (ch >= 'a' && ch <= 'f')
-            return ch - 'a' + 10;
-        if (ch >= 'A' && ch <= 'F')
-            return ch - 'A' + 10;
-        return -1;
-    };
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        char ch = text[i];
-        if (ch == '+') {
-            out += ' ';
-        } else if (ch == '%' && i + 2 < text.size() && hex(text[i + 1]) >= 0 &&
-                   hex(text[i + 2]) >= 0) {
-            out += char(hex(text[i + 1]) * 16 + hex(text[i + 2]));
-            i += 2;
-        } else {
-            out += ch;
-        }
-    }
-    return out;
-}
-
-std::vector<std::pair<std::string, std::string>> LoopbackHttpServer::parseQuery(const std::string &query)
-{
-    std::vector<std::pair<std::string, std::string>> out;
-    size_t start = 0;
-    while (start <= query.size()) {
-        size_t amp = query.find('&', start);
-        std::string part = query.substr(start, amp == std::string::npos ? std::string::npos : amp - start);
-        if (!part.empty()) {
-            size_t eq = part.find('=');
-            if (eq == std::string::npos)
-                out.emplace_back(percentDecode(part), std::string());
-            else
-                out.emplace_back(percentDecode(part.substr(0, eq)), percentDecode(part.substr(eq + 1)));
-        }
-        if (amp == std::string::npos)
-            break;
-        start = amp + 1;
-    }
-    return out;
 }
 
 } // namespace veltrano

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "auth/HttpRequestReader.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -18,12 +20,7 @@ namespace veltrano {
 // limit, and its size is limited.
 class LoopbackHttpServer final {
 public:
-    struct Request {
-        std::string method;
-        std::string host; // value of the Host header line
-        std::string path; // raw path, without the query
-        // Query parameters, percent-decoded, in the order they stand.
-        std::vector<std::pair<std::string, std::string>> params;
+    struct Request : HttpRequestHead {
         // Set when the server stops: a handler waiting for something else
         // gives up when it sees it.
         const std::atomic<bool> *stopping = nullptr;
@@ -47,16 +44,13 @@ public:
     LoopbackHttpServer &operator=(const LoopbackHttpServer &) = delete;
 
     // Starts listening on the port (0: an ephemeral port, for tests). On
-    // failure returns false and sets the error text.
-    bool start(uint16_t port, std::string *error);
+    // failure returns false and sets the error text; *portTaken tells
+    // whether another program holds the port.
+    bool start(uint16_t port, std::string *error, bool *portTaken = nullptr);
     // Stops accepting, wakes every connection and waits for their threads.
     void stop();
     bool isRunning() const;
     uint16_t port() const;
-
-    // Splits "a=1&b=%2F" into decoded pairs in order ("+" reads as a space).
-    static std::vector<std::pair<std::string, std::string>> parseQuery(const std::string &query);
-    static std::string percentDecode(const std::string &text);
 
 private:
     struct Impl;

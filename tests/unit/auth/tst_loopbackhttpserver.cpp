@@ -215,8 +215,18 @@ private Q_SLOTS:
         QVERIFY(first.start(0, nullptr));
         LoopbackHttpServer second([](const LoopbackHttpServer::Request &) { return LoopbackHttpServer::Reply{}; });
         std::string error;
-        QVERIFY(!second.start(first.port(), &error));
+        bool taken = false;
+        QVERIFY(!second.start(first.port(), &error, &taken));
         QCOMPARE(error, std::string("Could not bind socket. Address and port are already in use."));
+        QVERIFY(taken);
+        QVERIFY(!second.isRunning());
+
+        // Once the other program lets go of the port, trying again works.
+        const uint16_t port = first.port();
+        first.stop();
+        QVERIFY(second.start(port, &error, &taken));
+        QVERIFY(!taken);
+        QCOMPARE(second.port(), port);
     }
 };
 
