@@ -157,6 +157,9 @@ private Q_SLOTS:
     void googleCodeBecomesTokenWithGrantedScope();
     void tokenRequestErrors_data();
     void tokenRequestErrors();
+    void pkceIsVerifiedAsTheServicesDo_data();
+    void pkceIsVerifiedAsTheServicesDo();
+    void signInRecordShowsStateAndPkce();
     void samplesArePagedByOffsetAndLimit_data();
     void samplesArePagedByOffsetAndLimit();
     void popularQueriesArePagedAndSorted();
@@ -255,6 +258,18 @@ void SimServicesTest::authorizeRedirectsToCallback_data()
                                             << false << 302 << callback + "\\?code=4%2F0A[A-Za-z0-9_-]+&scope=" + scope;
     QTest::newRow("google user refuses") << googleAuthorize(google) << true << 302
                                          << callback + "\\?error=access_denied";
+    // Google sends the state back before the code.
+    QTest::newRow("google state comes back first")
+        << googleAuthorize(google) + "&state=a%2Bb" << false << 302
+        << callback + "\\?state=a%2Bb&code=4%2F0A[A-Za-z0-9_-]{69}&scope=" + scope;
+    QTest::newRow("google PKCE method it does not know")
+        << googleAuthorize(google) + "&code_challenge=" + QByteArray(43, 'a') + "&code_challenge_method=S512" << false
+        << 400 << QString();
+    QTest::newRow("google PKCE challenge too short")
+        << googleAuthorize(google) + "&code_challenge=abc&code_challenge_method=S256" << false << 400 << QString();
+    QTest::newRow("yandex PKCE challenge too short")
+        << yandexAuthorize(ywm) + "&code_challenge=abc&code_challenge_method=S256&state=s" << false << 302
+        << callback + "\\?error=invalid_request&error_description=[^&]+&state=s";
     QTest::newRow("google without scope")
         << googleAuthorize(google).replace("&scope=", "&x=") << false << 400 << QString();
     QTest::newRow("google unknown client")
@@ -417,6 +432,112 @@ void SimServicesTest::tokenRequestErrors()
     QCOMPARE(reply.status, status);
     QCOMPARE(reply.json().value("error").toString(), error);
     QVERIFY(!reply.json().value("error_description").toString().isEmpty());
+}
+
+namespace {
+
+// RFC 7636, appendix B: a verifier and its S256 challenge.
+const QByteArray kVerifier = "dBjftJeZ4CVP-mB92K27uhbUJU1p1r_wW1gFWFOEjXk";
+const QByteArray kChallenge = "E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM";
+
+} // namespace
+
+void SimServicesTest::pkceIsVerifiedAsTheServicesDo_data()
+{
+    QTest::addColumn<bool>("google");
+    QTest::addColumn<QByteArray>("method");   // code_challenge_method sent; "-": no challenge at all
+    QTest::addColumn<QByteArray>("verifier"); // code_verifier of the token request; empty: none
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("description"); // the service's error_description; empty: granted
+
+    const QByteArray wrong = QByteArray(43, 'x');
+    QTest::newRow("yandex S256") << false << QByteArray("S256") << kVerifier << 200 << QString();
+    QTest::newRow("yandex plain") << false << QByteArray("plain") << kChallenge << 200 << QString();
+    QTest::newRow("yandex wrong verifier")
+        << false << QByteArray("S256") << wrong << 400 << QStringLiteral("Code has expired");
+    QTest::newRow("yandex no verifier") << false << QByteArray("S256") << QByteArray() << 400
+                                        << QStringLiteral("Code has expired");
+    QTest::newRow("yandex verifier without challenge") << false << QByteArray("-") << kVerifier << 200 << QString();
+    QTest::newRow("google S256") << true << QByteArray("S256") << kVerifier << 200 << QString();
+    QTest::newRow("google without a method is plain")
+        << true << QByteArray() << kVerifier << 400 << QStringLiteral("Invalid code verifier.");
+    QTest::newRow("google wrong verifier")
+        << true << QByteArray("S256") << wrong << 400 << QStringLiteral("Invalid code verifier.");
+    QTest::newRow("google no verifier") << true << QByteArray("S256") << QByteArray() << 400
+                                        << QStringLiteral("Missing code verifier.");
+    QTest::newRow("google verifier without challenge")
+        << true << QByteArray("-") << kVerifier << 400 << QStringLiteral("code_verifier or verifier is not needed.");
+}
+
+void SimServicesTest::pkceIsVerifiedAsTheServicesDo()
+{
+    QFETCH(bool, google);
+    QFETCH(QByteArray, method);
+    QFETCH(QByteArray, verifier);
+    QFETCH(int, status);
+    QFETCH(QString, description);
+
+    QByteArray authorize =
+        google ? googleAuthorize(demo::kGoogleClientId) : yandexAuthorize(demo::kYandexWebmasterClientId);
+    if (method != "-") {
+        authorize += "&code_challenge=" + kChallenge;
+        if (!method.isEmpty())
+            authorize += "&code_challenge_method=" + method;
+    }
+    const QByteArray code = codeOf(exchange(m_port, "GET", authorize));
+    QVERIFY(!code.isEmpty());
+    QList<QPair<QByteArray, QByteArray>> fields{
+        {"code", code},
+        {"client_id", google ? demo::kGoogleClientId : demo::kYandexWebmasterClientId},
+        {"client_secret", google ? demo::kGoogleClientSecret : demo::kYandexWebmasterClientSecret},
+        {"redirect_uri", kRedirect},
+        {"grant_type", "authorization_code"}};
+    if (!verifier.isEmpty())
+        fields.append({"code_verifier", verifier});
+    const Reply reply =
+        exchange(m_port, "POST", google ? "/google-accounts/o/oauth2/token" : "/yandex-oauth/token", {}, form(fields));
+    QCOMPARE(reply.status, status);
+    if (description.isEmpty()) {
+        QVERIFY(!reply.json().value("access_token").toString().isEmpty());
+    } else {
+        QCOMPARE(reply.json().value("error").toString(), QStringLiteral("invalid_grant"));
+        QCOMPARE(reply.json().value("error_description").toString(), description);
+    }
+}
+
+void SimServicesTest::signInRecordShowsStateAndPkce()
+{
+    const QByteArray code =
+        codeOf(exchange(m_port, "GET",
+                        googleAuthorize(demo::kGoogleClientId) + "&state=st-1&code_challenge=" + kChallenge +
+                            "&code_challenge_method=S256"));
+    const auto tokenRequest = [&](const QByteArray &verifier) {
+        return exchange(m_port, "POST", "/google-accounts/o/oauth2/token", {},
+                        form({{"code", code},
+                              {"client_id", demo::kGoogleClientId},
+                              {"client_secret", demo::kGoogleClientSecret},
+                              {"redirect_uri", kRedirect},
+                              {"grant_type", "authorization_code"},
+                              {"code_verifier", verifier}}));
+    };
+    QCOMPARE(tokenRequest(kVerifier).status, 200);
+    const OAuthServerState::SignInRecord last = m_google.signIns().back();
+    QCOMPARE(last.state, std::string("st-1"));
+    QCOMPARE(last.codeChallengeMethod, std::string("S256"));
+    QCOMPARE(last.redemption, std::string("granted, S256 code_verifier valid"));
+
+    // The same on the control interface, for a simulator run as a program;
+    // a second redemption of the code changes nothing there.
+    QCOMPARE(tokenRequest(kVerifier).status, 400);
+    const Reply record = exchange(m_port, "GET", "/__sim/sign-ins/google-accounts");
+    QCOMPARE(record.status, 200);
+    const QJsonArray all = QJsonDocument::fromJson(record.body).array();
+    QVERIFY(!all.isEmpty());
+    const QJsonObject entry = all.last().toObject();
+    QCOMPARE(entry.value("client_id").toString(), QString::fromLatin1(demo::kGoogleClientId));
+    QCOMPARE(entry.value("state").toString(), QStringLiteral("st-1"));
+    QCOMPARE(entry.value("code_challenge_method").toString(), QStringLiteral("S256"));
+    QCOMPARE(entry.value("redemption").toString(), QStringLiteral("granted, S256 code_verifier valid"));
 }
 
 void SimServicesTest::samplesArePagedByOffsetAndLimit_data()

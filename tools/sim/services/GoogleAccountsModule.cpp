@@ -57,15 +57,35 @@ Response authorize(OAuthServerState &state, const RecordedRequest &request)
     if (responseType != "code")
         return support::redirectTo(
             support::withQuery(redirectUri, withState({{"error", "unsupported_response_type"}})));
+    // PKCE (RFC 7636): a challenge without a method is "plain".
+    const std::string challenge = request.queryParam("code_challenge");
+    std::string method = request.queryParam("code_challenge_method");
+    if (!challenge.empty() && method.empty())
+        method = "plain";
+    if (!challenge.empty() && !OAuthServerState::isChallengeMethod(method))
+        return errorPage(400, "invalid_request", "Invalid code_challenge_method: " + method);
+    if (!challenge.empty() && !OAuthServerState::isPkceText(challenge))
+        return errorPage(400, "invalid_request", "Invalid code_challenge.");
     if (refusingClient || state.refusesAccess())
         return support::redirectTo(support::withQuery(redirectUri, withState({{"error", "access_denied"}})));
 
-    const std::string code = state.issueCode({clientId, redirectUri, scope}, [](std::mt19937_64 &random) {
-        return "4/0A" + support::randomText(random, support::kUrlSafe, 69);
-    });
-    // Google names the granted scope after the code; the "/" of the code
-    // comes percent-encoded.
-    return support::redirectTo(support::withQuery(redirectUri, withState({{"code", code}, {"scope", scope}})));
+    OAuthServerState::CodeGrant grant{clientId,
+                                      redirectUri,
+                                      scope,
+                                      challenge,
+                                      challenge.empty() ? std::string() : method,
+                                      hasState,
+                                      request.queryParam("state")};
+    const std::string code = state.issueCode(
+        grant, [](std::mt19937_64 &random) { return "4/0A" + support::randomText(random, support::kUrlSafe, 69); });
+    // Google sends the state back first, then the code and the granted
+    // scope; the "/" of the code comes percent-encoded.
+    std::vector<std::pair<std::string, std::string>> params;
+    if (hasState)
+        params.emplace_back("state", request.queryParam("state"));
+    params.emplace_back("code", code);
+    params.emplace_back("scope", scope);
+    return support::redirectTo(support::withQuery(redirectUri, params));
 }
 
 Response token(OAuthServerState &state, TokenRegistry &tokens, const RecordedRequest &request)
@@ -84,11 +104,18 @@ Response token(OAuthServerState &state, TokenRegistry &tokens, const RecordedReq
         return tokenError(401, "invalid_client", "Unauthorized");
 
     OAuthServerState::CodeGrant grant;
-    switch (state.redeem(request.formParam("code"), clientId, request.formParam("redirect_uri"), true, grant)) {
+    switch (state.redeem(request.formParam("code"), clientId, request.formParam("redirect_uri"), true,
+                         request.formParam("code_verifier"), true, grant)) {
     case OAuthServerState::Redemption::Granted:
         break;
     case OAuthServerState::Redemption::OtherRedirect:
         return tokenError(400, "redirect_uri_mismatch", "Bad Request");
+    case OAuthServerState::Redemption::MissingVerifier:
+        return tokenError(400, "invalid_grant", "Missing code verifier.");
+    case OAuthServerState::Redemption::WrongVerifier:
+        return tokenError(400, "invalid_grant", "Invalid code verifier.");
+    case OAuthServerState::Redemption::UnexpectedVerifier:
+        return tokenError(400, "invalid_grant", "code_verifier or verifier is not needed.");
     default:
         return tokenError(400, "invalid_grant", "Bad Request");
     }
@@ -114,6 +141,7 @@ GoogleAccountsModule::GoogleAccountsModule(std::shared_ptr<TokenRegistry> tokens
 
 void GoogleAccountsModule::install(SimServer &server, const std::string &prefix)
 {
+    installSignInRecord(server, prefix);
     server.addHandler("*", prefix, [state = m_state, tokens = m_tokens, prefix](const RecordedRequest &request) {
         const std::string path = request.path.substr(prefix.size());
         const bool get = request.method == "GET" || request.method == "HEAD";

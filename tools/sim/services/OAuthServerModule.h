@@ -2,13 +2,15 @@
 
 #include "ServiceModule.h"
 
+#include "OAuthServerState.h"
+
 #include <chrono>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace veltrano::sim {
 
-class OAuthServerState;
 class TokenRegistry;
 
 // What the simulated sign-in servers share: the registered clients, the
@@ -22,8 +24,17 @@ public:
     void setUserId(long long userId);
     void setCodeLifetime(std::chrono::seconds lifetime);
 
+    // Every authorization answered with a code: the state that came with
+    // it, the PKCE method, and how the code's redemption went.
+    std::vector<OAuthServerState::SignInRecord> signIns() const;
+
 protected:
     explicit OAuthServerModule(std::shared_ptr<TokenRegistry> tokens);
+
+    // The same record on the control interface, GET /__sim/sign-ins<prefix>,
+    // as a JSON array of {"client_id", "state" (when sent),
+    // "code_challenge_method" (when sent), "redemption"}.
+    void installSignInRecord(SimServer &server, const std::string &prefix);
 
     std::shared_ptr<TokenRegistry> m_tokens;
     std::shared_ptr<OAuthServerState> m_state;

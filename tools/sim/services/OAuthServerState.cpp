@@ -2,6 +2,9 @@
 
 #include "ServiceSupport.h"
 
+#include <openssl/evp.h>
+#include <openssl/sha.h>
+
 namespace veltrano::sim {
 
 OAuthServerState::OAuthServerState() : m_random(std::random_device{}()) {}
@@ -57,6 +60,7 @@ void OAuthServerState::setCodeLifetime(std::chrono::seconds lifetime)
 
 OAuthServerState::Redemption OAuthServerState::redeem(const std::string &code, const std::string &clientId,
                                                       const std::string &redirectUri, bool checkRedirect,
+                                                      const std::string &codeVerifier, bool refuseUnexpected,
                                                       CodeGrant &grant)
 {
     std::lock_guard lock(m_mutex);
@@ -69,12 +73,69 @@ OAuthServerState::Redemption OAuthServerState::redeem(const std::string &code, c
     if (issued.used)
         return Redemption::AlreadyUsed;
     issued.used = true;
+    std::string &record = m_records[issued.record].redemption;
+    const auto refused = [&](Redemption why, const char *text) {
+        record = text;
+        return why;
+    };
     if (std::chrono::steady_clock::now() - issued.issuedAt > m_codeLifetime)
-        return Redemption::Expired;
+        return refused(Redemption::Expired, "code expired");
     if (checkRedirect && issued.grant.redirectUri != redirectUri)
-        return Redemption::OtherRedirect;
+        return refused(Redemption::OtherRedirect, "other redirect_uri");
+    if (!issued.grant.codeChallenge.empty()) {
+        if (codeVerifier.empty())
+            return refused(Redemption::MissingVerifier, "missing code_verifier");
+        if (!verifierMatches(codeVerifier, issued.grant.codeChallenge, issued.grant.codeChallengeMethod))
+            return refused(Redemption::WrongVerifier, "wrong code_verifier");
+        record = "granted, " + issued.grant.codeChallengeMethod + " code_verifier valid";
+    } else if (!codeVerifier.empty() && refuseUnexpected) {
+        return refused(Redemption::UnexpectedVerifier, "code_verifier without a challenge");
+    } else {
+        record = "granted without PKCE";
+    }
     grant = issued.grant;
     return Redemption::Granted;
+}
+
+std::vector<OAuthServerState::SignInRecord> OAuthServerState::signIns() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_records;
+}
+
+bool OAuthServerState::isChallengeMethod(const std::string &method)
+{
+    return method == "S256" || method == "plain";
+}
+
+bool OAuthServerState::isPkceText(const std::string &text)
+{
+    if (text.size() < 43 || text.size() > 128)
+        return false;
+    return text.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~") ==
+           std::string::npos;
+}
+
+bool OAuthServerState::verifierMatches(const std::string &verifier, const std::string &challenge,
+                                       const std::string &method)
+{
+    if (method == "plain")
+        return verifier == challenge;
+    unsigned char digest[SHA256_DIGEST_LENGTH];
+    SHA256(reinterpret_cast<const unsigned char *>(verifier.data()), verifier.size(), digest);
+    std::string encoded(4 * ((sizeof digest + 2) / 3) + 1, '\0');
+    const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char *>(encoded.data()), digest, int(sizeof digest));
+    encoded.resize(size_t(n));
+    // base64url without padding
+    while (!encoded.empty() && encoded.back() == '=')
+        encoded.pop_back();
+    for (char &c : encoded) {
+        if (c == '+')
+            c = '-';
+        else if (c == '/')
+            c = '_';
+    }
+    return encoded == challenge;
 }
 
 std::string OAuthServerState::randomText(std::string_view alphabet, size_t length)

@@ -49,15 +49,31 @@ Response authorize(OAuthServerState &state, const RecordedRequest &request)
         return support::redirectTo(support::withQuery(
             redirectUri, withState({{"error", "unsupported_response_type"},
                                     {"error_description", "Unsupported response_type \"" + responseType + "\""}})));
+    // PKCE (RFC 7636): a challenge without a method is "plain".
+    const std::string challenge = request.queryParam("code_challenge");
+    std::string method = request.queryParam("code_challenge_method");
+    if (!challenge.empty() && method.empty())
+        method = "plain";
+    if (!challenge.empty() &&
+        (!OAuthServerState::isChallengeMethod(method) || !OAuthServerState::isPkceText(challenge)))
+        return support::redirectTo(support::withQuery(
+            redirectUri, withState({{"error", "invalid_request"},
+                                    {"error_description", "Invalid code_challenge or code_challenge_method"}})));
     if (refusingClient || state.refusesAccess())
         return support::redirectTo(support::withQuery(
             redirectUri, withState({{"error", "access_denied"}, {"error_description", "User denied access"}})));
 
-    const std::string code =
-        state.issueCode({clientId, redirectUri, request.queryParam("scope")}, [](std::mt19937_64 &random) {
-            // Seven digits, never starting with 0, like the codes Yandex hands out.
-            return support::randomText(random, "123456789", 1) + support::randomText(random, support::kDigits, 6);
-        });
+    OAuthServerState::CodeGrant grant{clientId,
+                                      redirectUri,
+                                      request.queryParam("scope"),
+                                      challenge,
+                                      challenge.empty() ? std::string() : method,
+                                      hasState,
+                                      request.queryParam("state")};
+    const std::string code = state.issueCode(grant, [](std::mt19937_64 &random) {
+        // Seven digits, never starting with 0, like the codes Yandex hands out.
+        return support::randomText(random, "123456789", 1) + support::randomText(random, support::kDigits, 6);
+    });
     return support::redirectTo(support::withQuery(redirectUri, withState({{"code", code}})));
 }
 
@@ -78,8 +94,12 @@ Response token(OAuthServerState &state, TokenRegistry &tokens, const RecordedReq
     if (!state.secretMatches(clientId, request.formParam("client_secret")))
         return tokenError(401, "invalid_client", "Wrong client secret");
 
+    // Every refused code, a failed PKCE check included, gets Yandex's one
+    // answer; a code_verifier for a code issued without a challenge is
+    // ignored.
     OAuthServerState::CodeGrant grant;
-    if (state.redeem(request.formParam("code"), clientId, {}, false, grant) != OAuthServerState::Redemption::Granted)
+    if (state.redeem(request.formParam("code"), clientId, {}, false, request.formParam("code_verifier"), false,
+                     grant) != OAuthServerState::Redemption::Granted)
         return tokenError(400, "invalid_grant", "Code has expired");
 
     const std::string accessToken = "y0_" + state.randomText(support::kUrlSafe, 55);
@@ -104,6 +124,7 @@ YandexOAuthModule::YandexOAuthModule(std::shared_ptr<TokenRegistry> tokens)
 
 void YandexOAuthModule::install(SimServer &server, const std::string &prefix)
 {
+    installSignInRecord(server, prefix);
     server.addHandler("*", prefix, [state = m_state, tokens = m_tokens, prefix](const RecordedRequest &request) {
         const std::string path = request.path.substr(prefix.size());
         const bool get = request.method == "GET" || request.method == "HEAD";
