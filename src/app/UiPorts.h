@@ -29,11 +29,20 @@ public:
     virtual void show(Icon icon, const QString &title, const QString &text) = 0;
 };
 
-// Opens an address in the user's default web browser; failures are silent.
+// Opens an address in the user's default web browser.
 class BrowserOpener {
 public:
     virtual ~BrowserOpener() = default;
+    // Failures are silent: for pages the user may do without.
     virtual void open(const QString &url) = 0;
+    // Opens the address and tells whether a browser could be started, for a
+    // caller that has to say so when none was (the sign-in). An opener that
+    // cannot tell reports success.
+    virtual bool openReporting(const QString &url)
+    {
+        open(url);
+        return true;
+    }
 };
 
 } // namespace veltrano

@@ -47,7 +47,7 @@ QString OAuthAuthenticator::encode(const QString &text)
     return out;
 }
 
-QString OAuthAuthenticator::authorizationRequestUri() const
+QString OAuthAuthenticator::authorizationRequestUri(const SignInProof &proof) const
 {
     const Config c = config();
     QString uri = c.authorizationEndpoint + QStringLiteral("?response_type=") + encode(c.responseType);
@@ -57,6 +57,12 @@ QString OAuthAuthenticator::authorizationRequestUri() const
         uri += QStringLiteral("&redirect_uri=") + encode(c.redirectUri);
     if (!c.scope.isEmpty())
         uri += QStringLiteral("&scope=") + encode(c.scope);
+    if (!proof.state.isEmpty())
+        uri += QStringLiteral("&state=") + encode(proof.state);
+    if (!proof.codeVerifier.isEmpty()) {
+        uri += QStringLiteral("&code_challenge=") + encode(proof.codeChallenge()) +
+               QStringLiteral("&code_challenge_method=S256");
+    }
     return uri;
 }
 
@@ -78,15 +84,19 @@ OAuthAuthenticator::Tokens OAuthAuthenticator::tokens() const
     return m_tokens;
 }
 
-QByteArray OAuthAuthenticator::exchangeRequestBody() const
+QByteArray OAuthAuthenticator::exchangeRequestBody(const QString &codeVerifier) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     auto field = [](const char *name, const QString &value) {
         return QByteArray(name) + '=' + encode(value).toLatin1();
     };
-    return field("code", m_code) + '&' + field("client_id", m_config.clientId) + '&' +
-           field("client_secret", m_config.clientSecret) + '&' + field("redirect_uri", m_config.redirectUri) +
-           '&' + field("grant_type", QStringLiteral("authorization_code"));
+    QByteArray body = field("code", m_code) + '&' + field("client_id", m_config.clientId) + '&' +
+                      field("client_secret", m_config.clientSecret) + '&' +
+                      field("redirect_uri", m_config.redirectUri) + '&' +
+                      field("grant_type", QStringLiteral("authorization_code"));
+    if (!codeVerifier.isEmpty())
+        body += '&' + field("code_verifier", codeVerifier);
+    return body;
 }
 
 OAuthAuthenticator::ExchangeResult OAuthAuthenticator::applyTokenAnswer(const QByteArray &json,
@@ -117,6 +127,7 @@ OAuthAuthenticator::ExchangeResult OAuthAuthenticator::applyTokenAnswer(const QB
     }
     result.error = text("error");
     result.errorDescription = text("error_description");
+    result.tokens = m_tokens;
     return result;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "auth/SignInProof.h"
+
 #include <QDateTime>
 #include <QString>
 #include <mutex>
@@ -36,8 +38,9 @@ public:
 
     // The address the browser opens: the authorization endpoint with
     // response_type, client_id, redirect_uri and scope (each only when not
-    // empty), every value percent-encoded.
-    QString authorizationRequestUri() const;
+    // empty), every value percent-encoded. With a proof, "state",
+    // "code_challenge" and "code_challenge_method=S256" follow them.
+    QString authorizationRequestUri(const SignInProof &proof = {}) const;
 
     // Keeps A-Z, a-z, 0-9, "-", ".", "_", "~"; every other byte of the UTF-8
     // text becomes "%" and two upper-case hexadecimal digits.
@@ -48,14 +51,16 @@ public:
     Tokens tokens() const;
 
     // Form body of the code exchange: code, client_id, client_secret,
-    // redirect_uri, grant_type=authorization_code, in this order.
-    QByteArray exchangeRequestBody() const;
+    // redirect_uri, grant_type=authorization_code, in this order, and then
+    // code_verifier when one is given.
+    QByteArray exchangeRequestBody(const QString &codeVerifier = {}) const;
 
     // What the token endpoint's answer did to this authenticator.
     struct ExchangeResult {
         bool gotAccessToken = false; // the answer carried a non-empty access_token
         QString error;               // the service's "error", when it gave one
         QString errorDescription;    // and its "error_description"
+        Tokens tokens;               // the authenticator's tokens right after this answer
     };
     // Takes access_token, refresh_token and expires_in from a JSON answer,
     // each only when present. expires_in of a whole number >= 0 sets the

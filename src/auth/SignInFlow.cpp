@@ -7,19 +7,13 @@
 #include "net/HttpClient.h"
 #include "net/ParseString.h"
 #include "net/RequestTrace.h"
+#include "net/SecretText.h"
 
 #include <QLocale>
 
 namespace veltrano {
 
 namespace {
-
-// Whether the program can be waiting for this sign-in: one that fills a
-// token list, or the Indexing API's.
-bool isSignInTarget(SignInTarget target)
-{
-    return target == SignInTarget::IndexingApi || ServiceTable::ofSignIn(target);
-}
 
 // "YandexWM" in "YandexWM Code TRUE: "; the Indexing API sign-in is a
 // Search Console one.
@@ -77,14 +71,14 @@ SignInFlow::~SignInFlow()
     stopListener();
 }
 
-bool SignInFlow::startListener(QString *error)
+bool SignInFlow::startListener(QString *error, bool *portTaken)
 {
     if (!m_server) {
         m_server = std::make_unique<LoopbackHttpServer>(
             [this](const LoopbackHttpServer::Request &request) { return handleRequest(request); });
     }
     std::string text;
-    if (m_server->start(quint16(m_endpoints.loopbackPort), &text))
+    if (m_server->start(quint16(m_endpoints.loopbackPort), &text, portTaken))
         return true;
     if (error)
         *error = QString::fromStdString(text);
@@ -123,7 +117,7 @@ OAuthAuthenticator &SignInFlow::authenticator(SignInTarget target)
     return authenticatorFor(target);
 }
 
-void SignInFlow::startSignIn(SignInTarget target)
+SignInFlow::SignInStart SignInFlow::startSignIn(SignInTarget target)
 {
     OAuthAuthenticator &auth = authenticatorFor(target);
     // The Search Console and Indexing API sign-ins share one client: set the
@@ -132,12 +126,69 @@ void SignInFlow::startSignIn(SignInTarget target)
         auth.setScope(m_endpoints.googleScopeBase + QLatin1String("/auth/webmasters.readonly"));
     else if (target == SignInTarget::IndexingApi)
         auth.setScope(m_endpoints.googleScopeBase + QLatin1String("/auth/indexing"));
-    const QString uri = auth.authorizationRequestUri();
+    PendingSignIn pending;
+    pending.target = target;
+    pending.proof = SignInProof::generate();
+    const QString uri = auth.authorizationRequestUri(pending.proof);
+    {
+        // Pending before the browser opens: a quick browser may be back at
+        // once.
+        std::lock_guard<std::mutex> lock(m_pendingMutex);
+        pending.id = ++m_lastId;
+        m_pending = pending;
+    }
     m_trace.clear();
     m_trace.add(QStringLiteral("URL авторизации:"));
     m_trace.add(QStringLiteral("- ") + uri);
-    m_browser.open(uri);
-    m_target = int(target);
+    SignInStart start;
+    start.address = uri;
+    start.browserOpened = m_browser.openReporting(uri);
+    return start;
+}
+
+void SignInFlow::cancelSignIn()
+{
+    std::lock_guard<std::mutex> lock(m_pendingMutex);
+    m_pending.reset();
+    m_cancelledThrough = m_lastId;
+}
+
+bool SignInFlow::isSignInPending() const
+{
+    std::lock_guard<std::mutex> lock(m_pendingMutex);
+    return m_pending.has_value();
+}
+
+SignInTarget SignInFlow::pendingTarget() const
+{
+    std::lock_guard<std::mutex> lock(m_pendingMutex);
+    return m_pending ? m_pending->target : SignInTarget::None;
+}
+
+std::optional<SignInFlow::PendingSignIn> SignInFlow::takePending(const QStringList &states, Refusal &why)
+{
+    std::lock_guard<std::mutex> lock(m_pendingMutex);
+    if (!m_pending) {
+        why = Refusal::NotPending;
+        return std::nullopt;
+    }
+    // Exactly the state this sign-in sent, once: a second or differing
+    // "state" is as good as a wrong one.
+    if (states.size() != 1 || states.first() != m_pending->proof.state) {
+        why = Refusal::WrongState;
+        return std::nullopt;
+    }
+    // Taken, so that the same return opened twice, or at once in two tabs,
+    // is exchanged only once.
+    std::optional<PendingSignIn> taken = std::move(m_pending);
+    m_pending.reset();
+    return taken;
+}
+
+bool SignInFlow::wasCancelled(std::uint64_t id) const
+{
+    std::lock_guard<std::mutex> lock(m_pendingMutex);
+    return id <= m_cancelledThrough;
 }
 
 bool SignInFlow::gui(const std::function<void()> &step, const LoopbackHttpServer::Request &request)
@@ -176,9 +227,12 @@ QString SignInFlow::expiryText(const QDateTime &expiry)
     return text;
 }
 
-OAuthAuthenticator::ExchangeResult SignInFlow::exchangeCode(OAuthAuthenticator &auth,
+OAuthAuthenticator::ExchangeResult SignInFlow::exchangeCode(OAuthAuthenticator &auth, const QString &code,
+                                                            const QString &codeVerifier,
                                                             const std::atomic<bool> *stopping)
 {
+    std::lock_guard<std::mutex> lock(m_exchangeMutex);
+    auth.setAuthorizationCode(code);
     if (auth.authorizationCode().isEmpty()) {
         throw VeltranoError(
             QStringLiteral("An authorization code is needed before it can be changed into an access token."));
@@ -192,7 +246,7 @@ OAuthAuthenticator::ExchangeResult SignInFlow::exchangeCode(OAuthAuthenticator &
     request.verb = "POST";
     request.url = auth.config().tokenEndpoint;
     request.headerLines << QStringLiteral("Content-Type: application/x-www-form-urlencoded");
-    request.body = auth.exchangeRequestBody();
+    request.body = auth.exchangeRequestBody(codeVerifier);
     const HttpResponse response = client.send(request);
     if (response.status == 500 && response.reason.isEmpty() && response.body.isEmpty())
         throw VeltranoError(QStringLiteral("The sign-in service could not be reached (%1).").arg(request.url));
@@ -202,6 +256,34 @@ OAuthAuthenticator::ExchangeResult SignInFlow::exchangeCode(OAuthAuthenticator &
                                 .arg(response.reason));
     }
     return auth.applyTokenAnswer(response.body, QDateTime::currentDateTime());
+}
+
+SignInFlow::CallbackReading SignInFlow::readCallback(const HttpRequestHead &request, const QString &redirectUri)
+{
+    CallbackReading reading;
+    const QString prefix =
+        QStringLiteral("http://") + fromBytes(request.host) + fromBytes(request.path) + QLatin1Char('?');
+    reading.fullUrl = prefix;
+    reading.tracedUrl = prefix;
+    QString codeText = prefix; // the full URL without the state parameters
+    for (const auto &[rawName, rawValue] : request.params) {
+        const QString name = fromBytes(rawName);
+        const QString value = fromBytes(rawValue);
+        reading.fullUrl += name + QLatin1Char('=') + value + QLatin1Char('&');
+        reading.tracedUrl +=
+            name + QLatin1Char('=') + (name == QLatin1String("code") ? secretPreview(value) : value) + QLatin1Char('&');
+        if (name == QLatin1String("state")) {
+            reading.states << value;
+            continue;
+        }
+        codeText += name + QLatin1Char('=') + value + QLatin1Char('&');
+        if (name == QLatin1String("error"))
+            reading.serviceError = value;
+        else if (name == QLatin1String("error_description"))
+            reading.serviceErrorDescription = value;
+    }
+    reading.code = parseString(codeText, redirectUri + QStringLiteral("?code="), QStringLiteral("&"));
+    return reading;
 }
 
 LoopbackHttpServer::Reply SignInFlow::handleRequest(const LoopbackHttpServer::Request &request)
@@ -222,22 +304,12 @@ LoopbackHttpServer::Reply SignInFlow::handleRequest(const LoopbackHttpServer::Re
             request))
         return closing;
 
-    // The full URL is rebuilt from the decoded parameters, each followed by "&".
-    QString fullUrl = QStringLiteral("http://") + host + path + QLatin1Char('?');
-    QString serviceError;
-    QString serviceErrorDescription;
-    for (const auto &[name, value] : request.params) {
-        fullUrl += fromBytes(name) + QLatin1Char('=') + fromBytes(value) + QLatin1Char('&');
-        if (name == "error")
-            serviceError = fromBytes(value);
-        else if (name == "error_description")
-            serviceErrorDescription = fromBytes(value);
-    }
-    const QString code = parseString(fullUrl, m_redirectUri + QStringLiteral("?code="), QStringLiteral("&"));
+    const CallbackReading reading = readCallback(request, m_redirectUri);
+    const QString &code = reading.code;
 
     if (!gui(
             [&] {
-                m_trace.add(QStringLiteral("Full URL: ") + fullUrl);
+                m_trace.add(QStringLiteral("Full URL: ") + reading.tracedUrl);
                 m_trace.add(QString());
                 m_trace.add(QStringLiteral("Code check..."));
                 m_log.addToLog(QStringLiteral("Code check..."));
@@ -252,22 +324,44 @@ LoopbackHttpServer::Reply SignInFlow::handleRequest(const LoopbackHttpServer::Re
 
     if (code.isEmpty()) {
         QString message = QStringLiteral("No sign-in code came with this request.");
-        if (!serviceError.isEmpty()) {
-            message = QStringLiteral("The service did not grant access: ") + serviceError;
-            if (!serviceErrorDescription.isEmpty())
-                message += QStringLiteral(" (") + serviceErrorDescription + QLatin1Char(')');
+        if (!reading.serviceError.isEmpty()) {
+            message = QStringLiteral("The service did not grant access: ") + reading.serviceError;
+            if (!reading.serviceErrorDescription.isEmpty())
+                message += QStringLiteral(" (") + reading.serviceErrorDescription + QLatin1Char(')');
             message += QLatin1Char('.');
         }
         return {200, resultPage(false, message)};
     }
 
-    const auto target = SignInTarget(m_target.load());
-    if (!isSignInTarget(target))
-        return {200, resultPage(false, QStringLiteral("Veltrano is not waiting for a sign-in."))};
+    Refusal why = Refusal::NotPending;
+    const std::optional<PendingSignIn> accepted = takePending(reading.states, why);
+    if (!accepted) {
+        const QString line =
+            why == Refusal::NotPending
+                ? QStringLiteral("Sign-in refused: Veltrano is not waiting for a sign-in (it was cancelled, has "
+                                 "finished or was never started)")
+                : QStringLiteral("Sign-in refused: the answer's state does not match the sign-in Veltrano started");
+        if (!gui(
+                [&] {
+                    m_trace.add(line);
+                    m_log.addToLog(line);
+                },
+                request))
+            return closing;
+        const QString page =
+            why == Refusal::NotPending
+                ? QStringLiteral("This sign-in is no longer pending in Veltrano: it was cancelled, has already "
+                                 "finished, or was never started. Nothing was stored. To connect an account, click "
+                                 "\"Add\" in Veltrano again.")
+                : QStringLiteral("This answer does not belong to the sign-in Veltrano is waiting for, so it was "
+                                 "refused and nothing was stored.");
+        return {200, resultPage(false, page)};
+    }
 
+    const SignInTarget target = accepted->target;
     OAuthAuthenticator &auth = authenticatorFor(target);
-    auth.setAuthorizationCode(code);
-    const OAuthAuthenticator::ExchangeResult result = exchangeCode(auth, request.stopping);
+    const OAuthAuthenticator::ExchangeResult result =
+        exchangeCode(auth, code, accepted->proof.codeVerifier, request.stopping);
 
     if (!result.gotAccessToken) {
         // Nothing is stored: no empty or earlier token under a new alias.
@@ -286,14 +380,31 @@ LoopbackHttpServer::Reply SignInFlow::handleRequest(const LoopbackHttpServer::Re
                                            QStringLiteral(". Please try again from Veltrano."))};
     }
 
-    if (!gui([&] { storeToken(target, code); }, request))
+    bool cancelled = false;
+    if (!gui(
+            [&] {
+                // "Cancel" while the code was being exchanged: the user no
+                // longer wants this account.
+                cancelled = wasCancelled(accepted->id);
+                if (cancelled) {
+                    const QString line = QStringLiteral("Sign-in cancelled: the account was not added");
+                    m_trace.add(line);
+                    m_log.addToLog(line);
+                    return;
+                }
+                storeToken(target, code, result.tokens);
+            },
+            request))
         return closing;
+    if (cancelled) {
+        return {200, resultPage(false, QStringLiteral("The sign-in was cancelled in Veltrano, so the account was "
+                                                      "not added. Nothing was stored."))};
+    }
     return {200, resultPage(true, QStringLiteral("Your account is connected to Veltrano. You can close this tab."))};
 }
 
-void SignInFlow::storeToken(SignInTarget target, const QString &code)
+void SignInFlow::storeToken(SignInTarget target, const QString &code, const OAuthAuthenticator::Tokens &tokens)
 {
-    const OAuthAuthenticator::Tokens tokens = authenticatorFor(target).tokens();
     QString alias;
     if (target == SignInTarget::IndexingApi) {
         m_settings.writeString(settings::IndexingApiTokenSection, settings::IndexingApiTokenKey,
@@ -302,13 +413,15 @@ void SignInFlow::storeToken(SignInTarget target, const QString &code)
     } else {
         alias = TokenStore(m_settings, ServiceTable::ofSignIn(target)->tokenSection).addToken(tokens.accessToken);
     }
+    // The code and the tokens are credentials: the log and the trace show
+    // only their first characters.
     const QString expiry = expiryText(tokens.accessTokenExpiry);
-    m_trace.add(QStringLiteral("Code TRUE: ") + code);
-    m_trace.add(QStringLiteral("- AccessToken: ") + tokens.accessToken);
-    m_trace.add(QStringLiteral("- RefreshToken: ") + tokens.refreshToken);
+    m_trace.add(QStringLiteral("Code TRUE: ") + secretPreview(code));
+    m_trace.add(QStringLiteral("- AccessToken: ") + secretPreview(tokens.accessToken));
+    m_trace.add(QStringLiteral("- RefreshToken: ") + secretPreview(tokens.refreshToken));
     m_trace.add(QStringLiteral("- AccessTokenExpiry: ") + expiry);
     m_trace.add(QString());
-    m_log.addToLog(logNameOf(target) + QStringLiteral(" Code TRUE: ") + code);
+    m_log.addToLog(logNameOf(target) + QStringLiteral(" Code TRUE: ") + secretPreview(code));
     m_log.addToLog(logNameOf(target) + QStringLiteral(" Access Token Expiry: ") + expiry);
     if (!alias.isEmpty())
         m_view.tokenAdded(target, alias);

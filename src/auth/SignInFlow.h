@@ -6,13 +6,18 @@
 #include "auth/LoopbackHttpServer.h"
 #include "auth/OAuthAuthenticator.h"
 #include "auth/SettingsFile.h"
+#include "auth/SignInProof.h"
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <memory>
+#include <mutex>
+#include <optional>
 
 namespace veltrano {
 
@@ -37,7 +42,15 @@ public:
 
 // OAuth sign-in in the user's browser, from the "Add" of a token list to the
 // token stored in the settings file: the four client configurations, the
-// pending target, and the loopback listener the browser comes back to.
+// pending sign-in, and the loopback listener the browser comes back to.
+//
+// One sign-in is pending at a time: the last one started, until it comes
+// back with its code, is cancelled, or a newer one replaces it. Each carries
+// a random state and a PKCE code verifier (SignInProof). A browser return
+// with a code is only exchanged when it carries the pending sign-in's state;
+// any other (nothing pending, a cancelled or finished sign-in opened again,
+// a forged or missing state) is refused with a short page and a log line,
+// and nothing is exchanged or stored.
 //
 // The listener serves each browser request on a thread of its own; the code
 // exchange runs there, while every step that touches the log, the trace, the
@@ -50,18 +63,31 @@ public:
     ~SignInFlow();
 
     // Starts the listener on the configured loopback port (0: any free port,
-    // for tests). Returns false with the error text when the port is taken.
-    bool startListener(QString *error);
+    // for tests). Returns false with the error text when it cannot listen;
+    // *portTaken tells whether another program holds the port.
+    bool startListener(QString *error, bool *portTaken = nullptr);
     void stopListener();
     bool isListening() const;
     quint16 listenerPort() const;
 
+    struct SignInStart {
+        QString address;            // the authorization address the browser was sent to
+        bool browserOpened = false; // false: no browser could be started
+    };
     // "Add": sets the scope for Search Console and Indexing API sign-ins,
-    // writes the address to the trace, opens it in the browser and marks the
-    // target as pending. The caller then shows the wait dialog.
-    void startSignIn(SignInTarget target);
+    // makes the sign-in pending with a fresh proof (replacing an earlier
+    // pending one), writes the address to the trace and opens it in the
+    // browser. The caller then shows the wait dialog with the address.
+    SignInStart startSignIn(SignInTarget target);
 
-    SignInTarget pendingTarget() const { return SignInTarget(m_target.load()); }
+    // The user gave up waiting ("Cancel" in the wait dialog): the pending
+    // sign-in, and one whose code is being exchanged right now, will store
+    // nothing when the browser comes back.
+    void cancelSignIn();
+
+    bool isSignInPending() const;
+    // The target of the pending sign-in; None when nothing is pending.
+    SignInTarget pendingTarget() const;
     OAuthAuthenticator &authenticator(SignInTarget target);
     QString redirectUri() const { return m_redirectUri; }
 
@@ -80,6 +106,25 @@ public:
     // The browser's request, as the listener hands it over (public for tests).
     LoopbackHttpServer::Reply handleRequest(const LoopbackHttpServer::Request &request);
 
+    // What a browser's return says, read from the request alone.
+    struct CallbackReading {
+        // "http://" + Host + path + "?" and every decoded parameter as
+        // "name=value&".
+        QString fullUrl;
+        // The same with the code cut short to its first characters, for
+        // the trace.
+        QString tracedUrl;
+        // The text between the redirect address followed by "?code=" and
+        // the next "&" in the full URL, where the "state" parameters (which
+        // Google sends back before the code) are left out; empty when the
+        // request is no return to the redirect address with a code first.
+        QString code;
+        QStringList states; // the values of every "state" parameter
+        QString serviceError;
+        QString serviceErrorDescription;
+    };
+    static CallbackReading readCallback(const HttpRequestHead &request, const QString &redirectUri);
+
     // "<short date> <long time>" of the user's locale, the time left out at
     // exactly midnight; an unset expiry is written as 30 December 1899.
     static QString expiryText(const QDateTime &expiry);
@@ -87,15 +132,25 @@ public:
     static std::string resultPage(bool success, const QString &message);
 
 private:
-    enum class Authenticator { Yandex1, Yandex2, Google3, Google4 };
+    struct PendingSignIn {
+        std::uint64_t id = 0;
+        SignInTarget target = SignInTarget::None;
+        SignInProof proof;
+    };
+    enum class Refusal { NotPending, WrongState };
     OAuthAuthenticator &authenticatorFor(SignInTarget target);
     bool gui(const std::function<void()> &step, const LoopbackHttpServer::Request &request);
     // Exchanges the code on the calling thread; throws VeltranoError when the
     // token endpoint cannot be reached or answers with a server error. A
     // raised stopping flag (the listener stops) ends the exchange early.
-    OAuthAuthenticator::ExchangeResult exchangeCode(OAuthAuthenticator &authenticator,
+    OAuthAuthenticator::ExchangeResult exchangeCode(OAuthAuthenticator &authenticator, const QString &code,
+                                                    const QString &codeVerifier,
                                                     const std::atomic<bool> *stopping = nullptr);
-    void storeToken(SignInTarget target, const QString &code);
+    // Takes the pending sign-in when the return carries its state; tells
+    // why not otherwise.
+    std::optional<PendingSignIn> takePending(const QStringList &states, Refusal &why);
+    bool wasCancelled(std::uint64_t id) const;
+    void storeToken(SignInTarget target, const QString &code, const OAuthAuthenticator::Tokens &tokens);
 
     Endpoints m_endpoints;
     SettingsFile m_settings;
@@ -106,7 +161,13 @@ private:
     GuiThreadSteps m_steps;
     QString m_redirectUri;
     std::array<OAuthAuthenticator, 4> m_authenticators;
-    std::atomic<int> m_target{0};
+    // The pending sign-in, shared with the listener's threads.
+    mutable std::mutex m_pendingMutex;
+    std::optional<PendingSignIn> m_pending;
+    std::uint64_t m_lastId = 0;
+    std::uint64_t m_cancelledThrough = 0; // sign-ins up to this id were cancelled
+    // One code exchange at a time: an authenticator holds one code.
+    std::mutex m_exchangeMutex;
     std::atomic<bool> m_inGuiStep{false};
     std::chrono::milliseconds m_exchangeTimeout{90000};
     std::unique_ptr<LoopbackHttpServer> m_server;

@@ -28,9 +28,17 @@ inline quint16 freePort()
     return ntohs(addr.sin_port);
 }
 
+// available false: a desktop without a browser; the address is still
+// recorded, as the user would still have it.
 struct RecordingBrowser final : BrowserOpener {
     QStringList opened;
+    bool available = true;
     void open(const QString &url) override { opened << url; }
+    bool openReporting(const QString &url) override
+    {
+        opened << url;
+        return available;
+    }
 };
 
 } // namespace veltrano::testing

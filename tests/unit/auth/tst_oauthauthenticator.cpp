@@ -1,8 +1,11 @@
 #include "auth/OAuthAuthenticator.h"
+#include "auth/SignInProof.h"
 
+#include <QRegularExpression>
 #include <QtTest>
 
 using veltrano::OAuthAuthenticator;
+using veltrano::SignInProof;
 
 class OAuthAuthenticatorTest : public QObject {
     Q_OBJECT
@@ -28,6 +31,43 @@ private Q_SLOTS:
                                 "&client_id=123456789012-abc.apps.googleusercontent.com"
                                 "&redirect_uri=http%3A%2F%2Flocalhost%3A42361%2FCallback"
                                 "&scope=https%3A%2F%2Fwww.googleapis.com%2Fauth%2Fanalytics.readonly"));
+    }
+
+    void proofFollowsThePartsFields()
+    {
+        OAuthAuthenticator::Config c;
+        c.authorizationEndpoint = QStringLiteral("https://oauth.yandex.ru/authorize");
+        c.redirectUri = QStringLiteral("http://localhost:42361/Callback");
+        c.clientId = QStringLiteral("id");
+        c.clientSecret = QStringLiteral("secret");
+        OAuthAuthenticator a(c);
+        // RFC 7636, appendix B: the verifier and the challenge it gives.
+        const SignInProof proof{QStringLiteral("st+/="), QStringLiteral("dBjftJeZ4CVP-mB92K27uhbUJU1p1r_wW1gFWFOEjXk")};
+        QCOMPARE(proof.codeChallenge(), QStringLiteral("E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM"));
+
+        const QString withoutProof = a.authorizationRequestUri();
+        QCOMPARE(a.authorizationRequestUri(proof),
+                 withoutProof + QStringLiteral("&state=st%2B%2F%3D"
+                                               "&code_challenge=E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM"
+                                               "&code_challenge_method=S256"));
+
+        a.setAuthorizationCode(QStringLiteral("4821937"));
+        QCOMPARE(a.exchangeRequestBody(proof.codeVerifier),
+                 a.exchangeRequestBody() + "&code_verifier=dBjftJeZ4CVP-mB92K27uhbUJU1p1r_wW1gFWFOEjXk");
+    }
+
+    void generatedProofsAreFreshAndWellFormed()
+    {
+        const SignInProof a = SignInProof::generate();
+        const SignInProof b = SignInProof::generate();
+        // Unreserved characters only, within the lengths RFC 7636 allows
+        // a verifier (43 to 128); never the same twice.
+        const QRegularExpression form(QStringLiteral("^[A-Za-z0-9_-]{43,128}$"));
+        for (const QString &text : {a.state, a.codeVerifier, a.codeChallenge(), b.state, b.codeVerifier})
+            QVERIFY2(form.match(text).hasMatch(), qPrintable(text));
+        QVERIFY(a.state != b.state);
+        QVERIFY(a.codeVerifier != b.codeVerifier);
+        QVERIFY(a.state != a.codeVerifier);
     }
 
     void encodesEverythingButUnreserved()
