@@ -51,6 +51,10 @@ AccountsController::AccountsController(Ports ports, Widgets widgets)
                                           this);
     m_flow->setBusyState(&ports.busy);
     wire();
+    // Closing the wait dialog gives the sign-in up: a browser that comes
+    // back afterwards stores nothing.
+    if (ports.waitDialog)
+        connect(ports.waitDialog, &WaitDialog::cancelled, this, [this] { m_flow->cancelSignIn(); });
 }
 
 AccountsController::~AccountsController()
@@ -73,7 +77,8 @@ void AccountsController::wire()
 {
     const auto onTriggered = [this](QAction *action, SignInTarget target) {
         if (action)
-            connect(action, &QAction::triggered, this, [this, target] { runWhenIdle([=] { startSignIn(target); }); });
+            connect(action, &QAction::triggered, this,
+                    [this, target] { runWhenIdle([=, this] { startSignIn(target); }); });
     };
     onTriggered(m_widgets.searchConsoleSignIn, SignInTarget::SearchConsole);
     onTriggered(m_widgets.indexingApiSignIn, SignInTarget::IndexingApi);
@@ -86,12 +91,12 @@ void AccountsController::wire()
         // The Search Console "Add" opens the menu of its two sign-ins.
         if (service != ServiceId::SearchConsole) {
             connect(a.group->addButton(), &QPushButton::clicked, this,
-                    [this, target = info.signIn] { runWhenIdle([=] { startSignIn(target); }); });
+                    [this, target = info.signIn] { runWhenIdle([=, this] { startSignIn(target); }); });
         }
         connect(a.group->renameButton(), &QPushButton::clicked, this,
-                [this, service] { runWhenIdle([=] { renameSelected(service); }); });
+                [this, service] { runWhenIdle([=, this] { renameSelected(service); }); });
         connect(a.group->deleteButton(), &QPushButton::clicked, this,
-                [this, service] { runWhenIdle([=] { deleteSelected(service); }); });
+                [this, service] { runWhenIdle([=, this] { deleteSelected(service); }); });
         connect(a.group->connectButton(), &QPushButton::clicked, this,
                 [this, service] { runConnectOperation(service); });
         a.list->viewport()->installEventFilter(this);
@@ -132,8 +137,35 @@ void AccountsController::start()
 {
     runHandler(m_ports.prompt, [this] { loadTokenLists(); });
     QString error;
-    if (!m_flow->startListener(&error))
-        m_ports.prompt.show(MessagePrompt::Icon::Error, applicationErrorTitle(), error);
+    bool portTaken = false;
+    if (m_flow->startListener(&error, &portTaken))
+        return;
+    if (portTaken) {
+        error += QStringLiteral("\n\nPort %1 on this computer is held by another program, so a sign-in in the "
+                                "browser cannot come back to Veltrano. Close that program; Veltrano tries the "
+                                "port again when you click \"Add\" to connect an account.")
+                     .arg(m_ports.endpoints.loopbackPort);
+    }
+    m_ports.prompt.show(MessagePrompt::Icon::Error, applicationErrorTitle(), error);
+}
+
+bool AccountsController::ensureListening()
+{
+    if (m_flow->isListening())
+        return true;
+    QString error;
+    bool portTaken = false;
+    if (m_flow->startListener(&error, &portTaken))
+        return true;
+    const int port = m_ports.endpoints.loopbackPort;
+    if (portTaken) {
+        error += QStringLiteral("\n\nPort %1 is still held by another program, so the browser could not come back "
+                                "to Veltrano. Close the program that holds it and click \"Add\" again.")
+                     .arg(port);
+    }
+    m_ports.log.addToLog(QStringLiteral("Sign-in not started: Veltrano cannot listen on port %1").arg(port));
+    m_ports.prompt.show(MessagePrompt::Icon::Error, applicationErrorTitle(), error);
+    return false;
 }
 
 void AccountsController::loadTokenLists()
@@ -208,9 +240,13 @@ QListWidget *AccountsController::tokenList(ServiceId service) const
 
 void AccountsController::startSignIn(SignInTarget target)
 {
-    m_flow->startSignIn(target);
+    // Without the listener the browser could never come back: try the port
+    // again, and say so at once when it is still taken.
+    if (!ensureListening())
+        return;
+    const SignInFlow::SignInStart start = m_flow->startSignIn(target);
     if (m_ports.waitDialog)
-        m_ports.waitDialog->showWaiting();
+        m_ports.waitDialog->showWaiting(start.address, start.browserOpened);
 }
 
 void AccountsController::renameSelected(ServiceId service)
@@ -273,7 +309,7 @@ void AccountsController::signInCompleted()
 {
     WaitDialog *wait = m_ports.waitDialog;
     if (wait && wait->isVisible())
-        wait->close();
+        wait->closeCompleted();
     // A window that is closing is not brought back to the front.
     if (m_closing)
         return;

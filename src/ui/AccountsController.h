@@ -66,9 +66,9 @@ public:
     // Start-up: fills the token lists from the settings file in file order,
     // selects each non-empty list's first entry and enables its "Rename",
     // reads the Ahrefs token into Edit1, then starts the sign-in listener. A
-    // listener that cannot start (its port is taken) is reported in the
-    // application's error box; sign-ins then never complete, everything else
-    // works.
+    // listener that cannot start is reported in the application's error box,
+    // which names the port when another program holds it; everything else
+    // works, and each "Add" tries the port again.
     void start();
 
     // Closing: stops the listener. When a browser request's step is running
@@ -114,6 +114,9 @@ private:
     // a request or a check is running.
     void runWhenIdle(const std::function<void()> &handler);
     void loadTokenLists();
+    // Starts the listener when it is not running; false, after telling the
+    // user, when it still cannot listen.
+    bool ensureListening();
     void startSignIn(SignInTarget target);
     void renameSelected(ServiceId service);
     void deleteSelected(ServiceId service);

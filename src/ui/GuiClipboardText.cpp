@@ -19,4 +19,10 @@ QString GuiClipboardText::text() const
     return clipboard ? clipboard->text() : QString();
 }
 
+void GuiClipboardText::setText(const QString &text)
+{
+    if (QClipboard *clipboard = QGuiApplication::clipboard())
+        clipboard->setText(text);
+}
+
 } // namespace veltrano

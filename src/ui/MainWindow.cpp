@@ -144,6 +144,9 @@ MainWindow::MainWindow(const Endpoints &endpoints, Options options, QWidget *par
     resize(InitialWidth, InitialHeight);
     centreOnScreen();
     createSecondaryWindows();
+    if (!options.clipboardWriter)
+        m_ownClipboardWriter = std::make_unique<GuiClipboardText>();
+    m_waitDialog->setClipboard(options.clipboardWriter ? options.clipboardWriter : m_ownClipboardWriter.get());
 
     // The token lists and the Ahrefs token, then the sign-in listener, which
     // runs until the window closes (after the general settings are written).

@@ -39,6 +39,7 @@ struct ServiceContext;
 class YandexMetrikaSettingsTab;
 class YandexWebmasterSettingsTab;
 class ClipboardText;
+class ClipboardWriter;
 class FileDialogs;
 class GuiEventPump;
 class IndexingApiWindow;
@@ -66,6 +67,9 @@ struct MainWindowOptions {
     // desktop's.
     FileDialogs *fileDialogs = nullptr;
     ClipboardText *clipboard = nullptr;
+    // Where the wait dialog's "Copy link" puts the sign-in address. Null:
+    // the desktop's clipboard.
+    ClipboardWriter *clipboardWriter = nullptr;
     // How the news page is fetched. Null: over the network.
     NewsBrowser::Fetcher newsFetcher;
 };
@@ -189,6 +193,7 @@ private:
     std::unique_ptr<FileDialogs> m_ownFileDialogs;
     FileDialogs *m_fileDialogs = nullptr;
     std::unique_ptr<ClipboardText> m_ownClipboard;
+    std::unique_ptr<ClipboardWriter> m_ownClipboardWriter;
 
     ActivityLog m_log;
     RequestTrace m_trace;

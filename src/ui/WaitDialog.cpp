@@ -1,10 +1,12 @@
 #include "ui/WaitDialog.h"
 
+#include "ui/ClipboardWriter.h"
 #include "ui/ExProgressBar.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
@@ -14,6 +16,16 @@ namespace veltrano {
 namespace {
 
 constexpr int PictureSize = 49;
+constexpr int Margin = 12;
+constexpr int ButtonWidth = 80;
+constexpr int ButtonHeight = 26;
+
+const QString kBrowserOpened = QStringLiteral("Finish the sign-in in your web browser. If no browser page opened, "
+                                              "copy the link and open it in a browser on this computer.");
+const QString kBrowserFailed = QStringLiteral("The web browser could not be opened. Copy the link and open it in "
+                                              "a browser on this computer to finish the sign-in.");
+const QString kCopied = QStringLiteral("The link is on the clipboard: paste it into the address bar of a "
+                                       "browser on this computer.");
 
 // A globe with a connecting arc: the picture at the left of the window.
 QPixmap connectingPicture(qreal devicePixelRatio)
@@ -50,30 +62,95 @@ WaitDialog::WaitDialog(QWidget *parent)
 
     m_picture = new QLabel(this);
     m_picture->setObjectName(QStringLiteral("Image1"));
-    m_picture->setGeometry(12, 12, PictureSize, PictureSize);
+    m_picture->setGeometry(Margin, Margin, PictureSize, PictureSize);
     m_picture->setPixmap(connectingPicture(devicePixelRatioF()));
 
+    const int textLeft = 76;
+    const int textWidth = ClientWidth - textLeft - Margin;
     m_text = new QLabel(QStringLiteral("Please wait while connecting..."), this);
     m_text->setObjectName(QStringLiteral("Label1"));
-    m_text->setGeometry(76, 12, ClientWidth - 76 - 12, 18);
+    m_text->setGeometry(textLeft, Margin, textWidth, 18);
 
     m_progress = new ExProgressBar(this);
     m_progress->setObjectName(QStringLiteral("ProgressBar1"));
-    m_progress->setGeometry(76, 36, ClientWidth - 76 - 12, 16);
+    m_progress->setGeometry(textLeft, 36, textWidth, 16);
+
+    // The address in full: read-only, but it can be selected and scrolled.
+    const int rowTop = 70;
+    m_address = new QLineEdit(this);
+    m_address->setObjectName(QStringLiteral("edSignInAddress"));
+    m_address->setReadOnly(true);
+    m_address->setGeometry(Margin, rowTop, ClientWidth - 2 * Margin - ButtonWidth - 6, ButtonHeight);
+
+    m_copyLink = new QPushButton(QStringLiteral("Copy link"), this);
+    m_copyLink->setObjectName(QStringLiteral("btCopySignInLink"));
+    m_copyLink->setAutoDefault(false);
+    m_copyLink->setGeometry(ClientWidth - Margin - ButtonWidth, rowTop, ButtonWidth, ButtonHeight);
+    connect(m_copyLink, &QPushButton::clicked, this, &WaitDialog::copyLink);
+
+    const int cancelTop = ClientHeight - 8 - ButtonHeight;
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("lbSignInStatus"));
+    m_status->setWordWrap(true);
+    m_status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_status->setGeometry(Margin, rowTop + ButtonHeight + 6, ClientWidth - 2 * Margin - ButtonWidth - 8,
+                          ClientHeight - 8 - (rowTop + ButtonHeight + 6));
 
     m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
     m_cancel->setObjectName(QStringLiteral("Button1"));
     m_cancel->setAutoDefault(false);
-    m_cancel->setGeometry(ClientWidth - 12 - 80, ClientHeight - 8 - 26, 80, 26);
+    m_cancel->setGeometry(ClientWidth - Margin - ButtonWidth, cancelTop, ButtonWidth, ButtonHeight);
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::close);
 }
 
-void WaitDialog::showWaiting()
+void WaitDialog::showWaiting(const QString &address, bool browserOpened)
 {
+    m_address->setText(address);
+    m_address->setCursorPosition(0);
+    m_address->setToolTip(address);
+    setStatus(browserOpened ? kBrowserOpened : kBrowserFailed, !browserOpened);
     if (isVisible())
         return;
     centreOnScreen();
     show();
+}
+
+QString WaitDialog::address() const
+{
+    return m_address->text();
+}
+
+void WaitDialog::closeCompleted()
+{
+    m_completing = true;
+    close();
+    m_completing = false;
+}
+
+void WaitDialog::reject()
+{
+    // Every way of closing the window ends here: the button, Escape and the
+    // close box through close(), a completed sign-in through closeCompleted().
+    const bool wasVisible = isVisible();
+    QDialog::reject();
+    if (wasVisible && !m_completing)
+        Q_EMIT cancelled();
+}
+
+void WaitDialog::copyLink()
+{
+    m_address->setFocus();
+    m_address->selectAll();
+    if (!m_clipboard)
+        return;
+    m_clipboard->setText(m_address->text());
+    setStatus(kCopied, false);
+}
+
+void WaitDialog::setStatus(const QString &text, bool problem)
+{
+    m_status->setText(text);
+    m_status->setStyleSheet(problem ? QStringLiteral("color: #C51E04;") : QString());
 }
 
 void WaitDialog::centreOnScreen()

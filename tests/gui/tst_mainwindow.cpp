@@ -886,9 +886,10 @@ void TestMainWindow::waitDialogLook()
 {
     Fixture f(m_dir.path());
     WaitDialog *dialog = f.window->waitDialog();
-    QCOMPARE(dialog->size(), QSize(371, 92));
-    QCOMPARE(dialog->minimumSize(), QSize(371, 92));
-    QCOMPARE(dialog->maximumSize(), QSize(371, 92));
+    const QSize size(WaitDialog::ClientWidth, WaitDialog::ClientHeight);
+    QCOMPARE(dialog->size(), size);
+    QCOMPARE(dialog->minimumSize(), size);
+    QCOMPARE(dialog->maximumSize(), size);
     QVERIFY(!dialog->isModal());
     QVERIFY(dialog->windowFlags() & Qt::WindowCloseButtonHint);
     QVERIFY(!(dialog->windowFlags() & Qt::WindowMinMaxButtonsHint));
@@ -899,23 +900,43 @@ void TestMainWindow::waitDialogLook()
     QVERIFY(dialog->findChild<QLabel *>("Label1"));
     QCOMPARE(dialog->findChild<QLabel *>("Label1")->text(), QStringLiteral("Please wait while connecting..."));
     QCOMPARE(dialog->cancelButton()->text(), QStringLiteral("Cancel"));
-    // "Cancel" sits at the lower right, right of the picture and the text.
+    // "Cancel" sits at the lower right, right of the picture and the text;
+    // the address and "Copy link" run across the window below them, and
+    // nothing overlaps.
     const QRect cancel = dialog->cancelButton()->geometry();
-    QVERIFY(cancel.right() < 371 && cancel.right() > 371 - 30);
-    QVERIFY(cancel.bottom() < 92 && cancel.bottom() > 92 - 20);
+    QVERIFY(cancel.right() < size.width() && cancel.right() > size.width() - 30);
+    QVERIFY(cancel.bottom() < size.height() && cancel.bottom() > size.height() - 20);
     QVERIFY(picture->geometry().right() < dialog->progressBar()->geometry().left());
+    QCOMPARE(dialog->copyLinkButton()->text(), QStringLiteral("Copy link"));
+    const QList<QWidget *> parts{picture,
+                                 dialog->progressBar(),
+                                 dialog->addressField(),
+                                 dialog->copyLinkButton(),
+                                 dialog->statusLabel(),
+                                 dialog->cancelButton()};
+    for (QWidget *a : parts) {
+        QVERIFY(QRect(QPoint(0, 0), size).contains(a->geometry()));
+        for (QWidget *b : parts)
+            QVERIFY(a == b || !a->geometry().intersects(b->geometry()));
+    }
 
     // On show the bar runs as a marquee at its initial pace.
     ExProgressBar *bar = dialog->progressBar();
     QVERIFY(!bar->marquee());
-    dialog->showWaiting();
+    dialog->showWaiting(QStringLiteral("http://first"), true);
     QVERIFY(dialog->isVisible());
     QVERIFY(bar->marquee());
     QVERIFY(bar->canMarquee());
     QVERIFY(bar->isAnimating());
     QCOMPARE(bar->animationInterval(), 20);
-    dialog->showWaiting(); // already shown: stays
+    QCOMPARE(dialog->address(), QStringLiteral("http://first"));
+    const QPoint where = dialog->pos();
+    // Already shown: it stays where it is and shows the newer sign-in.
+    dialog->showWaiting(QStringLiteral("http://second"), false);
     QVERIFY(dialog->isVisible());
+    QCOMPARE(dialog->pos(), where);
+    QCOMPARE(dialog->address(), QStringLiteral("http://second"));
+    QVERIFY(dialog->statusLabel()->text().contains(QStringLiteral("could not be opened")));
 }
 
 void TestMainWindow::waitDialogClosingOnlyHides()
@@ -923,21 +944,35 @@ void TestMainWindow::waitDialogClosingOnlyHides()
     Fixture f(m_dir.path());
     f.window->show();
     WaitDialog *dialog = f.window->waitDialog();
-    QSignalSpy finished(dialog, &QDialog::finished);
+    QSignalSpy cancelled(dialog, &WaitDialog::cancelled);
+    const QString address = QStringLiteral("http://127.0.0.1:1/authorize");
 
-    dialog->showWaiting();
+    // Escape, "Cancel" and the close box each give the sign-in up once.
+    dialog->showWaiting(address, true);
     QTest::keyClick(dialog, Qt::Key_Escape);
     QVERIFY(!dialog->isVisible());
     QVERIFY(!dialog->progressBar()->isAnimating());
+    QCOMPARE(cancelled.count(), 1);
 
-    dialog->showWaiting();
+    dialog->showWaiting(address, true);
     QVERIFY(dialog->progressBar()->isAnimating());
     dialog->cancelButton()->click();
     QVERIFY(!dialog->isVisible());
+    QCOMPARE(cancelled.count(), 2);
+
+    dialog->showWaiting(address, true);
+    dialog->close();
+    QCOMPARE(cancelled.count(), 3);
+
+    // A completed sign-in closes it without cancelling anything.
+    dialog->showWaiting(address, true);
+    dialog->closeCompleted();
+    QVERIFY(!dialog->isVisible());
+    QCOMPARE(cancelled.count(), 3);
 
     // Still the same window, ready for the next sign-in.
     QCOMPARE(f.window->waitDialog(), dialog);
-    dialog->showWaiting();
+    dialog->showWaiting(address, true);
     QVERIFY(dialog->isVisible());
     f.window->close();
     QVERIFY(!dialog->isVisible());

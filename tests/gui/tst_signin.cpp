@@ -8,7 +8,9 @@
 #include "app/VeltranoError.h"
 #include "auth/SettingsFile.h"
 #include "auth/TokenStore.h"
+#include "net/SecretText.h"
 #include "ui/AccountsController.h"
+#include "ui/ClipboardWriter.h"
 #include "ui/ExProgressBar.h"
 #include "ui/GuiMessagePrompt.h"
 #include "ui/MainWindow.h"
@@ -31,6 +33,7 @@
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -79,6 +82,11 @@ struct RecordingPrompt final : MessagePrompt {
             out << s.text;
         return out;
     }
+};
+
+struct RecordingClipboard final : ClipboardWriter {
+    QString text;
+    void setText(const QString &t) override { text = t; }
 };
 
 // A listening socket that holds a port for as long as it lives.
@@ -301,6 +309,7 @@ class TestSignIn : public QObject {
         sim::SimServer sim;
         RecordingPrompt prompt;
         RecordingBrowser browser;
+        RecordingClipboard clipboard;
         quint16 port = freePort();
         Endpoints endpoints;
         std::unique_ptr<MainWindow> window;
@@ -319,6 +328,7 @@ class TestSignIn : public QObject {
             options.appFolder = folder();
             options.prompt = &prompt;
             options.browser = &browser;
+            options.clipboardWriter = &clipboard;
             options.newsFetcher = [](const QString &, const std::atomic<bool> &) { return QByteArray(); };
             window = std::make_unique<MainWindow>(endpoints, options);
             window->accounts()->signIn().setExchangeTimeout(std::chrono::milliseconds(5000));
@@ -353,12 +363,15 @@ private Q_SLOTS:
     void signInStoresTokenAndListsIt_data();
     void signInStoresTokenAndListsIt();
     void refusedAccessStoresNothing();
-    void replayedCodeIsRefusedByTheService();
+    void replayedReturnIsRefused();
+    void waitDialogOffersTheLinkWhenNoBrowserOpens();
+    void cancelledSignInStoresNothingWhenTheBrowserComesBack();
     void tokenEndpointFailureStoresNothing();
     void indexingApiSignInKeepsOneToken();
 
     void startLoadsListsInFileOrder();
     void portTakenAtStartStillFinishesStartUp();
+    void signInTriesThePortAgain();
     void closingStopsTheListener();
     void closingDuringIndexingNoticeDoesNotHang();
     void closingDuringExchangeDoesNotWaitForTheService();
@@ -432,21 +445,36 @@ void TestSignIn::signInStoresTokenAndListsIt()
     QCOMPARE(visit.callback.status, 200);
 
     // The token the service issued is stored under the next free alias,
-    // as the section's last entry, and appended to the list.
-    const QString accessToken = traceValue(f.window->requestTrace(), QStringLiteral("- AccessToken: "));
-    QVERIFY(!accessToken.isEmpty());
+    // as the section's last entry, and appended to the list; the trace
+    // shows only its first characters.
+    const QString accessToken = f.settings().readString(section, newAlias);
+    QVERIFY(accessToken.size() > 20);
     QCOMPARE(f.aliases(section), existing + QStringList{newAlias});
-    QCOMPARE(f.settings().readString(section, newAlias), accessToken);
+    QCOMPARE(traceValue(f.window->requestTrace(), QStringLiteral("- AccessToken: ")), secretPreview(accessToken));
+    QVERIFY(!f.window->requestTrace().text().contains(accessToken));
     QCOMPARE(itemTexts(tokens), existing + QStringList{newAlias});
     QVERIFY(rename->isEnabled());
 
     const QStringList log = f.log();
     QCOMPARE(log.size(), 3);
     QCOMPARE(log[0], QStringLiteral("Code check..."));
-    QCOMPARE(log[1], logName + QStringLiteral(" Code TRUE: ") + visit.code);
+    QCOMPARE(log[1], logName + QStringLiteral(" Code TRUE: ") + secretPreview(visit.code));
     QVERIFY2(log[2].startsWith(logName + QStringLiteral(" Access Token Expiry: ")), qPrintable(log[2]));
     QVERIFY(!wait->isVisible());
     QVERIFY(f.prompt.shown.isEmpty());
+
+    QVERIFY(!f.window->requestTrace().text().contains(visit.code));
+
+    // Connecting the new account (for the services that can) writes its
+    // requests to the log and the trace, never the token itself.
+    tokens->setCurrentRow(tokens->count() - 1);
+    for (const ServiceInfo &info : ServiceTable::all()) {
+        if (info.tokenSection == section)
+            f.window->accounts()->runConnectOperation(info.id);
+    }
+    QVERIFY(!f.window->requestTrace().text().contains(accessToken));
+    for (const QString &line : f.log())
+        QVERIFY2(!line.contains(accessToken), qPrintable(line));
 }
 
 void TestSignIn::refusedAccessStoresNothing()
@@ -469,7 +497,7 @@ void TestSignIn::refusedAccessStoresNothing()
     QVERIFY(f.window->waitDialog()->isVisible());
 }
 
-void TestSignIn::replayedCodeIsRefusedByTheService()
+void TestSignIn::replayedReturnIsRefused()
 {
     Fixture f;
     f.open();
@@ -477,15 +505,64 @@ void TestSignIn::replayedCodeIsRefusedByTheService()
     const BrowserVisit visit = agreeInBrowser(f.browser.opened.value(0));
     QCOMPARE(visit.callback.status, 200);
     QCOMPARE(f.aliases(QStringLiteral("YandexMetrika_Token")), QStringList{"token_1"});
+    const size_t tokenRequests = f.sim.requestCount();
 
-    // The same redirect opened again: the service refuses the used code and
-    // nothing new is stored, neither an empty token nor the earlier one.
+    // The same return opened again: that sign-in has finished, so the code
+    // is not even sent to the service, and nothing new is stored.
     const HttpAnswer again = openInBrowser(visit.consent.location);
     QCOMPARE(again.status, 200);
-    QVERIFY2(again.body.find("invalid_grant") != std::string::npos, again.body.c_str());
-    QCOMPARE(f.log().last(), QStringLiteral("Sign-in failed: invalid_grant (Code has expired)"));
+    QVERIFY2(again.body.find("no longer pending") != std::string::npos, again.body.c_str());
+    QVERIFY(f.log().last().startsWith(QStringLiteral("Sign-in refused: Veltrano is not waiting")));
+    QCOMPARE(f.sim.requestCount(), tokenRequests);
     QCOMPARE(f.aliases(QStringLiteral("YandexMetrika_Token")), QStringList{"token_1"});
     QCOMPARE(itemTexts(f.find<QListWidget>("ListBox2")), QStringList{"token_1"});
+}
+
+void TestSignIn::waitDialogOffersTheLinkWhenNoBrowserOpens()
+{
+    Fixture f;
+    f.browser.available = false;
+    f.open();
+    f.press("Button3");
+
+    // At once: the address, the "Copy link" button and why it is needed.
+    WaitDialog *wait = f.window->waitDialog();
+    QVERIFY(wait->isVisible());
+    const QString address = f.browser.opened.value(0);
+    QCOMPARE(wait->addressField()->text(), address);
+    QVERIFY(wait->addressField()->isReadOnly());
+    QVERIFY2(wait->statusLabel()->text().contains(QStringLiteral("could not be opened")),
+             qPrintable(wait->statusLabel()->text()));
+    QCOMPARE(wait->copyLinkButton()->text(), QStringLiteral("Copy link"));
+    wait->copyLinkButton()->click();
+    QCOMPARE(f.clipboard.text, address);
+
+    // The user pastes it into a browser of his own: the sign-in completes.
+    const BrowserVisit visit = agreeInBrowser(f.clipboard.text);
+    QCOMPARE(visit.callback.status, 200);
+    QCOMPARE(f.aliases(YandexWebmasterSection), QStringList{"token_1"});
+    QVERIFY(!wait->isVisible());
+}
+
+void TestSignIn::cancelledSignInStoresNothingWhenTheBrowserComesBack()
+{
+    Fixture f;
+    f.open();
+    f.press("Button15");
+    WaitDialog *wait = f.window->waitDialog();
+    QVERIFY(wait->isVisible());
+    wait->cancelButton()->click();
+    QVERIFY(!wait->isVisible());
+
+    // The browser was left open and the user agrees there afterwards.
+    const BrowserVisit visit = agreeInBrowser(f.browser.opened.value(0));
+    QCOMPARE(visit.consent.status, 302);
+    QCOMPARE(visit.callback.status, 200);
+    QVERIFY2(visit.callback.body.find("no longer pending") != std::string::npos, visit.callback.body.c_str());
+    QVERIFY(f.aliases(QStringLiteral("GoogleAnalytics_Token")).isEmpty());
+    QCOMPARE(f.find<QListWidget>("ListBox4")->count(), 0);
+    QVERIFY(f.log().last().startsWith(QStringLiteral("Sign-in refused")));
+    QVERIFY(!f.settings().exists());
 }
 
 void TestSignIn::tokenEndpointFailureStoresNothing()
@@ -521,7 +598,7 @@ void TestSignIn::indexingApiSignInKeepsOneToken()
         waitShownWhileShown = f.window->waitDialog()->isVisible();
     };
     f.press("MenuItem2");
-    QVERIFY(f.browser.opened.value(0).endsWith(QStringLiteral("%2Fauth%2Findexing")));
+    QVERIFY(f.browser.opened.value(0).contains(QStringLiteral("%2Fauth%2Findexing&state=")));
     const BrowserVisit visit = agreeInBrowser(f.browser.opened.value(0));
     QCOMPARE(visit.callback.status, 200);
 
@@ -533,10 +610,10 @@ void TestSignIn::indexingApiSignInKeepsOneToken()
 
     const QString stored =
         f.settings().readString(QStringLiteral("GoogleSC_IndexingApi_Token"), QStringLiteral("GSC_IA"));
-    QCOMPARE(stored, traceValue(f.window->requestTrace(), QStringLiteral("- AccessToken: ")));
+    QCOMPARE(traceValue(f.window->requestTrace(), QStringLiteral("- AccessToken: ")), secretPreview(stored));
     QVERIFY(stored.startsWith(QStringLiteral("ya29.")) && stored != QStringLiteral("ya29.earlier"));
     QCOMPARE(f.settings().keys(QStringLiteral("GoogleSC_IndexingApi_Token")), QStringList{"GSC_IA"});
-    QCOMPARE(f.log().value(1), QStringLiteral("GoogleSC Code TRUE: ") + visit.code);
+    QCOMPARE(f.log().value(1), QStringLiteral("GoogleSC Code TRUE: ") + secretPreview(visit.code));
     QCOMPARE(f.find<QListWidget>("ListBox3")->count(), 0);
     QVERIFY(f.aliases(QStringLiteral("GoogleSC_Token")).isEmpty());
     QVERIFY(!f.window->waitDialog()->isVisible());
@@ -588,9 +665,14 @@ void TestSignIn::portTakenAtStartStillFinishesStartUp()
     QVERIFY(holder.fd >= 0);
     f.open();
 
+    // The message names the port and says that another program holds it.
     QCOMPARE(f.prompt.shown.size(), 1);
     QCOMPARE(f.prompt.shown[0].icon, MessagePrompt::Icon::Error);
-    QCOMPARE(f.prompt.shown[0].text, QStringLiteral("Could not bind socket. Address and port are already in use."));
+    const QString text = f.prompt.shown[0].text;
+    QVERIFY2(text.startsWith(QStringLiteral("Could not bind socket. Address and port are already in use.")),
+             qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("Port %1 ").arg(f.port)) && text.contains(QStringLiteral("another program")),
+             qPrintable(text));
     QVERIFY(!f.window->accounts()->signIn().isListening());
 
     // Everything else of the start is there: the lists, the period pickers
@@ -603,13 +685,36 @@ void TestSignIn::portTakenAtStartStillFinishesStartUp()
     QCOMPARE(f.find<QDateEdit>("DateTimePicker3")->date(), today.addDays(-30));
     QCOMPARE(f.find<QDateEdit>("DateTimePicker4")->date(), today);
     QCOMPARE(f.find<QLabel>("lbVersion")->text(), QStringLiteral("Version: ") + MainWindow::exeVersion());
-
-    // A sign-in can still be started; it just never comes back.
-    f.press("Button3");
-    QCOMPARE(f.browser.opened.size(), 1);
-    QVERIFY(f.window->waitDialog()->isVisible());
     f.window->close();
     QCOMPARE(f.prompt.shown.size(), 1);
+}
+
+void TestSignIn::signInTriesThePortAgain()
+{
+    Fixture f;
+    auto holder = std::make_unique<PortHolder>(f.port);
+    QVERIFY(holder->fd >= 0);
+    f.open();
+    QCOMPARE(f.prompt.shown.size(), 1);
+
+    // Still taken: said at once, and no browser sent anywhere to wait for.
+    f.press("Button3");
+    QCOMPARE(f.prompt.shown.size(), 2);
+    QVERIFY2(f.prompt.shown[1].text.contains(QStringLiteral("Port %1 is still held by another program").arg(f.port)),
+             qPrintable(f.prompt.shown[1].text));
+    QVERIFY(f.browser.opened.isEmpty());
+    QVERIFY(!f.window->waitDialog()->isVisible());
+    QCOMPARE(f.log().last(), QStringLiteral("Sign-in not started: Veltrano cannot listen on port %1").arg(f.port));
+
+    // The other program has let go: the next "Add" listens and signs in.
+    holder.reset();
+    f.press("Button3");
+    QVERIFY(f.window->accounts()->signIn().isListening());
+    QCOMPARE(f.browser.opened.size(), 1);
+    QVERIFY(f.window->waitDialog()->isVisible());
+    QCOMPARE(agreeInBrowser(f.browser.opened[0]).callback.status, 200);
+    QCOMPARE(f.aliases(YandexWebmasterSection), QStringList{"token_1"});
+    QCOMPARE(f.prompt.shown.size(), 2);
 }
 
 void TestSignIn::closingStopsTheListener()
