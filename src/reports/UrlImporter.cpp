@@ -279,6 +279,13 @@ UrlImporter::Result UrlImporter::importTextFile(ReportTable &table, const QStrin
     QByteArray bytes;
     if (!readImportFile(path, bytes))
         return Result::NotImported;
+    return importTextData(table, std::move(bytes), noClear);
+}
+
+UrlImporter::Result UrlImporter::importTextData(ReportTable &table, QByteArray bytes, bool noClear)
+{
+    if (table.isLocked())
+        return Result::NotImported;
     const QString text = TextFileDecoder::decode(bytes);
     bytes = {};
     return importLines(table, text, noClear, QStringLiteral("Data imported from file"));
@@ -292,7 +299,14 @@ UrlImporter::Result UrlImporter::importSitemap(ReportTable &table, const QString
     QByteArray bytes;
     if (!readImportFile(path, bytes))
         return Result::NotImported;
+    return importSitemapData(table, std::move(bytes), noClear, progress);
+}
 
+UrlImporter::Result UrlImporter::importSitemapData(ReportTable &table, QByteArray bytes, bool noClear,
+                                                   ProgressReporter &progress)
+{
+    if (table.isLocked())
+        return Result::NotImported;
     bool asUtf8 = false;
     QString encodingError;
     if (!decodeDeclaredEncoding(bytes, &asUtf8, &encodingError)) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringView>
@@ -52,6 +53,10 @@ public:
     // (windows-1251, say) is read in that encoding; one the program cannot
     // read is refused like a file that is not well-formed.
     Result importSitemap(ReportTable &table, const QString &path, bool noClear, ProgressReporter &progress);
+
+    // The same two imports on a file's bytes once they are read.
+    Result importTextData(ReportTable &table, QByteArray bytes, bool noClear);
+    Result importSitemapData(ReportTable &table, QByteArray bytes, bool noClear, ProgressReporter &progress);
 
     // Delete: removes the first of the selected rows (in table order).
     // Returns false with no selection or while the table is locked.
