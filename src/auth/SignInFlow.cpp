@@ -282,7 +282,12 @@ SignInFlow::CallbackReading SignInFlow::readCallback(const HttpRequestHead &requ
         else if (name == QLatin1String("error_description"))
             reading.serviceErrorDescription = value;
     }
-    reading.code = parseString(codeText, redirectUri + QStringLiteral("?code="), QStringLiteral("&"));
+    // The marker must open the text: found further on, it stands inside
+    // another parameter's value ("x=http://.../Callback?code=..."), and
+    // what follows it is no code the service sent.
+    const QString marker = redirectUri + QStringLiteral("?code=");
+    if (codeText.startsWith(marker))
+        reading.code = parseString(codeText, marker, QStringLiteral("&"));
     return reading;
 }
 

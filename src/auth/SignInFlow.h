@@ -116,8 +116,9 @@ public:
         QString tracedUrl;
         // The text between the redirect address followed by "?code=" and
         // the next "&" in the full URL, where the "state" parameters (which
-        // Google sends back before the code) are left out; empty when the
-        // request is no return to the redirect address with a code first.
+        // Google sends back before the code) are left out; empty unless the
+        // full URL so shortened begins with that marker, that is unless the
+        // request is a return to the redirect address with the code first.
         QString code;
         QStringList states; // the values of every "state" parameter
         QString serviceError;

@@ -1,6 +1,7 @@
 #include "app/ActivityLog.h"
 #include "app/SandboxEndpoints.h"
 #include "app/UiPorts.h"
+#include "auth/HttpRequestReader.h"
 #include "auth/SettingsFile.h"
 #include "auth/SignInFlow.h"
 #include "auth/SignInProof.h"
@@ -357,6 +358,47 @@ private Q_SLOTS:
         // The next Search Console sign-in asks for its own scope again.
         f.flow->startSignIn(SignInTarget::SearchConsole);
         QVERIFY(f.browser.opened[1].contains(QStringLiteral("%2Fauth%2Fwebmasters.readonly&state=")));
+    }
+
+    // Where the code is read from a browser's return: the code parameter
+    // right after the redirect address, the state alone allowed before it.
+    void readsTheCodeOnlyWhereItBelongs_data()
+    {
+        QTest::addColumn<QByteArray>("host");
+        QTest::addColumn<QByteArray>("target");
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QStringList>("states");
+
+        const QByteArray host = "localhost:42361";
+        QTest::newRow("code first") << host << QByteArray("/Callback?code=4%2F0Ab&state=s") << QStringLiteral("4/0Ab")
+                                    << QStringList{"s"};
+        QTest::newRow("state first, as Google sends it")
+            << host << QByteArray("/Callback?state=s&code=12&scope=x") << QStringLiteral("12") << QStringList{"s"};
+        QTest::newRow("another parameter first")
+            << host << QByteArray("/Callback?scope=x&code=12") << QString() << QStringList{};
+        QTest::newRow("host by its address")
+            << QByteArray("127.0.0.1:42361") << QByteArray("/Callback?code=12") << QString() << QStringList{};
+        QTest::newRow("other path") << host << QByteArray("/favicon.ico?code=12") << QString() << QStringList{};
+        // Found by fuzzing: the marker inside a later parameter's value gave
+        // a "code" the service never sent.
+        QTest::newRow("marker inside another value")
+            << host << QByteArray("/Callback?x=http%3A%2F%2Flocalhost%3A42361%2FCallback%3Fcode%3D9&state=s")
+            << QString() << QStringList{"s"};
+        QTest::newRow("decoded ampersand ends the code")
+            << host << QByteArray("/Callback?code=a%26b") << QStringLiteral("a") << QStringList{};
+    }
+    void readsTheCodeOnlyWhereItBelongs()
+    {
+        QFETCH(QByteArray, host);
+        QFETCH(QByteArray, target);
+        QFETCH(QString, code);
+        QFETCH(QStringList, states);
+        HttpRequestHead request;
+        QVERIFY(HttpRequestReader::parseHead(("GET " + target + " HTTP/1.1\r\nHost: " + host).toStdString(), request));
+        const SignInFlow::CallbackReading reading =
+            SignInFlow::readCallback(request, QStringLiteral("http://localhost:42361/Callback"));
+        QCOMPARE(reading.code, code);
+        QCOMPARE(reading.states, states);
     }
 
     void expiryTexts()
