@@ -3,6 +3,8 @@
 #include "auth/GeneralSettings.h"
 #include "auth/SettingsFile.h"
 #include "ui/AccountsController.h"
+#include "ui/AhrefsController.h"
+#include "ui/AreaChartView.h"
 #include "ui/GuiBrowserOpener.h"
 #include "ui/GuiClipboardText.h"
 #include "ui/GuiEventPump.h"
@@ -163,6 +165,7 @@ MainWindow::MainWindow(const Endpoints &endpoints, Options options, QWidget *par
     // The services, each handed the program's context and its own widgets.
     const ServiceContext context = serviceContext();
     m_yandexWebmaster = std::make_unique<YandexWebmasterController>(context, *m_ywmTab, *m_yandexKeywordsWindow);
+    m_ahrefs = std::make_unique<AhrefsController>(context, *m_ahrefsTab, *m_backlinksChart, *m_backlinksHistory);
 }
 
 ServiceContext MainWindow::serviceContext()
@@ -412,7 +415,7 @@ QWidget *MainWindow::buildAnalyticSystems()
 
     // The backlinks history chart sits beside the tabs and is on show only
     // while the Ahrefs tab is.
-    m_backlinksChart = titledChartView("Chart1", QStringLiteral("Backlinks History"));
+    m_backlinksChart = named(new AreaChartView(QStringLiteral("Backlinks History")), "Chart1");
     m_backlinksChart->setMinimumWidth(360);
     m_backlinksChart->hide();
     layout->addWidget(m_backlinksChart, 2);
@@ -501,7 +504,8 @@ QWidget *MainWindow::buildHiddenControls()
     auto *memo = named(new QPlainTextEdit, "Memo1");
     memo->setReadOnly(true);
     layout->addWidget(memo);
-    layout->addWidget(reportList("ListView10", {QStringLiteral("Date"), QStringLiteral("Count")}, {100, 80}));
+    m_backlinksHistory = reportList("ListView10", {QStringLiteral("Date"), QStringLiteral("Count")}, {100, 80});
+    layout->addWidget(m_backlinksHistory);
     box->hide();
     return box;
 }

@@ -26,12 +26,15 @@ class QPushButton;
 class QSpinBox;
 class QTabWidget;
 class QTableView;
+class QTreeWidget;
 class QWidget;
 
 namespace veltrano {
 
 class AccountsController;
+class AhrefsController;
 class AhrefsSettingsTab;
+class AreaChartView;
 class AnalyticsSettingsTab;
 class SearchConsoleSettingsTab;
 class ServiceSettingsTab;
@@ -132,6 +135,8 @@ public:
 
     // Yandex Webmaster: site connection, its check and the keywords window.
     YandexWebmasterController *yandexWebmaster() const { return m_yandexWebmaster.get(); }
+    // Ahrefs: its check, the data explorer and the backlinks history chart.
+    AhrefsController *ahrefs() const { return m_ahrefs.get(); }
 
     // The file dialogs of the window and its secondary windows.
     FileDialogs &fileDialogs() const { return *m_fileDialogs; }
@@ -210,7 +215,8 @@ private:
     QPushButton *m_exportButton = nullptr;
     StatsChartView *m_statsChart = nullptr;
     QTabWidget *m_analyticSystems = nullptr;
-    QChartView *m_backlinksChart = nullptr;
+    AreaChartView *m_backlinksChart = nullptr;
+    QTreeWidget *m_backlinksHistory = nullptr;
     QSpinBox *m_delay = nullptr;
     QCheckBox *m_noClearOnImport = nullptr;
     QLabel *m_version = nullptr;
@@ -236,6 +242,7 @@ private:
     ReportsController *m_reports = nullptr;
     // Goes before the log and the trace its requests write to.
     std::unique_ptr<YandexWebmasterController> m_yandexWebmaster;
+    std::unique_ptr<AhrefsController> m_ahrefs;
 
     // Last, so it goes first: the sign-in listener's threads use the log,
     // the trace and the ports above until it has stopped.
