@@ -2,6 +2,7 @@
 
 #include "app/ActivityLog.h"
 #include "app/BusyState.h"
+#include "app/ReportingPeriod.h"
 #include "app/ServiceTable.h"
 #include "app/Endpoints.h"
 #include "app/UiPorts.h"
@@ -68,6 +69,9 @@ struct MainWindowOptions {
     ClipboardText *clipboard = nullptr;
     // How the news page is fetched. Null: over the network.
     NewsBrowser::Fetcher newsFetcher;
+    // The local date and time the period presets count from. Null: the
+    // computer's clock.
+    ReportingPeriod::Clock clock;
 };
 
 // The main window "Veltrano": the "URLs List" page with the five report
@@ -133,6 +137,9 @@ public:
     // Yandex Webmaster: site connection, its check and the keywords window.
     YandexWebmasterController *yandexWebmaster() const { return m_yandexWebmaster.get(); }
 
+    // The Google and the Yandex Metrika reporting periods.
+    ReportingPeriods &periods() { return m_periods; }
+
     // The file dialogs of the window and its secondary windows.
     FileDialogs &fileDialogs() const { return *m_fileDialogs; }
 
@@ -194,6 +201,7 @@ private:
     RequestTrace m_trace;
     // Busy while a request or a check runs: nothing starts nested inside.
     BusyState m_busy;
+    ReportingPeriods m_periods;
 
     QTabWidget *m_pageControl = nullptr;
     QTabWidget *m_reportTabs = nullptr;
