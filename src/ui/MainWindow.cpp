@@ -25,6 +25,7 @@
 #include "ui/WidgetFactory.h"
 #include "ui/YandexMetrikaSettingsTab.h"
 #include "ui/YandexWebmasterController.h"
+#include "ui/SearchConsoleController.h"
 #include "ui/PeriodGroup.h"
 #include "ui/YandexWebmasterSettingsTab.h"
 
@@ -165,6 +166,7 @@ MainWindow::MainWindow(const Endpoints &endpoints, Options options, QWidget *par
     // The services, each handed the program's context and its own widgets.
     const ServiceContext context = serviceContext();
     m_yandexWebmaster = std::make_unique<YandexWebmasterController>(context, *m_ywmTab, *m_yandexKeywordsWindow);
+    m_searchConsole = std::make_unique<SearchConsoleController>(context, *m_gscTab, *m_keywordsWindow);
 }
 
 ServiceContext MainWindow::serviceContext()

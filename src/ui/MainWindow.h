@@ -34,6 +34,7 @@ namespace veltrano {
 class AccountsController;
 class AhrefsSettingsTab;
 class AnalyticsSettingsTab;
+class SearchConsoleController;
 class SearchConsoleSettingsTab;
 class ServiceSettingsTab;
 struct ServiceContext;
@@ -136,6 +137,8 @@ public:
 
     // Yandex Webmaster: site connection, its check and the keywords window.
     YandexWebmasterController *yandexWebmaster() const { return m_yandexWebmaster.get(); }
+    // Google Search Console: properties, its two checks and the keywords window.
+    SearchConsoleController *searchConsole() const { return m_searchConsole.get(); }
 
     // The Google and the Yandex Metrika reporting periods.
     ReportingPeriods &periods() { return m_periods; }
@@ -244,6 +247,7 @@ private:
     ReportsController *m_reports = nullptr;
     // Goes before the log and the trace its requests write to.
     std::unique_ptr<YandexWebmasterController> m_yandexWebmaster;
+    std::unique_ptr<SearchConsoleController> m_searchConsole;
 
     // Last, so it goes first: the sign-in listener's threads use the log,
     // the trace and the ports above until it has stopped.
