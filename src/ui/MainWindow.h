@@ -2,6 +2,7 @@
 
 #include "app/ActivityLog.h"
 #include "app/BusyState.h"
+#include "app/ReportingPeriod.h"
 #include "app/ServiceTable.h"
 #include "app/Endpoints.h"
 #include "app/UiPorts.h"
@@ -33,6 +34,7 @@ namespace veltrano {
 class AccountsController;
 class AhrefsSettingsTab;
 class AnalyticsSettingsTab;
+class SearchConsoleController;
 class SearchConsoleSettingsTab;
 class ServiceSettingsTab;
 struct ServiceContext;
@@ -68,6 +70,9 @@ struct MainWindowOptions {
     ClipboardText *clipboard = nullptr;
     // How the news page is fetched. Null: over the network.
     NewsBrowser::Fetcher newsFetcher;
+    // The local date and time the period presets count from. Null: the
+    // computer's clock.
+    ReportingPeriod::Clock clock;
 };
 
 // The main window "Veltrano": the "URLs List" page with the five report
@@ -132,6 +137,11 @@ public:
 
     // Yandex Webmaster: site connection, its check and the keywords window.
     YandexWebmasterController *yandexWebmaster() const { return m_yandexWebmaster.get(); }
+    // Google Search Console: properties, its two checks and the keywords window.
+    SearchConsoleController *searchConsole() const { return m_searchConsole.get(); }
+
+    // The Google and the Yandex Metrika reporting periods.
+    ReportingPeriods &periods() { return m_periods; }
 
     // The file dialogs of the window and its secondary windows.
     FileDialogs &fileDialogs() const { return *m_fileDialogs; }
@@ -194,6 +204,7 @@ private:
     RequestTrace m_trace;
     // Busy while a request or a check runs: nothing starts nested inside.
     BusyState m_busy;
+    ReportingPeriods m_periods;
 
     QTabWidget *m_pageControl = nullptr;
     QTabWidget *m_reportTabs = nullptr;
@@ -236,6 +247,7 @@ private:
     ReportsController *m_reports = nullptr;
     // Goes before the log and the trace its requests write to.
     std::unique_ptr<YandexWebmasterController> m_yandexWebmaster;
+    std::unique_ptr<SearchConsoleController> m_searchConsole;
 
     // Last, so it goes first: the sign-in listener's threads use the log,
     // the trace and the ports above until it has stopped.

@@ -9,6 +9,7 @@
 #include "app/BusyState.h"
 #include "app/CheckContext.h"
 #include "app/ProgressReporter.h"
+#include "app/ReportingPeriod.h"
 #include "app/RunControl.h"
 #include "app/SandboxEndpoints.h"
 #include "app/ServiceAccounts.h"
@@ -500,11 +501,12 @@ void TestYandexWebmasterGui::controllerWorksWithoutAMainWindow()
     run.setTable(0, &pages.report);
     BusyState busy;
     const Endpoints endpoints = simulatorEndpoints(QString::fromStdString(f.sim.baseUrl()), 0);
+    ReportingPeriods periods;
     YandexWebmasterSettingsTab tab;
     YandexKeywordsWindow keywords;
     YandexWebmasterController controller(
-        ServiceContext{log, trace, prompt, pump, dialogs, endpoints, f.folder(), accounts, run, pages, busy}, tab,
-        keywords);
+        ServiceContext{log, trace, prompt, pump, dialogs, endpoints, f.folder(), accounts, run, pages, busy, periods},
+        tab, keywords);
 
     QVERIFY(accounts.connect);
     accounts.connect();
