@@ -1,8 +1,9 @@
 #include "net/NumberText.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 namespace veltrano {
@@ -14,6 +15,7 @@ constexpr int kSignificantDigits = 15;
 // token (an absurd exponent) falls back to the general form.
 constexpr std::int64_t kMaxWholeDigits = 4096;
 constexpr std::int64_t kExponentCap = 1'000'000'000'000LL;
+constexpr int kMaxFixedDecimals = 20;
 
 // A decimal value: digits × 10^exponent. digits has no leading zeros and is
 // empty for zero.
@@ -208,6 +210,74 @@ QString formatWhole(const Decimal &d)
     return out;
 }
 
+// Rounds to `decimals` digits after the point, halves away from zero.
+void roundToDecimals(Decimal &d, int decimals)
+{
+    const std::int64_t drop = -static_cast<std::int64_t>(decimals) - d.exponent; // digits past the last kept place
+    if (drop <= 0 || d.digits.empty())
+        return;
+    const auto size = static_cast<std::int64_t>(d.digits.size());
+    const std::int64_t keep = size - drop;
+    // The first dropped digit decides: 5 or more is at least half a unit.
+    const bool up = keep >= 0 && d.digits[static_cast<std::size_t>(keep)] >= '5';
+    d.digits.resize(static_cast<std::size_t>(std::max<std::int64_t>(keep, 0)));
+    d.exponent = -decimals;
+    if (up)
+        incrementDigits(d.digits);
+    stripTrailingZeros(d);
+}
+
+QString formatFixed(Decimal d, int decimals, const QLocale &locale)
+{
+    roundToDecimals(d, decimals);
+    // After rounding the value is digits × 10^exponent with exponent >= -decimals.
+    std::string integerPart;
+    std::string fraction(static_cast<std::size_t>(decimals), '0');
+    if (!d.digits.empty()) {
+        const auto n = static_cast<std::int64_t>(d.digits.size());
+        const std::int64_t integerDigits = n + d.exponent;
+        if (integerDigits > 0) {
+            integerPart = d.digits.substr(0, static_cast<std::size_t>(std::min(integerDigits, n)));
+            if (d.exponent > 0)
+                integerPart.append(static_cast<std::size_t>(d.exponent), '0');
+        }
+        // Fraction digit i (0-based) stands for 10^-(i+1).
+        for (std::int64_t k = std::max<std::int64_t>(integerDigits, 0); k < n; ++k)
+            fraction[static_cast<std::size_t>(k - integerDigits)] = d.digits[static_cast<std::size_t>(k)];
+    }
+    if (integerPart.empty())
+        integerPart.push_back('0');
+
+    QString out;
+    if (d.negative && !d.digits.empty())
+        out += QLatin1Char('-');
+    out += QLatin1String(integerPart.data(), static_cast<qsizetype>(integerPart.size()));
+    if (decimals > 0) {
+        out += locale.decimalPoint();
+        out += QLatin1String(fraction.data(), static_cast<qsizetype>(fraction.size()));
+    }
+    return out;
+}
+
+// The shortest decimal text that reads back as the same double, as a
+// decimal value.
+Decimal shortestDecimal(double value)
+{
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
+    Decimal d;
+    if (result.ec != std::errc() || !parseToken(QByteArrayView(buffer, result.ptr - buffer), d))
+        return Decimal{};
+    return d;
+}
+
+QString nonFinite(double value)
+{
+    if (std::isnan(value))
+        return QStringLiteral("NAN");
+    return value < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
+}
+
 bool isPlainInteger(QByteArrayView token)
 {
     qsizetype i = 0;
@@ -256,16 +326,16 @@ QString NumberText::generalFromToken(QByteArrayView token, const QLocale &locale
 
 QString NumberText::general(double value, const QLocale &locale)
 {
-    if (std::isnan(value))
-        return QStringLiteral("NAN");
-    if (std::isinf(value))
-        return value < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
-    // 15 significant digits, correctly rounded from the binary value.
-    char buffer[64];
-    const int length = std::snprintf(buffer, sizeof buffer, "%.*e", kSignificantDigits - 1, value);
-    if (length <= 0 || length >= static_cast<int>(sizeof buffer))
-        return QStringLiteral("0");
-    return generalFromToken(QByteArrayView(buffer, length), locale);
+    if (!std::isfinite(value))
+        return nonFinite(value);
+    return formatGeneral(shortestDecimal(value), locale);
+}
+
+QString NumberText::fixed(double value, int decimals, const QLocale &locale)
+{
+    if (!std::isfinite(value))
+        return nonFinite(value);
+    return formatFixed(shortestDecimal(value), std::clamp(decimals, 0, kMaxFixedDecimals), locale);
 }
 
 } // namespace veltrano

@@ -22,8 +22,21 @@ public:
     // zero), no trailing zeros, no decimal separator for whole values, the
     // locale's decimal separator otherwise. Scientific notation ("1E-5",
     // "1,5E20") only for non-zero magnitudes below 0.0001 or with more than
-    // 15 digits before the point.
+    // 15 digits before the point. The digits rounded are those of the
+    // shortest decimal text that reads back as the same double (see fixed()).
     static QString general(double value, const QLocale &locale = QLocale());
+
+    // Fixed form, like "%0.2f" for two decimals: exactly `decimals` digits
+    // (0 to 20) after the locale's decimal separator and no group separators,
+    // so 1234.5 shows "1234.50" or "1234,50", never "1,234.50". Halves are
+    // rounded away from zero on the decimal value of the number, which is
+    // taken to be the shortest decimal text that reads back as the same
+    // double: the number as the service or the user wrote it. So 0.125 shows
+    // "0.13", and 2.675 and 1.005 show "2.68" and "1.01", although their
+    // nearest doubles lie a little below 2.675 and 1.005. A value that
+    // rounds to zero shows no minus sign; NaN and infinities show "NAN",
+    // "INF" and "-INF".
+    static QString fixed(double value, int decimals, const QLocale &locale = QLocale());
 
     // The same general form for a decimal text such as "0.0344" or "1.5e20".
     static QString generalFromToken(QByteArrayView token, const QLocale &locale = QLocale());

@@ -6,10 +6,12 @@
 #include "app/UiPorts.h"
 #include "reports/ReportTable.h"
 #include "reports/TextFileDecoder.h"
+#include "reports/Windows1251Decoder.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 
 #include <pugixml.hpp>
 
@@ -42,14 +44,123 @@ bool locText(const pugi::xml_node &loc, QString &text)
     return true;
 }
 
-QString parseErrorText(const pugi::xml_parse_result &result, const QByteArray &bytes)
+// A reader's complaint about the byte at offset, with its line and column.
+QString errorAt(const QString &description, qsizetype offset, const QByteArray &bytes)
 {
-    const qsizetype offset = std::clamp<qsizetype>(qsizetype(result.offset), 0, bytes.size());
+    offset = std::clamp<qsizetype>(offset, 0, bytes.size());
     const QByteArrayView before(bytes.constData(), offset);
     const qsizetype line = before.count('\n') + 1;
     const qsizetype lastBreak = before.lastIndexOf('\n');
     const qsizetype column = offset - lastBreak;
-    return QStringLiteral("%1 (line %2, column %3)").arg(QString::fromUtf8(result.description())).arg(line).arg(column);
+    return QStringLiteral("%1 (line %2, column %3)").arg(description).arg(line).arg(column);
+}
+
+QString parseErrorText(const pugi::xml_parse_result &result, const QByteArray &bytes)
+{
+    return errorAt(QString::fromUtf8(result.description()), qsizetype(result.offset), bytes);
+}
+
+bool isXmlBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// The encoding named by the XML declaration at the very start of a file
+// (<?xml version="1.0" encoding="windows-1251"?>) and where the name
+// stands; an empty name when there is no such declaration or it names none.
+struct DeclaredEncoding {
+    QByteArray name;
+    qsizetype offset = 0;
+};
+
+DeclaredEncoding declaredEncoding(const QByteArray &bytes)
+{
+    if (!bytes.startsWith("<?xml") || bytes.size() < 6 || !isXmlBlank(bytes[5]))
+        return {};
+    const qsizetype end = bytes.indexOf("?>");
+    if (end < 0)
+        return {};
+    const QByteArrayView declaration(bytes.constData(), end);
+    qsizetype i = declaration.indexOf(QByteArrayView("encoding"));
+    if (i < 0 || !isXmlBlank(declaration[i - 1]))
+        return {};
+    i += 8;
+    while (i < end && isXmlBlank(declaration[i]))
+        ++i;
+    if (i == end || declaration[i] != '=')
+        return {};
+    ++i;
+    while (i < end && isXmlBlank(declaration[i]))
+        ++i;
+    if (i == end || (declaration[i] != '"' && declaration[i] != '\''))
+        return {};
+    const char quote = declaration[i++];
+    const qsizetype close = declaration.indexOf(quote, i);
+    if (close < 0)
+        return {};
+    return {declaration.sliced(i, close - i).toByteArray(), i};
+}
+
+// Encodings the XML reader reads by itself: it tells UTF-8, UTF-16 and
+// UTF-32 apart by the byte-order mark or the first characters of the file.
+bool readByTheXmlReader(const QByteArray &name)
+{
+    static const char *const names[] = {"utf-8",  "utf8",     "utf-16",   "utf-16le", "utf-16be", "utf16",
+                                        "utf-32", "utf-32le", "utf-32be", "us-ascii", "ascii"};
+    const QByteArray lower = name.toLower();
+    return std::any_of(std::begin(names), std::end(names), [&](const char *n) { return lower == n; });
+}
+
+bool isWindows1251(const QByteArray &name)
+{
+    const QByteArray lower = name.toLower();
+    return lower == "windows-1251" || lower == "cp1251" || lower == "x-cp1251";
+}
+
+bool startsWithByteOrderMark(const QByteArray &bytes)
+{
+    return bytes.startsWith("\xEF\xBB\xBF") || bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF") ||
+           bytes.startsWith(QByteArrayView("\0\0\xFE\xFF", 4));
+}
+
+// The XML reader reads UTF-8, UTF-16 and UTF-32 and takes any other file
+// for UTF-8, so a sitemap saved in Windows-1251 would show its Cyrillic
+// addresses as U+FFFD. A file whose declaration names another encoding is
+// turned into UTF-8 here, by that encoding (Windows-1251 by the program's
+// own table, others as Qt knows them), and *asUtf8 is set. False, with the
+// reader's kind of complaint in *error, for an encoding that cannot be read
+// or bytes that are not text in it.
+bool decodeDeclaredEncoding(QByteArray &bytes, bool *asUtf8, QString *error)
+{
+    *asUtf8 = false;
+    if (startsWithByteOrderMark(bytes))
+        return true; // the mark decides, whatever the declaration says
+    const DeclaredEncoding declared = declaredEncoding(bytes);
+    if (declared.name.isEmpty() || readByTheXmlReader(declared.name))
+        return true;
+
+    const QString name = QString::fromLatin1(declared.name);
+    QString text;
+    bool valid = true;
+    if (isWindows1251(declared.name)) {
+        text = Windows1251Decoder::decode(bytes);
+        valid = !text.contains(QChar::ReplacementCharacter); // the one byte the code page leaves undefined
+    } else {
+        QStringDecoder decoder(declared.name.constData(), QStringDecoder::Flag::Stateless);
+        if (!decoder.isValid()) {
+            *error = errorAt(QStringLiteral("unknown encoding \"%1\"").arg(name), declared.offset, bytes);
+            return false;
+        }
+        text = decoder.decode(bytes);
+        valid = !decoder.hasError();
+    }
+    if (!valid) {
+        *error = errorAt(QStringLiteral("the file is not %1 text").arg(name), declared.offset, bytes);
+        return false;
+    }
+    bytes = text.toUtf8();
+    *asUtf8 = true;
+    return true;
 }
 
 } // namespace
@@ -182,11 +293,20 @@ UrlImporter::Result UrlImporter::importSitemap(ReportTable &table, const QString
     if (!readImportFile(path, bytes))
         return Result::NotImported;
 
+    bool asUtf8 = false;
+    QString encodingError;
+    if (!decodeDeclaredEncoding(bytes, &asUtf8, &encodingError)) {
+        m_prompt.show(MessagePrompt::Icon::Warning, QStringLiteral("Warning"),
+                      QStringLiteral("Error when parsing the file: ") + encodingError);
+        return Result::NotImported;
+    }
+
     // Comments and processing instructions are nodes of "urlset" like the
     // entries; text that is only white space between elements is not.
     pugi::xml_document doc;
     const pugi::xml_parse_result parsed = doc.load_buffer(bytes.constData(), size_t(bytes.size()),
-                                                          pugi::parse_default | pugi::parse_comments | pugi::parse_pi);
+                                                          pugi::parse_default | pugi::parse_comments | pugi::parse_pi,
+                                                          asUtf8 ? pugi::encoding_utf8 : pugi::encoding_auto);
     if (!parsed) {
         m_prompt.show(MessagePrompt::Icon::Warning, QStringLiteral("Warning"),
                       QStringLiteral("Error when parsing the file: ") + parseErrorText(parsed, bytes));

@@ -47,7 +47,10 @@ public:
     Result importTextFile(ReportTable &table, const QString &path, bool noClear);
     // An XML sitemap: the "loc" of every "url" under the top-level "urlset".
     // The progress bar counts the child nodes of "urlset" and advances per
-    // "loc" taken, added or skipped.
+    // "loc" taken, added or skipped. A file without a byte-order mark whose
+    // XML declaration names an encoding other than UTF-8, UTF-16 or UTF-32
+    // (windows-1251, say) is read in that encoding; one the program cannot
+    // read is refused like a file that is not well-formed.
     Result importSitemap(ReportTable &table, const QString &path, bool noClear, ProgressReporter &progress);
 
     // Delete: removes the first of the selected rows (in table order).

@@ -74,7 +74,10 @@ AreaChartView::AreaChartView(const QString &title, QWidget *parent) : QChartView
 
     connect(m_points, &QScatterSeries::hovered, this, &AreaChartView::pointHovered);
 
+    // The view gives up the chart it made for itself without deleting it.
+    QChart *own = this->chart();
     setChart(chart);
+    delete own;
     setRenderHint(QPainter::Antialiasing);
     setRubberBand(QChartView::NoRubberBand);
 }

@@ -15,6 +15,7 @@ namespace veltrano {
 struct NewsBrowser::Pending {
     std::mutex mutex;
     NewsBrowser *receiver = nullptr;
+    std::atomic<bool> stop{false};
 };
 
 NewsBrowser::NewsBrowser(BrowserOpener &browser, QWidget *parent)
@@ -29,8 +30,15 @@ NewsBrowser::NewsBrowser(BrowserOpener &browser, QWidget *parent)
 
 NewsBrowser::~NewsBrowser()
 {
-    std::lock_guard<std::mutex> lock(m_pending->mutex);
-    m_pending->receiver = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_pending->mutex);
+        m_pending->receiver = nullptr;
+    }
+    // A fetch still waiting on the news server gives up within tens of
+    // milliseconds; nothing runs on after the window.
+    m_pending->stop = true;
+    for (std::thread &worker : m_workers)
+        worker.join();
 }
 
 QString NewsBrowser::welcomeHtml()
@@ -46,10 +54,11 @@ NewsBrowser::Fetcher NewsBrowser::networkFetcher(const QString &extraCaFile)
 {
     // A plain GET with the program's HTTP client, on the worker thread. It
     // writes no log line: the news is no service request of the user's.
-    return [extraCaFile](const QString &url) {
+    return [extraCaFile](const QString &url, const std::atomic<bool> &stop) {
         HttpClient::Options options;
         options.readTimeout = NewsTimeout;
         options.extraCaFile = extraCaFile;
+        options.cancel = &stop;
         HttpClient client(options);
         const HttpResponse response = client.send({QByteArrayLiteral("GET"), url, {}, {}});
         return response.status == 200 ? response.body : QByteArray();
@@ -75,10 +84,10 @@ void NewsBrowser::loadNews(const QString &url, Fetcher fetcher)
         return;
     }
     m_pageUrl = pageUrl;
-    std::thread([pending = m_pending, generation = m_generation, url, fetcher = std::move(fetcher)] {
+    m_workers.emplace_back([pending = m_pending, generation = m_generation, url, fetcher = std::move(fetcher)] {
         QByteArray body;
         try {
-            body = fetcher(url);
+            body = fetcher(url, pending->stop);
         } catch (...) {
             body.clear(); // an unusable answer: the welcome text stays
         }
@@ -87,7 +96,7 @@ void NewsBrowser::loadNews(const QString &url, Fetcher fetcher)
             QMetaObject::invokeMethod(
                 receiver, [receiver, generation, body] { receiver->showPage(generation, body); }, Qt::QueuedConnection);
         }
-    }).detach();
+    });
 }
 
 void NewsBrowser::showPage(quint64 generation, const QByteArray &body)

@@ -4,6 +4,10 @@
 
 #include <QByteArray>
 #include <QTextBrowser>
+
+#include <atomic>
+#include <thread>
+#include <vector>
 #include <QUrl>
 #include <chrono>
 #include <functional>
@@ -23,8 +27,9 @@ class NewsBrowser final : public QTextBrowser {
     Q_OBJECT
 public:
     // Fetches the page at url and returns its body, or an empty array when
-    // there is no usable answer. Runs on a worker thread.
-    using Fetcher = std::function<QByteArray(const QString &url)>;
+    // there is no usable answer. Runs on a worker thread; a raised stop flag
+    // (the window is going away) asks it to give up at once.
+    using Fetcher = std::function<QByteArray(const QString &url, const std::atomic<bool> &stop)>;
 
     // The largest page shown; a longer answer is cut there.
     static constexpr qsizetype MaxPageBytes = 512 * 1024;
@@ -63,6 +68,9 @@ private:
 
     BrowserOpener &m_browser;
     std::shared_ptr<Pending> m_pending;
+    // The fetches in flight; the window stops and joins them when it goes,
+    // so none outlives it or the program.
+    std::vector<std::thread> m_workers;
     QUrl m_pageUrl;
     quint64 m_generation = 0;
     bool m_showsNewsPage = false;

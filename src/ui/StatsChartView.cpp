@@ -63,7 +63,10 @@ StatsChartView::StatsChartView(QWidget *parent) : QChartView(parent)
     legend->setContentsMargins(0, 0, 0, 0);
     m_legendFont = legend->font();
 
+    // The view gives up the chart it made for itself without deleting it.
+    QChart *own = this->chart();
     setChart(chart);
+    delete own;
     setFrameShape(QFrame::NoFrame);
     setRenderHint(QPainter::Antialiasing);
     setRubberBand(QChartView::NoRubberBand);

@@ -4,6 +4,8 @@
 // test plays the browser: it follows the service's redirect with a plain
 // HTTP client back to the listener.
 
+#include "support/GuiTestSupport.h"
+#include "support/RecordingPorts.h"
 #include "app/SandboxEndpoints.h"
 #include "app/VeltranoError.h"
 #include "auth/SettingsFile.h"
@@ -49,37 +51,14 @@
 #include <thread>
 
 using namespace veltrano;
+using namespace veltrano::testing;
 
 Q_DECLARE_METATYPE(std::optional<QString>)
 
 namespace {
 
 using veltrano::testing::freePort;
-using veltrano::testing::RecordingBrowser;
 
-struct RecordingPrompt final : MessagePrompt {
-    struct Shown {
-        Icon icon;
-        QString title;
-        QString text;
-    };
-    QList<Shown> shown;
-    // Runs while the message is "on screen", before show() returns.
-    std::function<void()> whileShown;
-    void show(Icon icon, const QString &title, const QString &text) override
-    {
-        shown.append({icon, title, text});
-        if (whileShown)
-            whileShown();
-    }
-    QStringList texts() const
-    {
-        QStringList out;
-        for (const Shown &s : shown)
-            out << s.text;
-        return out;
-    }
-};
 
 // A listening socket that holds a port for as long as it lives.
 struct PortHolder {
@@ -279,13 +258,6 @@ struct InputDialogAnswer {
     QPointer<QTimer> m_timer;
 };
 
-// A double-click as the window system delivers it, through the top-level
-// window, so that the press before it counts as the first click.
-void doubleClick(QWidget *widget, const QPoint &pos)
-{
-    QWidget *top = widget->window();
-    QTest::mouseDClick(top->windowHandle(), Qt::LeftButton, {}, widget->mapTo(top, pos));
-}
 
 const QString YandexWebmasterSection = QStringLiteral("YandexWM_Token");
 
@@ -319,7 +291,7 @@ class TestSignIn : public QObject {
             options.appFolder = folder();
             options.prompt = &prompt;
             options.browser = &browser;
-            options.newsFetcher = [](const QString &) { return QByteArray(); };
+            options.newsFetcher = [](const QString &, const std::atomic<bool> &) { return QByteArray(); };
             window = std::make_unique<MainWindow>(endpoints, options);
             window->accounts()->signIn().setExchangeTimeout(std::chrono::milliseconds(5000));
             window->show();
@@ -644,7 +616,7 @@ void TestSignIn::closingDuringIndexingNoticeDoesNotHang()
     options.appFolder = f.folder();
     options.prompt = &modal;
     options.browser = &f.browser;
-    options.newsFetcher = [](const QString &) { return QByteArray(); };
+    options.newsFetcher = [](const QString &, const std::atomic<bool> &) { return QByteArray(); };
     f.window = std::make_unique<MainWindow>(f.endpoints, options);
     f.window->show();
     // Should the window leave the notice up, the test dismisses it after a
@@ -832,7 +804,7 @@ void TestSignIn::doubleClickConnectsEvenWhenButtonIsDisabled()
     // An error of the operation reaches the error box.
     doubleClick(list->viewport(), itemRect.center());
     QCOMPARE(connected.size(), 3);
-    QCOMPARE(f.prompt.texts(), QStringList{"Value 'siteEntry' not found"});
+    QCOMPARE(f.prompt.texts, QStringList{"Value 'siteEntry' not found"});
 
     // A double-click beside the entries, nothing selected: nothing runs.
     list->clearSelection();
@@ -871,7 +843,7 @@ void TestSignIn::refusedWritesAreReported()
     const QString refused = QStringLiteral("Unable to write to ") + path;
 
     QTest::keyClicks(f.find<QLineEdit>("Edit1"), QStringLiteral("a"));
-    QCOMPARE(f.prompt.texts(), QStringList{refused});
+    QCOMPARE(f.prompt.texts, QStringList{refused});
 
     f.press("Button3");
     const BrowserVisit visit = agreeInBrowser(f.browser.opened.value(0));

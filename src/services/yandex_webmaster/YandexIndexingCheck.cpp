@@ -6,6 +6,7 @@
 #include "net/JsonDocument.h"
 #include "net/ServiceAnswer.h"
 #include "net/RequestTrace.h"
+#include "net/UrlKey.h"
 #include "reports/ReportTable.h"
 #include "services/yandex_webmaster/YandexWebmasterClient.h"
 
@@ -38,7 +39,10 @@ void YandexIndexingCheck::run(CheckContext &context, ReportTable &table, const Q
     trace.clear();
     trace.add(QStringLiteral("Get pages from \"host_id\": ") + hostId);
 
-    // Indexed URL -> title of its first sample. Looking a row up costs O(1).
+    // Key of an indexed URL -> title of its first sample. Rows and samples
+    // meet through the URL key, so a report row written with a Cyrillic host,
+    // capitals in the host or an explicit :443 still finds the page Yandex
+    // lists in its ASCII form. Looking a row up costs O(1).
     QHash<QString, QString> titleOfUrl;
     for (int offset = 0;; offset += kPageSize) {
         const ExchangeResult answer = m_client.request(*token, samplesCommand(hostId, offset));
@@ -47,10 +51,10 @@ void YandexIndexingCheck::run(CheckContext &context, ReportTable &table, const Q
         const JsonValue &samples =
             serviceanswer::read(answer, [&]() -> const JsonValue & { return doc.root().requireMember("samples"); });
         for (const JsonValue &sample : samples) {
-            const QString url = sample.memberText("url");
+            const QString key = UrlKey::of(sample.memberText("url"));
             const QString title = sample.memberText("title");
-            if (!titleOfUrl.contains(url)) // the first sample of a URL wins
-                titleOfUrl.insert(url, title);
+            if (!titleOfUrl.contains(key)) // the first sample of a URL wins
+                titleOfUrl.insert(key, title);
         }
         if (context.processEventsAndTestCancel()) {
             context.logCancelled();
@@ -62,14 +66,17 @@ void YandexIndexingCheck::run(CheckContext &context, ReportTable &table, const Q
 
     const int rows = table.rowCount();
     context.setProgressMaximum(rows);
-    const QString yes = QStringLiteral("Yes");
-    const QString no = QStringLiteral("No");
+    // The cells of a row, built once: a row costs no list of its own.
+    QStringList indexed{QStringLiteral("Yes"), QString()};
+    const QStringList notIndexed{QStringLiteral("No"), QString()};
     for (int row = 0; row < rows; ++row) {
-        const auto found = titleOfUrl.constFind(table.url(row));
-        if (found != titleOfUrl.constEnd())
-            table.setRowCells(row, {yes, found.value()});
-        else
-            table.setRowCells(row, {no, QString()});
+        const auto found = titleOfUrl.constFind(UrlKey::of(table.url(row)));
+        if (found != titleOfUrl.constEnd()) {
+            indexed[1] = found.value();
+            table.setRowCells(row, indexed);
+        } else {
+            table.setRowCells(row, notIndexed);
+        }
         context.advanceProgress();
     }
     context.markReportDataReady();

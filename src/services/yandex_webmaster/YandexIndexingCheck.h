@@ -11,7 +11,8 @@ class YandexWebmasterClient;
 // "Check URL" on the Yandex Webmaster report: downloads the list of the
 // site's pages that are in Yandex's search index, 100 at a time, then marks
 // every report row "Yes" with the page's title when its URL is in that list,
-// "No" with an empty title otherwise. A cancelled check, or one that ends
+// "No" with an empty title otherwise. URLs are compared by their UrlKey; the
+// row keeps the URL as the user wrote it. A cancelled check, or one that ends
 // with an error, changes no cell.
 class YandexIndexingCheck final {
 public:

@@ -6,18 +6,25 @@
 #include "net/RequestTrace.h"
 #include "services/yandex_webmaster/YandexWebmasterClient.h"
 
-#include <QLocale>
-#include <cmath>
-
 namespace veltrano {
 
-QString fixedTwoDecimals(double value)
+namespace {
+
+// An indicator's value. Yandex leaves an indicator out, or writes null, when
+// its value is not defined (a query never clicked has no click position);
+// either reads as 0. False for anything else that is not a number.
+bool indicatorValue(const JsonValue &indicators, const char *name, double &value)
 {
-    // Round half away from zero on the decimal value, not on the binary
-    // neighbour: 0.125 shows 0.13.
-    const double scaled = std::round(value * 100.0 + (value >= 0 ? 1e-9 : -1e-9));
-    return QLocale().toString(scaled / 100.0, 'f', 2);
+    value = 0;
+    const JsonValue *member = indicators.member(name);
+    if (!member || member->isNull())
+        return true;
+    bool ok = false;
+    value = member->toDouble(&ok);
+    return ok;
 }
+
+} // namespace
 
 const QStringList &YandexPopularQueries::columnCaptions()
 {
@@ -49,29 +56,18 @@ bool YandexPopularQueries::rowFromQuery(const JsonValue &query, QStringList &row
     const JsonValue *indicators = query.member("indicators");
     if (!text || !id || !indicators || !indicators->isObject())
         return false;
-    const JsonValue *shows = indicators->member("TOTAL_SHOWS");
-    const JsonValue *clicks = indicators->member("TOTAL_CLICKS");
-    const JsonValue *showPosition = indicators->member("AVG_SHOW_POSITION");
-    const JsonValue *clickPosition = indicators->member("AVG_CLICK_POSITION");
-    bool ok1 = false, ok2 = false, ok3 = false;
-    const double showsValue = shows ? shows->toDouble(&ok1) : 0;
-    const double clicksValue = clicks ? clicks->toDouble(&ok2) : 0;
-    const double showPositionValue = showPosition ? showPosition->toDouble(&ok3) : 0;
-    if (!ok1 || !ok2 || !ok3 || !clickPosition)
+    double showsValue, clicksValue, showPositionValue, clickPositionValue;
+    if (!indicatorValue(*indicators, "TOTAL_SHOWS", showsValue) ||
+        !indicatorValue(*indicators, "TOTAL_CLICKS", clicksValue) ||
+        !indicatorValue(*indicators, "AVG_SHOW_POSITION", showPositionValue) ||
+        !indicatorValue(*indicators, "AVG_CLICK_POSITION", clickPositionValue))
         return false;
-    double clickPositionValue = 0; // a query never clicked has a null click position
-    if (!clickPosition->isNull()) {
-        bool ok4 = false;
-        clickPositionValue = clickPosition->toDouble(&ok4);
-        if (!ok4)
-            return false;
-    }
     row = QStringList{text->text(),
                       id->text(),
                       NumberText::general(showsValue),
                       NumberText::general(clicksValue),
-                      fixedTwoDecimals(showPositionValue),
-                      fixedTwoDecimals(clickPositionValue)};
+                      NumberText::fixed(showPositionValue, 2),
+                      NumberText::fixed(clickPositionValue, 2)};
     return true;
 }
 
@@ -87,9 +83,14 @@ std::vector<QStringList> YandexPopularQueries::fetch(const QString &token, const
         serviceanswer::trace(trace, answer);
         const JsonDocument doc = YandexWebmasterClient::parseAnswer(answer);
         const JsonValue &root = doc.root();
-        bool countOk = false;
-        const double count =
-            serviceanswer::read(answer, [&] { return root.requireMember("count").toDouble(&countOk); });
+        // The number of queries in the whole list. Yandex's own example
+        // answer has no "count"; paging then follows the page sizes. An
+        // answer with neither "count" nor "queries" (the service's error
+        // answer, no answer at all) is no page of the list: the message
+        // adds the service's own words.
+        const JsonValue *count = root.member("count");
+        if (!count && !root.member("queries"))
+            serviceanswer::read(answer, [&] { return root.requireMember("count").isNull(); });
         // Once the service reports an error, no rows are taken from this page
         // or any later one; the paging rule still decides when to stop.
         const JsonValue *error = root.member("error");
@@ -108,8 +109,14 @@ std::vector<QStringList> YandexPopularQueries::fetch(const QString &token, const
             pageQueries = queries->size();
         }
         offset += kPageSize;
-        if (!countOk || offset >= count || pageQueries == 0)
-            break;
+        if (count) {
+            bool countOk = false;
+            const double total = count->toDouble(&countOk);
+            if (!countOk || offset >= total || pageQueries == 0)
+                break;
+        } else if (pageQueries < kPageSize || offset >= kMaxQueries) {
+            break; // a page that was not full was the last one
+        }
     }
     return rows;
 }

@@ -160,6 +160,7 @@ private Q_SLOTS:
     void samplesArePagedByOffsetAndLimit_data();
     void samplesArePagedByOffsetAndLimit();
     void popularQueriesArePagedAndSorted();
+    void popularQueriesInTheDocumentedShape();
     void queryHistoryGivesOnePointPerDay();
     void refusedRequestsGiveDocumentedErrors_data();
     void refusedRequestsGiveDocumentedErrors();
@@ -207,6 +208,8 @@ void SimServicesTest::init()
     m_yandexOAuth.setRefuseAccess(false);
     m_google.setRefuseAccess(false);
     m_webmaster.setEscapeUnicode(false);
+    m_webmaster.setPopularCount(true);
+    m_webmaster.setOmitUndefinedIndicators(false);
 }
 
 void SimServicesTest::authorizeRedirectsToCallback_data()
@@ -499,6 +502,36 @@ void SimServicesTest::popularQueriesArePagedAndSorted()
         exchange(m_port, "GET", hostPath("https:example.com:443") + "/search-queries/popular", {authorization(kToken)});
     QCOMPARE(unordered.status, 400);
     QCOMPARE(unordered.json().value("field_name").toString(), QStringLiteral("order_by"));
+}
+
+// Yandex's example answer has no "count", and an indicator without a value
+// may be left out.
+void SimServicesTest::popularQueriesInTheDocumentedShape()
+{
+    m_webmaster.setPopularCount(false);
+    m_webmaster.setOmitUndefinedIndicators(true);
+    const Reply reply = exchange(m_port, "GET",
+                                 hostPath("https:example.com:443") +
+                                     "/search-queries/popular?order_by=TOTAL_SHOWS&query_indicator=TOTAL_SHOWS"
+                                     "&query_indicator=AVG_CLICK_POSITION",
+                                 {authorization(kToken)});
+    QCOMPARE(reply.status, 200);
+    const QJsonObject answer = reply.json();
+    QVERIFY(!answer.contains("count"));
+    const QJsonArray queries = answer.value("queries").toArray();
+    QCOMPARE(queries.size(), 500);
+    int neverClicked = 0;
+    for (const QJsonValue &value : queries) {
+        const QJsonObject indicators = value.toObject().value("indicators").toObject();
+        QVERIFY(indicators.contains("TOTAL_SHOWS"));
+        if (!indicators.contains("AVG_CLICK_POSITION")) {
+            QCOMPARE(indicators.size(), 1);
+            ++neverClicked;
+        } else {
+            QVERIFY(indicators.value("AVG_CLICK_POSITION").isDouble());
+        }
+    }
+    QVERIFY(neverClicked > 0);
 }
 
 void SimServicesTest::queryHistoryGivesOnePointPerDay()

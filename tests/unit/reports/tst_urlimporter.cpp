@@ -60,6 +60,8 @@ private Q_SLOTS:
     void missingFileLeavesTheTableAlone();
     void sitemapCountsNodesAndAdvancesPerLoc();
     void sitemapOddEntriesAreSkipped();
+    void sitemapInItsDeclaredEncoding_data();
+    void sitemapInItsDeclaredEncoding();
     void sitemapWithoutUrlsetOrMalformedLeavesTheTable_data();
     void sitemapWithoutUrlsetOrMalformedLeavesTheTable();
     void sitemapStopAtLimitLeavesTheBar();
@@ -144,7 +146,7 @@ void UrlImporterTest::limitStopsTheImportWithOneMessage()
     QCOMPARE(table.rowCount(), ReportTable::RowLimit);
     QVERIFY(table.containsUrl("https://example.com/p100000"));
     QVERIFY(!table.containsUrl("https://example.com/p100001"));
-    QCOMPARE(f.prompt.texts(), QStringList{"Limitation: no more 50 000 URLs"});
+    QCOMPARE(f.prompt.texts, QStringList{"Limitation: no more 50 000 URLs"});
     QCOMPARE(f.prompt.shown[0].icon, MessagePrompt::Icon::Information);
     QCOMPARE(f.log.messages(), QStringList{"Data pasted from Clipboard"});
     QCOMPARE(f.captions, QStringList{"Google Search Console (50000)"});
@@ -190,7 +192,7 @@ void UrlImporterTest::missingFileLeavesTheTableAlone()
     QTemporaryDir dir;
     QCOMPARE(f.importer.importTextFile(table, dir.filePath("missing.txt"), false), UrlImporter::Result::NotImported);
     QCOMPARE(f.importer.importSitemap(table, dir.path(), false, f.progress), UrlImporter::Result::NotImported);
-    QCOMPARE(f.prompt.texts(), (QStringList{"File with inport data not found!", "File with inport data not found!"}));
+    QCOMPARE(f.prompt.texts, (QStringList{"File with inport data not found!", "File with inport data not found!"}));
     QCOMPARE(f.prompt.shown[0].icon, MessagePrompt::Icon::Warning);
     QCOMPARE(urls(table), QStringList{"https://keep/"});
     QVERIFY(f.log.messages().isEmpty());
@@ -227,6 +229,27 @@ void UrlImporterTest::sitemapOddEntriesAreSkipped()
     QVERIFY(f.prompt.shown.empty());
 }
 
+void UrlImporterTest::sitemapInItsDeclaredEncoding_data()
+{
+    QTest::addColumn<QString>("file");
+    // The same three addresses, saved in the encoding the declaration names.
+    QTest::newRow("windows-1251") << "sitemap_cp1251.xml";
+    QTest::newRow("KOI8-R") << "sitemap_koi8r.xml";
+}
+
+void UrlImporterTest::sitemapInItsDeclaredEncoding()
+{
+    QFETCH(QString, file);
+    Fixture f;
+    ReportTable table(ServiceId::YandexWebmaster);
+    QCOMPARE(f.importer.importSitemap(table, fixture(file), false, f.progress), UrlImporter::Result::Imported);
+    QCOMPARE(urls(table), (QStringList{QStringLiteral("https://пример.рф/каталог/диван/"),
+                                       QStringLiteral("https://example.com/доставка?город=Москва"),
+                                       QStringLiteral("https://example.com/b")}));
+    QVERIFY(f.prompt.shown.empty());
+    QCOMPARE(f.log.messages(), QStringList{"XML data loaded"});
+}
+
 void UrlImporterTest::sitemapWithoutUrlsetOrMalformedLeavesTheTable_data()
 {
     QTest::addColumn<QString>("file");
@@ -235,6 +258,12 @@ void UrlImporterTest::sitemapWithoutUrlsetOrMalformedLeavesTheTable_data()
                                    << "The data file has an unacceptable format (no tag URLSET)";
     QTest::newRow("not well-formed") << "sitemap_broken.xml"
                                      << "Error when parsing the file: ";
+    QTest::newRow("encoding unknown")
+        << "sitemap_unknown_encoding.xml"
+        << "Error when parsing the file: unknown encoding \"x-no-such-encoding\" (line 1, column 31)";
+    QTest::newRow("byte the declared encoding leaves undefined")
+        << "sitemap_cp1251_undefined_byte.xml"
+        << "Error when parsing the file: the file is not windows-1251 text (line 1, column 31)";
 }
 
 void UrlImporterTest::sitemapWithoutUrlsetOrMalformedLeavesTheTable()
@@ -246,7 +275,7 @@ void UrlImporterTest::sitemapWithoutUrlsetOrMalformedLeavesTheTable()
     table.appendRows({"https://keep/"});
     QCOMPARE(f.importer.importSitemap(table, fixture(file), false, f.progress), UrlImporter::Result::NotImported);
     QCOMPARE(urls(table), QStringList{"https://keep/"});
-    QCOMPARE(f.prompt.shown.size(), size_t(1));
+    QCOMPARE(f.prompt.shown.size(), qsizetype(1));
     const QString shown = f.prompt.shown[0].text;
     if (message.endsWith(' ')) // the parser's own text follows
         QVERIFY2(shown.startsWith(message) && shown.size() > message.size(), qPrintable(shown));
@@ -266,7 +295,7 @@ void UrlImporterTest::sitemapStopAtLimitLeavesTheBar()
              UrlImporter::Result::StoppedAtLimit);
     QCOMPARE(table.rowCount(), ReportTable::RowLimit);
     QCOMPARE(f.progress.position, 2);
-    QCOMPARE(f.prompt.texts(), QStringList{"Limitation: no more 50 000 URLs"});
+    QCOMPARE(f.prompt.texts, QStringList{"Limitation: no more 50 000 URLs"});
     QCOMPARE(f.log.messages(), QStringList{"XML data loaded"});
 }
 

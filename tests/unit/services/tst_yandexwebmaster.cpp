@@ -1,3 +1,4 @@
+#include "support/RecordingPorts.h"
 #include "app/ActivityLog.h"
 #include "app/CheckContext.h"
 #include "app/ProgressReporter.h"
@@ -21,16 +22,13 @@
 #include <QtTest>
 
 using namespace veltrano;
+using namespace veltrano::testing;
 using Module = sim::YandexWebmasterModule;
 
 namespace {
 
 constexpr long long kUserId = 12345;
 
-struct NoPrompt final : MessagePrompt {
-    QStringList shown;
-    void show(Icon, const QString &, const QString &text) override { shown << text; }
-};
 
 // Clicks "Cancel" when the check looks at the window for the n-th time.
 struct CancellingEvents final : EventPump {
@@ -66,7 +64,7 @@ struct Fixture {
     RequestTrace trace;
     ServiceExchange exchange{log, trace};
     std::unique_ptr<YandexWebmasterClient> client;
-    NoPrompt prompt;
+    RecordingPrompt prompt;
     CancellingEvents events;
     NoProgress progress;
     RunControl run{log, events, prompt, progress};
@@ -191,6 +189,39 @@ private Q_SLOTS:
         QCOMPARE(f.trace.lines().first(), QStringLiteral("Get pages from \"host_id\": https:shop.example:443"));
     }
 
+    // Yandex lists an international site in its ASCII form with escaped
+    // paths; report rows written the way people type them still match, and
+    // keep their own spelling.
+    void rowsMatchSamplesThroughTheUrlKey()
+    {
+        Fixture f;
+        Module::Site s = Module::generatedSite("https:xn--e1afmkfd.xn--p1ai:443", "https://xn--e1afmkfd.xn--p1ai/",
+                                               "https://пример.рф/", 6, 0);
+        QCOMPARE(s.pages[1].url,
+                 std::string("https://xn--e1afmkfd.xn--p1ai/%D0%B4%D0%BE%D1%81%D1%82%D0%B0%D0%B2%D0%BA%D0%B0/"));
+        // A later sample of the same page in another spelling: the first title counts.
+        s.pages[5].url = "https://XN--E1AFMKFD.xn--p1ai:443/%d0%b4%d0%be%d1%81%d1%82%d0%b0%d0%b2%d0%ba%d0%b0/";
+        s.pages[5].title = "second title";
+        f.module.setSites(kUserId, {s});
+        const QString deliveryTitle = QString::fromStdString(s.pages[1].title);
+        const QStringList rows{
+            QStringLiteral("https://пример.рф/доставка/"),
+            QStringLiteral("HTTPS://ПРИМЕР.РФ:443/%d0%b4%d0%be%d1%81%d1%82%d0%b0%d0%b2%d0%ba%d0%b0/#top"),
+            QStringLiteral("https://XN--E1AFMKFD.XN--P1AI/контакты/"),
+            QStringLiteral("https://пример.рф/Доставка/"), // path letter case counts
+            QStringLiteral("https://пример.рф:8443/доставка/"),
+        };
+        f.table.appendRows(rows);
+
+        f.check(QStringLiteral("https:xn--e1afmkfd.xn--p1ai:443"));
+
+        QCOMPARE(f.table.rowTexts(0), QStringList({rows[0], "Yes", deliveryTitle}));
+        QCOMPARE(f.table.rowTexts(1), QStringList({rows[1], "Yes", deliveryTitle}));
+        QCOMPARE(f.table.rowTexts(2), QStringList({rows[2], "Yes", QString::fromStdString(s.pages[2].title)}));
+        QCOMPARE(f.table.rowTexts(3), QStringList({rows[3], "No", ""}));
+        QCOMPARE(f.table.rowTexts(4), QStringList({rows[4], "No", ""}));
+    }
+
     void titlesReadTheSameEscapedOrRaw()
     {
         Fixture f;
@@ -224,7 +255,7 @@ private Q_SLOTS:
                           sim::Response::json(R"({"count":0})"));
         f.table.appendRows({QStringLiteral("https://a/")});
         f.check(QStringLiteral("h"));
-        QCOMPARE(f.prompt.shown, QStringList({"Value 'samples' not found"}));
+        QCOMPARE(f.prompt.texts, QStringList({"Value 'samples' not found"}));
         QVERIFY(!f.log.messagesInOrder().contains(QStringLiteral("Check finished")));
         QCOMPARE(f.table.cell(0, 1), QString());
     }
@@ -238,21 +269,30 @@ private Q_SLOTS:
                             [&](CheckContext &c) { indexing.run(c, f.table, QString(), nullptr); });
         f.run.markApiConnected();
         f.run.checkUrl(0);
-        QCOMPARE(f.prompt.shown, QStringList({"Please select Website from Poject list"}));
+        QCOMPARE(f.prompt.texts, QStringList({"Please select Website from Poject list"}));
         QCOMPARE(f.sim.requestCount(), size_t(0));
     }
 
+    // Paged through the simulator, with and without "count": Yandex's own
+    // example answer has none, and leaves out indicators it has no value for.
     void popularQueries_data()
     {
         QTest::addColumn<int>("queries");
+        QTest::addColumn<bool>("withCount");
         QTest::addColumn<QStringList>("offsets");
-        QTest::newRow("1 234") << 1234 << QStringList({"0", "500", "1000"});
-        QTest::newRow("exactly 500") << 500 << QStringList({"0"});
-        QTest::newRow("none") << 0 << QStringList({"0"});
+        QTest::newRow("1 234") << 1234 << true << QStringList({"0", "500", "1000"});
+        QTest::newRow("exactly 500") << 500 << true << QStringList({"0"});
+        QTest::newRow("none") << 0 << true << QStringList({"0"});
+        QTest::newRow("1 234, no count") << 1234 << false << QStringList({"0", "500", "1000"});
+        QTest::newRow("exactly 500, no count: a full page asks for more") << 500 << false << QStringList({"0", "500"});
+        QTest::newRow("none, no count") << 0 << false << QStringList({"0"});
+        QTest::newRow("the top 3000, no count")
+            << 3000 << false << QStringList({"0", "500", "1000", "1500", "2000", "2500"});
     }
     void popularQueries()
     {
         QFETCH(int, queries);
+        QFETCH(bool, withCount);
         QFETCH(QStringList, offsets);
         Fixture f;
         Module::Site s = Module::generatedSite("https:q.example:443", "https://q.example/", "https://q.example/", 0,
@@ -260,6 +300,8 @@ private Q_SLOTS:
         if (queries > 0)
             s.queries[0].avgClickPosition.reset(); // never clicked
         f.module.setSites(kUserId, {s});
+        f.module.setPopularCount(withCount);
+        f.module.setOmitUndefinedIndicators(!withCount);
         YandexPopularQueries fetcher(*f.client);
         const auto rows = fetcher.fetch(QStringLiteral("tok"), QStringLiteral("https:q.example:443"),
                                         QDate(2026, 12, 10));
@@ -285,18 +327,80 @@ private Q_SLOTS:
         }
     }
 
-    void formatsQueryRows()
+    // Yandex's example answer as its documentation prints it: no "count",
+    // one indicator given, the others left out.
+    void popularQueriesFromTheDocumentedAnswer()
     {
-        const JsonDocument doc = JsonDocument::parse(QByteArray(
-            R"({"query_id":"q1","query_text":"купить диван","indicators":{"TOTAL_SHOWS":1234.0,"TOTAL_CLICKS":5,)"
-            R"("AVG_SHOW_POSITION":2.125,"AVG_CLICK_POSITION":null}})"));
+        Fixture f;
+        f.sim.setResponse("GET", "/yandex-webmaster/v4/user/12345/hosts/h/search-queries/popular",
+                          sim::Response::json(R"({"queries":[{"query_id":"a08b","query_text":"some text",)"
+                                              R"("indicators":{"TOTAL_SHOWS":1.1}}],)"
+                                              R"("date_from":"2016-01-01","date_to":"2016-01-01"})"));
+        const auto rows =
+            YandexPopularQueries(*f.client).fetch(QStringLiteral("tok"), QStringLiteral("h"), QDate(2026, 12, 10));
+        QCOMPARE(rows.size(), size_t(1));
+        QCOMPARE(rows[0], QStringList({"some text", "a08b", "1.1", "0", "0.00", "0.00"}));
+        QCOMPARE(f.sim.requestCount(), size_t(2)); // the user id, then one page
+
+        // Yandex's error answer has neither "count" nor "queries".
+        f.sim.setResponse("GET", "/yandex-webmaster/v4/user/12345/hosts/h/search-queries/popular",
+                          sim::Response::json(R"({"error_code":"HOST_NOT_VERIFIED","error_message":"Host h is )"
+                                              R"(not verified by the user"})",
+                                              404));
+        try {
+            YandexPopularQueries(*f.client).fetch(QStringLiteral("tok"), QStringLiteral("h"), QDate(2026, 12, 10));
+            QFAIL("no error");
+        } catch (const VeltranoError &e) {
+            QCOMPARE(e.message(), QStringLiteral("Value 'count' not found\nHOST_NOT_VERIFIED: Host h is not verified "
+                                                 "by the user (HTTP status 404 Not Found)"));
+        }
+    }
+
+    void queryRows_data()
+    {
+        QTest::addColumn<QByteArray>("indicators");
+        QTest::addColumn<QStringList>("cells"); // the four indicator cells; empty: no row
+
+        QTest::newRow("all four") << QByteArray(R"({"TOTAL_SHOWS":1234.0,"TOTAL_CLICKS":5,)"
+                                                R"("AVG_SHOW_POSITION":2.125,"AVG_CLICK_POSITION":1.005})")
+                                  << QStringList({"1234", "5", "2.13", "1.01"});
+        QTest::newRow("click position null") << QByteArray(R"({"TOTAL_SHOWS":7,"TOTAL_CLICKS":0,)"
+                                                           R"("AVG_SHOW_POSITION":3.5,"AVG_CLICK_POSITION":null})")
+                                             << QStringList({"7", "0", "3.50", "0.00"});
+        QTest::newRow("click position left out")
+            << QByteArray(R"({"TOTAL_SHOWS":7,"TOTAL_CLICKS":0,"AVG_SHOW_POSITION":3.5})")
+            << QStringList({"7", "0", "3.50", "0.00"});
+        QTest::newRow("show position null")
+            << QByteArray(R"({"TOTAL_SHOWS":1,"TOTAL_CLICKS":1,"AVG_SHOW_POSITION":null,"AVG_CLICK_POSITION":1})")
+            << QStringList({"1", "1", "0.00", "1.00"});
+        QTest::newRow("every indicator left out") << QByteArray("{}") << QStringList({"0", "0", "0.00", "0.00"});
+        QTest::newRow("large figures keep no group separators")
+            << QByteArray(R"({"TOTAL_SHOWS":1234567,"TOTAL_CLICKS":12345.0,"AVG_SHOW_POSITION":1000.5})")
+            << QStringList({"1234567", "12345", "1000.50", "0.00"});
+        QTest::newRow("text where a number belongs")
+            << QByteArray(R"({"TOTAL_SHOWS":"many","TOTAL_CLICKS":1,"AVG_SHOW_POSITION":1})") << QStringList();
+        QTest::newRow("indicators not an object") << QByteArray("[]") << QStringList();
+    }
+    void queryRows()
+    {
+        QFETCH(QByteArray, indicators);
+        QFETCH(QStringList, cells);
+        const JsonDocument doc = JsonDocument::parse(R"({"query_id":"q1","query_text":"купить диван","indicators":)" +
+                                                     indicators + "}");
+        QVERIFY(doc.isValid());
         QStringList row;
-        QVERIFY(YandexPopularQueries::rowFromQuery(doc.root(), row));
-        QCOMPARE(row, QStringList({"купить диван", "q1", "1234", "5", "2.13", "0.00"}));
-        const JsonDocument bad = JsonDocument::parse(QByteArray(
-            R"({"query_id":"q2","query_text":"x","indicators":{"TOTAL_SHOWS":1,"TOTAL_CLICKS":1,)"
-            R"("AVG_SHOW_POSITION":null,"AVG_CLICK_POSITION":1}})"));
-        QVERIFY(!YandexPopularQueries::rowFromQuery(bad.root(), row));
+        QCOMPARE(YandexPopularQueries::rowFromQuery(doc.root(), row), !cells.isEmpty());
+        if (!cells.isEmpty())
+            QCOMPARE(row, QStringList({"купить диван", "q1"}) + cells);
+    }
+
+    void queryRowNeedsTextAndId()
+    {
+        QStringList row;
+        const JsonDocument noId = JsonDocument::parse(R"({"query_text":"x","indicators":{"TOTAL_SHOWS":1}})");
+        QVERIFY(!YandexPopularQueries::rowFromQuery(noId.root(), row));
+        const JsonDocument noText = JsonDocument::parse(R"({"query_id":"q","indicators":{"TOTAL_SHOWS":1}})");
+        QVERIFY(!YandexPopularQueries::rowFromQuery(noText.root(), row));
     }
 
     void historyPointsAndTitle()

@@ -20,10 +20,21 @@ using Site = YandexWebmasterModule::Site;
 using Page = YandexWebmasterModule::Page;
 using Query = YandexWebmasterModule::Query;
 
+namespace {
+
+// How answers are written; every request reads one snapshot of it.
+struct AnswerStyle {
+    bool escapeUnicode = false;
+    bool popularCount = true;
+    bool omitUndefinedIndicators = false;
+};
+
+} // namespace
+
 struct YandexWebmasterModule::State {
     std::mutex mutex;
     std::map<long long, std::shared_ptr<const std::vector<Site>>> accounts; // user id -> sites
-    bool escapeUnicode = false;
+    AnswerStyle style;
 };
 
 namespace {
@@ -169,7 +180,9 @@ Query queryOf(size_t j, uint64_t seed)
 
 class Answers {
 public:
-    explicit Answers(bool escapeUnicode) : m_escape(escapeUnicode) {}
+    explicit Answers(const AnswerStyle &style) : m_escape(style.escapeUnicode), m_style(style) {}
+
+    const AnswerStyle &style() const { return m_style; }
 
     Response ok(const Json &body) const { return support::jsonAnswer(body, 200, m_escape); }
 
@@ -211,6 +224,7 @@ public:
 
 private:
     bool m_escape;
+    AnswerStyle m_style;
 };
 
 // A whole-number parameter within [min, max]; fallback when it is absent.
@@ -302,7 +316,9 @@ Response samples(const Site &site, const RecordedRequest &request, const Answers
     return answers.ok(Json{{"count", count}, {"samples", std::move(list)}});
 }
 
-Json indicatorValue(const Query &query, const std::string &indicator)
+// An indicator's value; nullopt when it is not defined (the click
+// position of a query never clicked).
+std::optional<double> indicatorValue(const Query &query, const std::string &indicator)
 {
     if (indicator == "TOTAL_SHOWS")
         return query.totalShows;
@@ -310,7 +326,7 @@ Json indicatorValue(const Query &query, const std::string &indicator)
         return query.totalClicks;
     if (indicator == "AVG_SHOW_POSITION")
         return query.avgShowPosition;
-    return query.avgClickPosition ? Json(*query.avgClickPosition) : Json(nullptr);
+    return query.avgClickPosition;
 }
 
 Response popular(const Site &site, const RecordedRequest &request, const Answers &answers)
@@ -352,14 +368,21 @@ Response popular(const Site &site, const RecordedRequest &request, const Answers
     for (size_t i = static_cast<size_t>(*offset); i < count && i < static_cast<size_t>(*offset + *limit); ++i) {
         const Query &query = site.queries[order[i]];
         Json values = Json::object();
-        for (const std::string &indicator : *indicators)
-            values[indicator] = indicatorValue(query, indicator);
+        for (const std::string &indicator : *indicators) {
+            const std::optional<double> value = indicatorValue(query, indicator);
+            if (value)
+                values[indicator] = *value;
+            else if (!answers.style().omitUndefinedIndicators)
+                values[indicator] = nullptr;
+        }
         list.push_back(Json{{"query_id", query.id}, {"query_text", query.text}, {"indicators", std::move(values)}});
     }
-    return answers.ok(Json{{"queries", std::move(list)},
-                           {"date_from", support::formatDay(period->from)},
-                           {"date_to", support::formatDay(period->to)},
-                           {"count", count}});
+    Json answer{{"queries", std::move(list)},
+                {"date_from", support::formatDay(period->from)},
+                {"date_to", support::formatDay(period->to)}};
+    if (answers.style().popularCount)
+        answer["count"] = count;
+    return answers.ok(answer);
 }
 
 // One day's figure of a query: its totals spread over a year, with a
@@ -440,10 +463,10 @@ using Accounts = std::map<long long, std::shared_ptr<const std::vector<Site>>>;
 
 // Answers one request from a snapshot of the module's settings, so that no
 // lock is held while an answer is built.
-Response serve(const RecordedRequest &request, const std::string &prefix, const Accounts &accounts, bool escape,
-               const TokenRegistry &tokens)
+Response serve(const RecordedRequest &request, const std::string &prefix, const Accounts &accounts,
+               const AnswerStyle &style, const TokenRegistry &tokens)
 {
-    const Answers answers(escape);
+    const Answers answers(style);
     const std::string path = request.path.substr(prefix.size());
     if (!path.empty() && path[0] != '/')
         return answers.notFound(request); // "/yandex-webmasterX" is not below the prefix
@@ -543,13 +566,13 @@ void YandexWebmasterModule::install(SimServer &server, const std::string &prefix
 {
     server.addHandler("*", prefix, [state = m_state, tokens = m_tokens, prefix](const RecordedRequest &request) {
         Accounts accounts;
-        bool escape;
+        AnswerStyle style;
         {
             std::lock_guard lock(state->mutex);
             accounts = state->accounts;
-            escape = state->escapeUnicode;
+            style = state->style;
         }
-        return serve(request, prefix, accounts, escape, *tokens);
+        return serve(request, prefix, accounts, style, *tokens);
     });
 }
 
@@ -568,7 +591,19 @@ void YandexWebmasterModule::acceptToken(const std::string &token, long long user
 void YandexWebmasterModule::setEscapeUnicode(bool escape)
 {
     std::lock_guard lock(m_state->mutex);
-    m_state->escapeUnicode = escape;
+    m_state->style.escapeUnicode = escape;
+}
+
+void YandexWebmasterModule::setPopularCount(bool listed)
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->style.popularCount = listed;
+}
+
+void YandexWebmasterModule::setOmitUndefinedIndicators(bool omit)
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->style.omitUndefinedIndicators = omit;
 }
 
 void YandexWebmasterModule::installDemoData()

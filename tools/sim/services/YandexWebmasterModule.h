@@ -19,6 +19,7 @@ class TokenRegistry;
 //   GET .../hosts/{host-id}/search-urls/in-search/samples?offset=&limit=   (limit 1-100, default 50)
 //   GET .../hosts/{host-id}/search-queries/popular?order_by=&query_indicator=..&offset=&limit=
 //       &date_from=&date_to=                          (limit 1-500, default 500; the top 3000)
+//       {"queries":[{"query_id","query_text","indicators":{..}}],"date_from","date_to","count"}
 //   GET .../hosts/{host-id}/search-queries/{query-id}/history?query_indicator=..&date_from=&date_to=
 // Every request needs "Authorization: OAuth <token>" with a token of the
 // registry issued by Yandex; errors have the documented body
@@ -80,6 +81,14 @@ public:
     void acceptToken(const std::string &token, long long userId);
     // Writes every non-ASCII character as a \u escape instead of raw UTF-8.
     void setEscapeUnicode(bool escape);
+    // Whether popular-query answers carry "count", the number of queries in
+    // the list (on at the start). Yandex's own example answer has none.
+    void setPopularCount(bool listed);
+    // Whether a popular-query indicator that is not defined (the click
+    // position of a query never clicked) is left out of "indicators", as
+    // Yandex documents it may be, instead of written as null (off at the
+    // start).
+    void setOmitUndefinedIndicators(bool omit);
     // The demo account (demo::kYandexUserId) with demoSites() and the demo
     // token demo::kYandexToken.
     void installDemoData();
