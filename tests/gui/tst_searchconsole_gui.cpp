@@ -221,7 +221,7 @@ class TestSearchConsoleGui : public QObject {
             options.browser = &browser;
             options.fileDialogs = &dialogs;
             options.clipboard = &clipboard;
-            options.newsFetcher = [](const QString &) { return QByteArray(); };
+            options.newsFetcher = [](const QString &, const std::atomic<bool> &) { return QByteArray(); };
             options.clock = [] { return QDateTime(Today, QTime(10, 30)); };
             if (scriptedPump)
                 options.eventPump = &pump;
