@@ -18,6 +18,7 @@
 
 #include "SimServer.h"
 #include "services/AhrefsModule.h"
+#include "support/RecordingPorts.h"
 
 #include <QApplication>
 #include <QCategoryAxis>
@@ -42,21 +43,13 @@
 
 using namespace veltrano;
 using Module = sim::AhrefsModule;
+using testing::RecordingBrowser;
+using testing::RecordingPrompt;
 
 namespace {
 
 const char *const SavedToken = "ahrefs-gui-test-token-0123456789";
 const QString Site = QStringLiteral("example.com");
-
-struct RecordingPrompt final : MessagePrompt {
-    QStringList texts;
-    QList<Icon> icons;
-    void show(Icon icon, const QString &, const QString &text) override
-    {
-        icons << icon;
-        texts << text;
-    }
-};
 
 struct FakeClipboard final : ClipboardText {
     QString value;
@@ -67,10 +60,6 @@ struct FakeClipboard final : ClipboardText {
 struct NoDialogs final : FileDialogs {
     QString openFileName(const QString &, const QString &) override { return {}; }
     QString saveFileName(const QString &, const QString &, const QString &) override { return {}; }
-};
-
-struct NoBrowser final : BrowserOpener {
-    void open(const QString &) override {}
 };
 
 Module::Page page(const std::string &url, long long rank, long long internal, long long external,
@@ -124,7 +113,7 @@ class TestAhrefsGui : public QObject {
         sim::SimServer sim;
         Module ahrefs;
         RecordingPrompt prompt;
-        NoBrowser browser;
+        RecordingBrowser browser;
         FakeClipboard clipboard;
         NoDialogs dialogs;
         std::unique_ptr<MainWindow> window;
@@ -143,7 +132,7 @@ class TestAhrefsGui : public QObject {
             options.browser = &browser;
             options.fileDialogs = &dialogs;
             options.clipboard = &clipboard;
-            options.newsFetcher = [](const QString &) { return QByteArray(); };
+            options.newsFetcher = [](const QString &, const std::atomic<bool> &) { return QByteArray(); };
             window =
                 std::make_unique<MainWindow>(simulatorEndpoints(QString::fromStdString(sim.baseUrl()), 0), options);
             window->show();

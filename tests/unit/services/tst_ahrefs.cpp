@@ -19,12 +19,15 @@
 
 #include "SimServer.h"
 #include "services/AhrefsModule.h"
+#include "support/RecordingPorts.h"
 
 #include <QtTest>
 
 using namespace veltrano;
 using Module = sim::AhrefsModule;
 using Kind = AhrefsUrlCheck::RowAnswer::Kind;
+using testing::RecordingProgress;
+using testing::RecordingPrompt;
 
 Q_DECLARE_METATYPE(Kind)
 
@@ -32,26 +35,9 @@ namespace {
 
 const QString Token = QStringLiteral("tok-0123456789");
 
-struct RecordingPrompt final : MessagePrompt {
-    QStringList shown;
-    QList<Icon> icons;
-    void show(Icon icon, const QString &, const QString &text) override
-    {
-        icons << icon;
-        shown << text;
-    }
-};
-
 struct NoEvents final : EventPump {
     void processPendingEvents() override {}
     void keepPainting() override {}
-};
-
-struct Progress final : ProgressReporter {
-    int maximum = 0;
-    int position = 0;
-    void setMaximum(int m) override { maximum = m; }
-    void setPosition(int p) override { position = p; }
 };
 
 Module::Page page(const std::string &url, long long rank, const std::string &title)
@@ -102,7 +88,7 @@ struct Fixture {
     std::unique_ptr<AhrefsClient> client;
     RecordingPrompt prompt;
     NoEvents events;
-    Progress progress;
+    RecordingProgress progress;
     RunControl run{log, events, prompt, progress};
     ReportTable table{ServiceId::Ahrefs};
 
@@ -322,7 +308,7 @@ private Q_SLOTS:
                               "Ahrefs - HTTP Code: 200 OK", "Check finished"}));
         QVERIFY(f.run.flags().reportDataReady);
         QCOMPARE(f.progress.position, 3);
-        QVERIFY(f.prompt.shown.isEmpty());
+        QVERIFY(f.prompt.texts.isEmpty());
 
         const auto sent = f.requests();
         QCOMPARE(sent.size(), size_t(3));
@@ -379,7 +365,7 @@ private Q_SLOTS:
                             QStringLiteral("https://example.com/?a=1"), QStringLiteral("https://example.com/x")});
         f.check(savedToken);
 
-        QCOMPARE(f.prompt.shown, QStringList{message});
+        QCOMPARE(f.prompt.texts, QStringList{message});
         QCOMPARE(f.prompt.icons, QList<MessagePrompt::Icon>{MessagePrompt::Icon::Warning});
         QCOMPARE(int(f.requests().size()), rowsDone + 1);
         for (int row = 0; row < 4; ++row)
@@ -405,7 +391,7 @@ private Q_SLOTS:
         Fixture f;
         f.table.appendRows({QStringLiteral("https://example.com/")});
         f.check(Token, tokenField, site);
-        QCOMPARE(f.prompt.shown, QStringList{"Please enter the Ahrefs Token or Site Host"});
+        QCOMPARE(f.prompt.texts, QStringList{"Please enter the Ahrefs Token or Site Host"});
         QCOMPARE(f.prompt.icons, QList<MessagePrompt::Icon>{MessagePrompt::Icon::None});
         QCOMPARE(f.sim.requestCount(), size_t(0));
         QCOMPARE(f.table.cell(0, 1), QString());
