@@ -5,6 +5,8 @@
 // "GSC Keywords / Google Trends" window with its export and trend chart, and
 // the period presets of the Google and Yandex Metrika tabs fill their pickers.
 
+#include "support/GuiTestSupport.h"
+#include "support/RecordingPorts.h"
 #include "app/ReportingPeriod.h"
 #include "app/RunControl.h"
 #include "app/SandboxEndpoints.h"
@@ -54,11 +56,11 @@
 #include <functional>
 
 using namespace veltrano;
+using namespace veltrano::testing;
 using Accounts = sim::SearchConsoleAccounts;
 
 namespace {
 
-using veltrano::testing::RecordingBrowser;
 
 constexpr long long UserId = 4242;
 const char *const AcceptedToken = "ya29.gsc-gui-test-token";
@@ -68,15 +70,6 @@ const std::string InspectPath = "/searchconsole/v1/urlInspection/index:inspect";
 const QString SelectSite = QStringLiteral("Please select Website from Poject list");
 const QDate Today(2024, 4, 2);
 
-struct RecordingPrompt final : MessagePrompt {
-    QStringList texts;
-    QList<Icon> icons;
-    void show(Icon icon, const QString &, const QString &text) override
-    {
-        icons << icon;
-        texts << text;
-    }
-};
 
 struct FakeClipboard final : ClipboardText {
     QString value;
@@ -140,40 +133,7 @@ std::vector<Accounts::Property> accountProperties()
     return {property("sc-domain:example.com"), property("https://shop.example.com/"), site};
 }
 
-// Acts on a dialog once it is up as the modal window, then closes it.
-class WhileModal final {
-public:
-    WhileModal(QDialog *dialog, std::function<void()> work)
-    {
-        m_timer = new QTimer;
-        m_timer->setInterval(5);
-        QObject::connect(m_timer, &QTimer::timeout, m_timer, [this, dialog, work] {
-            if (QApplication::activeModalWidget() != dialog || !dialog->isVisible())
-                return;
-            m_timer->stop();
-            ++appeared;
-            work();
-            dialog->reject();
-        });
-        m_timer->start();
-    }
-    ~WhileModal() { delete m_timer; }
-    WhileModal(const WhileModal &) = delete;
-    WhileModal &operator=(const WhileModal &) = delete;
 
-    int appeared = 0;
-
-private:
-    QPointer<QTimer> m_timer;
-};
-
-// A double-click as the window system delivers it, through the top-level
-// window, so that the press before it counts as the first click.
-void doubleClick(QWidget *widget, const QPoint &pos)
-{
-    QWidget *top = widget->window();
-    QTest::mouseDClick(top->windowHandle(), Qt::LeftButton, {}, widget->mapTo(top, pos));
-}
 
 QByteArray readAll(const QString &path)
 {

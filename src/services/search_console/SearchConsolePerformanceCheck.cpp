@@ -2,7 +2,7 @@
 
 #include "app/VeltranoError.h"
 #include "net/JsonDocument.h"
-#include "services/search_console/FixedDecimals.h"
+#include "net/NumberText.h"
 #include "services/search_console/GoogleApiClient.h"
 #include "services/search_console/SearchConsoleProperties.h"
 
@@ -76,11 +76,11 @@ std::optional<QStringList> SearchConsolePerformanceCheck::pageCells(const JsonVa
     cells[1] = QString::number(qint64(clicks));
     cells[2] = QString::number(qint64(impressions));
     if (impressions > 0) {
-        cells[3] = searchconsole::fixedDecimals(clicks / impressions, 2);
-        cells[4] = searchconsole::fixedDecimals(weightedPosition / impressions, 0);
+        cells[3] = NumberText::fixed(clicks / impressions, 2);
+        cells[4] = NumberText::fixed(weightedPosition / impressions, 0);
     } else {
-        cells[3] = searchconsole::fixedDecimals(0, 2);
-        cells[4] = searchconsole::fixedDecimals(0, 0);
+        cells[3] = NumberText::fixed(0, 2);
+        cells[4] = NumberText::fixed(0, 0);
     }
     return cells;
 }

@@ -3,7 +3,7 @@
 #include "net/JsonDocument.h"
 #include "net/RequestTrace.h"
 #include "net/ServiceAnswer.h"
-#include "services/search_console/FixedDecimals.h"
+#include "net/NumberText.h"
 #include "services/search_console/GoogleApiClient.h"
 
 namespace veltrano {
@@ -40,8 +40,8 @@ bool SearchConsoleQueries::rowFromElement(const JsonValue &element, QStringList 
                       keys->at(1).text(),
                       clicks->text(),
                       impressions->text(),
-                      searchconsole::fixedDecimals(ctrValue, 2),
-                      searchconsole::fixedDecimals(positionValue, 0)};
+                      NumberText::fixed(ctrValue, 2),
+                      NumberText::fixed(positionValue, 0)};
     return true;
 }
 

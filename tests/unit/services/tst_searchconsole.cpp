@@ -3,6 +3,7 @@
 // "key"), Google's error objects read as refusals, the property list, both
 // checks of the report, the paged query list and the trend chart.
 
+#include "support/RecordingPorts.h"
 #include "app/ActivityLog.h"
 #include "app/CheckContext.h"
 #include "app/ProgressReporter.h"
@@ -16,7 +17,7 @@
 #include "net/RequestTrace.h"
 #include "net/ServiceExchange.h"
 #include "reports/ReportTable.h"
-#include "services/search_console/FixedDecimals.h"
+#include "net/NumberText.h"
 #include "services/search_console/GoogleApiClient.h"
 #include "services/search_console/GoogleTrends.h"
 #include "services/search_console/SearchConsoleInspectionCheck.h"
@@ -38,6 +39,7 @@
 #include <functional>
 
 using namespace veltrano;
+using namespace veltrano::testing;
 using Accounts = sim::SearchConsoleAccounts;
 
 Q_DECLARE_METATYPE(std::optional<QStringList>)
@@ -51,10 +53,6 @@ const QString kSiteId = QStringLiteral("https%3A%2F%2Fexample.com%2F");
 const std::string kQueryPath = "/googleapis/webmasters/v3/sites/https%3A%2F%2Fexample.com%2F/searchAnalytics/query";
 const std::string kInspectPath = "/searchconsole/v1/urlInspection/index:inspect";
 
-struct RecordingPrompt final : MessagePrompt {
-    QStringList shown;
-    void show(Icon, const QString &, const QString &text) override { shown << text; }
-};
 
 // Runs a step of the test each time the check looks at the window.
 struct HookedEvents final : EventPump {
@@ -284,7 +282,7 @@ private Q_SLOTS:
         QFETCH(int, decimals);
         QFETCH(QString, locale);
         QFETCH(QString, text);
-        QCOMPARE(searchconsole::fixedDecimals(value, decimals, QLocale(locale)), text);
+        QCOMPARE(NumberText::fixed(value, decimals, QLocale(locale)), text);
     }
 
     // -----------------------------------------------------------------------
@@ -526,9 +524,9 @@ private Q_SLOTS:
         QCOMPARE(f.requestsTo(kQueryPath).size(), size_t(rowsWritten + 1));
         for (int i = 0; i < 5; ++i)
             QCOMPARE(f.table.cell(i, 1), i < rowsWritten ? QStringLiteral("No") : QString());
-        QCOMPARE(f.prompt.shown.size(), 1);
-        QVERIFY2(f.prompt.shown[0].startsWith(lineStart), qPrintable(f.prompt.shown[0]));
-        QCOMPARE(f.log.messagesInOrder().last(), f.prompt.shown[0]);
+        QCOMPARE(f.prompt.texts.size(), 1);
+        QVERIFY2(f.prompt.texts[0].startsWith(lineStart), qPrintable(f.prompt.texts[0]));
+        QCOMPARE(f.log.messagesInOrder().last(), f.prompt.texts[0]);
         QVERIFY(!f.log.messagesInOrder().contains(QStringLiteral("Check finished")));
         QVERIFY(!f.run.flags().reportDataReady);
     }
@@ -539,17 +537,17 @@ private Q_SLOTS:
         SearchConsolePerformanceCheck check(*f.client, f.period);
         // No rows: nothing asked, nothing said.
         f.check(check);
-        QVERIFY(f.prompt.shown.isEmpty());
+        QVERIFY(f.prompt.texts.isEmpty());
 
         f.table.appendRows({QStringLiteral("https://example.com/")});
         f.check(check, nullptr);
-        QCOMPARE(f.prompt.shown, QStringList{"Please select Token from list to connect"});
+        QCOMPARE(f.prompt.texts, QStringList{"Please select Token from list to connect"});
 
         f.run.clearChecks(2);
         f.run.registerCheck(2, QStringLiteral("check"),
                             [&](CheckContext &context) { check.run(context, f.table, nullptr, &kToken); });
         f.run.runCheck(2, 0);
-        QCOMPARE(f.prompt.shown.last(), QStringLiteral("Please select Website from Poject list"));
+        QCOMPARE(f.prompt.texts.last(), QStringLiteral("Please select Website from Poject list"));
         QCOMPARE(f.sim.requestCount(), size_t(0));
     }
 
