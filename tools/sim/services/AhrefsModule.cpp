@@ -56,6 +56,8 @@ namespace {
 using std::chrono::days;
 using std::chrono::sys_days;
 using support::Json;
+using support::scatter;
+using support::textHash;
 
 constexpr long long kDefaultLimit = 1000;
 constexpr long long kMaxLimit = 1000000; // keeps one answer bounded
@@ -98,24 +100,6 @@ const Table *tableNamed(const std::string &name)
 }
 
 // ---- made-up site content -------------------------------------------------
-
-uint64_t scatter(uint64_t x)
-{
-    x += 0x9e3779b97f4a7c15ULL;
-    x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
-    x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
-    return x ^ (x >> 31);
-}
-
-uint64_t textHash(const std::string &text)
-{
-    uint64_t h = 14695981039346656037ULL; // FNV-1a
-    for (const unsigned char c : text) {
-        h ^= c;
-        h *= 1099511628211ULL;
-    }
-    return h;
-}
 
 const char *const kNouns[] = {"Диван", "Кресло", "Стол", "Шкаф", "Комод", "Стул", "Кровать", "Тумба"};
 const char *const kNounsLatin[] = {"divan", "kreslo", "stol", "shkaf", "komod", "stul", "krovat", "tumba"};
