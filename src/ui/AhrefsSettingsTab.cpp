@@ -1,5 +1,7 @@
 #include "ui/AhrefsSettingsTab.h"
 
+#include "services/ahrefs/AhrefsDataExplorer.h"
+
 #include "ui/TokenListGroup.h"
 #include "ui/WidgetFactory.h"
 
@@ -30,10 +32,8 @@ AhrefsSettingsTab::AhrefsSettingsTab(QWidget *parent)
     m_site->setPlaceholderText(QStringLiteral("example.com"));
     form->addRow(label(QStringLiteral("Site:")), m_site);
     m_table = named(new QComboBox, "ComboBox6");
-    m_table->addItems({QStringLiteral("ahrefs_rank"), QStringLiteral("anchors"), QStringLiteral("backlinks"),
-                       QStringLiteral("metrics"), QStringLiteral("pages"), QStringLiteral("refdomains"),
-                       QStringLiteral("subscription_info")});
-    m_table->setCurrentIndex(6);
+    m_table->addItems(AhrefsDataExplorer::tableNames());
+    m_table->setCurrentText(AhrefsDataExplorer::defaultTable());
     form->addRow(label(QStringLiteral("From:")), m_table);
     m_rows = named(new QSpinBox, "SpinEdit1");
     m_rows->setRange(100, 10000);
@@ -50,7 +50,8 @@ AhrefsSettingsTab::AhrefsSettingsTab(QWidget *parent)
     auto *data = new QWidget;
     auto *dataLayout = new QVBoxLayout(data);
     dataLayout->setContentsMargins(0, 0, 0, 0);
-    dataLayout->addWidget(named(new QLabel(QStringLiteral("Data:")), "Label23"));
+    m_dataLabel = named(new QLabel(QStringLiteral("Data:")), "Label23");
+    dataLayout->addWidget(m_dataLabel);
     m_data = named(new QPlainTextEdit, "RichEdit1");
     m_data->setReadOnly(true);
     m_data->setLineWrapMode(QPlainTextEdit::NoWrap);

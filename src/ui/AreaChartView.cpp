@@ -7,10 +7,14 @@
 #include <QAreaSeries>
 #include <QCategoryAxis>
 #include <QChart>
+#include <QCursor>
+#include <QFontMetrics>
 #include <QLineSeries>
 #include <QPainter>
 #include <QPixmap>
+#include <QResizeEvent>
 #include <QScatterSeries>
+#include <QToolTip>
 #include <QValueAxis>
 
 #include <algorithm>
@@ -33,6 +37,7 @@ AreaChartView::AreaChartView(const QString &title, QWidget *parent) : QChartView
     QFont titleFont = chart->titleFont();
     titleFont.setBold(true);
     chart->setTitleFont(titleFont);
+    m_titleFont = titleFont;
     chart->setTitleBrush(Qt::black);
     chart->legend()->hide();
     chart->setBackgroundRoundness(0);
@@ -67,6 +72,8 @@ AreaChartView::AreaChartView(const QString &title, QWidget *parent) : QChartView
         series->attachAxis(m_valueAxis);
     }
 
+    connect(m_points, &QScatterSeries::hovered, this, &AreaChartView::pointHovered);
+
     // The view gives up the chart it made for itself without deleting it.
     QChart *own = this->chart();
     setChart(chart);
@@ -95,8 +102,16 @@ void AreaChartView::showData(const AreaChartData &data)
     m_edge->replace(smoothCurve(values, std::clamp(CurveSamples / stretches, 1, MostSamplesPerStretch)));
     m_points->replace(values);
     applyColours();
+    m_labels.clear();
+    m_values.clear();
+    for (const AreaChartData::Point &point : data.points) {
+        m_labels << point.label;
+        m_values.push_back(point.value);
+    }
+    pointHovered({}, false);
 
-    setCategoryLabels(data);
+    fitTitle();
+    setCategoryLabels();
     const ChartScale scale = ChartScale::fitting(data.largestValue());
     m_valueAxis->setTickCount(scale.tickCount);
     m_valueAxis->setRange(0, double(scale.maximum));
@@ -105,11 +120,29 @@ void AreaChartView::showData(const AreaChartData &data)
     viewport()->update();
 }
 
-void AreaChartView::setCategoryLabels(const AreaChartData &data)
+QString AreaChartView::pointHint(int index) const
+{
+    if (index < 0 || index >= int(m_values.size()))
+        return {};
+    return m_labels[index] + QStringLiteral(": ") + QString::number(m_values[size_t(index)]);
+}
+
+void AreaChartView::pointHovered(const QPointF &point, bool onPoint)
+{
+    // The points sit at x = 0, 1, 2 ... in the order of the values.
+    const QString hint = onPoint ? pointHint(qRound(point.x())) : QString();
+    setToolTip(hint);
+    if (hint.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(QCursor::pos(), hint, this);
+}
+
+void AreaChartView::setCategoryLabels()
 {
     for (const QString &label : m_categoryAxis->categoriesLabels())
         m_categoryAxis->remove(label);
-    const int count = int(data.points.size());
+    const int count = int(m_labels.size());
     m_categoryAxis->setStartValue(-1);
     // Half a step of room before the first point and after the last, so
     // that a label on either of them is not cut off by the frame; a lone
@@ -119,13 +152,47 @@ void AreaChartView::setCategoryLabels(const AreaChartData &data)
     else
         m_categoryAxis->setRange(-0.5, count - 0.5);
     QStringList used;
-    for (const int index : ChartScale::labelledPoints(count, CategoryLabels)) {
-        const QString &label = data.points[size_t(index)].label;
+    for (const int index : ChartScale::labelledPoints(count, labelsThatFit())) {
+        const QString &label = m_labels[index];
         if (!used.contains(label)) { // the axis takes each label once
             m_categoryAxis->append(label, index);
             used << label;
         }
     }
+}
+
+int AreaChartView::labelsThatFit() const
+{
+    if (m_labels.isEmpty() || width() <= 0)
+        return CategoryLabels;
+    const QFontMetrics metrics(m_categoryAxis->labelsFont());
+    int widest = 0;
+    for (const QString &label : m_labels)
+        widest = std::max(widest, metrics.horizontalAdvance(label));
+    // The plot is the chart less the value axis and the margins.
+    constexpr int ValueAxisRoom = 70;
+    constexpr int LabelGap = 16;
+    const int room = std::max(width() - ValueAxisRoom, 0);
+    return std::clamp(room / (widest + LabelGap), 1, CategoryLabels);
+}
+
+void AreaChartView::fitTitle()
+{
+    constexpr qreal SmallestTitle = 7;
+    // The chart's margins and the frame of its plot.
+    constexpr int TitleMargins = 56;
+    QFont font = m_titleFont;
+    const QString title = chart()->title();
+    while (font.pointSizeF() > SmallestTitle && QFontMetrics(font).horizontalAdvance(title) > width() - TitleMargins)
+        font.setPointSizeF(std::max(font.pointSizeF() - 0.5, SmallestTitle));
+    chart()->setTitleFont(font);
+}
+
+void AreaChartView::resizeEvent(QResizeEvent *event)
+{
+    QChartView::resizeEvent(event);
+    fitTitle();
+    setCategoryLabels();
 }
 
 void AreaChartView::drawForeground(QPainter *painter, const QRectF &rect)

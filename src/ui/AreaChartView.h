@@ -2,6 +2,9 @@
 
 #include <QChartView>
 #include <QIcon>
+#include <QStringList>
+
+#include <vector>
 
 class QAreaSeries;
 class QCategoryAxis;
@@ -18,9 +21,13 @@ struct AreaChartData;
 // a few days (or weeks) named along the bottom and a value axis scaled to
 // the values alone. No legend, no zooming or panning; a bold black title.
 //
+// In a narrow chart the title's letters shrink (to 7 points at least) until
+// it fits, and the bottom axis names fewer days, as many as fit side by side.
+//
 // Until the first showData() the chart is blank under its title. A query
 // without values leaves the axes empty and "(No data)" in the middle of the
-// plot.
+// plot. With the mouse on a point, its hint reads "<label>: <value>"
+// ("2024-03-08: 17"); off the points there is none.
 class AreaChartView final : public QChartView {
     Q_OBJECT
 public:
@@ -37,6 +44,10 @@ public:
     // range and ticks (ChartScale). Leaves data.error alone: the caller
     // decides what to tell the user.
     void showData(const AreaChartData &data);
+    // The hint of the point at index, "<label>: <value>"; empty when there
+    // is no such point.
+    QString pointHint(int index) const;
+
     // True after showData() with no values.
     bool showsNoData() const { return m_noData; }
     static QString noDataText() { return QStringLiteral("(No data)"); }
@@ -54,10 +65,15 @@ public:
 
 protected:
     void drawForeground(QPainter *painter, const QRectF &rect) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void applyColours();
-    void setCategoryLabels(const AreaChartData &data);
+    void pointHovered(const QPointF &point, bool onPoint);
+    void setCategoryLabels();
+    // How many of the labels fit along the bottom, at most CategoryLabels.
+    int labelsThatFit() const;
+    void fitTitle();
 
     QLineSeries *m_edge = nullptr;
     QAreaSeries *m_area = nullptr;
@@ -65,6 +81,9 @@ private:
     QCategoryAxis *m_categoryAxis = nullptr;
     QValueAxis *m_valueAxis = nullptr;
     bool m_noData = false;
+    QFont m_titleFont;
+    QStringList m_labels;
+    std::vector<qint64> m_values;
 };
 
 } // namespace veltrano

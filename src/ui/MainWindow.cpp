@@ -3,6 +3,8 @@
 #include "auth/GeneralSettings.h"
 #include "auth/SettingsFile.h"
 #include "ui/AccountsController.h"
+#include "ui/AhrefsController.h"
+#include "ui/AreaChartView.h"
 #include "ui/GuiBrowserOpener.h"
 #include "ui/GuiClipboardText.h"
 #include "ui/GuiEventPump.h"
@@ -25,6 +27,8 @@
 #include "ui/WidgetFactory.h"
 #include "ui/YandexMetrikaSettingsTab.h"
 #include "ui/YandexWebmasterController.h"
+#include "ui/SearchConsoleController.h"
+#include "ui/PeriodGroup.h"
 #include "ui/YandexWebmasterSettingsTab.h"
 
 #include <QAction>
@@ -81,7 +85,8 @@ MainWindow::MainWindow(const Endpoints &endpoints, Options options, QWidget *par
     : QMainWindow(parent), m_endpoints(endpoints),
       m_appFolder(options.appFolder.isEmpty() ? QCoreApplication::applicationDirPath() + QLatin1Char('/')
                                               : options.appFolder),
-      m_productPages(endpoints, options.systemLocale), m_newsFetcher(std::move(options.newsFetcher))
+      m_productPages(endpoints, options.systemLocale), m_newsFetcher(std::move(options.newsFetcher)),
+      m_periods(options.clock)
 {
     if (!m_appFolder.endsWith(QLatin1Char('/')))
         m_appFolder += QLatin1Char('/');
@@ -166,13 +171,15 @@ MainWindow::MainWindow(const Endpoints &endpoints, Options options, QWidget *par
     // The services, each handed the program's context and its own widgets.
     const ServiceContext context = serviceContext();
     m_yandexWebmaster = std::make_unique<YandexWebmasterController>(context, *m_ywmTab, *m_yandexKeywordsWindow);
+    m_searchConsole = std::make_unique<SearchConsoleController>(context, *m_gscTab, *m_keywordsWindow);
+    m_ahrefs = std::make_unique<AhrefsController>(context, *m_ahrefsTab, *m_backlinksChart, *m_backlinksHistory);
 }
 
 ServiceContext MainWindow::serviceContext()
 {
     return ServiceContext{m_log,       m_trace,     *m_prompt,    *m_eventPump,      *m_fileDialogs,
                           m_endpoints, m_appFolder, *m_accounts, m_reports->runControl(), *m_reports,
-                          m_busy};
+                          m_busy,      m_periods};
 }
 
 std::array<ServiceSettingsTab *, ServiceCount> MainWindow::settingsTabs() const
@@ -409,13 +416,17 @@ QWidget *MainWindow::buildAnalyticSystems()
     m_gscTab = new SearchConsoleSettingsTab;
     m_gaTab = new AnalyticsSettingsTab;
     m_ahrefsTab = new AhrefsSettingsTab;
+    // The two period groups, each on its own period: a preset chosen on one
+    // tab leaves the other's days alone.
+    m_gaTab->period()->bind(m_periods.google);
+    m_ymTab->period()->bind(m_periods.metrika);
     for (ServiceSettingsTab *tab : settingsTabs())
         m_analyticSystems->addTab(tab, QString(ServiceTable::of(tab->service()).name));
     layout->addWidget(m_analyticSystems, 3);
 
     // The backlinks history chart sits beside the tabs and is on show only
     // while the Ahrefs tab is.
-    m_backlinksChart = titledChartView("Chart1", QStringLiteral("Backlinks History"));
+    m_backlinksChart = named(new AreaChartView(QStringLiteral("Backlinks History")), "Chart1");
     m_backlinksChart->setMinimumWidth(360);
     m_backlinksChart->hide();
     layout->addWidget(m_backlinksChart, 2);
@@ -504,7 +515,8 @@ QWidget *MainWindow::buildHiddenControls()
     auto *memo = named(new QPlainTextEdit, "Memo1");
     memo->setReadOnly(true);
     layout->addWidget(memo);
-    layout->addWidget(reportList("ListView10", {QStringLiteral("Date"), QStringLiteral("Count")}, {100, 80}));
+    m_backlinksHistory = reportList("ListView10", {QStringLiteral("Date"), QStringLiteral("Count")}, {100, 80});
+    layout->addWidget(m_backlinksHistory);
     box->hide();
     return box;
 }

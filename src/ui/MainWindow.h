@@ -2,6 +2,7 @@
 
 #include "app/ActivityLog.h"
 #include "app/BusyState.h"
+#include "app/ReportingPeriod.h"
 #include "app/ServiceTable.h"
 #include "app/Endpoints.h"
 #include "app/UiPorts.h"
@@ -26,13 +27,17 @@ class QPushButton;
 class QSpinBox;
 class QTabWidget;
 class QTableView;
+class QTreeWidget;
 class QWidget;
 
 namespace veltrano {
 
 class AccountsController;
+class AhrefsController;
 class AhrefsSettingsTab;
+class AreaChartView;
 class AnalyticsSettingsTab;
+class SearchConsoleController;
 class SearchConsoleSettingsTab;
 class ServiceSettingsTab;
 struct ServiceContext;
@@ -72,6 +77,9 @@ struct MainWindowOptions {
     ClipboardWriter *clipboardWriter = nullptr;
     // How the news page is fetched. Null: over the network.
     NewsBrowser::Fetcher newsFetcher;
+    // The local date and time the period presets count from. Null: the
+    // computer's clock.
+    ReportingPeriod::Clock clock;
 };
 
 // The main window "Veltrano": the "URLs List" page with the five report
@@ -136,6 +144,13 @@ public:
 
     // Yandex Webmaster: site connection, its check and the keywords window.
     YandexWebmasterController *yandexWebmaster() const { return m_yandexWebmaster.get(); }
+    // Google Search Console: properties, its two checks and the keywords window.
+    SearchConsoleController *searchConsole() const { return m_searchConsole.get(); }
+    // Ahrefs: its check, the data explorer and the backlinks history chart.
+    AhrefsController *ahrefs() const { return m_ahrefs.get(); }
+
+    // The Google and the Yandex Metrika reporting periods.
+    ReportingPeriods &periods() { return m_periods; }
 
     // The file dialogs of the window and its secondary windows.
     FileDialogs &fileDialogs() const { return *m_fileDialogs; }
@@ -199,6 +214,7 @@ private:
     RequestTrace m_trace;
     // Busy while a request or a check runs: nothing starts nested inside.
     BusyState m_busy;
+    ReportingPeriods m_periods;
 
     QTabWidget *m_pageControl = nullptr;
     QTabWidget *m_reportTabs = nullptr;
@@ -215,7 +231,8 @@ private:
     QPushButton *m_exportButton = nullptr;
     StatsChartView *m_statsChart = nullptr;
     QTabWidget *m_analyticSystems = nullptr;
-    QChartView *m_backlinksChart = nullptr;
+    AreaChartView *m_backlinksChart = nullptr;
+    QTreeWidget *m_backlinksHistory = nullptr;
     QSpinBox *m_delay = nullptr;
     QCheckBox *m_noClearOnImport = nullptr;
     QLabel *m_version = nullptr;
@@ -241,6 +258,8 @@ private:
     ReportsController *m_reports = nullptr;
     // Goes before the log and the trace its requests write to.
     std::unique_ptr<YandexWebmasterController> m_yandexWebmaster;
+    std::unique_ptr<SearchConsoleController> m_searchConsole;
+    std::unique_ptr<AhrefsController> m_ahrefs;
 
     // Last, so it goes first: the sign-in listener's threads use the log,
     // the trace and the ports above until it has stopped.

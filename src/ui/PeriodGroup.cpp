@@ -1,5 +1,7 @@
 #include "ui/PeriodGroup.h"
 
+#include "app/ReportingPeriod.h"
+
 #include "ui/WidgetFactory.h"
 
 #include <QComboBox>
@@ -19,11 +21,8 @@ PeriodGroup::PeriodGroup(const char *presetName, const char *fromName, const cha
 {
     auto *form = new QFormLayout(this);
     m_presets = named(new QComboBox, presetName);
-    m_presets->addItems({QStringLiteral("This month"), QStringLiteral("This year"), QStringLiteral("Last 7 days"),
-                         QStringLiteral("Last 30 days"), QStringLiteral("Last 90 days"),
-                         QStringLiteral("Last 180 days"), QStringLiteral("Last 365 days"),
-                         QStringLiteral("Previous week"), QStringLiteral("Previous month"), QStringLiteral("Custom")});
-    m_presets->setCurrentIndex(3);
+    m_presets->addItems(ReportingPeriod::presetNames());
+    m_presets->setCurrentIndex(ReportingPeriod::InitialPreset);
     form->addRow(label(QStringLiteral("Period:")), m_presets);
 
     auto *dates = new QHBoxLayout;
@@ -41,6 +40,29 @@ PeriodGroup::PeriodGroup(const char *presetName, const char *fromName, const cha
     m_from = picker(fromName, today.addDays(-30));
     m_to = picker(toName, today);
     form->addRow(label(QStringLiteral("From / To:")), dates);
+}
+
+void PeriodGroup::bind(ReportingPeriod &period)
+{
+    m_period = &period;
+    showPeriod();
+    // "activated": the user's choice of an entry, the same one included;
+    // setting the index from code applies no preset.
+    connect(m_presets, &QComboBox::activated, &period, &ReportingPeriod::choosePreset);
+    connect(m_from, &QDateEdit::dateChanged, &period, &ReportingPeriod::setFrom);
+    connect(m_to, &QDateEdit::dateChanged, &period, &ReportingPeriod::setTo);
+    connect(&period, &ReportingPeriod::changed, this, &PeriodGroup::showPeriod);
+}
+
+void PeriodGroup::showPeriod()
+{
+    if (!m_period)
+        return;
+    m_presets->setCurrentIndex(m_period->preset());
+    m_from->setDate(m_period->from());
+    m_to->setDate(m_period->to());
+    m_from->setEnabled(m_period->editable());
+    m_to->setEnabled(m_period->editable());
 }
 
 } // namespace veltrano

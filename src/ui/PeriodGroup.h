@@ -7,9 +7,13 @@ class QDateEdit;
 
 namespace veltrano {
 
+class ReportingPeriod;
+
 // " Period " of a service that reports over days: the preset list
-// ("Period:") and the two date pickers ("From / To:"), which only take
-// effect when the preset is "Custom".
+// ("Period:") and the two date pickers ("From / To:"), which the user can
+// edit only while the preset is "Custom". The group shows a ReportingPeriod,
+// which holds the rules: choosing an entry of the list applies its preset,
+// editing a picker sets that day.
 class PeriodGroup final : public QGroupBox {
     Q_OBJECT
 public:
@@ -21,7 +25,13 @@ public:
     QDateEdit *fromPicker() const { return m_from; }
     QDateEdit *toPicker() const { return m_to; }
 
+    // Shows period from now on and passes the user's choices to it.
+    void bind(ReportingPeriod &period);
+
 private:
+    void showPeriod();
+
+    ReportingPeriod *m_period = nullptr;
     QComboBox *m_presets = nullptr;
     QDateEdit *m_from = nullptr;
     QDateEdit *m_to = nullptr;

@@ -14,6 +14,7 @@ class EventPump;
 class FileDialogs;
 class MessagePrompt;
 class ReportPages;
+struct ReportingPeriods;
 class RequestTrace;
 class RunControl;
 class ServiceAccounts;
@@ -21,8 +22,8 @@ class ServiceAccounts;
 // Everything a service's controller needs from the program, handed to it
 // instead of the main window: the log and the trace its requests write to,
 // the prompts, the event pump, the file dialogs, the endpoints, the
-// accounts, the check-run frame, the report tables and the busy state. A
-// test builds one from fakes without a window.
+// accounts, the check-run frame, the report tables, the busy state and the
+// reporting periods. A test builds one from fakes without a window.
 struct ServiceContext {
     ActivityLog &log;
     RequestTrace &trace;
@@ -35,6 +36,9 @@ struct ServiceContext {
     RunControl &run;
     ReportPages &reports;
     BusyState &busy;
+    // The periods of the Google and the Yandex Metrika pickers; a request
+    // reads the days when it is sent.
+    ReportingPeriods &periods;
 
     // An exchange that writes to the log and the trace, keeps the window
     // painting while it waits and can be abandoned by "Cancel".

@@ -3,6 +3,7 @@
 // exports the list as it stands, opens centred over its owner, and (where it
 // has a chart) asks its owner for the chart of the selected query.
 
+#include "support/GuiTestSupport.h"
 #include "app/UiPorts.h"
 #include "reports/AreaChartData.h"
 #include "ui/AreaChartView.h"
@@ -37,6 +38,7 @@
 #include <optional>
 
 using namespace veltrano;
+using namespace veltrano::testing;
 
 namespace {
 
@@ -90,40 +92,7 @@ QByteArray readAll(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Acts on a dialog once it is up as the modal window, then closes it.
-class WhileModal final {
-public:
-    WhileModal(QDialog *dialog, std::function<void()> work)
-    {
-        m_timer = new QTimer;
-        m_timer->setInterval(5);
-        QObject::connect(m_timer, &QTimer::timeout, m_timer, [this, dialog, work] {
-            if (QApplication::activeModalWidget() != dialog || !dialog->isVisible())
-                return;
-            m_timer->stop();
-            ++appeared;
-            work();
-            dialog->reject();
-        });
-        m_timer->start();
-    }
-    ~WhileModal() { delete m_timer; }
-    WhileModal(const WhileModal &) = delete;
-    WhileModal &operator=(const WhileModal &) = delete;
 
-    int appeared = 0;
-
-private:
-    QPointer<QTimer> m_timer;
-};
-
-// A double-click as the window system delivers it, through the top-level
-// window, so that the press before it selects the row.
-void doubleClick(QWidget *widget, const QPoint &pos)
-{
-    QWidget *top = widget->window();
-    QTest::mouseDClick(top->windowHandle(), Qt::LeftButton, {}, widget->mapTo(top, pos));
-}
 
 AreaChartData weeks(const QString &title, const QList<qint64> &values, const QString &error = {})
 {

@@ -2,6 +2,7 @@
 // captions, the state at start, the activity log, the general settings at
 // show and close, the news panel, the wait dialog and its progress bar.
 
+#include "support/RecordingPorts.h"
 #include "app/SingleInstanceLock.h"
 #include "app/VeltranoError.h"
 #include "ui/Application.h"
@@ -54,23 +55,11 @@
 #include <mutex>
 
 using namespace veltrano;
+using namespace veltrano::testing;
 
 namespace {
 
-struct RecordingPrompt final : MessagePrompt {
-    struct Shown {
-        Icon icon;
-        QString title;
-        QString text;
-    };
-    QList<Shown> shown;
-    void show(Icon icon, const QString &title, const QString &text) override { shown.append({icon, title, text}); }
-};
 
-struct RecordingBrowser final : BrowserOpener {
-    QStringList opened;
-    void open(const QString &url) override { opened << url; }
-};
 
 Endpoints testEndpoints()
 {

@@ -4,6 +4,7 @@
 // the lock on the walked table, the Search Console menu), the statistics pie,
 // the CSV export, and the drawing of badge and bar cells.
 
+#include "support/RecordingPorts.h"
 #include "app/CheckContext.h"
 #include "app/RunControl.h"
 #include "reports/ReportTable.h"
@@ -42,18 +43,10 @@
 #include <memory>
 
 using namespace veltrano;
+using namespace veltrano::testing;
 
 namespace {
 
-struct RecordingPrompt final : MessagePrompt {
-    QStringList texts;
-    QList<Icon> icons;
-    void show(Icon icon, const QString &, const QString &text) override
-    {
-        icons << icon;
-        texts << text;
-    }
-};
 
 struct NoBrowser final : BrowserOpener {
     void open(const QString &) override {}

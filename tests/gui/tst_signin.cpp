@@ -4,6 +4,8 @@
 // test plays the browser: it follows the service's redirect with a plain
 // HTTP client back to the listener.
 
+#include "support/GuiTestSupport.h"
+#include "support/RecordingPorts.h"
 #include "app/SandboxEndpoints.h"
 #include "app/VeltranoError.h"
 #include "auth/SettingsFile.h"
@@ -52,37 +54,14 @@
 #include <thread>
 
 using namespace veltrano;
+using namespace veltrano::testing;
 
 Q_DECLARE_METATYPE(std::optional<QString>)
 
 namespace {
 
 using veltrano::testing::freePort;
-using veltrano::testing::RecordingBrowser;
 
-struct RecordingPrompt final : MessagePrompt {
-    struct Shown {
-        Icon icon;
-        QString title;
-        QString text;
-    };
-    QList<Shown> shown;
-    // Runs while the message is "on screen", before show() returns.
-    std::function<void()> whileShown;
-    void show(Icon icon, const QString &title, const QString &text) override
-    {
-        shown.append({icon, title, text});
-        if (whileShown)
-            whileShown();
-    }
-    QStringList texts() const
-    {
-        QStringList out;
-        for (const Shown &s : shown)
-            out << s.text;
-        return out;
-    }
-};
 
 struct RecordingClipboard final : ClipboardWriter {
     QString text;
@@ -287,13 +266,6 @@ struct InputDialogAnswer {
     QPointer<QTimer> m_timer;
 };
 
-// A double-click as the window system delivers it, through the top-level
-// window, so that the press before it counts as the first click.
-void doubleClick(QWidget *widget, const QPoint &pos)
-{
-    QWidget *top = widget->window();
-    QTest::mouseDClick(top->windowHandle(), Qt::LeftButton, {}, widget->mapTo(top, pos));
-}
 
 const QString YandexWebmasterSection = QStringLiteral("YandexWM_Token");
 
@@ -937,7 +909,7 @@ void TestSignIn::doubleClickConnectsEvenWhenButtonIsDisabled()
     // An error of the operation reaches the error box.
     doubleClick(list->viewport(), itemRect.center());
     QCOMPARE(connected.size(), 3);
-    QCOMPARE(f.prompt.texts(), QStringList{"Value 'siteEntry' not found"});
+    QCOMPARE(f.prompt.texts, QStringList{"Value 'siteEntry' not found"});
 
     // A double-click beside the entries, nothing selected: nothing runs.
     list->clearSelection();
@@ -976,7 +948,7 @@ void TestSignIn::refusedWritesAreReported()
     const QString refused = QStringLiteral("Unable to write to ") + path;
 
     QTest::keyClicks(f.find<QLineEdit>("Edit1"), QStringLiteral("a"));
-    QCOMPARE(f.prompt.texts(), QStringList{refused});
+    QCOMPARE(f.prompt.texts, QStringList{refused});
 
     f.press("Button3");
     const BrowserVisit visit = agreeInBrowser(f.browser.opened.value(0));

@@ -4,9 +4,12 @@
 // window with its export and history chart, and a sign-in from "Add" through
 // the service's redirect ends in a connected site list.
 
+#include "support/GuiTestSupport.h"
+#include "support/RecordingPorts.h"
 #include "app/BusyState.h"
 #include "app/CheckContext.h"
 #include "app/ProgressReporter.h"
+#include "app/ReportingPeriod.h"
 #include "app/RunControl.h"
 #include "app/SandboxEndpoints.h"
 #include "app/ServiceAccounts.h"
@@ -72,12 +75,12 @@
 #include <thread>
 
 using namespace veltrano;
+using namespace veltrano::testing;
 using Module = sim::YandexWebmasterModule;
 
 namespace {
 
 using veltrano::testing::freePort;
-using veltrano::testing::RecordingBrowser;
 
 constexpr long long UserId = sim::demo::kYandexUserId;
 const char *const AcceptedToken = "y0_ywm_gui_test_token";
@@ -85,15 +88,6 @@ const QString ShopHost = QStringLiteral("https:shop.example:443");
 const QString SelectToken = QStringLiteral("Please select Token from list to connect");
 const QString SelectSite = QStringLiteral("Please select Website from Poject list");
 
-struct RecordingPrompt final : MessagePrompt {
-    QStringList texts;
-    QList<Icon> icons;
-    void show(Icon icon, const QString &, const QString &text) override
-    {
-        icons << icon;
-        texts << text;
-    }
-};
 
 struct FakeClipboard final : ClipboardText {
     QString value;
@@ -165,13 +159,6 @@ QByteArray readAll(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// A double-click as the window system delivers it, through the top-level
-// window, so that the press before it counts as the first click.
-void doubleClick(QWidget *widget, const QPoint &pos)
-{
-    QWidget *top = widget->window();
-    QTest::mouseDClick(top->windowHandle(), Qt::LeftButton, {}, widget->mapTo(top, pos));
-}
 
 // The points lie on the curve, in order, among the samples between them.
 bool passesThrough(const QList<QPointF> &curve, const QList<QPointF> &points)
@@ -219,32 +206,6 @@ std::vector<Module::Site> accountSites()
     return {zeta, beta, shop, cyrillic};
 }
 
-// Acts on a dialog once it is up as the modal window, then closes it.
-class WhileModal final {
-public:
-    WhileModal(QDialog *dialog, std::function<void()> work)
-    {
-        m_timer = new QTimer;
-        m_timer->setInterval(5);
-        QObject::connect(m_timer, &QTimer::timeout, m_timer, [this, dialog, work] {
-            if (QApplication::activeModalWidget() != dialog || !dialog->isVisible())
-                return;
-            m_timer->stop();
-            ++appeared;
-            work();
-            dialog->reject();
-        });
-        m_timer->start();
-    }
-    ~WhileModal() { delete m_timer; }
-    WhileModal(const WhileModal &) = delete;
-    WhileModal &operator=(const WhileModal &) = delete;
-
-    int appeared = 0;
-
-private:
-    QPointer<QTimer> m_timer;
-};
 
 } // namespace
 
@@ -514,10 +475,6 @@ struct FakePages final : ReportPages {
     void showReport(ServiceId) override { ++shown; }
 };
 
-struct NoProgress final : ProgressReporter {
-    void setMaximum(int) override {}
-    void setPosition(int) override {}
-};
 
 struct PlainPump final : EventPump {
     void processPendingEvents() override {}
@@ -539,16 +496,17 @@ void TestYandexWebmasterGui::controllerWorksWithoutAMainWindow()
     accounts.alias = QStringLiteral("token_1");
     accounts.token = QString::fromLatin1(AcceptedToken);
     FakePages pages;
-    NoProgress progress;
+    RecordingProgress progress;
     RunControl run(log, pump, prompt, progress);
     run.setTable(0, &pages.report);
     BusyState busy;
     const Endpoints endpoints = simulatorEndpoints(QString::fromStdString(f.sim.baseUrl()), 0);
+    ReportingPeriods periods;
     YandexWebmasterSettingsTab tab;
     YandexKeywordsWindow keywords;
     YandexWebmasterController controller(
-        ServiceContext{log, trace, prompt, pump, dialogs, endpoints, f.folder(), accounts, run, pages, busy}, tab,
-        keywords);
+        ServiceContext{log, trace, prompt, pump, dialogs, endpoints, f.folder(), accounts, run, pages, busy, periods},
+        tab, keywords);
 
     QVERIFY(accounts.connect);
     accounts.connect();

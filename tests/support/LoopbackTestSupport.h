@@ -1,9 +1,9 @@
 #pragma once
 
-// Small pieces the end-to-end tests share: a free loopback port for the
-// sign-in listener, and a browser that only records what it was asked to open.
+// A free loopback port for the sign-in listener, shared by the end-to-end
+// tests.
 
-#include "app/UiPorts.h"
+#include "support/RecordingPorts.h"
 
 #include <QStringList>
 
@@ -27,18 +27,5 @@ inline quint16 freePort()
     ::close(fd);
     return ntohs(addr.sin_port);
 }
-
-// available false: a desktop without a browser; the address is still
-// recorded, as the user would still have it.
-struct RecordingBrowser final : BrowserOpener {
-    QStringList opened;
-    bool available = true;
-    void open(const QString &url) override { opened << url; }
-    bool openReporting(const QString &url) override
-    {
-        opened << url;
-        return available;
-    }
-};
 
 } // namespace veltrano::testing

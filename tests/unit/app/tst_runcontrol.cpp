@@ -1,3 +1,4 @@
+#include "support/RecordingPorts.h"
 #include "app/ActivityLog.h"
 #include "app/BusyState.h"
 #include "app/CheckContext.h"
@@ -13,6 +14,7 @@
 #include <functional>
 
 using namespace veltrano;
+using namespace veltrano::testing;
 
 namespace {
 
@@ -30,24 +32,7 @@ public:
     int processed = 0;
 };
 
-class RecordingPrompt final : public MessagePrompt {
-public:
-    void show(Icon icon, const QString &, const QString &text) override
-    {
-        icons << icon;
-        texts << text;
-    }
-    QList<Icon> icons;
-    QStringList texts;
-};
 
-class RecordingProgress final : public ProgressReporter {
-public:
-    void setMaximum(int m) override { maximum = m; }
-    void setPosition(int p) override { position = p; }
-    int maximum = -1;
-    int position = -1;
-};
 
 class FakeTable final : public CheckTarget {
 public:

@@ -177,7 +177,7 @@ void ReportExporterTest::unwritableFileIsReportedAndNotLogged()
 
     QVERIFY_THROWS_EXCEPTION(VeltranoError, ReportExporter::exportToFile(table, path));
     QVERIFY(!exporter.exportClicked(table, path));
-    QCOMPARE(prompt.shown.size(), size_t(1));
+    QCOMPARE(prompt.shown.size(), qsizetype(1));
     QCOMPARE(prompt.shown[0].icon, MessagePrompt::Icon::Error);
     QVERIFY2(prompt.shown[0].text.contains("report.csv"), qPrintable(prompt.shown[0].text));
     QVERIFY(log.messages().isEmpty());
@@ -203,8 +203,8 @@ void ReportExporterTest::exportFailingMidwayKeepsTheEarlierFile()
     }
 
     QVERIFY(!exported);
-    QCOMPARE(prompt.texts().size(), 1);
-    QVERIFY2(prompt.texts()[0].startsWith(QStringLiteral("Cannot write file")), qPrintable(prompt.texts()[0]));
+    QCOMPARE(prompt.texts.size(), 1);
+    QVERIFY2(prompt.texts[0].startsWith(QStringLiteral("Cannot write file")), qPrintable(prompt.texts[0]));
     QVERIFY(log.messages().isEmpty());
     QCOMPARE(readFile(path), fixtureBytes("export_ga.csv"));
     QCOMPARE(folderEntries(dir.path()), QStringList{"report.csv"});

@@ -146,7 +146,7 @@ void UrlImporterTest::limitStopsTheImportWithOneMessage()
     QCOMPARE(table.rowCount(), ReportTable::RowLimit);
     QVERIFY(table.containsUrl("https://example.com/p100000"));
     QVERIFY(!table.containsUrl("https://example.com/p100001"));
-    QCOMPARE(f.prompt.texts(), QStringList{"Limitation: no more 50 000 URLs"});
+    QCOMPARE(f.prompt.texts, QStringList{"Limitation: no more 50 000 URLs"});
     QCOMPARE(f.prompt.shown[0].icon, MessagePrompt::Icon::Information);
     QCOMPARE(f.log.messages(), QStringList{"Data pasted from Clipboard"});
     QCOMPARE(f.captions, QStringList{"Google Search Console (50000)"});
@@ -192,7 +192,7 @@ void UrlImporterTest::missingFileLeavesTheTableAlone()
     QTemporaryDir dir;
     QCOMPARE(f.importer.importTextFile(table, dir.filePath("missing.txt"), false), UrlImporter::Result::NotImported);
     QCOMPARE(f.importer.importSitemap(table, dir.path(), false, f.progress), UrlImporter::Result::NotImported);
-    QCOMPARE(f.prompt.texts(), (QStringList{"File with inport data not found!", "File with inport data not found!"}));
+    QCOMPARE(f.prompt.texts, (QStringList{"File with inport data not found!", "File with inport data not found!"}));
     QCOMPARE(f.prompt.shown[0].icon, MessagePrompt::Icon::Warning);
     QCOMPARE(urls(table), QStringList{"https://keep/"});
     QVERIFY(f.log.messages().isEmpty());
@@ -241,7 +241,7 @@ void UrlImporterTest::sitemapInItsDeclaredEncoding()
 {
     QFETCH(QString, file);
     Fixture f;
-    ReportTable table(ReportKind::YandexWebmaster);
+    ReportTable table(ServiceId::YandexWebmaster);
     QCOMPARE(f.importer.importSitemap(table, fixture(file), false, f.progress), UrlImporter::Result::Imported);
     QCOMPARE(urls(table), (QStringList{QStringLiteral("https://пример.рф/каталог/диван/"),
                                        QStringLiteral("https://example.com/доставка?город=Москва"),
@@ -275,7 +275,7 @@ void UrlImporterTest::sitemapWithoutUrlsetOrMalformedLeavesTheTable()
     table.appendRows({"https://keep/"});
     QCOMPARE(f.importer.importSitemap(table, fixture(file), false, f.progress), UrlImporter::Result::NotImported);
     QCOMPARE(urls(table), QStringList{"https://keep/"});
-    QCOMPARE(f.prompt.shown.size(), size_t(1));
+    QCOMPARE(f.prompt.shown.size(), qsizetype(1));
     const QString shown = f.prompt.shown[0].text;
     if (message.endsWith(' ')) // the parser's own text follows
         QVERIFY2(shown.startsWith(message) && shown.size() > message.size(), qPrintable(shown));
@@ -295,7 +295,7 @@ void UrlImporterTest::sitemapStopAtLimitLeavesTheBar()
              UrlImporter::Result::StoppedAtLimit);
     QCOMPARE(table.rowCount(), ReportTable::RowLimit);
     QCOMPARE(f.progress.position, 2);
-    QCOMPARE(f.prompt.texts(), QStringList{"Limitation: no more 50 000 URLs"});
+    QCOMPARE(f.prompt.texts, QStringList{"Limitation: no more 50 000 URLs"});
     QCOMPARE(f.log.messages(), QStringList{"XML data loaded"});
 }
 

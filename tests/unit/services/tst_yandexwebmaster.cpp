@@ -1,3 +1,4 @@
+#include "support/RecordingPorts.h"
 #include "app/ActivityLog.h"
 #include "app/CheckContext.h"
 #include "app/ProgressReporter.h"
@@ -21,16 +22,13 @@
 #include <QtTest>
 
 using namespace veltrano;
+using namespace veltrano::testing;
 using Module = sim::YandexWebmasterModule;
 
 namespace {
 
 constexpr long long kUserId = 12345;
 
-struct NoPrompt final : MessagePrompt {
-    QStringList shown;
-    void show(Icon, const QString &, const QString &text) override { shown << text; }
-};
 
 // Clicks "Cancel" when the check looks at the window for the n-th time.
 struct CancellingEvents final : EventPump {
@@ -66,7 +64,7 @@ struct Fixture {
     RequestTrace trace;
     ServiceExchange exchange{log, trace};
     std::unique_ptr<YandexWebmasterClient> client;
-    NoPrompt prompt;
+    RecordingPrompt prompt;
     CancellingEvents events;
     NoProgress progress;
     RunControl run{log, events, prompt, progress};
@@ -257,7 +255,7 @@ private Q_SLOTS:
                           sim::Response::json(R"({"count":0})"));
         f.table.appendRows({QStringLiteral("https://a/")});
         f.check(QStringLiteral("h"));
-        QCOMPARE(f.prompt.shown, QStringList({"Value 'samples' not found"}));
+        QCOMPARE(f.prompt.texts, QStringList({"Value 'samples' not found"}));
         QVERIFY(!f.log.messagesInOrder().contains(QStringLiteral("Check finished")));
         QCOMPARE(f.table.cell(0, 1), QString());
     }
@@ -271,7 +269,7 @@ private Q_SLOTS:
                             [&](CheckContext &c) { indexing.run(c, f.table, QString(), nullptr); });
         f.run.markApiConnected();
         f.run.checkUrl(0);
-        QCOMPARE(f.prompt.shown, QStringList({"Please select Website from Poject list"}));
+        QCOMPARE(f.prompt.texts, QStringList({"Please select Website from Poject list"}));
         QCOMPARE(f.sim.requestCount(), size_t(0));
     }
 
@@ -353,7 +351,8 @@ private Q_SLOTS:
             YandexPopularQueries(*f.client).fetch(QStringLiteral("tok"), QStringLiteral("h"), QDate(2026, 12, 10));
             QFAIL("no error");
         } catch (const VeltranoError &e) {
-            QCOMPARE(e.message(), QStringLiteral("Value 'count' not found"));
+            QCOMPARE(e.message(), QStringLiteral("Value 'count' not found\nHOST_NOT_VERIFIED: Host h is not verified "
+                                                 "by the user (HTTP status 404 Not Found)"));
         }
     }
 

@@ -28,4 +28,12 @@ inline constexpr long long kGoogleUserId = 104729000000000000LL;
 inline constexpr const char *kGoogleToken =
     "ya29.a0VeltranoSandboxDemoToken000000000000000000000000000000000000000000";
 
+// Ahrefs has no sign-in: the user types the API token. The demo accepts
+// any token, this one among them, except the refused one (answered
+// "Authentication Error") and the spent one (no rows left on its
+// subscription).
+inline constexpr const char *kAhrefsToken = "ahrefs0123456789abcdef0123456789abcdef01";
+inline constexpr const char *kAhrefsRefusedToken = "refused";
+inline constexpr const char *kAhrefsSpentToken = "spent";
+
 } // namespace veltrano::sim::demo

@@ -1,5 +1,6 @@
 #include "ServiceCatalog.h"
 
+#include "AhrefsModule.h"
 #include "ControlModule.h"
 #include "GoogleAccountsModule.h"
 #include "ProductPages.h"
@@ -39,6 +40,10 @@ std::vector<std::unique_ptr<ServiceModule>> allServiceModules()
     modules.push_back(std::make_unique<SearchConsoleModule>(searchConsole));
     modules.push_back(std::make_unique<UrlInspectionModule>(searchConsole));
     modules.push_back(std::make_unique<TrendsModule>());
+
+    auto ahrefs = std::make_unique<AhrefsModule>();
+    ahrefs->installDemoData();
+    modules.push_back(std::move(ahrefs));
     return modules;
 }
 

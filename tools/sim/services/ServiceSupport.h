@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 // Small pieces the simulated services share: URL encoding, query parameters
 // that occur more than once, JSON and HTML answers, redirects, random token
 // texts and calendar days. Included by the service modules' sources only.
@@ -64,5 +66,26 @@ inline constexpr std::string_view kUrlSafe = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefgh
 std::optional<std::chrono::sys_days> parseDay(std::string_view text);
 std::string formatDay(std::chrono::sys_days day); // "yyyy-mm-dd"
 std::chrono::sys_days today();
+
+// Made-up figures that look irregular yet come out the same every run: a
+// bijection of 64-bit numbers that scatters neighbours (the splitmix64
+// finaliser), and the FNV-1a hash of a text to seed it with.
+inline uint64_t scatter(uint64_t x)
+{
+    x += 0x9e3779b97f4a7c15ULL;
+    x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
+    return x ^ (x >> 31);
+}
+
+inline uint64_t textHash(const std::string &text)
+{
+    uint64_t h = 14695981039346656037ULL;
+    for (const unsigned char c : text) {
+        h ^= c;
+        h *= 1099511628211ULL;
+    }
+    return h;
+}
 
 } // namespace veltrano::sim::support

@@ -18,29 +18,14 @@ struct TrendsModule::State {
 
 namespace {
 
+using support::scatter;
+using support::textHash;
+
 using std::chrono::days;
 using std::chrono::sys_days;
 using support::Json;
 
 constexpr int kWeeks = 260; // five years of weeks
-
-uint64_t scatter(uint64_t x)
-{
-    x += 0x9e3779b97f4a7c15ULL;
-    x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
-    x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
-    return x ^ (x >> 31);
-}
-
-uint64_t textHash(const std::string &text)
-{
-    uint64_t h = 14695981039346656037ULL; // FNV-1a
-    for (const unsigned char c : text) {
-        h ^= c;
-        h *= 1099511628211ULL;
-    }
-    return h;
-}
 
 Response answer(const Json &body, int status = 200)
 {

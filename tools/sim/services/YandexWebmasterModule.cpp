@@ -22,6 +22,9 @@ using Query = YandexWebmasterModule::Query;
 
 namespace {
 
+using support::scatter;
+using support::textHash;
+
 // How answers are written; every request reads one snapshot of it.
 struct AnswerStyle {
     bool escapeUnicode = false;
@@ -53,26 +56,6 @@ constexpr const char *kIndicatorNames[] = {"TOTAL_SHOWS", "TOTAL_CLICKS", "AVG_S
 constexpr const char *kDeviceTypes[] = {"ALL", "DESKTOP", "MOBILE_AND_TABLET", "MOBILE", "TABLET"};
 
 // ---- made-up site content -------------------------------------------------
-
-// A bijection of 64-bit numbers that scatters neighbours (the splitmix64
-// finaliser): distinct inputs give distinct query ids.
-uint64_t scatter(uint64_t x)
-{
-    x += 0x9e3779b97f4a7c15ULL;
-    x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
-    x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
-    return x ^ (x >> 31);
-}
-
-uint64_t textHash(const std::string &text)
-{
-    uint64_t h = 14695981039346656037ULL; // FNV-1a
-    for (const unsigned char c : text) {
-        h ^= c;
-        h *= 1099511628211ULL;
-    }
-    return h;
-}
 
 const char *const kNouns[] = {"диван",   "кресло", "стол",  "шкаф", "комод",   "стул",
                               "кровать", "тумба",  "полка", "пуф",  "стеллаж", "матрас"};

@@ -1,0 +1,77 @@
+#include "services/search_console/SearchConsoleCheck.h"
+
+#include "app/CheckContext.h"
+#include "app/UiPorts.h"
+#include "app/VeltranoError.h"
+#include "net/JsonDocument.h"
+#include "net/RequestTrace.h"
+#include "reports/ReportTable.h"
+#include "services/search_console/GoogleApiClient.h"
+#include "services/search_console/SearchConsoleProperties.h"
+
+namespace veltrano {
+
+QString SearchConsoleCheck::errorLine(const GoogleError &error)
+{
+    return QStringLiteral("Google Search Console Error - ") + error.codeAndMessage();
+}
+
+QString SearchConsoleCheck::objectDataLine(int row, int rows)
+{
+    return QStringLiteral("Google Search Console Error Get Object Data: %1/%2").arg(row).arg(rows);
+}
+
+bool SearchConsoleCheck::endsCheck(const GoogleError &error)
+{
+    return error.code == QLatin1String("401") || error.code == QLatin1String("429");
+}
+
+void SearchConsoleCheck::run(CheckContext &context, ReportTable &table, const SearchConsoleProperty *property,
+                             const QString *token)
+{
+    if (!property) {
+        context.prompt().show(MessagePrompt::Icon::None, applicationErrorTitle(),
+                              QStringLiteral("Please select Website from Poject list"));
+        return;
+    }
+    const int rows = table.rowCount();
+    if (rows == 0)
+        return;
+
+    RequestTrace &trace = m_client.exchange().trace();
+    trace.clear();
+    context.setProgressMaximum(rows);
+    if (!token)
+        throw VeltranoError(QStringLiteral("Please select Token from list to connect"));
+
+    const QStringList emptyRow(kCellCount, QString());
+    context.forEachRow(rows, [&](int row) {
+        const QString pageUrl = table.url(row);
+        const ExchangeResult answer = request(*token, *property, pageUrl);
+        trace.add(pageUrl + QStringLiteral("\n\r\n\r") + answer.text);
+
+        const JsonDocument doc = JsonDocument::parse(answer.body);
+        std::optional<GoogleError> error = GoogleError::of(answer, doc);
+        RowCells read;
+        if (!error) {
+            read = readRow(answer, doc);
+            error = read.unusable;
+        }
+        if (error) {
+            const QString line = errorLine(*error);
+            if (endsCheck(*error)) {
+                context.addToLog(line);
+                throw VeltranoError(line);
+            }
+            context.addToLog(line + QStringLiteral(" (%1/%2)").arg(row + 1).arg(rows));
+            table.setRowCells(row, emptyRow);
+            return CheckContext::RowStep::Next;
+        }
+        for (int i = 0; i < read.unreadableParts; ++i)
+            context.addToLog(objectDataLine(row + 1, rows));
+        table.setRowCells(row, read.cells);
+        return CheckContext::RowStep::Next;
+    });
+}
+
+} // namespace veltrano
