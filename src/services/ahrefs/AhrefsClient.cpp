@@ -3,6 +3,7 @@
 #include "app/ActivityLog.h"
 #include "net/JsonDocument.h"
 #include "net/RequestTrace.h"
+#include "net/SecretText.h"
 
 #include <QUrl>
 
@@ -46,7 +47,7 @@ QString AhrefsClient::tracedUrl(const AhrefsQuery &query, const QString &token) 
 
 QString AhrefsClient::maskedToken(const QString &token)
 {
-    return token.left(4) + QStringLiteral("...");
+    return secretPreview(token);
 }
 
 ExchangeResult AhrefsClient::request(const AhrefsQuery &query, const QString &token, ExchangeOptions options)
