@@ -33,13 +33,27 @@ char16_t readHex4(const char *p)
     return char16_t((hexValue(p[0]) << 12) | (hexValue(p[1]) << 8) | (hexValue(p[2]) << 4) | hexValue(p[3]));
 }
 
+// Raw UTF-8 as text. QString::fromUtf8 takes bytes EF BB BF at the start for
+// a byte-order mark and drops them; inside a JSON string they are the
+// character U+FEFF the service wrote, and stay.
+QString utf8Text(const char *p, qsizetype length)
+{
+    qsizetype marks = 0;
+    while (length - 3 * marks >= 3 && p[3 * marks] == '\xEF' && p[3 * marks + 1] == '\xBB' &&
+           p[3 * marks + 2] == '\xBF')
+        ++marks;
+    if (marks == 0)
+        return QString::fromUtf8(p, length);
+    return QString(marks, QChar(0xFEFF)) + QString::fromUtf8(p + 3 * marks, length - 3 * marks);
+}
+
 // The characters of a JSON string body (the bytes between its quotes). Raw
 // bytes are UTF-8, invalid sequences become U+FFFD; \u escapes give their
 // characters, a surrogate without its partner gives U+FFFD.
 QString decodeString(const char *p, qsizetype length, bool escaped)
 {
     if (!escaped)
-        return QString::fromUtf8(p, length);
+        return utf8Text(p, length);
 
     QString out;
     out.reserve(length);
@@ -47,7 +61,7 @@ QString decodeString(const char *p, qsizetype length, bool escaped)
     const char *run = p;
     auto flushRun = [&](const char *upTo) {
         if (upTo > run)
-            out += QString::fromUtf8(run, upTo - run);
+            out += utf8Text(run, upTo - run);
     };
     while (p < end) {
         if (*p != '\\') {
