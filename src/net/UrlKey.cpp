@@ -214,11 +214,21 @@ void appendInternationalHost(QString &out, QStringView host)
         else
             name += QString::fromUtf8(utf8);
     }
-    const QString ace = QString::fromLatin1(QUrl::toAce(name)).toLower();
-    const bool aceUsable = !ace.isEmpty() && std::all_of(ace.cbegin(), ace.cend(), [](QChar c) {
-        return isUnreserved(c.unicode()) && !(c >= u'A' && c <= u'Z');
-    });
-    if (aceUsable) {
+    const auto asciiForm = [](const QString &unicodeName) {
+        const QString ace = QString::fromLatin1(QUrl::toAce(unicodeName)).toLower();
+        const bool usable = !ace.isEmpty() && std::all_of(ace.cbegin(), ace.cend(), [](QChar c) {
+            return isUnreserved(c.unicode()) && !(c >= u'A' && c <= u'Z');
+        });
+        return usable ? ace : QString();
+    };
+    // A name refused as written may be a name once lower-cased (Georgian
+    // capitals, for one), and its lower-case spelling, the fallback below,
+    // would then get the ASCII form: without this the key would not be its
+    // own key.
+    QString ace = asciiForm(name);
+    if (ace.isEmpty())
+        ace = asciiForm(name.toLower());
+    if (!ace.isEmpty()) {
         out += ace;
         return;
     }

@@ -92,6 +92,9 @@ private Q_SLOTS:
             << "https://xn--e1afmkfd.xn--p1ai/%D0%B4%D0%BE%D1%81%D1%82%D0%B0%D0%B2%D0%BA%D0%B0/" << true;
         QTest::newRow("capital host") << "https://EXAMPLE.ru/"
                                       << "https://example.ru/" << true;
+        // Found by fuzzing: capitals the IDN conversion refuses as written.
+        QTest::newRow("Georgian capitals in the host") << "https://\u10A0\u10A1.ge/"
+                                                       << "https://xn--rkjc.ge/" << true;
         QTest::newRow("explicit default port") << "https://example.ru:443/"
                                                << "https://example.ru/" << true;
         QTest::newRow("lower-case escapes") << "https://example.ru/%d0%bf"
@@ -164,6 +167,7 @@ private Q_SLOTS:
             ".",
             "ü",
             "é",
+            "\u10A0",
             "\u3000",
             "\u0085",
             "\\",
