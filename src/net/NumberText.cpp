@@ -338,4 +338,21 @@ QString NumberText::fixed(double value, int decimals, const QLocale &locale)
     return formatFixed(shortestDecimal(value), std::clamp(decimals, 0, kMaxFixedDecimals), locale);
 }
 
+QString NumberText::minutesSeconds(double seconds)
+{
+    if (!std::isfinite(seconds))
+        return nonFinite(seconds);
+    // nearbyint rounds in the default mode, to nearest with halves to even.
+    const double whole = std::nearbyint(std::fabs(seconds));
+    if (whole > 9.0e15) // beyond whole-second precision: say it in fixed form
+        return fixed(seconds, 0);
+    const auto total = static_cast<std::int64_t>(whole);
+    QString text = QStringLiteral("%1:%2")
+                       .arg(total / 60, 2, 10, QLatin1Char('0'))
+                       .arg(total % 60, 2, 10, QLatin1Char('0'));
+    if (seconds < 0 && total != 0)
+        text.prepend(QLatin1Char('-'));
+    return text;
+}
+
 } // namespace veltrano

@@ -38,6 +38,14 @@ public:
     // "INF" and "-INF".
     static QString fixed(double value, int decimals, const QLocale &locale = QLocale());
 
+    // A duration in seconds as minutes and seconds, "mm:ss": the value
+    // rounded to whole seconds (an exact half to the even neighbour), then
+    // the whole minutes and the seconds left, each at least two digits.
+    // There is no hours part: 3725 shows "62:05", 65 "01:05", 0 "00:00". A
+    // negative duration keeps its sign ("-01:05"); NaN and infinities show
+    // as fixed() shows them.
+    static QString minutesSeconds(double seconds);
+
     // The same general form for a decimal text such as "0.0344" or "1.5e20".
     static QString generalFromToken(QByteArrayView token, const QLocale &locale = QLocale());
 };

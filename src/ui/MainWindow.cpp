@@ -26,6 +26,7 @@
 #include "ui/TokenListGroup.h"
 #include "ui/WidgetFactory.h"
 #include "ui/YandexMetrikaSettingsTab.h"
+#include "ui/YandexMetrikaController.h"
 #include "ui/YandexWebmasterController.h"
 #include "ui/SearchConsoleController.h"
 #include "ui/PeriodGroup.h"
@@ -171,6 +172,7 @@ MainWindow::MainWindow(const Endpoints &endpoints, Options options, QWidget *par
     // The services, each handed the program's context and its own widgets.
     const ServiceContext context = serviceContext();
     m_yandexWebmaster = std::make_unique<YandexWebmasterController>(context, *m_ywmTab, *m_yandexKeywordsWindow);
+    m_yandexMetrika = std::make_unique<YandexMetrikaController>(context, *m_ymTab, *m_metrikaKeywordsWindow);
     m_searchConsole = std::make_unique<SearchConsoleController>(context, *m_gscTab, *m_keywordsWindow);
     m_ahrefs = std::make_unique<AhrefsController>(context, *m_ahrefsTab, *m_backlinksChart, *m_backlinksHistory);
 }

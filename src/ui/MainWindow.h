@@ -54,6 +54,7 @@ class ReportsController;
 class StatsChartView;
 class WaitDialog;
 class YandexKeywordsWindow;
+class YandexMetrikaController;
 class YandexWebmasterController;
 
 // How the main window meets the desktop; tests replace these.
@@ -144,6 +145,8 @@ public:
 
     // Yandex Webmaster: site connection, its check and the keywords window.
     YandexWebmasterController *yandexWebmaster() const { return m_yandexWebmaster.get(); }
+    // Yandex Metrika: counter connection, its check and the keywords window.
+    YandexMetrikaController *yandexMetrika() const { return m_yandexMetrika.get(); }
     // Google Search Console: properties, its two checks and the keywords window.
     SearchConsoleController *searchConsole() const { return m_searchConsole.get(); }
     // Ahrefs: its check, the data explorer and the backlinks history chart.
@@ -258,6 +261,7 @@ private:
     ReportsController *m_reports = nullptr;
     // Goes before the log and the trace its requests write to.
     std::unique_ptr<YandexWebmasterController> m_yandexWebmaster;
+    std::unique_ptr<YandexMetrikaController> m_yandexMetrika;
     std::unique_ptr<SearchConsoleController> m_searchConsole;
     std::unique_ptr<AhrefsController> m_ahrefs;
 

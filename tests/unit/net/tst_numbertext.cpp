@@ -76,6 +76,30 @@ private Q_SLOTS:
         QCOMPARE(text, QStringLiteral("1234,50"));
     }
 
+    void minutesSeconds_data()
+    {
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("zero") << 0.0 << "00:00";
+        QTest::newRow("a minute and five") << 65.0 << "01:05";
+        QTest::newRow("no hours part") << 3725.0 << "62:05";
+        // Whole seconds first, an exact half to the even neighbour.
+        QTest::newRow("59.5 up to the even 60") << 59.5 << "01:00";
+        QTest::newRow("60.5 down to the even 60") << 60.5 << "01:00";
+        QTest::newRow("61.5 up to the even 62") << 61.5 << "01:02";
+        QTest::newRow("just below a half") << 61.4999 << "01:01";
+        QTest::newRow("fraction of a second") << 0.4 << "00:00";
+        QTest::newRow("more than 99 minutes") << 6000.0 << "100:00";
+        QTest::newRow("negative keeps its sign") << -65.0 << "-01:05";
+        QTest::newRow("nan") << std::numeric_limits<double>::quiet_NaN() << "NAN";
+    }
+    void minutesSeconds()
+    {
+        QFETCH(double, seconds);
+        QFETCH(QString, expected);
+        QCOMPARE(NumberText::minutesSeconds(seconds), expected);
+    }
+
     void notFinite_data()
     {
         QTest::addColumn<double>("value");

@@ -10,6 +10,7 @@
 #include "TokenRegistry.h"
 #include "TrendsModule.h"
 #include "UrlInspectionModule.h"
+#include "YandexMetrikaModule.h"
 #include "YandexOAuthModule.h"
 #include "YandexWebmasterModule.h"
 
@@ -31,6 +32,9 @@ std::vector<std::unique_ptr<ServiceModule>> allServiceModules()
     auto webmaster = std::make_unique<YandexWebmasterModule>(tokens);
     webmaster->installDemoData();
     modules.push_back(std::move(webmaster));
+    auto metrika = std::make_unique<YandexMetrikaModule>(tokens);
+    metrika->installDemoData();
+    modules.push_back(std::move(metrika));
 
     // Search Console answers on two hosts, the Google APIs host (properties,
     // search analytics) and the Search Console API host (URL Inspection),
