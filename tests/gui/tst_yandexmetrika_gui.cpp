@@ -29,6 +29,7 @@
 #include <QFile>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -336,6 +337,7 @@ void TestYandexMetrikaGui::checkFormatsTotalsInTheUserLocale()
 {
     const QLocale saved;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const auto restore = qScopeGuard([&] { QLocale::setDefault(saved); });
     Fixture f;
     f.connectAndSelect();
     f.setCustomPeriod(QDate(2024, 3, 1), QDate(2024, 3, 31));
@@ -347,7 +349,6 @@ void TestYandexMetrikaGui::checkFormatsTotalsInTheUserLocale()
                       sim::Response::json(R"({"totals":[[1.0],[1.0],[0.0],[0.0],[61.5]]})"));
     f.paste({one, two});
     f.checkUrl();
-    QLocale::setDefault(saved);
 
     QCOMPARE(f.report().rowTexts(0), (QStringList{one, "140", "98", "45,5", "1,23", "62:05"}));
     QCOMPARE(f.report().rowTexts(1), (QStringList{two, "1", "1", "0,0", "0,00", "01:02"}));
