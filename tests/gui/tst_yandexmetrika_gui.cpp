@@ -462,6 +462,8 @@ void TestYandexMetrikaGui::keywordsPageAndExport()
     const QList<QByteArray> lines = file.readAll().split('\n');
     QVERIFY(lines[0].endsWith("Query;Visits;Users;Bounce Rate;Page Depth;Avg Visit Duration Seconds;\r"));
     QCOMPARE(lines.size(), 23456 + 2); // header, rows, and the end of the last line
+    // A phrase with the separator stays one field.
+    QCOMPARE(QString::fromUtf8(lines[1]), QStringLiteral("\"диван; угловой\";9;8;33.33;1.50;91\r"));
 
     // A second fetch replaces the first.
     counters[0].phrases = {{"кресло", 3, 2, 10, 1, 30}};
