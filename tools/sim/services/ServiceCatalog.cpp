@@ -1,6 +1,7 @@
 #include "ServiceCatalog.h"
 
 #include "AhrefsModule.h"
+#include "AnalyticsModule.h"
 #include "ControlModule.h"
 #include "GoogleAccountsModule.h"
 #include "ProductPages.h"
@@ -40,6 +41,10 @@ std::vector<std::unique_ptr<ServiceModule>> allServiceModules()
     modules.push_back(std::make_unique<SearchConsoleModule>(searchConsole));
     modules.push_back(std::make_unique<UrlInspectionModule>(searchConsole));
     modules.push_back(std::make_unique<TrendsModule>());
+    // Google Analytics answers on the Google APIs host too, below /analytics/.
+    auto analytics = std::make_unique<AnalyticsModule>(tokens);
+    analytics->installDemoData();
+    modules.push_back(std::move(analytics));
 
     auto ahrefs = std::make_unique<AhrefsModule>();
     ahrefs->installDemoData();
