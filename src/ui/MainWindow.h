@@ -35,6 +35,7 @@ namespace veltrano {
 class AccountsController;
 class AhrefsController;
 class AhrefsSettingsTab;
+class AnalyticsController;
 class AreaChartView;
 class AnalyticsSettingsTab;
 class SearchConsoleController;
@@ -146,6 +147,8 @@ public:
     YandexWebmasterController *yandexWebmaster() const { return m_yandexWebmaster.get(); }
     // Google Search Console: properties, its two checks and the keywords window.
     SearchConsoleController *searchConsole() const { return m_searchConsole.get(); }
+    // Google Analytics: the account, property and view choice and its check.
+    AnalyticsController *analytics() const { return m_analytics.get(); }
     // Ahrefs: its check, the data explorer and the backlinks history chart.
     AhrefsController *ahrefs() const { return m_ahrefs.get(); }
 
@@ -259,6 +262,7 @@ private:
     // Goes before the log and the trace its requests write to.
     std::unique_ptr<YandexWebmasterController> m_yandexWebmaster;
     std::unique_ptr<SearchConsoleController> m_searchConsole;
+    std::unique_ptr<AnalyticsController> m_analytics;
     std::unique_ptr<AhrefsController> m_ahrefs;
 
     // Last, so it goes first: the sign-in listener's threads use the log,
