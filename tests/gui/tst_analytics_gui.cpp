@@ -27,6 +27,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QListWidget>
 #include <QPieSeries>
 #include <QPieSlice>
 #include <QPushButton>
@@ -44,6 +45,7 @@ namespace {
 
 constexpr long long UserId = 5151;
 const char *const AcceptedToken = "ya29.ga-gui-test-token";
+const char *const OtherUserToken = "ya29.ga-gui-other-user";
 const std::string DataPath = "/googleapis/analytics/v3/data/ga";
 const std::string SummaryPath = "/googleapis/analytics/v3/management/accountSummaries";
 const QString SelectView = QStringLiteral("Please select View from Poject list");
@@ -124,15 +126,21 @@ class TestAnalyticsGui : public QObject {
         ScriptedPump pump;
         std::unique_ptr<MainWindow> window;
 
-        explicit Fixture(bool scriptedPump = false)
+        // secondToken: "token_2" too, of a user without accounts.
+        explicit Fixture(bool scriptedPump = false, bool secondToken = false)
         {
             module.install(sim, module.defaultPrefix());
             module.acceptToken(AcceptedToken, UserId);
             module.setAccounts(UserId, accounts());
+            module.acceptToken(OtherUserToken, UserId + 1);
+            module.setAccounts(UserId + 1, {});
             sim.start();
-            SettingsFile(SettingsFile::pathIn(folder()))
-                .writeString(QStringLiteral("GoogleAnalytics_Token"), QStringLiteral("token_1"),
-                             QString::fromLatin1(AcceptedToken));
+            SettingsFile settings(SettingsFile::pathIn(folder()));
+            settings.writeString(QStringLiteral("GoogleAnalytics_Token"), QStringLiteral("token_1"),
+                                 QString::fromLatin1(AcceptedToken));
+            if (secondToken)
+                settings.writeString(QStringLiteral("GoogleAnalytics_Token"), QStringLiteral("token_2"),
+                                     QString::fromLatin1(OtherUserToken));
             MainWindowOptions options;
             options.appFolder = folder();
             options.prompt = &prompt;
@@ -315,6 +323,31 @@ private Q_SLOTS:
         QCOMPARE(f.prompt.texts, message.isEmpty() ? QStringList() : QStringList{message});
         if (message.startsWith(QLatin1String("Google Analytics Error")))
             QCOMPARE(f.log().last(), message);
+    }
+
+    // Each step reads the token selected at that moment; a double-click on
+    // a token connects again.
+    void otherTokenSelectedWithoutConnecting()
+    {
+        Fixture f(false, true);
+        auto *tokens = f.find<QListWidget>("ListBox4");
+        QCOMPARE(tokens->count(), 2);
+        tokens->setCurrentRow(0);
+        f.button("Button18")->click();
+        QCOMPARE(f.combo("ComboBox1")->count(), 2);
+
+        tokens->setCurrentRow(1);
+        Fixture::choose(f.combo("ComboBox1"), 0);
+        QCOMPARE(f.requestsTo(SummaryPath).back().header("Authorization"), std::string("OAuth ") + OtherUserToken);
+        QCOMPARE(f.combo("ComboBox2")->count(), 0);
+        QVERIFY(f.prompt.texts.isEmpty());
+
+        tokens->setCurrentRow(0);
+        f.find<QTabWidget>("pcPages")->setCurrentIndex(1);
+        f.find<QTabWidget>("pcAnalyticSystems")->setCurrentIndex(3);
+        doubleClick(tokens->viewport(), tokens->visualItemRect(tokens->item(0)).center());
+        QCOMPARE(f.requestsTo(SummaryPath).size(), size_t(3));
+        QCOMPARE(f.combo("ComboBox1")->count(), 2);
     }
 
     // A refusal on a change is told like one on connect; the lists below
