@@ -8,6 +8,7 @@
 #include "net/ServiceAnswer.h"
 #include "reports/ReportTable.h"
 #include "services/analytics/AnalyticsClient.h"
+#include "services/google/GoogleRowRefusal.h"
 
 #include <array>
 #include <cmath>
@@ -104,14 +105,13 @@ std::optional<QStringList> AnalyticsCheck::totalsCells(const JsonValue &answer)
     return cells;
 }
 
-QString AnalyticsCheck::errorLine(const GoogleError &error)
-{
-    return QStringLiteral("Google Analytics Error - ") + error.codeAndMessage();
+namespace {
+const GoogleRowRefusal kRefusal(QStringLiteral("Google Analytics"));
 }
 
-bool AnalyticsCheck::endsCheck(const GoogleError &error)
+QString AnalyticsCheck::errorLine(const GoogleError &error)
 {
-    return error.code == QLatin1String("401") || error.code == QLatin1String("429");
+    return kRefusal.line(error);
 }
 
 void AnalyticsCheck::run(CheckContext &context, ReportTable &table, const Request &request)
@@ -122,7 +122,6 @@ void AnalyticsCheck::run(CheckContext &context, ReportTable &table, const Reques
     RequestTrace &trace = m_client.exchange().trace();
     context.setProgressMaximum(rows);
 
-    const QStringList emptyRow(kCellCount, QString());
     context.forEachRow(rows, [&](int row) {
         const QString url =
             m_client.reportUrl(request.viewId, request.from, request.to, AnalyticsClient::pagePath(table.url(row)));
@@ -139,13 +138,7 @@ void AnalyticsCheck::run(CheckContext &context, ReportTable &table, const Reques
                                     valueNotFound(QStringLiteral("totalsForAllResults")).message()};
         }
         if (error) {
-            const QString line = errorLine(*error);
-            if (endsCheck(*error)) {
-                context.addToLog(line);
-                throw VeltranoError(line);
-            }
-            context.addToLog(line + QStringLiteral(" (%1/%2)").arg(row + 1).arg(rows));
-            table.setRowCells(row, emptyRow);
+            kRefusal.handle(context, table, row, rows, *error);
             return CheckContext::RowStep::Next;
         }
         table.setRowCells(row, *cells);

@@ -61,7 +61,6 @@ public:
 
     // "Google Analytics Error - Code: 403, <message>"
     static QString errorLine(const GoogleError &error);
-    static bool endsCheck(const GoogleError &error);
 
 private:
     AnalyticsClient &m_client;
