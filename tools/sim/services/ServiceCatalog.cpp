@@ -3,6 +3,7 @@
 #include "AhrefsModule.h"
 #include "ControlModule.h"
 #include "GoogleAccountsModule.h"
+#include "IndexingApiModule.h"
 #include "ProductPages.h"
 #include "SearchConsoleAccounts.h"
 #include "SearchConsoleModule.h"
@@ -39,6 +40,8 @@ std::vector<std::unique_ptr<ServiceModule>> allServiceModules()
     searchConsole->installDemoData();
     modules.push_back(std::make_unique<SearchConsoleModule>(searchConsole));
     modules.push_back(std::make_unique<UrlInspectionModule>(searchConsole));
+    // The Indexing API takes the pages of the properties the account owns.
+    modules.push_back(std::make_unique<IndexingApiModule>(searchConsole));
     modules.push_back(std::make_unique<TrendsModule>());
 
     auto ahrefs = std::make_unique<AhrefsModule>();
