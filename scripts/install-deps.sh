@@ -12,21 +12,5 @@ packages=(
   xvfb xauth x11-apps imagemagick fonts-dejavu-core
 )
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-
-if [ ${#missing[@]} -eq 0 ]; then
-  echo "All build packages are installed."
-  exit 0
-fi
-
-if [ "$(id -u)" -ne 0 ]; then
-  SUDO=sudo
-else
-  SUDO=
-fi
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -q
-$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+source "$(dirname "${BASH_SOURCE[0]}")/lib/apt-packages.sh"
+install_missing_packages "${packages[@]}"

@@ -9,21 +9,5 @@ bash scripts/install-deps.sh
 
 packages=(clang libclang-rt-14-dev llvm)
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-
-if [ ${#missing[@]} -eq 0 ]; then
-  echo "All fuzzing packages are installed."
-  exit 0
-fi
-
-if [ "$(id -u)" -ne 0 ]; then
-  SUDO=sudo
-else
-  SUDO=
-fi
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -q
-$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+source scripts/lib/apt-packages.sh
+install_missing_packages "${packages[@]}"

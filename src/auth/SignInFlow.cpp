@@ -205,6 +205,16 @@ bool SignInFlow::gui(const std::function<void()> &step, const LoopbackHttpServer
         request.stopping);
 }
 
+bool SignInFlow::traceAndLog(const QString &line, const LoopbackHttpServer::Request &request)
+{
+    return gui(
+        [&] {
+            m_trace.add(line);
+            m_log.addToLog(line);
+        },
+        request);
+}
+
 std::string SignInFlow::resultPage(bool success, const QString &message)
 {
     const QString title = success ? QStringLiteral("Account connected") : QStringLiteral("Sign-in not completed");
@@ -346,12 +356,7 @@ LoopbackHttpServer::Reply SignInFlow::handleRequest(const LoopbackHttpServer::Re
                 ? QStringLiteral("Sign-in refused: Veltrano is not waiting for a sign-in (it was cancelled, has "
                                  "finished or was never started)")
                 : QStringLiteral("Sign-in refused: the answer's state does not match the sign-in Veltrano started");
-        if (!gui(
-                [&] {
-                    m_trace.add(line);
-                    m_log.addToLog(line);
-                },
-                request))
+        if (!traceAndLog(line, request))
             return closing;
         const QString page =
             why == Refusal::NotPending
@@ -374,12 +379,7 @@ LoopbackHttpServer::Reply SignInFlow::handleRequest(const LoopbackHttpServer::Re
         if (!result.errorDescription.isEmpty())
             why += QStringLiteral(" (") + result.errorDescription + QLatin1Char(')');
         const QString line = QStringLiteral("Sign-in failed: ") + why;
-        if (!gui(
-                [&] {
-                    m_trace.add(line);
-                    m_log.addToLog(line);
-                },
-                request))
+        if (!traceAndLog(line, request))
             return closing;
         return {200, resultPage(false, QStringLiteral("The sign-in service refused the code: ") + why +
                                            QStringLiteral(". Please try again from Veltrano."))};

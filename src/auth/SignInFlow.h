@@ -141,6 +141,8 @@ private:
     enum class Refusal { NotPending, WrongState };
     OAuthAuthenticator &authenticatorFor(SignInTarget target);
     bool gui(const std::function<void()> &step, const LoopbackHttpServer::Request &request);
+    // One line to the request trace and the activity log, on the GUI thread.
+    bool traceAndLog(const QString &line, const LoopbackHttpServer::Request &request);
     // Exchanges the code on the calling thread; throws VeltranoError when the
     // token endpoint cannot be reached or answers with a server error. A
     // raised stopping flag (the listener stops) ends the exchange early.

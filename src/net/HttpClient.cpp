@@ -352,7 +352,10 @@ HttpResponse HttpClient::send(const HttpRequest &request)
         else
             response.failure = QString::fromUtf8(curl_easy_strerror(result));
         response.cancelled = transfer.cancelled;
-        qCDebug(lcHttp).noquote() << request.verb << request.url << "failed:" << response.failure;
+        // Only the address up to its query: some services take the access
+        // token as a query parameter, and a token never goes to a log.
+        qCDebug(lcHttp).noquote() << request.verb << request.url.section(QLatin1Char('?'), 0, 0)
+                                  << "failed:" << response.failure;
         return response; // 500, no reason, no body
     }
     response.status = int(status);
