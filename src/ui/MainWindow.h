@@ -48,6 +48,7 @@ class ClipboardText;
 class ClipboardWriter;
 class FileDialogs;
 class GuiEventPump;
+class IndexingApiController;
 class IndexingApiWindow;
 class KeywordsWindow;
 class MetrikaKeywordsWindow;
@@ -147,6 +148,8 @@ public:
     YandexWebmasterController *yandexWebmaster() const { return m_yandexWebmaster.get(); }
     // Google Search Console: properties, its two checks and the keywords window.
     SearchConsoleController *searchConsole() const { return m_searchConsole.get(); }
+    // The Indexing API submission of selected Search Console pages.
+    IndexingApiController *indexingApi() const { return m_indexingApi.get(); }
     // Google Analytics: the account, property and view choice and its check.
     AnalyticsController *analytics() const { return m_analytics.get(); }
     // Ahrefs: its check, the data explorer and the backlinks history chart.
@@ -262,6 +265,7 @@ private:
     // Goes before the log and the trace its requests write to.
     std::unique_ptr<YandexWebmasterController> m_yandexWebmaster;
     std::unique_ptr<SearchConsoleController> m_searchConsole;
+    std::unique_ptr<IndexingApiController> m_indexingApi;
     std::unique_ptr<AnalyticsController> m_analytics;
     std::unique_ptr<AhrefsController> m_ahrefs;
 
