@@ -1,7 +1,11 @@
 #pragma once
 
 #include <QString>
+
+#include <algorithm>
+#include <chrono>
 #include <functional>
+#include <thread>
 
 namespace veltrano {
 
@@ -19,6 +23,25 @@ public:
     // Repaints and handles timers but holds user input back. Called
     // repeatedly while a single service request is in flight.
     virtual void keepPainting() = 0;
+    // Waits for duration while the windows repaint and handle input as
+    // between the steps of a loop; returns as soon as stopEarly (when given)
+    // says so. A loop that paces its requests waits here, never in a sleep
+    // that freezes the window. This fallback polls every 10 ms; the window's
+    // pump waits in its event loop instead.
+    virtual void pause(std::chrono::milliseconds duration, const std::function<bool()> &stopEarly)
+    {
+        using Clock = std::chrono::steady_clock;
+        const Clock::time_point deadline = Clock::now() + duration;
+        for (;;) {
+            processPendingEvents();
+            if (stopEarly && stopEarly())
+                return;
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            if (left <= std::chrono::milliseconds::zero())
+                return;
+            std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(10)));
+        }
+    }
 };
 
 // Modal message boxes with one OK button.

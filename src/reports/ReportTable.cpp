@@ -122,6 +122,15 @@ void ReportTable::setRowCells(int row, const QStringList &cells)
         Q_EMIT dataChanged(index(row, 1), index(row, last), {Qt::DisplayRole});
 }
 
+void ReportTable::clearRowCells(int row)
+{
+    if (row < 0 || row >= rowCount() || m_stride < 2)
+        return;
+    for (size_t c = 1; c < m_stride; ++c)
+        m_cells[slotStart(row) + c].clear();
+    Q_EMIT dataChanged(index(row, 1), index(row, int(m_stride) - 1), {Qt::DisplayRole});
+}
+
 int ReportTable::findUrlRow(const QString &url) const
 {
     const int slot = m_slotOfUrl.value(url, -1);

@@ -77,6 +77,8 @@ public:
     void setCell(int row, int column, const QString &text);
     // Writes cells 1.. of a row at once; missing texts leave their cells alone.
     void setRowCells(int row, const QStringList &cells);
+    // Empties cells 1.. of a row: a failed row never shows an earlier check's figures.
+    void clearRowCells(int row);
 
     // FindURLRow: the row holding exactly this URL, or -1. A staged URL
     // counts as the row it will become.

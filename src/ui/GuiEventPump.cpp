@@ -2,7 +2,10 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QKeyEvent>
+#include <QTimer>
 #include <QWidget>
 
 namespace veltrano {
@@ -60,6 +63,30 @@ void GuiEventPump::keepPainting()
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     m_holding = false;
     handBackHeldInput();
+}
+
+void GuiEventPump::pause(std::chrono::milliseconds duration, const std::function<bool()> &stopEarly)
+{
+    const auto stop = [&] { return stopEarly && stopEarly(); };
+    const QDeadlineTimer deadline(duration, Qt::PreciseTimer);
+    QEventLoop loop;
+    QTimer end;
+    end.setSingleShot(true);
+    end.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&end, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QTimer watch;
+    watch.setInterval(10);
+    QObject::connect(&watch, &QTimer::timeout, &loop, [&] {
+        if (stop())
+            loop.quit();
+    });
+    watch.start();
+    // A timer may fire a little early: wait again until the deadline has
+    // really passed.
+    while (!stop() && !deadline.hasExpired()) {
+        end.start(std::max<qint64>(deadline.remainingTime(), 1));
+        loop.exec();
+    }
 }
 
 bool GuiEventPump::goesThrough(QObject *receiver, const QEvent *event) const

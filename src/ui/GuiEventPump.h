@@ -31,6 +31,9 @@ public:
 
     void processPendingEvents() override;
     void keepPainting() override;
+    // Waits in a nested event loop: the windows repaint and take input, and
+    // the wait ends at the deadline or within 10 ms of stopEarly saying so.
+    void pause(std::chrono::milliseconds duration, const std::function<bool()> &stopEarly) override;
 
     // A control whose clicks, and whose Escape key while it is enabled, go
     // through while a request waits.

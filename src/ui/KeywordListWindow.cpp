@@ -7,6 +7,7 @@
 #include "ui/AreaChartView.h"
 #include "ui/FileDialogs.h"
 #include "ui/HandlerGuard.h"
+#include "ui/WindowPlacement.h"
 
 #include <QAction>
 #include <QApplication>
@@ -14,8 +15,6 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QPushButton>
-#include <QScreen>
-#include <QStyle>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -174,34 +173,8 @@ void KeywordListWindow::showEvent(QShowEvent *event)
 int KeywordListWindow::showModally()
 {
     if (QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr)
-        placeOver(*owner);
+        placeCentredOver(*this, *owner);
     return exec();
-}
-
-void KeywordListWindow::placeOver(const QWidget &owner)
-{
-    // Centred over the main window, wherever that is now. The window's own
-    // frame is known only once it has been shown; until then it is taken to
-    // be as thick as the main window's, which the same desktop draws.
-    const auto marginsOf = [](const QWidget &window) {
-        const QRect frame = window.frameGeometry();
-        const QRect inner = window.geometry();
-        return QMargins(inner.left() - frame.left(), inner.top() - frame.top(), frame.right() - inner.right(),
-                        frame.bottom() - inner.bottom());
-    };
-    QMargins margins = marginsOf(*this);
-    if (margins.isNull())
-        margins = marginsOf(owner);
-    QRect area = QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), owner.geometry()).marginsAdded(margins);
-    if (const QScreen *screen = owner.screen()) {
-        // Never partly off the screen the main window is on.
-        const QRect available = screen->availableGeometry();
-        area.moveLeft(std::clamp(area.left(), available.left(),
-                                 std::max(available.left(), available.right() - area.width() + 1)));
-        area.moveTop(
-            std::clamp(area.top(), available.top(), std::max(available.top(), available.bottom() - area.height() + 1)));
-    }
-    setGeometry(area.marginsRemoved(margins));
 }
 
 void KeywordListWindow::exportToCsv()

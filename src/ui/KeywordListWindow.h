@@ -104,7 +104,6 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    void placeOver(const QWidget &owner);
     void sizeColumns();
     void updateExportButton();
     // Runs a handler of the window's own buttons and menu: an error that

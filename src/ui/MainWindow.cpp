@@ -4,6 +4,7 @@
 #include "auth/SettingsFile.h"
 #include "ui/AccountsController.h"
 #include "ui/AhrefsController.h"
+#include "ui/AnalyticsController.h"
 #include "ui/AreaChartView.h"
 #include "ui/GuiBrowserOpener.h"
 #include "ui/GuiClipboardText.h"
@@ -11,6 +12,7 @@
 #include "ui/GuiFileDialogs.h"
 #include "ui/GuiMessagePrompt.h"
 #include "ui/HandlerGuard.h"
+#include "ui/IndexingApiController.h"
 #include "ui/IndexingApiWindow.h"
 #include "ui/KeywordsWindow.h"
 #include "ui/MetrikaKeywordsWindow.h"
@@ -174,6 +176,8 @@ MainWindow::MainWindow(const Endpoints &endpoints, Options options, QWidget *par
     m_yandexWebmaster = std::make_unique<YandexWebmasterController>(context, *m_ywmTab, *m_yandexKeywordsWindow);
     m_yandexMetrika = std::make_unique<YandexMetrikaController>(context, *m_ymTab, *m_metrikaKeywordsWindow);
     m_searchConsole = std::make_unique<SearchConsoleController>(context, *m_gscTab, *m_keywordsWindow);
+    m_indexingApi = std::make_unique<IndexingApiController>(context, *m_indexingApiWindow, m_submitAction);
+    m_analytics = std::make_unique<AnalyticsController>(context, *m_gaTab);
     m_ahrefs = std::make_unique<AhrefsController>(context, *m_ahrefsTab, *m_backlinksChart, *m_backlinksHistory);
 }
 

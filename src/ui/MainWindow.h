@@ -35,6 +35,7 @@ namespace veltrano {
 class AccountsController;
 class AhrefsController;
 class AhrefsSettingsTab;
+class AnalyticsController;
 class AreaChartView;
 class AnalyticsSettingsTab;
 class SearchConsoleController;
@@ -47,6 +48,7 @@ class ClipboardText;
 class ClipboardWriter;
 class FileDialogs;
 class GuiEventPump;
+class IndexingApiController;
 class IndexingApiWindow;
 class KeywordsWindow;
 class MetrikaKeywordsWindow;
@@ -149,6 +151,10 @@ public:
     YandexMetrikaController *yandexMetrika() const { return m_yandexMetrika.get(); }
     // Google Search Console: properties, its two checks and the keywords window.
     SearchConsoleController *searchConsole() const { return m_searchConsole.get(); }
+    // The Indexing API submission of selected Search Console pages.
+    IndexingApiController *indexingApi() const { return m_indexingApi.get(); }
+    // Google Analytics: the account, property and view choice and its check.
+    AnalyticsController *analytics() const { return m_analytics.get(); }
     // Ahrefs: its check, the data explorer and the backlinks history chart.
     AhrefsController *ahrefs() const { return m_ahrefs.get(); }
 
@@ -263,6 +269,8 @@ private:
     std::unique_ptr<YandexWebmasterController> m_yandexWebmaster;
     std::unique_ptr<YandexMetrikaController> m_yandexMetrika;
     std::unique_ptr<SearchConsoleController> m_searchConsole;
+    std::unique_ptr<IndexingApiController> m_indexingApi;
+    std::unique_ptr<AnalyticsController> m_analytics;
     std::unique_ptr<AhrefsController> m_ahrefs;
 
     // Last, so it goes first: the sign-in listener's threads use the log,

@@ -191,6 +191,21 @@ bool ReportsController::noClearOnImport() const
     return m_noClear->isChecked();
 }
 
+QStringList ReportsController::selectedUrls(ServiceId service) const
+{
+    const int tab = int(service);
+    const ReportTable *target = table(tab);
+    if (!target)
+        return {};
+    QList<int> rows = selectedRows(tab);
+    std::sort(rows.begin(), rows.end());
+    QStringList urls;
+    urls.reserve(rows.size());
+    for (const int row : rows)
+        urls << target->url(row);
+    return urls;
+}
+
 QList<int> ReportsController::selectedRows(int tab) const
 {
     QList<int> rows;

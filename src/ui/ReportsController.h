@@ -97,6 +97,7 @@ public:
     // ReportPages
     ReportTable *table(ServiceId service) const override { return table(int(service)); }
     void showReport(ServiceId service) override;
+    QStringList selectedUrls(ServiceId service) const override;
     RunControl &runControl() { return *m_run; }
     const SortState &sortState() const { return m_sortState; }
     // The report tab selected in pcReportsURLs.

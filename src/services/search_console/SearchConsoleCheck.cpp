@@ -6,24 +6,24 @@
 #include "net/JsonDocument.h"
 #include "net/RequestTrace.h"
 #include "reports/ReportTable.h"
+#include "services/google/GoogleRowRefusal.h"
 #include "services/search_console/GoogleApiClient.h"
 #include "services/search_console/SearchConsoleProperties.h"
 
 namespace veltrano {
 
+namespace {
+const GoogleRowRefusal kRefusal(QStringLiteral("Google Search Console"));
+}
+
 QString SearchConsoleCheck::errorLine(const GoogleError &error)
 {
-    return QStringLiteral("Google Search Console Error - ") + error.codeAndMessage();
+    return kRefusal.line(error);
 }
 
 QString SearchConsoleCheck::objectDataLine(int row, int rows)
 {
     return QStringLiteral("Google Search Console Error Get Object Data: %1/%2").arg(row).arg(rows);
-}
-
-bool SearchConsoleCheck::endsCheck(const GoogleError &error)
-{
-    return error.code == QLatin1String("401") || error.code == QLatin1String("429");
 }
 
 void SearchConsoleCheck::run(CheckContext &context, ReportTable &table, const SearchConsoleProperty *property,
@@ -44,7 +44,6 @@ void SearchConsoleCheck::run(CheckContext &context, ReportTable &table, const Se
     if (!token)
         throw VeltranoError(QStringLiteral("Please select Token from list to connect"));
 
-    const QStringList emptyRow(kCellCount, QString());
     context.forEachRow(rows, [&](int row) {
         const QString pageUrl = table.url(row);
         const ExchangeResult answer = request(*token, *property, pageUrl);
@@ -58,13 +57,7 @@ void SearchConsoleCheck::run(CheckContext &context, ReportTable &table, const Se
             error = read.unusable;
         }
         if (error) {
-            const QString line = errorLine(*error);
-            if (endsCheck(*error)) {
-                context.addToLog(line);
-                throw VeltranoError(line);
-            }
-            context.addToLog(line + QStringLiteral(" (%1/%2)").arg(row + 1).arg(rows));
-            table.setRowCells(row, emptyRow);
+            kRefusal.handle(context, table, row, rows, *error);
             return CheckContext::RowStep::Next;
         }
         for (int i = 0; i < read.unreadableParts; ++i)

@@ -48,8 +48,6 @@ public:
     // "Google Search Console Error Get Object Data: 2/3": part of a row's
     // answer could not be read.
     static QString objectDataLine(int row, int rows);
-    // Whether a refusal ends the whole check.
-    static bool endsCheck(const GoogleError &error);
 
 protected:
     explicit SearchConsoleCheck(GoogleApiClient &client) : m_client(client) {}

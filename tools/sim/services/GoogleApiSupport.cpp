@@ -118,7 +118,26 @@ Response ok(const Json &body, const AnswerStyle &style)
 
 Response error(const ErrorSpec &spec, const AnswerStyle &style)
 {
-    Json object = {{"code", spec.code}, {"message", spec.message}};
+    Json object = Json::object();
+    if (style.errorForm == ErrorForm::ErrorsListOnly) {
+        Json item = {{"domain", spec.legacyDomain.empty() ? "global" : spec.legacyDomain},
+                     {"reason", spec.legacyReason},
+                     {"message", spec.legacyMessage.empty() ? spec.message : spec.legacyMessage}};
+        if (!spec.location.empty()) {
+            item["locationType"] = spec.locationType;
+            item["location"] = spec.location;
+        }
+        object["errors"] = Json::array({std::move(item)});
+        object["code"] = spec.code;
+        object["message"] = spec.message;
+        Response response = Response::text(writeJson(Json{{"error", std::move(object)}}, style), spec.code,
+                                           "application/json; charset=UTF-8");
+        if (spec.code == 401)
+            response.headers.emplace_back("WWW-Authenticate", "Bearer realm=\"https://accounts.google.com/\"");
+        return response;
+    }
+    object["code"] = spec.code;
+    object["message"] = spec.message;
     if (style.errorForm == ErrorForm::WithErrorsList) {
         Json item = {{"message", spec.legacyMessage.empty() ? spec.message : spec.legacyMessage},
                      {"domain", "global"},

@@ -19,11 +19,12 @@ namespace veltrano::sim::google {
 
 using support::Json;
 
-// The two forms of Google's error object. The Google APIs host keeps the
+// The forms of Google's error object. The Google APIs host keeps the
 // "errors" list of its older APIs beside "status"; the hosts of the newer
 // APIs (searchconsole.googleapis.com) write code, message, status and
-// details only.
-enum class ErrorForm { WithErrorsList, Plain };
+// details only; the oldest APIs of the Google APIs host (Analytics v3)
+// write the "errors" list, code and message, nothing more.
+enum class ErrorForm { WithErrorsList, Plain, ErrorsListOnly };
 
 struct AnswerStyle {
     ErrorForm errorForm = ErrorForm::Plain;
@@ -41,6 +42,7 @@ struct ErrorSpec {
     std::string status;
     std::string legacyReason = "badRequest";
     std::string legacyMessage;
+    std::string legacyDomain; // the "errors" item's domain; empty: "global"
     std::string location;
     std::string locationType;
     std::string infoReason;

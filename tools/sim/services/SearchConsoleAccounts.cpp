@@ -5,6 +5,7 @@
 #include "TokenRegistry.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -17,6 +18,52 @@ using Property = SearchConsoleAccounts::Property;
 using Row = SearchConsoleAccounts::Row;
 
 namespace {
+
+std::string lower(std::string text)
+{
+    for (char &c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// "https://Example.com:8080/a?b" as ("https://example.com:8080", "/a?b");
+// empty parts for a text without "://".
+std::pair<std::string, std::string> splitUrl(const std::string &url)
+{
+    const size_t scheme = url.find("://");
+    if (scheme == std::string::npos)
+        return {};
+    const size_t pathStart = url.find_first_of("/?#", scheme + 3);
+    if (pathStart == std::string::npos)
+        return {lower(url), "/"};
+    return {lower(url.substr(0, pathStart)), url.substr(pathStart)};
+}
+
+// Whether url lies in the property: below a URL-prefix property's address
+// (scheme and host in any letter case, the path as written), or on the host
+// of a domain property or one of its subdomains, over http or https.
+bool inPropertyOf(const std::string &siteUrl, const std::string &url)
+{
+    const auto [origin, path] = splitUrl(url);
+    if (origin.empty())
+        return false;
+    if (siteUrl.rfind("sc-domain:", 0) == 0) {
+        const std::string domain = lower(siteUrl.substr(10));
+        std::string host;
+        if (origin.rfind("https://", 0) == 0)
+            host = origin.substr(8);
+        else if (origin.rfind("http://", 0) == 0)
+            host = origin.substr(7);
+        else
+            return false;
+        host = host.substr(0, host.find(':'));
+        return host == domain ||
+               (host.size() > domain.size() && host.compare(host.size() - domain.size(), domain.size(), domain) == 0 &&
+                host[host.size() - domain.size() - 1] == '.');
+    }
+    const auto [siteOrigin, sitePath] = splitUrl(siteUrl);
+    return !siteOrigin.empty() && origin == siteOrigin && path.compare(0, sitePath.size(), sitePath) == 0;
+}
 
 using support::scatter;
 using support::textHash;
@@ -379,6 +426,11 @@ void SearchConsoleAccounts::installDemoData()
         m_accounts[demo::kGoogleUserId] = demoData;
     }
     acceptToken(demo::kGoogleToken, demo::kGoogleUserId);
+}
+
+bool SearchConsoleAccounts::inProperty(const std::string &siteUrl, const std::string &url)
+{
+    return inPropertyOf(siteUrl, url);
 }
 
 } // namespace veltrano::sim

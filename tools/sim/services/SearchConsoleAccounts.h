@@ -81,6 +81,12 @@ public:
     // rather than through the sitemap); else unknownToGoogle().
     static Inspection inspectionOf(const Property &property, const std::string &url);
 
+    // Whether url lies in the property siteUrl: below a URL-prefix
+    // property's address (scheme and host in any letter case, the path as
+    // written), or on the host of a domain property ("sc-domain:") or one of
+    // its subdomains, over http or https.
+    static bool inProperty(const std::string &siteUrl, const std::string &url);
+
     // The demo account's properties: sc-domain:example.com (250 pages,
     // 1 500 rows), https://example.com/ (the same site as a URL-prefix
     // property), https://shop.example.com/ (400 pages, 30 001 rows, a full

@@ -1,8 +1,10 @@
 #include "ServiceCatalog.h"
 
 #include "AhrefsModule.h"
+#include "AnalyticsModule.h"
 #include "ControlModule.h"
 #include "GoogleAccountsModule.h"
+#include "IndexingApiModule.h"
 #include "ProductPages.h"
 #include "SearchConsoleAccounts.h"
 #include "SearchConsoleModule.h"
@@ -43,7 +45,13 @@ std::vector<std::unique_ptr<ServiceModule>> allServiceModules()
     searchConsole->installDemoData();
     modules.push_back(std::make_unique<SearchConsoleModule>(searchConsole));
     modules.push_back(std::make_unique<UrlInspectionModule>(searchConsole));
+    // The Indexing API takes the pages of the properties the account owns.
+    modules.push_back(std::make_unique<IndexingApiModule>(searchConsole));
     modules.push_back(std::make_unique<TrendsModule>());
+    // Google Analytics answers on the Google APIs host too, below /analytics/.
+    auto analytics = std::make_unique<AnalyticsModule>(tokens);
+    analytics->installDemoData();
+    modules.push_back(std::move(analytics));
 
     auto ahrefs = std::make_unique<AhrefsModule>();
     ahrefs->installDemoData();
