@@ -129,7 +129,7 @@ void YandexTrafficCheck::run(CheckContext &context, ReportTable &table, const In
             if (!read.error.isEmpty())
                 line += QStringLiteral(" - ") + read.error;
             context.addToLog(line);
-            table.setRowCells(row, read.cells);
+            table.clearRowCells(row);
             break;
         }
         case RowAnswer::Kind::Filled:
