@@ -32,6 +32,7 @@
 #include "services/analytics/AnalyticsSummary.h"
 
 #include "SimServer.h"
+#include "support/CheckBenchSupport.h"
 #include "services/AnalyticsModule.h"
 #include "services/TokenRegistry.h"
 
@@ -44,7 +45,7 @@
 #include <memory>
 
 using namespace veltrano;
-using Clock = std::chrono::steady_clock;
+using namespace benchsupport;
 using Module = sim::AnalyticsModule;
 
 namespace {
@@ -83,37 +84,8 @@ const char *const kPageAnswer = R"({
 }
 )";
 
-class SilentPrompt final : public MessagePrompt {
-public:
-    void show(Icon, const QString &, const QString &) override {}
-};
 
-class NoProgress final : public ProgressReporter {
-public:
-    void setMaximum(int) override {}
-    void setPosition(int) override {}
-};
 
-class BareExchangeBesideEachRow final : public EventPump {
-public:
-    BareExchangeBesideEachRow(ServiceExchange &exchange, QString url) : m_exchange(exchange), m_url(std::move(url)) {}
-    void processPendingEvents() override
-    {
-        const auto start = Clock::now();
-        const ExchangeResult answer = m_exchange.get(QString(), m_url, m_headers, ServiceExchange::silent());
-        bareSeconds += std::chrono::duration<double>(Clock::now() - start).count();
-        failures += answer.status == 200 ? 0 : 1;
-    }
-    void keepPainting() override {}
-
-    double bareSeconds = 0;
-    int failures = 0;
-
-private:
-    ServiceExchange &m_exchange;
-    QString m_url;
-    QStringList m_headers{QStringLiteral("Authorization: OAuth ") + QString::fromLatin1(kToken)};
-};
 
 struct Service {
     sim::SimServer sim;
@@ -150,22 +122,24 @@ void BM_CheckGa(benchmark::State &state)
     RequestTrace trace;
     ServiceExchange exchange(log, trace);
     ServiceExchange bareExchange(log, trace);
+    const QStringList bareHeaders{QStringLiteral("Authorization: OAuth ") + QString::fromLatin1(kToken)};
     AnalyticsClient client(exchange, s.apis());
     AnalyticsCheck check(client);
     SilentPrompt prompt;
     NoProgress progress;
     const QString token = QString::fromLatin1(kToken);
 
-    double checkSeconds = 0;
-    double bareSeconds = 0;
+    CheckRatio ratio(kReportRows);
     for (auto _ : state) {
         state.PauseTiming();
         ReportTable table(ServiceId::Analytics);
         table.appendRows(s.reportUrls);
         trace.clear();
         BareExchangeBesideEachRow events(
-            bareExchange, client.reportUrl(11112222, QStringLiteral("2024-03-01"), QStringLiteral("2024-03-31"),
-                                           AnalyticsClient::pagePath(s.reportUrls.first())));
+            [&, url = client.reportUrl(11112222, QStringLiteral("2024-03-01"), QStringLiteral("2024-03-31"),
+                                       AnalyticsClient::pagePath(s.reportUrls.first()))] {
+                return bareExchange.get(QString(), url, bareHeaders, ServiceExchange::silent());
+            });
         RunControl run(log, events, prompt, progress);
         run.setTable(3, &table);
         run.registerCheck(3, QStringLiteral("Check GA"), [&](CheckContext &context) {
@@ -177,7 +151,7 @@ void BM_CheckGa(benchmark::State &state)
         const auto started = Clock::now();
         run.runCheck(3, 0);
         const double whole = std::chrono::duration<double>(Clock::now() - started).count();
-        state.SetIterationTime(whole - events.bareSeconds);
+        state.SetIterationTime(ratio.add(whole, events.bareSeconds));
 
         state.PauseTiming();
         if (!run.flags().reportDataReady || table.cell(kReportRows - 1, 6) != QLatin1String("45.5") ||
@@ -185,17 +159,9 @@ void BM_CheckGa(benchmark::State &state)
             state.SkipWithError("the check did not run through");
             break;
         }
-        checkSeconds += whole - events.bareSeconds;
-        bareSeconds += events.bareSeconds;
         state.ResumeTiming();
     }
-    if (checkSeconds > 0 && bareSeconds > 0) {
-        const double runs = double(state.iterations());
-        state.counters["check_rows_per_s"] = kReportRows * runs / checkSeconds;
-        state.counters["bare_rows_per_s"] = kReportRows * runs / bareSeconds;
-        state.counters["ratio"] = bareSeconds / checkSeconds;
-    }
-    state.counters["rows"] = kReportRows;
+    ratio.report(state);
     s.sim.clearScenario();
 }
 BENCHMARK(BM_CheckGa)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);

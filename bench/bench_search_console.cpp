@@ -35,6 +35,7 @@
 #include "services/search_console/SearchConsoleQueries.h"
 
 #include "SimServer.h"
+#include "support/CheckBenchSupport.h"
 #include "services/SearchConsoleAccounts.h"
 #include "services/SearchConsoleModule.h"
 #include "services/TokenRegistry.h"
@@ -49,7 +50,7 @@
 #include <memory>
 
 using namespace veltrano;
-using Clock = std::chrono::steady_clock;
+using namespace benchsupport;
 using Accounts = sim::SearchConsoleAccounts;
 
 namespace {
@@ -96,42 +97,9 @@ const char *const kPageAnswer = "{\n"
                                 "  \"responseAggregationType\": \"byPage\"\n"
                                 "}\n";
 
-class SilentPrompt final : public MessagePrompt {
-public:
-    void show(Icon, const QString &, const QString &) override {}
-};
 
-class NoProgress final : public ProgressReporter {
-public:
-    void setMaximum(int) override {}
-    void setPosition(int) override {}
-};
 
 // Where the check hands over to the window: one bare exchange, timed.
-class BareExchangeBesideEachRow final : public EventPump {
-public:
-    BareExchangeBesideEachRow(ServiceExchange &exchange, QString url, QString body)
-        : m_exchange(exchange), m_url(std::move(url)), m_body(std::move(body))
-    {
-    }
-    void processPendingEvents() override
-    {
-        const auto start = Clock::now();
-        const ExchangeResult answer = m_exchange.post(QString(), m_url, m_headers, m_body, ServiceExchange::silent());
-        bareSeconds += std::chrono::duration<double>(Clock::now() - start).count();
-        failures += answer.status == 200 ? 0 : 1;
-    }
-    void keepPainting() override {}
-
-    double bareSeconds = 0;
-    int failures = 0;
-
-private:
-    ServiceExchange &m_exchange;
-    QString m_url;
-    QString m_body;
-    QStringList m_headers{QStringLiteral("Authorization: OAuth ") + QString::fromLatin1(kToken)};
-};
 
 struct Service {
     sim::SimServer sim;
@@ -168,6 +136,7 @@ void BM_CheckGsc(benchmark::State &state)
     RequestTrace trace;
     ServiceExchange exchange(log, trace);
     ServiceExchange bareExchange(log, trace);
+    const QStringList bareHeaders{QStringLiteral("Authorization: OAuth ") + QString::fromLatin1(kToken)};
     GoogleApiClient client(exchange, {s.base() + "/googleapis", s.base() + "/searchconsole", s.base() + "/indexing"});
     ReportingPeriod period;
     SearchConsolePerformanceCheck check(client, period);
@@ -176,15 +145,16 @@ void BM_CheckGsc(benchmark::State &state)
     SilentPrompt prompt;
     NoProgress progress;
 
-    double checkSeconds = 0;
-    double bareSeconds = 0;
+    CheckRatio ratio(kReportRows);
     for (auto _ : state) {
         state.PauseTiming();
         ReportTable table(ServiceId::SearchConsole);
         table.appendRows(s.reportUrls);
-        BareExchangeBesideEachRow events(
-            bareExchange, client.searchAnalyticsUrl(kSiteId),
-            GoogleApiClient::pageQueryBody(period.fromText(), period.toText(), s.reportUrls.first()));
+        BareExchangeBesideEachRow events([&, url = client.searchAnalyticsUrl(kSiteId),
+                                           body = GoogleApiClient::pageQueryBody(period.fromText(), period.toText(),
+                                                                                 s.reportUrls.first())] {
+            return bareExchange.post(QString(), url, bareHeaders, body, ServiceExchange::silent());
+        });
         RunControl run(log, events, prompt, progress);
         run.setTable(2, &table);
         run.registerCheck(2, QStringLiteral("Check GSC"),
@@ -194,7 +164,7 @@ void BM_CheckGsc(benchmark::State &state)
         const auto started = Clock::now();
         run.runCheck(2, 0);
         const double whole = std::chrono::duration<double>(Clock::now() - started).count();
-        state.SetIterationTime(whole - events.bareSeconds);
+        state.SetIterationTime(ratio.add(whole, events.bareSeconds));
 
         state.PauseTiming();
         if (!run.flags().reportDataReady || table.cell(kReportRows - 1, 1) != QLatin1String("Yes") ||
@@ -202,17 +172,9 @@ void BM_CheckGsc(benchmark::State &state)
             state.SkipWithError("the check did not run through");
             break;
         }
-        checkSeconds += whole - events.bareSeconds;
-        bareSeconds += events.bareSeconds;
         state.ResumeTiming();
     }
-    if (checkSeconds > 0 && bareSeconds > 0) {
-        const double runs = double(state.iterations());
-        state.counters["check_rows_per_s"] = kReportRows * runs / checkSeconds;
-        state.counters["bare_rows_per_s"] = kReportRows * runs / bareSeconds;
-        state.counters["ratio"] = bareSeconds / checkSeconds;
-    }
-    state.counters["rows"] = kReportRows;
+    ratio.report(state);
     s.sim.clearScenario();
 }
 BENCHMARK(BM_CheckGsc)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
