@@ -215,6 +215,19 @@ ErrorSpec invalidArgument(const std::string &message)
     return spec;
 }
 
+std::variant<Json, Response> objectBody(const RecordedRequest &request, const AnswerStyle &style)
+{
+    Json body;
+    try {
+        body = request.body.empty() ? Json::object() : Json::parse(request.body);
+    } catch (const Json::parse_error &e) {
+        return error(invalidJson(request.body, e.byte > 0 ? e.byte - 1 : 0), style);
+    }
+    if (!body.is_object())
+        return error(invalidArgument("Invalid JSON payload received. Expected an object."), style);
+    return body;
+}
+
 ErrorSpec unknownField(const std::string &name)
 {
     return invalidArgument("Invalid JSON payload received. Unknown name \"" + name + "\": Cannot find field.");

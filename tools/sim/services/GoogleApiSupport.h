@@ -73,6 +73,10 @@ ErrorSpec invalidArgument(const std::string &message);
 ErrorSpec unknownField(const std::string &name);
 ErrorSpec quotaExceeded(const std::string &service, const std::string &projectNumber);
 
+// The JSON object a request's body holds (an empty body reads as {}), or
+// Google's 400 INVALID_ARGUMENT for a body that is not JSON or no object.
+std::variant<Json, Response> objectBody(const RecordedRequest &request, const AnswerStyle &style);
+
 // The front end's checks of a request, in Google's order: a "key" parameter
 // must be an API key; then an OAuth 2 access token (header "Authorization:
 // Bearer <token>" or "OAuth <token>", or the access_token parameter) issued

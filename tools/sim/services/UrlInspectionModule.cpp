@@ -72,14 +72,10 @@ Response serve(const RecordedRequest &request, const std::string &prefix, Search
     if (!accounts.takeQuota())
         return google::error(google::quotaExceeded(kService, google::projectNumberOf(grant)), style);
 
-    Json body;
-    try {
-        body = request.body.empty() ? Json::object() : Json::parse(request.body);
-    } catch (const Json::parse_error &e) {
-        return google::error(google::invalidJson(request.body, e.byte > 0 ? e.byte - 1 : 0), style);
-    }
-    if (!body.is_object())
-        return google::error(google::invalidArgument("Invalid JSON payload received. Expected an object."), style);
+    std::variant<Json, Response> read = google::objectBody(request, style);
+    if (Response *refusal = std::get_if<Response>(&read))
+        return *refusal;
+    const Json body = std::move(std::get<Json>(read));
     Request asked;
     for (const auto &[name, value] : body.items()) {
         std::string *field = name == "inspectionUrl" ? &asked.inspectionUrl
