@@ -18,7 +18,7 @@
 
 #include "SimServer.h"
 #include "services/AhrefsModule.h"
-#include "support/RecordingPorts.h"
+#include "support/MainWindowHarness.h"
 
 #include <QApplication>
 #include <QCategoryAxis>
@@ -35,7 +35,6 @@
 #include <QScatterSeries>
 #include <QSpinBox>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -43,24 +42,11 @@
 
 using namespace veltrano;
 using Module = sim::AhrefsModule;
-using testing::RecordingBrowser;
-using testing::RecordingPrompt;
 
 namespace {
 
 const char *const SavedToken = "ahrefs-gui-test-token-0123456789";
 const QString Site = QStringLiteral("example.com");
-
-struct FakeClipboard final : ClipboardText {
-    QString value;
-    bool hasText() const override { return !value.isEmpty(); }
-    QString text() const override { return value; }
-};
-
-struct NoDialogs final : FileDialogs {
-    QString openFileName(const QString &, const QString &) override { return {}; }
-    QString saveFileName(const QString &, const QString &, const QString &) override { return {}; }
-};
 
 Module::Page page(const std::string &url, long long rank, long long internal, long long external,
                   const std::string &title)
@@ -108,15 +94,9 @@ class TestAhrefsGui : public QObject {
 
     // The window on a settings folder of its own with the Ahrefs token
     // saved, the Ahrefs API at the in-process simulator.
-    struct Fixture {
-        QTemporaryDir dir;
+    struct Fixture : testing::MainWindowHarness {
         sim::SimServer sim;
         Module ahrefs;
-        RecordingPrompt prompt;
-        RecordingBrowser browser;
-        FakeClipboard clipboard;
-        NoDialogs dialogs;
-        std::unique_ptr<MainWindow> window;
 
         explicit Fixture(const QString &savedToken = QString::fromLatin1(SavedToken))
         {
@@ -126,48 +106,26 @@ class TestAhrefsGui : public QObject {
             sim.start();
             SettingsFile(SettingsFile::pathIn(folder()))
                 .writeString(QStringLiteral("Ahrefs_Token"), QStringLiteral("Token"), savedToken);
-            MainWindowOptions options;
-            options.appFolder = folder();
-            options.prompt = &prompt;
-            options.browser = &browser;
-            options.fileDialogs = &dialogs;
-            options.clipboard = &clipboard;
-            options.newsFetcher = [](const QString &, const std::atomic<bool> &) { return QByteArray(); };
-            window =
-                std::make_unique<MainWindow>(simulatorEndpoints(QString::fromStdString(sim.baseUrl()), 0), options);
-            window->show();
+            open(simulatorEndpoints(QString::fromStdString(sim.baseUrl()), 0));
             field("Edit2")->setText(Site);
         }
-        QString folder() const { return dir.path() + QLatin1Char('/'); }
-        template <typename T = QWidget> T *find(const char *name) const
-        {
-            return window->findChild<T *>(QString::fromLatin1(name));
-        }
-        QPushButton *button(const char *name) const { return find<QPushButton>(name); }
         QLineEdit *field(const char *name) const { return find<QLineEdit>(name); }
         QPlainTextEdit *data() const { return find<QPlainTextEdit>("RichEdit1"); }
         QLabel *dataLabel() const { return find<QLabel>("Label23"); }
         QTreeWidget *history() const { return find<QTreeWidget>("ListView10"); }
         // The Settings page's own, not a keyword window's chart of that name.
         AreaChartView *chart() const { return find<>("tsParams")->findChild<AreaChartView *>("Chart1"); }
-        QStringList log() const { return window->activityLog().messagesInOrder(); }
         ReportTable &report() const { return *window->reports().table(4); }
 
         // The Ahrefs report with these rows; selecting its tab with a token
         // in the field marks the service connected.
         void pasteRows(const QStringList &urls)
         {
-            find<QTabWidget>("pcPages")->setCurrentIndex(0);
-            find<QTabWidget>("pcReportsURLs")->setCurrentIndex(4);
-            clipboard.value = urls.join(QStringLiteral("\r\n"));
-            button("btInsertURLs4Clip")->click();
+            showReport(4);
+            pasteUrls(4, urls);
         }
         // The Ahrefs tab of the Settings page on screen.
-        void showSettings()
-        {
-            find<QTabWidget>("pcPages")->setCurrentIndex(1);
-            find<QTabWidget>("pcAnalyticSystems")->setCurrentIndex(4);
-        }
+        void showSettings() const { MainWindowHarness::showSettings(4); }
         void showData(const QString &table, int rows = 100)
         {
             showSettings();

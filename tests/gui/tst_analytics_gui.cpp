@@ -6,7 +6,7 @@
 
 #include "support/GuiTestSupport.h"
 #include "support/LoopbackTestSupport.h"
-#include "support/RecordingPorts.h"
+#include "support/MainWindowHarness.h"
 #include "app/ReportingPeriod.h"
 #include "app/RunControl.h"
 #include "app/SandboxEndpoints.h"
@@ -51,33 +51,6 @@ const std::string SummaryPath = "/googleapis/analytics/v3/management/accountSumm
 const QString SelectView = QStringLiteral("Please select View from Poject list");
 const QDate Today(2024, 4, 2);
 
-struct FakeClipboard final : ClipboardText {
-    QString value;
-    bool hasText() const override { return !value.isEmpty(); }
-    QString text() const override { return value; }
-};
-
-struct NoDialogs final : FileDialogs {
-    QString openFileName(const QString &, const QString &) override { return {}; }
-    QString saveFileName(const QString &, const QString &, const QString &) override { return {}; }
-};
-
-// The window's own event handling, with a step of the test run each time a
-// check hands over to the window (once per row).
-struct ScriptedPump final : EventPump {
-    GuiEventPump gui;
-    std::function<void(int call)> onCall;
-    int calls = 0;
-    void processPendingEvents() override
-    {
-        ++calls;
-        if (onCall)
-            onCall(calls);
-        gui.processPendingEvents();
-    }
-    void keepPainting() override { gui.keepPainting(); }
-};
-
 Module::View view(const std::string &id, const std::string &name, std::map<std::string, Module::PageTotals> pages = {})
 {
     Module::View v;
@@ -114,17 +87,11 @@ class TestAnalyticsGui : public QObject {
     // The window on a settings folder of its own, every Google address at the
     // in-process simulator, "today" 2 April 2024; the account's token is
     // stored as "token_1".
-    struct Fixture {
-        QTemporaryDir dir;
+    struct Fixture : testing::MainWindowHarness {
         sim::SimServer sim;
         std::shared_ptr<sim::TokenRegistry> tokens = std::make_shared<sim::TokenRegistry>();
         Module module{tokens};
-        RecordingPrompt prompt;
-        RecordingBrowser browser;
-        FakeClipboard clipboard;
-        NoDialogs dialogs;
-        ScriptedPump pump;
-        std::unique_ptr<MainWindow> window;
+        CountingPump pump;
 
         // secondToken: "token_2" too, of a user without accounts.
         explicit Fixture(bool scriptedPump = false, bool secondToken = false)
@@ -141,28 +108,13 @@ class TestAnalyticsGui : public QObject {
             if (secondToken)
                 settings.writeString(QStringLiteral("GoogleAnalytics_Token"), QStringLiteral("token_2"),
                                      QString::fromLatin1(OtherUserToken));
-            MainWindowOptions options;
-            options.appFolder = folder();
-            options.prompt = &prompt;
-            options.browser = &browser;
-            options.fileDialogs = &dialogs;
-            options.clipboard = &clipboard;
-            options.newsFetcher = [](const QString &, const std::atomic<bool> &) { return QByteArray(); };
+            MainWindowOptions options = windowOptions();
             options.clock = [] { return QDateTime(Today, QTime(10, 30)); };
             if (scriptedPump)
                 options.eventPump = &pump;
-            window = std::make_unique<MainWindow>(
-                simulatorEndpoints(QString::fromStdString(sim.baseUrl()), testing::freePort()), options);
-            window->show();
+            open(simulatorEndpoints(QString::fromStdString(sim.baseUrl()), testing::freePort()), options);
         }
-        QString folder() const { return dir.path() + QLatin1Char('/'); }
-        template <typename T = QWidget> T *find(const char *name) const
-        {
-            return window->findChild<T *>(QString::fromLatin1(name));
-        }
-        QPushButton *button(const char *name) const { return find<QPushButton>(name); }
         QComboBox *combo(const char *name) const { return find<QComboBox>(name); }
-        QStringList log() const { return window->activityLog().messagesInOrder(); }
         ReportTable &report() const { return *window->reports().table(3); }
         RunControl &run() const { return window->reports().runControl(); }
 
@@ -186,12 +138,7 @@ class TestAnalyticsGui : public QObject {
             choose(combo("ComboBox1"), 0);
             choose(combo("ComboBox2"), 0);
         }
-        void paste(const QStringList &urls)
-        {
-            find<QTabWidget>("pcReportsURLs")->setCurrentIndex(3);
-            clipboard.value = urls.join(QStringLiteral("\r\n"));
-            button("btInsertURLs4Clip")->click();
-        }
+        void paste(const QStringList &urls) { pasteUrls(3, urls); }
         void customPeriod(const QDate &from, const QDate &to) const
         {
             auto *presets = combo("ComboBox5");
@@ -201,22 +148,7 @@ class TestAnalyticsGui : public QObject {
             find<QDateEdit>("DateTimePicker2")->setDate(to);
         }
         void checkUrl() { button("btRunRequests")->click(); }
-        std::vector<sim::RecordedRequest> requestsTo(const std::string &path) const
-        {
-            std::vector<sim::RecordedRequest> out;
-            for (const auto &r : sim.requests()) {
-                if (r.path == path)
-                    out.push_back(r);
-            }
-            return out;
-        }
-        QStringList pieLabels() const
-        {
-            QStringList labels;
-            for (QPieSlice *slice : window->statsChartView()->series()->slices())
-                labels << slice->label();
-            return labels;
-        }
+        std::vector<sim::RecordedRequest> requestsTo(const std::string &path) const { return sim.requestsTo(path); }
         std::string targetOf(const QString &pagePath) const
         {
             const QString url = window->analytics()->client().reportUrl(11112222, QStringLiteral("2024-03-01"),
@@ -343,8 +275,7 @@ private Q_SLOTS:
         QVERIFY(f.prompt.texts.isEmpty());
 
         tokens->setCurrentRow(0);
-        f.find<QTabWidget>("pcPages")->setCurrentIndex(1);
-        f.find<QTabWidget>("pcAnalyticSystems")->setCurrentIndex(3);
+        f.showSettings(3);
         doubleClick(tokens->viewport(), tokens->visualItemRect(tokens->item(0)).center());
         QCOMPARE(f.requestsTo(SummaryPath).size(), size_t(3));
         QCOMPARE(f.combo("ComboBox1")->count(), 2);

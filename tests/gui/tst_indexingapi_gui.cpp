@@ -5,7 +5,7 @@
 // not, and closing the window during a run.
 
 #include "support/LoopbackTestSupport.h"
-#include "support/RecordingPorts.h"
+#include "support/MainWindowHarness.h"
 #include "app/RunControl.h"
 #include "app/SandboxEndpoints.h"
 #include "auth/SettingsFile.h"
@@ -47,12 +47,6 @@ const char *const SearchConsoleToken = "ya29.search-console-gui-token";
 const std::string PublishPath = "/indexing/v3/urlNotifications:publish";
 const QString NoTokenText = QStringLiteral("Please first get the Google Indexation API Token to send URLs for indexation");
 
-struct FakeClipboard final : ClipboardText {
-    QString value;
-    bool hasText() const override { return !value.isEmpty(); }
-    QString text() const override { return value; }
-};
-
 QStringList pages(int count)
 {
     QStringList urls;
@@ -70,16 +64,11 @@ class TestIndexingApiGui : public QObject {
     // the in-process simulator. The Search Console token list holds
     // "token_1" (a Search Console token, selected); the Indexing API token
     // is stored only when a test says so.
-    struct Fixture {
-        QTemporaryDir dir;
+    struct Fixture : testing::MainWindowHarness {
         sim::SimServer sim;
         std::shared_ptr<sim::TokenRegistry> tokens = std::make_shared<sim::TokenRegistry>();
         std::shared_ptr<Accounts> accounts = std::make_shared<Accounts>(tokens);
         sim::IndexingApiModule indexing{accounts};
-        RecordingPrompt prompt;
-        RecordingBrowser browser;
-        FakeClipboard clipboard;
-        std::unique_ptr<MainWindow> window;
 
         // What the window showed when its run had ended, just before the
         // test closed it.
@@ -109,17 +98,8 @@ class TestIndexingApiGui : public QObject {
             if (!indexingToken.isEmpty())
                 settings.writeString(QStringLiteral("GoogleSC_IndexingApi_Token"), QStringLiteral("GSC_IA"),
                                      indexingToken);
-            MainWindowOptions options;
-            options.appFolder = folder();
-            options.prompt = &prompt;
-            options.browser = &browser;
-            options.clipboard = &clipboard;
-            options.newsFetcher = [](const QString &, const std::atomic<bool> &) { return QByteArray(); };
-            window = std::make_unique<MainWindow>(
-                simulatorEndpoints(QString::fromStdString(sim.baseUrl()), testing::freePort()), options);
-            window->show();
+            open(simulatorEndpoints(QString::fromStdString(sim.baseUrl()), testing::freePort()));
         }
-        QString folder() const { return dir.path() + QLatin1Char('/'); }
         IndexingApiWindow *indexingWindow() const { return window->indexingApiWindow(); }
         // The log lines of the requests and the submission (the paste
         // writes its own before them).
@@ -137,9 +117,7 @@ class TestIndexingApiGui : public QObject {
         // The pages on the Search Console report tab, rows selected.
         void pasteAndSelect(const QStringList &urls, const QList<int> &selected)
         {
-            window->findChild<QTabWidget *>(QStringLiteral("pcReportsURLs"))->setCurrentIndex(2);
-            clipboard.value = urls.join(QStringLiteral("\r\n"));
-            window->findChild<QPushButton *>(QStringLiteral("btInsertURLs4Clip"))->click();
+            pasteUrls(2, urls);
             QTableView *view = window->reportView(2);
             view->clearSelection();
             for (const int row : selected)
@@ -180,15 +158,7 @@ class TestIndexingApiGui : public QObject {
                 urls << indexingWindow()->rowTexts(i).value(0);
             return urls;
         }
-        std::vector<sim::RecordedRequest> publishRequests() const
-        {
-            std::vector<sim::RecordedRequest> out;
-            for (const auto &r : sim.requests()) {
-                if (r.path == PublishPath)
-                    out.push_back(r);
-            }
-            return out;
-        }
+        std::vector<sim::RecordedRequest> publishRequests() const { return sim.requestsTo(PublishPath); }
     };
 
 private Q_SLOTS:

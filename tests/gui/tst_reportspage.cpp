@@ -4,7 +4,7 @@
 // the lock on the walked table, the Search Console menu), the statistics pie,
 // the CSV export, and the drawing of badge and bar cells.
 
-#include "support/RecordingPorts.h"
+#include "support/MainWindowHarness.h"
 #include "app/CheckContext.h"
 #include "app/RunControl.h"
 #include "reports/ReportTable.h"
@@ -47,45 +47,7 @@ using namespace veltrano::testing;
 
 namespace {
 
-
-struct NoBrowser final : BrowserOpener {
-    void open(const QString &) override {}
-};
-
-struct FakeClipboard final : ClipboardText {
-    bool has = false;
-    QString value;
-    bool hasText() const override { return has; }
-    QString text() const override { return value; }
-    void set(const QString &text)
-    {
-        has = true;
-        value = text;
-    }
-};
-
 // Dialog answers given in advance; an empty answer is a cancelled dialog.
-struct ScriptedDialogs final : FileDialogs {
-    struct Call {
-        QString folder;
-        QString name;
-        QString filter;
-    };
-    QString openAnswer;
-    QString saveAnswer;
-    QList<Call> opens;
-    QList<Call> saves;
-    QString openFileName(const QString &folder, const QString &filter) override
-    {
-        opens.append({folder, {}, filter});
-        return openAnswer;
-    }
-    QString saveFileName(const QString &folder, const QString &name, const QString &filter) override
-    {
-        saves.append({folder, name, filter});
-        return saveAnswer;
-    }
-};
 
 QString fixture(const char *name)
 {
@@ -105,13 +67,11 @@ struct Page {
         Endpoints endpoints;
         endpoints.loopbackHost = QStringLiteral("127.0.0.1");
         endpoints.loopbackPort = 0; // any free port: tests may run side by side
-        MainWindowOptions options;
-        options.appFolder = folder;
+        MainWindowOptions options = quietWindowOptions(folder);
         options.prompt = &prompt;
         options.browser = &browser;
         options.fileDialogs = &dialogs;
         options.clipboard = &clipboard;
-        options.newsFetcher = [](const QString &, const std::atomic<bool> &) { return QByteArray(); };
         window = std::make_unique<MainWindow>(endpoints, options);
         reports = &window->reports();
         logBase = window->activityLog().entries().size();
@@ -189,8 +149,8 @@ struct Page {
     int promptsSaying(const QString &text) const { return int(prompt.texts.count(text)); }
 
     RecordingPrompt prompt;
-    NoBrowser browser;
-    FakeClipboard clipboard;
+    RecordingBrowser browser;
+    TestClipboard clipboard;
     ScriptedDialogs dialogs;
     std::unique_ptr<MainWindow> window;
     ReportsController *reports = nullptr;

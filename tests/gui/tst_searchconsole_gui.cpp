@@ -6,7 +6,7 @@
 // the period presets of the Google and Yandex Metrika tabs fill their pickers.
 
 #include "support/GuiTestSupport.h"
-#include "support/RecordingPorts.h"
+#include "support/MainWindowHarness.h"
 #include "app/ReportingPeriod.h"
 #include "app/RunControl.h"
 #include "app/SandboxEndpoints.h"
@@ -61,7 +61,6 @@ using Accounts = sim::SearchConsoleAccounts;
 
 namespace {
 
-
 constexpr long long UserId = 4242;
 const char *const AcceptedToken = "ya29.gsc-gui-test-token";
 const std::string Site = "https://example.com/";
@@ -69,40 +68,6 @@ const std::string QueryPath = "/googleapis/webmasters/v3/sites/https%3A%2F%2Fexa
 const std::string InspectPath = "/searchconsole/v1/urlInspection/index:inspect";
 const QString SelectSite = QStringLiteral("Please select Website from Poject list");
 const QDate Today(2024, 4, 2);
-
-
-struct FakeClipboard final : ClipboardText {
-    QString value;
-    bool hasText() const override { return !value.isEmpty(); }
-    QString text() const override { return value; }
-};
-
-struct ScriptedDialogs final : FileDialogs {
-    QString saveAnswer;
-    QStringList proposedNames;
-    QString openFileName(const QString &, const QString &) override { return {}; }
-    QString saveFileName(const QString &, const QString &name, const QString &) override
-    {
-        proposedNames << name;
-        return saveAnswer;
-    }
-};
-
-// The window's own event handling, with a step of the test run each time a
-// check hands over to the window (once per row).
-struct ScriptedPump final : EventPump {
-    GuiEventPump gui;
-    std::function<void(int call)> onCall;
-    int calls = 0;
-    void processPendingEvents() override
-    {
-        ++calls;
-        if (onCall)
-            onCall(calls);
-        gui.processPendingEvents();
-    }
-    void keepPainting() override { gui.keepPainting(); }
-};
 
 Accounts::Row row(const std::string &query, const std::string &page, double clicks, double impressions, double position)
 {
@@ -133,8 +98,6 @@ std::vector<Accounts::Property> accountProperties()
     return {property("sc-domain:example.com"), property("https://shop.example.com/"), site};
 }
 
-
-
 QByteArray readAll(const QString &path)
 {
     QFile file(path);
@@ -149,20 +112,14 @@ class TestSearchConsoleGui : public QObject {
     // The window on a settings folder of its own, every Google address at the
     // in-process simulator, "today" 2 April 2024; the account's token is
     // stored as "token_1".
-    struct Fixture {
-        QTemporaryDir dir;
+    struct Fixture : testing::MainWindowHarness {
         sim::SimServer sim;
         std::shared_ptr<sim::TokenRegistry> tokens = std::make_shared<sim::TokenRegistry>();
         std::shared_ptr<Accounts> accounts = std::make_shared<Accounts>(tokens);
         sim::SearchConsoleModule webmasters{accounts};
         sim::UrlInspectionModule inspection{accounts};
         sim::TrendsModule trends;
-        RecordingPrompt prompt;
-        RecordingBrowser browser;
-        FakeClipboard clipboard;
-        ScriptedDialogs dialogs;
-        ScriptedPump pump;
-        std::unique_ptr<MainWindow> window;
+        CountingPump pump;
 
         explicit Fixture(bool scriptedPump = false)
         {
@@ -175,29 +132,14 @@ class TestSearchConsoleGui : public QObject {
             SettingsFile(SettingsFile::pathIn(folder()))
                 .writeString(QStringLiteral("GoogleSC_Token"), QStringLiteral("token_1"),
                              QString::fromLatin1(AcceptedToken));
-            MainWindowOptions options;
-            options.appFolder = folder();
-            options.prompt = &prompt;
-            options.browser = &browser;
-            options.fileDialogs = &dialogs;
-            options.clipboard = &clipboard;
-            options.newsFetcher = [](const QString &, const std::atomic<bool> &) { return QByteArray(); };
+            MainWindowOptions options = windowOptions();
             options.clock = [] { return QDateTime(Today, QTime(10, 30)); };
             if (scriptedPump)
                 options.eventPump = &pump;
-            window = std::make_unique<MainWindow>(
-                simulatorEndpoints(QString::fromStdString(sim.baseUrl()), testing::freePort()), options);
-            window->show();
+            open(simulatorEndpoints(QString::fromStdString(sim.baseUrl()), testing::freePort()), options);
         }
-        QString folder() const { return dir.path() + QLatin1Char('/'); }
-        template <typename T = QWidget> T *find(const char *name) const
-        {
-            return window->findChild<T *>(QString::fromLatin1(name));
-        }
-        QPushButton *button(const char *name) const { return find<QPushButton>(name); }
         QTreeWidget *properties() const { return find<QTreeWidget>("ListView3"); }
         KeywordsWindow *keywords() const { return window->keywordsWindow(); }
-        QStringList log() const { return window->activityLog().messagesInOrder(); }
         QStringList logFrom(const QString &line) const
         {
             const QStringList all = log();
@@ -206,13 +148,7 @@ class TestSearchConsoleGui : public QObject {
         ReportTable &report() const { return *window->reports().table(2); }
         RunControl &run() const { return window->reports().runControl(); }
 
-        QList<QStringList> propertyRows() const
-        {
-            QList<QStringList> rows;
-            for (int i = 0; i < properties()->topLevelItemCount(); ++i)
-                rows << QStringList{properties()->topLevelItem(i)->text(0), properties()->topLevelItem(i)->text(1)};
-            return rows;
-        }
+        QList<QStringList> propertyRows() const { return treeRows(properties()); }
         void connectAndSelect(const QString &siteUrl = QString::fromStdString(Site)) const
         {
             button("Button14")->click();
@@ -222,12 +158,7 @@ class TestSearchConsoleGui : public QObject {
             }
         }
         // The pages on the Search Console report tab.
-        void paste(const QStringList &urls)
-        {
-            find<QTabWidget>("pcReportsURLs")->setCurrentIndex(2);
-            clipboard.value = urls.join(QStringLiteral("\r\n"));
-            button("btInsertURLs4Clip")->click();
-        }
+        void paste(const QStringList &urls) { pasteUrls(2, urls); }
         // "Check URL", then the item of the check menu.
         void runCheck(const QString &item) const
         {
@@ -256,22 +187,7 @@ class TestSearchConsoleGui : public QObject {
             find<QDateEdit>("DateTimePicker1")->setDate(from);
             find<QDateEdit>("DateTimePicker2")->setDate(to);
         }
-        std::vector<sim::RecordedRequest> requestsTo(const std::string &path) const
-        {
-            std::vector<sim::RecordedRequest> out;
-            for (const auto &r : sim.requests()) {
-                if (r.path == path)
-                    out.push_back(r);
-            }
-            return out;
-        }
-        QStringList pieLabels() const
-        {
-            QStringList labels;
-            for (QPieSlice *slice : window->statsChartView()->series()->slices())
-                labels << slice->label();
-            return labels;
-        }
+        std::vector<sim::RecordedRequest> requestsTo(const std::string &path) const { return sim.requestsTo(path); }
     };
 
 private Q_SLOTS:
@@ -647,7 +563,7 @@ void TestSearchConsoleGui::keywordsExportWritesTheRows()
     WhileModal modal(f.keywords(), [&] { f.keywords()->exportButton()->click(); });
     f.button("Button32")->click();
 
-    QCOMPARE(f.dialogs.proposedNames, QStringList{"export_gsc_keywords.csv"});
+    QCOMPARE(f.dialogs.proposedNames(), QStringList{"export_gsc_keywords.csv"});
     const QByteArray file = readAll(f.dialogs.saveAnswer);
     QCOMPARE(file, QByteArray("\xEF\xBB\xBF"
                               "Query;URL;Clicks;Impressions;CTR;Avg Position;\r\n"
@@ -706,8 +622,7 @@ void TestSearchConsoleGui::periodPresetsFillTheirOwnPickers()
     QVERIFY(!from->isEnabled() && !to->isEnabled() && !metrikaFrom->isEnabled());
 
     // The user picks "Previous month" on the Google tab, through the list.
-    f.find<QTabWidget>("pcPages")->setCurrentIndex(1);
-    f.find<QTabWidget>("pcAnalyticSystems")->setCurrentIndex(3);
+    f.showSettings(3);
     QApplication::setActiveWindow(f.window.get());
     google->setFocus();
     QTest::keyClick(google, Qt::Key_Down); // "Last 90 days"

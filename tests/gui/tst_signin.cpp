@@ -5,7 +5,7 @@
 // HTTP client back to the listener.
 
 #include "support/GuiTestSupport.h"
-#include "support/RecordingPorts.h"
+#include "support/MainWindowHarness.h"
 #include "app/SandboxEndpoints.h"
 #include "app/VeltranoError.h"
 #include "auth/SettingsFile.h"
@@ -296,12 +296,10 @@ class TestSignIn : public QObject {
         SettingsFile settings() const { return SettingsFile(SettingsFile::pathIn(folder())); }
         void open()
         {
-            MainWindowOptions options;
-            options.appFolder = folder();
+            MainWindowOptions options = quietWindowOptions(folder());
             options.prompt = &prompt;
             options.browser = &browser;
             options.clipboardWriter = &clipboard;
-            options.newsFetcher = [](const QString &, const std::atomic<bool> &) { return QByteArray(); };
             window = std::make_unique<MainWindow>(endpoints, options);
             window->accounts()->signIn().setExchangeTimeout(std::chrono::milliseconds(5000));
             window->show();
@@ -717,11 +715,9 @@ void TestSignIn::closingDuringIndexingNoticeDoesNotHang()
     } modal;
 
     Fixture f;
-    MainWindowOptions options;
-    options.appFolder = f.folder();
+    MainWindowOptions options = quietWindowOptions(f.folder());
     options.prompt = &modal;
     options.browser = &f.browser;
-    options.newsFetcher = [](const QString &, const std::atomic<bool> &) { return QByteArray(); };
     f.window = std::make_unique<MainWindow>(f.endpoints, options);
     f.window->show();
     // Should the window leave the notice up, the test dismisses it after a

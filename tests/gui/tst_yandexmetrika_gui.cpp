@@ -5,7 +5,7 @@
 // "YMetrika Keywords" window and its export.
 
 #include "support/GuiTestSupport.h"
-#include "support/RecordingPorts.h"
+#include "support/MainWindowHarness.h"
 #include "app/ReportingPeriod.h"
 #include "app/RunControl.h"
 #include "app/SandboxEndpoints.h"
@@ -49,23 +49,6 @@ const char *const AcceptedToken = "y0_ym_gui_test_token";
 constexpr long long CounterId = 44147844;
 const QString PageWithQuery = QStringLiteral("https://example.com/a?b=1&c=2");
 const std::string BytimePath = "/yandex-metrika/stat/v1/data/bytime";
-
-struct FakeClipboard final : ClipboardText {
-    QString value;
-    bool hasText() const override { return !value.isEmpty(); }
-    QString text() const override { return value; }
-};
-
-struct ScriptedDialogs final : FileDialogs {
-    QString saveAnswer;
-    QStringList proposedNames;
-    QString openFileName(const QString &, const QString &) override { return {}; }
-    QString saveFileName(const QString &, const QString &name, const QString &) override
-    {
-        proposedNames << name;
-        return saveAnswer;
-    }
-};
 
 Module::Counter counter(long long id, const std::string &site, const std::string &status = "Active")
 {
@@ -114,16 +97,10 @@ class TestYandexMetrikaGui : public QObject {
 
     // The window on a settings folder of its own, the Yandex Metrika API at
     // the in-process simulator; the account's token is stored as "token_1".
-    struct Fixture {
-        QTemporaryDir dir;
+    struct Fixture : testing::MainWindowHarness {
         sim::SimServer sim;
         std::shared_ptr<sim::TokenRegistry> tokens = std::make_shared<sim::TokenRegistry>();
         Module metrika{tokens};
-        RecordingPrompt prompt;
-        RecordingBrowser browser;
-        FakeClipboard clipboard;
-        ScriptedDialogs dialogs;
-        std::unique_ptr<MainWindow> window;
 
         explicit Fixture(const QString &storedToken = QString::fromLatin1(AcceptedToken))
         {
@@ -133,42 +110,16 @@ class TestYandexMetrikaGui : public QObject {
             sim.start();
             SettingsFile(SettingsFile::pathIn(folder()))
                 .writeString(QStringLiteral("YandexMetrika_Token"), QStringLiteral("token_1"), storedToken);
-            MainWindowOptions options;
-            options.appFolder = folder();
-            options.prompt = &prompt;
-            options.browser = &browser;
-            options.fileDialogs = &dialogs;
-            options.clipboard = &clipboard;
-            options.newsFetcher = [](const QString &, const std::atomic<bool> &) { return QByteArray(); };
-            window =
-                std::make_unique<MainWindow>(simulatorEndpoints(QString::fromStdString(sim.baseUrl()), 0), options);
-            window->show();
+            open(simulatorEndpoints(QString::fromStdString(sim.baseUrl()), 0));
         }
-        QString folder() const { return dir.path() + QLatin1Char('/'); }
-        template <typename T = QWidget> T *find(const char *name) const
-        {
-            return window->findChild<T *>(QString::fromLatin1(name));
-        }
-        QPushButton *button(const char *name) const { return find<QPushButton>(name); }
         QTreeWidget *counters() const { return find<QTreeWidget>("ListView2"); }
         QAction *keywordsAction() const { return find<QAction>("GetAllKeywords1"); }
         MetrikaKeywordsWindow *keywords() const { return window->metrikaKeywordsWindow(); }
-        QStringList log() const { return window->activityLog().messagesInOrder(); }
         ReportTable &report() const { return *window->reports().table(1); }
         QProgressBar *bar() const { return window->runProgressBar(); }
 
-        QList<QStringList> counterRows() const
-        {
-            QList<QStringList> rows;
-            for (int i = 0; i < counters()->topLevelItemCount(); ++i)
-                rows << QStringList{counters()->topLevelItem(i)->text(0), counters()->topLevelItem(i)->text(1)};
-            return rows;
-        }
-        void showSettings() const
-        {
-            find<QTabWidget>("pcPages")->setCurrentIndex(1);
-            find<QTabWidget>("pcAnalyticSystems")->setCurrentIndex(1);
-        }
+        QList<QStringList> counterRows() const { return treeRows(counters()); }
+        void showSettings() const { MainWindowHarness::showSettings(1); }
         // Connects and selects the counter with 10 visits a day.
         void connectAndSelect() const
         {
@@ -189,21 +140,11 @@ class TestYandexMetrikaGui : public QObject {
         }
         void paste(const QStringList &urls)
         {
-            find<QTabWidget>("pcPages")->setCurrentIndex(0);
-            find<QTabWidget>("pcReportsURLs")->setCurrentIndex(1);
-            clipboard.value = urls.join(QStringLiteral("\r\n"));
-            button("btInsertURLs4Clip")->click();
+            showReport(1);
+            pasteUrls(1, urls);
         }
         void checkUrl() const { button("btRunRequests")->click(); }
-        std::vector<sim::RecordedRequest> requestsTo(const std::string &path) const
-        {
-            std::vector<sim::RecordedRequest> out;
-            for (const auto &r : sim.requests()) {
-                if (r.path == path)
-                    out.push_back(r);
-            }
-            return out;
-        }
+        std::vector<sim::RecordedRequest> requestsTo(const std::string &path) const { return sim.requestsTo(path); }
         // The bytime address the check sends for a page of the period.
         std::string bytimeTarget(const QString &url) const
         {
@@ -456,7 +397,7 @@ void TestYandexMetrikaGui::keywordsPageAndExport()
     }
     QCOMPARE(offsets, (QStringList{"1", "10001", "20001"}));
 
-    QCOMPARE(f.dialogs.proposedNames, QStringList{"export_yametrika_keywords.csv"});
+    QCOMPARE(f.dialogs.proposedNames(), QStringList{"export_yametrika_keywords.csv"});
     QFile file(f.dialogs.saveAnswer);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = file.readAll().split('\n');

@@ -5,7 +5,7 @@
 // the service's redirect ends in a connected site list.
 
 #include "support/GuiTestSupport.h"
-#include "support/RecordingPorts.h"
+#include "support/MainWindowHarness.h"
 #include "app/BusyState.h"
 #include "app/CheckContext.h"
 #include "app/ProgressReporter.h"
@@ -88,29 +88,7 @@ const QString ShopHost = QStringLiteral("https:shop.example:443");
 const QString SelectToken = QStringLiteral("Please select Token from list to connect");
 const QString SelectSite = QStringLiteral("Please select Website from Poject list");
 
-
-struct FakeClipboard final : ClipboardText {
-    QString value;
-    bool hasText() const override { return !value.isEmpty(); }
-    QString text() const override { return value; }
-};
-
 // Save-dialog answers given in advance; an empty answer is a cancelled dialog.
-struct ScriptedDialogs final : FileDialogs {
-    struct Call {
-        QString folder;
-        QString name;
-        QString filter;
-    };
-    QString saveAnswer;
-    QList<Call> saves;
-    QString openFileName(const QString &, const QString &) override { return {}; }
-    QString saveFileName(const QString &folder, const QString &name, const QString &filter) override
-    {
-        saves.append({folder, name, filter});
-        return saveAnswer;
-    }
-};
 
 struct BrowserAnswer {
     int status = 0; // 0: no answer
@@ -159,7 +137,6 @@ QByteArray readAll(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-
 // The points lie on the curve, in order, among the samples between them.
 bool passesThrough(const QList<QPointF> &curve, const QList<QPointF> &points)
 {
@@ -206,7 +183,6 @@ std::vector<Module::Site> accountSites()
     return {zeta, beta, shop, cyrillic};
 }
 
-
 } // namespace
 
 class TestYandexWebmasterGui : public QObject {
@@ -214,18 +190,12 @@ class TestYandexWebmasterGui : public QObject {
 
     // The window on a settings folder of its own, every Yandex address at the
     // in-process simulator; the account's token is stored as "token_1".
-    struct Fixture {
-        QTemporaryDir dir;
+    struct Fixture : testing::MainWindowHarness {
         sim::SimServer sim;
         std::shared_ptr<sim::TokenRegistry> tokens = std::make_shared<sim::TokenRegistry>();
         sim::YandexOAuthModule oauth{tokens};
         Module webmaster{tokens};
-        RecordingPrompt prompt;
-        RecordingBrowser browser;
-        FakeClipboard clipboard;
-        ScriptedDialogs dialogs;
         quint16 listenerPort = 0;
-        std::unique_ptr<MainWindow> window;
 
         explicit Fixture(const QString &storedToken = QString::fromLatin1(AcceptedToken), quint16 port = 0)
             : listenerPort(port)
@@ -240,46 +210,21 @@ class TestYandexWebmasterGui : public QObject {
                     .writeString(QStringLiteral("YandexWM_Token"), QStringLiteral("token_1"), storedToken);
             }
             Endpoints endpoints = simulatorEndpoints(QString::fromStdString(sim.baseUrl()), listenerPort);
-            MainWindowOptions options;
-            options.appFolder = folder();
-            options.prompt = &prompt;
-            options.browser = &browser;
-            options.fileDialogs = &dialogs;
-            options.clipboard = &clipboard;
-            options.newsFetcher = [](const QString &, const std::atomic<bool> &) { return QByteArray(); };
-            window = std::make_unique<MainWindow>(endpoints, options);
-            window->show();
+            open(endpoints);
         }
-        QString folder() const { return dir.path() + QLatin1Char('/'); }
-        template <typename T = QWidget> T *find(const char *name) const
-        {
-            return window->findChild<T *>(QString::fromLatin1(name));
-        }
-        QPushButton *button(const char *name) const { return find<QPushButton>(name); }
         QTreeWidget *sites() const { return find<QTreeWidget>("ListView1"); }
         QListWidget *tokenList() const { return find<QListWidget>("ListBox1"); }
         YandexKeywordsWindow *keywords() const { return window->yandexKeywordsWindow(); }
-        QStringList log() const { return window->activityLog().messagesInOrder(); }
         ReportTable &report() const { return *window->reports().table(0); }
 
-        QList<QStringList> siteRows() const
-        {
-            QList<QStringList> rows;
-            for (int i = 0; i < sites()->topLevelItemCount(); ++i)
-                rows << QStringList{sites()->topLevelItem(i)->text(0), sites()->topLevelItem(i)->text(1)};
-            return rows;
-        }
+        QList<QStringList> siteRows() const { return treeRows(sites()); }
         void connectAccount() const
         {
             button("Button6")->click();
             QCOMPARE(sites()->topLevelItemCount(), 3);
         }
         // The Yandex Webmaster tab of the Settings page on screen.
-        void showSettings() const
-        {
-            find<QTabWidget>("pcPages")->setCurrentIndex(1);
-            find<QTabWidget>("pcAnalyticSystems")->setCurrentIndex(0);
-        }
+        void showSettings() const { MainWindowHarness::showSettings(0); }
         void doubleClickToken() const
         {
             showSettings();
@@ -474,7 +419,6 @@ struct FakePages final : ReportPages {
     ReportTable *table(ServiceId) const override { return &report; }
     void showReport(ServiceId) override { ++shown; }
 };
-
 
 struct PlainPump final : EventPump {
     void processPendingEvents() override {}

@@ -665,6 +665,17 @@ std::vector<RecordedRequest> SimServer::requests() const
     return m->recorded;
 }
 
+std::vector<RecordedRequest> SimServer::requestsTo(const std::string &path) const
+{
+    std::vector<RecordedRequest> matching;
+    std::lock_guard lock(m->requestsMutex);
+    for (const RecordedRequest &request : m->recorded) {
+        if (request.path == path)
+            matching.push_back(request);
+    }
+    return matching;
+}
+
 void SimServer::clearRequests()
 {
     std::lock_guard lock(m->requestsMutex);

@@ -113,6 +113,8 @@ public:
     void addControlHandler(const std::string &method, const std::string &pathPrefix, Handler handler);
 
     std::vector<RecordedRequest> requests() const;
+    // The recorded requests to this path (query not counted), in order.
+    std::vector<RecordedRequest> requestsTo(const std::string &path) const;
     void clearRequests();
     size_t requestCount() const;
     // Waits until at least count requests have been recorded or timeoutMs

@@ -114,15 +114,7 @@ struct Fixture {
         return urls;
     }
 
-    std::vector<sim::RecordedRequest> publishRequests() const
-    {
-        std::vector<sim::RecordedRequest> out;
-        for (const auto &r : sim.requests()) {
-            if (r.path == kPublishPath)
-                out.push_back(r);
-        }
-        return out;
-    }
+    std::vector<sim::RecordedRequest> publishRequests() const { return sim.requestsTo(kPublishPath); }
 
     // One request straight to the simulator, as the program's exchange sends it.
     ExchangeResult send(const QString &method, const std::string &path, const QString &body = {},

@@ -143,15 +143,7 @@ struct Fixture {
         return all.mid(all.indexOf(QStringLiteral("Check started")));
     }
 
-    std::vector<sim::RecordedRequest> requestsTo(const std::string &path) const
-    {
-        std::vector<sim::RecordedRequest> out;
-        for (const auto &r : sim.requests()) {
-            if (r.path == path)
-                out.push_back(r);
-        }
-        return out;
-    }
+    std::vector<sim::RecordedRequest> requestsTo(const std::string &path) const { return sim.requestsTo(path); }
 };
 
 } // namespace

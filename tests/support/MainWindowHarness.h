@@ -1,0 +1,183 @@
+#pragma once
+
+// The real main window as the end-to-end tests drive it: a settings folder of
+// its own and stand-ins for the desktop (message boxes, browser, clipboard,
+// file dialogs) that record what the window asked of them. A test's fixture
+// derives from MainWindowHarness, sets up its simulator and its stored
+// tokens, then opens the window.
+
+#include "app/UiPorts.h"
+#include "support/RecordingPorts.h"
+#include "ui/ClipboardText.h"
+#include "ui/FileDialogs.h"
+#include "ui/GuiEventPump.h"
+#include "ui/MainWindow.h"
+#include "ui/StatsChartView.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QPieSeries>
+#include <QPieSlice>
+#include <QPushButton>
+#include <QString>
+#include <QStringList>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+namespace veltrano::testing {
+
+// The clipboard of the "URLs List" page. set() puts text on it, an empty
+// text included; a plain value counts when it is not empty.
+struct TestClipboard final : ClipboardText {
+    QString value;
+    bool has = false;
+    bool hasText() const override { return has || !value.isEmpty(); }
+    QString text() const override { return value; }
+    void set(const QString &text)
+    {
+        has = true;
+        value = text;
+    }
+};
+
+// The open and save dialogs: every call, and the answers the test chose
+// (empty: the user cancelled).
+struct ScriptedDialogs final : FileDialogs {
+    struct Call {
+        QString folder;
+        QString name;
+        QString filter;
+    };
+    QString openAnswer;
+    QString saveAnswer;
+    QList<Call> opens;
+    QList<Call> saves;
+    QString openFileName(const QString &folder, const QString &filter) override
+    {
+        opens.append({folder, {}, filter});
+        return openAnswer;
+    }
+    QString saveFileName(const QString &folder, const QString &name, const QString &filter) override
+    {
+        saves.append({folder, name, filter});
+        return saveAnswer;
+    }
+    QStringList proposedNames() const
+    {
+        QStringList names;
+        for (const Call &call : saves)
+            names << call.name;
+        return names;
+    }
+};
+
+// The window's own event pump, counting the steps of a loop; onCall runs at
+// each step before the events, so a test can act at a chosen row.
+struct CountingPump final : EventPump {
+    GuiEventPump gui;
+    std::function<void(int call)> onCall;
+    int calls = 0;
+    void processPendingEvents() override
+    {
+        ++calls;
+        if (onCall)
+            onCall(calls);
+        gui.processPendingEvents();
+    }
+    void keepPainting() override { gui.keepPainting(); }
+};
+
+// Options of a window that never reaches the network for its news panel.
+inline MainWindowOptions quietWindowOptions(const QString &appFolder)
+{
+    MainWindowOptions options;
+    options.appFolder = appFolder;
+    options.newsFetcher = [](const QString &, const std::atomic<bool> &) { return QByteArray(); };
+    return options;
+}
+
+// The texts of a list's rows, the first columns of each.
+inline QList<QStringList> treeRows(const QTreeWidget *tree, int columns = 2)
+{
+    QList<QStringList> rows;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+        QStringList row;
+        for (int c = 0; c < columns; ++c)
+            row << tree->topLevelItem(i)->text(c);
+        rows << row;
+    }
+    return rows;
+}
+
+class MainWindowHarness {
+public:
+    QTemporaryDir dir;
+    RecordingPrompt prompt;
+    RecordingBrowser browser;
+    TestClipboard clipboard;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<MainWindow> window;
+
+    QString folder() const { return dir.path() + QLatin1Char('/'); }
+
+    // The settings folder, the stand-ins and the quiet news panel; a test
+    // adds what else it needs (a clock, a pump) before opening.
+    MainWindowOptions windowOptions()
+    {
+        MainWindowOptions options = quietWindowOptions(folder());
+        options.prompt = &prompt;
+        options.browser = &browser;
+        options.fileDialogs = &dialogs;
+        options.clipboard = &clipboard;
+        return options;
+    }
+    void open(const Endpoints &endpoints, const MainWindowOptions &options)
+    {
+        window = std::make_unique<MainWindow>(endpoints, options);
+        window->show();
+    }
+    void open(const Endpoints &endpoints) { open(endpoints, windowOptions()); }
+
+    template <typename T = QWidget> T *find(const char *name) const
+    {
+        return window->findChild<T *>(QString::fromLatin1(name));
+    }
+    QPushButton *button(const char *name) const { return find<QPushButton>(name); }
+    QStringList log() const { return window->activityLog().messagesInOrder(); }
+    // The statistics chart's slices as the legend names them.
+    QStringList pieLabels() const
+    {
+        QStringList labels;
+        for (QPieSlice *slice : window->statsChartView()->series()->slices())
+            labels << slice->label();
+        return labels;
+    }
+
+    // A service's tab of the Settings page on screen (0 Yandex Webmaster ...
+    // 4 Ahrefs).
+    void showSettings(int serviceTab) const
+    {
+        find<QTabWidget>("pcPages")->setCurrentIndex(1);
+        find<QTabWidget>("pcAnalyticSystems")->setCurrentIndex(serviceTab);
+    }
+    // A service's report on the "URLs List" page on screen.
+    void showReport(int serviceTab) const
+    {
+        find<QTabWidget>("pcPages")->setCurrentIndex(0);
+        find<QTabWidget>("pcReportsURLs")->setCurrentIndex(serviceTab);
+    }
+    // "Paste from Clipboard" into a service's report, one address a line.
+    void pasteUrls(int serviceTab, const QStringList &urls)
+    {
+        find<QTabWidget>("pcReportsURLs")->setCurrentIndex(serviceTab);
+        clipboard.value = urls.join(QStringLiteral("\r\n"));
+        button("btInsertURLs4Clip")->click();
+    }
+};
+
+} // namespace veltrano::testing
