@@ -148,10 +148,7 @@ void BM_CheckGa(benchmark::State &state)
         });
         state.ResumeTiming();
 
-        const auto started = Clock::now();
-        run.runCheck(3, 0);
-        const double whole = std::chrono::duration<double>(Clock::now() - started).count();
-        state.SetIterationTime(ratio.add(whole, events.bareSeconds));
+        ratio.timeRun(state, events, [&] { run.runCheck(3, 0); });
 
         state.PauseTiming();
         if (!run.flags().reportDataReady || table.cell(kReportRows - 1, 6) != QLatin1String("45.5") ||

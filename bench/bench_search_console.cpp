@@ -161,10 +161,7 @@ void BM_CheckGsc(benchmark::State &state)
                           [&](CheckContext &context) { check.run(context, table, &property, &token); });
         state.ResumeTiming();
 
-        const auto started = Clock::now();
-        run.runCheck(2, 0);
-        const double whole = std::chrono::duration<double>(Clock::now() - started).count();
-        state.SetIterationTime(ratio.add(whole, events.bareSeconds));
+        ratio.timeRun(state, events, [&] { run.runCheck(2, 0); });
 
         state.PauseTiming();
         if (!run.flags().reportDataReady || table.cell(kReportRows - 1, 1) != QLatin1String("Yes") ||

@@ -122,10 +122,7 @@ void BM_MetrikaCheck(benchmark::State &state)
         trace.clear();
         state.ResumeTiming();
 
-        const auto started = Clock::now();
-        run.checkUrl(1);
-        const double whole = std::chrono::duration<double>(Clock::now() - started).count();
-        state.SetIterationTime(ratio.add(whole, events.bareSeconds));
+        ratio.timeRun(state, events, [&] { run.checkUrl(1); });
 
         state.PauseTiming();
         if (s.sim.requests().size() != size_t(2 * kReportRows) || events.failures > 0) {

@@ -80,6 +80,16 @@ public:
         return wholeSeconds - bareSeconds;
     }
 
+    // Runs the check once beside its bare exchanges and gives the
+    // iteration the check's own time.
+    void timeRun(benchmark::State &state, const BareExchangeBesideEachRow &events,
+                 const std::function<void()> &runCheck)
+    {
+        const auto started = Clock::now();
+        runCheck();
+        state.SetIterationTime(add(std::chrono::duration<double>(Clock::now() - started).count(), events.bareSeconds));
+    }
+
     void report(benchmark::State &state) const
     {
         if (m_checkSeconds > 0 && m_bareSeconds > 0) {
