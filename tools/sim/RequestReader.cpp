@@ -71,7 +71,7 @@ void splitTarget(RecordedRequest &request)
         const size_t slash = rest.find_first_of("/?", authority);
         rest = slash == std::string::npos ? std::string("/") : rest.substr(slash);
         if (!rest.empty() && rest[0] == '?')
-            rest.insert(0, "/");
+            rest = '/' + rest;
     }
     const size_t question = rest.find('?');
     request.path = rest.substr(0, question);
