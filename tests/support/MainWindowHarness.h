@@ -78,15 +78,11 @@ struct ScriptedDialogs final : FileDialogs {
 
 // The window's own event pump, counting the steps of a loop; onCall runs at
 // each step before the events, so a test can act at a chosen row.
-struct CountingPump final : EventPump {
+struct CountingPump final : HookedEvents {
     GuiEventPump gui;
-    std::function<void(int call)> onCall;
-    int calls = 0;
     void processPendingEvents() override
     {
-        ++calls;
-        if (onCall)
-            onCall(calls);
+        HookedEvents::processPendingEvents();
         gui.processPendingEvents();
     }
     void keepPainting() override { gui.keepPainting(); }

@@ -51,6 +51,20 @@ struct RecordingBrowser final : BrowserOpener {
     }
 };
 
+// The window's events during a loop: counts the loop's steps and runs
+// onCall at each, so a test can act at a chosen row.
+struct HookedEvents : EventPump {
+    std::function<void(int call)> onCall;
+    int calls = 0;
+    void processPendingEvents() override
+    {
+        ++calls;
+        if (onCall)
+            onCall(calls);
+    }
+    void keepPainting() override {}
+};
+
 // The run progress bar: where it stands.
 struct RecordingProgress final : ProgressReporter {
     int maximum = -1;

@@ -53,20 +53,6 @@ const QString kSiteId = QStringLiteral("https%3A%2F%2Fexample.com%2F");
 const std::string kQueryPath = "/googleapis/webmasters/v3/sites/https%3A%2F%2Fexample.com%2F/searchAnalytics/query";
 const std::string kInspectPath = "/searchconsole/v1/urlInspection/index:inspect";
 
-
-// Runs a step of the test each time the check looks at the window.
-struct HookedEvents final : EventPump {
-    std::function<void(int call)> onCall;
-    int calls = 0;
-    void processPendingEvents() override
-    {
-        ++calls;
-        if (onCall)
-            onCall(calls);
-    }
-    void keepPainting() override {}
-};
-
 struct NoProgress final : ProgressReporter {
     void setMaximum(int) override {}
     void setPosition(int) override {}
