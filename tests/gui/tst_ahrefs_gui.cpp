@@ -121,7 +121,6 @@ class TestAhrefsGui : public QObject {
         // in the field marks the service connected.
         void pasteRows(const QStringList &urls)
         {
-            showReport(4);
             pasteUrls(4, urls);
         }
         // The Ahrefs tab of the Settings page on screen.

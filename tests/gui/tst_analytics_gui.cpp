@@ -148,7 +148,6 @@ class TestAnalyticsGui : public QObject {
             find<QDateEdit>("DateTimePicker2")->setDate(to);
         }
         void checkUrl() { button("btRunRequests")->click(); }
-        std::vector<sim::RecordedRequest> requestsTo(const std::string &path) const { return sim.requestsTo(path); }
         std::string targetOf(const QString &pagePath) const
         {
             const QString url = window->analytics()->client().reportUrl(11112222, QStringLiteral("2024-03-01"),
@@ -180,7 +179,7 @@ private Q_SLOTS:
         // A selection made from code loads nothing.
         f.combo("ComboBox1")->setCurrentIndex(1);
         f.combo("ComboBox1")->setCurrentIndex(0);
-        QCOMPARE(f.requestsTo(SummaryPath).size(), size_t(1));
+        QCOMPARE(f.sim.requestsTo(SummaryPath).size(), size_t(1));
 
         Fixture::choose(f.combo("ComboBox1"), 0); // the entry already shown
         QCOMPARE(Fixture::entries(f.combo("ComboBox2")), (QStringList{"example.com=2001", "Staging=2002"}));
@@ -200,7 +199,7 @@ private Q_SLOTS:
         Fixture::choose(f.combo("ComboBox2"), 0);
         QCOMPARE(Fixture::entries(f.combo("ComboBox3")), (QStringList{QStringLiteral("Все данные по сайту=4294967297")}));
 
-        const auto sent = f.requestsTo(SummaryPath);
+        const auto sent = f.sim.requestsTo(SummaryPath);
         QCOMPARE(sent.size(), size_t(5));
         for (const auto &r : sent) {
             QCOMPARE(r.target, SummaryPath);
@@ -270,14 +269,14 @@ private Q_SLOTS:
 
         tokens->setCurrentRow(1);
         Fixture::choose(f.combo("ComboBox1"), 0);
-        QCOMPARE(f.requestsTo(SummaryPath).back().header("Authorization"), std::string("OAuth ") + OtherUserToken);
+        QCOMPARE(f.sim.requestsTo(SummaryPath).back().header("Authorization"), std::string("OAuth ") + OtherUserToken);
         QCOMPARE(f.combo("ComboBox2")->count(), 0);
         QVERIFY(f.prompt.texts.isEmpty());
 
         tokens->setCurrentRow(0);
         f.showSettings(3);
         doubleClick(tokens->viewport(), tokens->visualItemRect(tokens->item(0)).center());
-        QCOMPARE(f.requestsTo(SummaryPath).size(), size_t(3));
+        QCOMPARE(f.sim.requestsTo(SummaryPath).size(), size_t(3));
         QCOMPARE(f.combo("ComboBox1")->count(), 2);
     }
 
@@ -308,7 +307,7 @@ private Q_SLOTS:
         f.paste({"https://example.com/"});
         f.checkUrl();
         QCOMPARE(f.prompt.texts, QStringList{SelectView});
-        QCOMPARE(f.requestsTo(DataPath).size(), size_t(0));
+        QCOMPARE(f.sim.requestsTo(DataPath).size(), size_t(0));
         QCOMPARE(f.report().rowTexts(0).mid(1), QStringList(6, QString()));
     }
 
@@ -343,7 +342,7 @@ private Q_SLOTS:
         QCOMPARE(f.pieLabels(), (QStringList{"Traffic pages (50%)", "Pages without traffic (50%)"}));
         QVERIFY(f.prompt.texts.isEmpty());
 
-        const auto sent = f.requestsTo(DataPath);
+        const auto sent = f.sim.requestsTo(DataPath);
         QCOMPARE(sent.size(), size_t(4));
         QCOMPARE(sent[0].queryParam("ids"), std::string("ga:11112222"));
         QCOMPARE(sent[0].queryParam("start-date"), std::string("2024-03-01"));
@@ -365,7 +364,7 @@ private Q_SLOTS:
         f.chooseView();
         f.paste({QStringLiteral("https://example.com/a,b;c"), QStringLiteral("https://example.com/к?x=1&y=a+b#f")});
         f.checkUrl();
-        const auto sent = f.requestsTo(DataPath);
+        const auto sent = f.sim.requestsTo(DataPath);
         QCOMPARE(sent.size(), size_t(2));
         QCOMPARE(sent[0].queryParam("filters"), std::string("ga:pagePath==/a\\,b\\;c"));
         QCOMPARE(QString::fromStdString(sent[1].queryParam("filters")), QStringLiteral("ga:pagePath==/к?x=1&y=a+b#f"));
@@ -418,7 +417,7 @@ private Q_SLOTS:
         QCOMPARE(f.report().rowTexts(0).mid(1), (QStringList{"1", "2", "3", "0:0:4", "5.0", "6.0"}));
         QCOMPARE(f.report().rowTexts(1).mid(1), QStringList(6, QString()));
         QVERIFY(!f.log().contains(QStringLiteral("Check finished")));
-        QCOMPARE(f.requestsTo(DataPath).size(), size_t(1));
+        QCOMPARE(f.sim.requestsTo(DataPath).size(), size_t(1));
     }
 
     // The days are read once, as the run starts.
@@ -436,7 +435,7 @@ private Q_SLOTS:
             }
         };
         f.checkUrl();
-        const auto sent = f.requestsTo(DataPath);
+        const auto sent = f.sim.requestsTo(DataPath);
         QCOMPARE(sent.size(), size_t(3));
         for (const auto &r : sent) {
             QCOMPARE(r.queryParam("start-date"), std::string("2024-03-01"));

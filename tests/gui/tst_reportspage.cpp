@@ -317,7 +317,7 @@ void TestReportsPage::pasteFillsTheSelectedTable()
     p.show();
     p.tabs()->setCurrentIndex(tab);
     // An empty line, blanks around a repeat, a picture: two rows remain.
-    p.clipboard.set(QStringLiteral("a\r\n\n  a \t\nA\rhttps://example.com/logo.PNG"));
+    p.clipboard.value = QStringLiteral("a\r\n\n  a \t\nA\rhttps://example.com/logo.PNG");
 
     if (via == QLatin1String("button")) {
         p.button("btInsertURLs4Clip")->click();
@@ -348,14 +348,14 @@ void TestReportsPage::pasteClearsUnlessTheOptionSaysNot()
     QVERIFY(p.log().isEmpty());
     QCOMPARE(p.tabs()->tabText(0), QStringLiteral("Yandex Webmaster"));
 
-    p.clipboard.set(QStringLiteral("u1\nu2"));
+    p.clipboard.value = QStringLiteral("u1\nu2");
     paste->click();
-    p.clipboard.set(QStringLiteral("u3"));
+    p.clipboard.value = QStringLiteral("u3");
     paste->click();
     QCOMPARE(p.urls(0), QStringList{"u3"});
 
     p.find<QCheckBox>("cbImpNoClearURLs")->setChecked(true);
-    p.clipboard.set(QStringLiteral("u1\nu3"));
+    p.clipboard.value = QStringLiteral("u1\nu3");
     paste->click();
     QCOMPARE(p.urls(0), (QStringList{"u3", "u1"}));
     QCOMPARE(p.tabs()->tabText(0), QStringLiteral("Yandex Webmaster (2)"));
@@ -437,7 +437,7 @@ void TestReportsPage::importStopsAtTheLimitOnce()
     QCOMPARE(p.view(0)->model()->rowCount(), ReportTable::RowLimit);
 
     // The full table takes nothing more, again with one message.
-    p.clipboard.set(QStringLiteral("https://example.com/new-1\nhttps://example.com/new-2"));
+    p.clipboard.value = QStringLiteral("https://example.com/new-1\nhttps://example.com/new-2");
     p.find<QCheckBox>("cbImpNoClearURLs")->setChecked(true);
     p.button("btInsertURLs4Clip")->click();
     QCOMPARE(p.table(0).rowCount(), ReportTable::RowLimit);
@@ -502,7 +502,7 @@ void TestReportsPage::urlsMenuItems()
     if (rows)
         p.table(tab).appendRows({"u"});
     if (clipboardText)
-        p.clipboard.set(QStringLiteral("x"));
+        p.clipboard.value = QStringLiteral("x");
 
     auto *menu = p.find<QMenu>("pmURLs");
     QTableView *view = p.view(tab);
@@ -571,7 +571,7 @@ void TestReportsPage::cancelledRunKeepsOtherTabsLive()
                 p.clickHeader(0, 0);
                 QCOMPARE(p.urls(0), (QStringList{"c", "a", "b", "d"}));
                 QCOMPARE(p.reports->sortState().lastSortColumn(), -1);
-                p.clipboard.set(QStringLiteral("x"));
+                p.clipboard.value = QStringLiteral("x");
                 p.find<QAction>("miPaste4Clipboard")->trigger();
                 p.selectRows(0, {0});
                 p.find<QAction>("miDeleteURL")->trigger();

@@ -187,7 +187,6 @@ class TestSearchConsoleGui : public QObject {
             find<QDateEdit>("DateTimePicker1")->setDate(from);
             find<QDateEdit>("DateTimePicker2")->setDate(to);
         }
-        std::vector<sim::RecordedRequest> requestsTo(const std::string &path) const { return sim.requestsTo(path); }
     };
 
 private Q_SLOTS:
@@ -354,7 +353,7 @@ void TestSearchConsoleGui::checkGscFillsTheReport()
 
     // The requests: no "key", the body as the program writes it, the quoted
     // address as valid JSON.
-    const auto sent = f.requestsTo(QueryPath);
+    const auto sent = f.sim.requestsTo(QueryPath);
     QCOMPARE(sent.size(), size_t(4));
     for (const auto &r : sent)
         QVERIFY2(r.query.empty(), r.target.c_str());
@@ -393,7 +392,7 @@ void TestSearchConsoleGui::refusedTokenEndsTheCheckAtTheFirstRow()
     QCOMPARE(f.report().rowTexts(0).mid(1), (QStringList{"Yes", "1", "2", "0.50", "3", "", "", "", ""}));
     QCOMPARE(f.report().rowTexts(1).mid(1), QStringList(9, QString()));
     QVERIFY(!f.log().contains(QStringLiteral("Check finished")));
-    QCOMPARE(f.requestsTo(QueryPath).size(), size_t(1));
+    QCOMPARE(f.sim.requestsTo(QueryPath).size(), size_t(1));
     QVERIFY(!f.run().isRunning());
 }
 
@@ -416,7 +415,7 @@ void TestSearchConsoleGui::cancelWorksAmidFailingRows()
 
     const QStringList log = f.log();
     QCOMPARE(log.mid(log.size() - 3), (QStringList{"Cancel check...", "Check cancelled...", "Check finished"}));
-    const size_t asked = f.requestsTo(QueryPath).size();
+    const size_t asked = f.sim.requestsTo(QueryPath).size();
     QVERIFY2(asked > 0 && asked < 100, qPrintable(QString::number(asked)));
     QVERIFY(
         log.contains(QStringLiteral("Google Search Console Error - Code: 500, Internal error encountered. (1/100)")));
@@ -453,7 +452,7 @@ void TestSearchConsoleGui::inspectionReplacesThePerformanceCells()
         (QStringList{"Check started", "Google Search Console - HTTP Code: 200 OK",
                      "Google Search Console - HTTP Code: 200 OK", "Google Search Console Error Get Object Data: 2/3",
                      "Google Search Console - HTTP Code: 200 OK", "Check finished"}));
-    const auto sent = f.requestsTo(InspectPath);
+    const auto sent = f.sim.requestsTo(InspectPath);
     QCOMPARE(sent.size(), size_t(3));
     QCOMPARE(sent[1].body,
              std::string(
@@ -506,14 +505,14 @@ void TestSearchConsoleGui::keywordsListPagesAndExports()
     QCOMPARE(caption, QStringLiteral("Export to Excel (30001 rows)"));
     QVERIFY(exportEnabled);
     QStringList startRows;
-    for (const auto &r : f.requestsTo(QueryPath)) {
+    for (const auto &r : f.sim.requestsTo(QueryPath)) {
         QVERIFY(r.query.empty());
         startRows << QString::number(
             QJsonDocument::fromJson(QByteArray::fromStdString(r.body)).object()["startRow"].toInt());
     }
     QCOMPARE(startRows, (QStringList{"0", "25000"}));
     // The Google period: the last 30 days before 2 April 2024.
-    QVERIFY(f.requestsTo(QueryPath)[0].body.starts_with("{\"startDate\":\"2024-03-03\", \"endDate\":\"2024-04-02\""));
+    QVERIFY(f.sim.requestsTo(QueryPath)[0].body.starts_with("{\"startDate\":\"2024-03-03\", \"endDate\":\"2024-04-02\""));
 }
 
 void TestSearchConsoleGui::keywordsPaging_data()
@@ -546,7 +545,7 @@ void TestSearchConsoleGui::keywordsPaging()
     WhileModal modal(f.keywords(), [] {});
     f.button("Button32")->click();
 
-    QCOMPARE(int(f.requestsTo(QueryPath).size()), requests);
+    QCOMPARE(int(f.sim.requestsTo(QueryPath).size()), requests);
     QCOMPARE(modal.appeared, message.isEmpty() ? 1 : 0);
     QCOMPARE(f.prompt.texts, message.isEmpty() ? QStringList() : QStringList{message});
     if (message.isEmpty())

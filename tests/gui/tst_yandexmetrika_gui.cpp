@@ -140,11 +140,9 @@ class TestYandexMetrikaGui : public QObject {
         }
         void paste(const QStringList &urls)
         {
-            showReport(1);
             pasteUrls(1, urls);
         }
         void checkUrl() const { button("btRunRequests")->click(); }
-        std::vector<sim::RecordedRequest> requestsTo(const std::string &path) const { return sim.requestsTo(path); }
         // The bytime address the check sends for a page of the period.
         std::string bytimeTarget(const QString &url) const
         {
@@ -211,7 +209,7 @@ void TestYandexMetrikaGui::connectAsksForEveryPage()
     f.button("Button10")->click();
 
     QCOMPARE(f.counters()->topLevelItemCount(), 1500);
-    QCOMPARE(f.requestsTo("/yandex-metrika/management/v1/counters").size(), size_t(2));
+    QCOMPARE(f.sim.requestsTo("/yandex-metrika/management/v1/counters").size(), size_t(2));
     QCOMPARE(f.button("Button10")->text(), QStringLiteral("Connected (counters: 1500)"));
 }
 
@@ -256,7 +254,7 @@ void TestYandexMetrikaGui::checkSendsThePeriodAndFillsRows()
     f.paste({PageWithQuery, QStringLiteral("https://example.com/b"), QStringLiteral("https://example.com/c")});
     f.checkUrl();
 
-    const auto requests = f.requestsTo(BytimePath);
+    const auto requests = f.sim.requestsTo(BytimePath);
     QCOMPARE(requests.size(), size_t(3));
     const sim::RecordedRequest &first = requests[0];
     QCOMPARE(first.queryParam("date1"), std::string("2024-03-01"));
@@ -333,7 +331,7 @@ void TestYandexMetrikaGui::refusedTokenEndsTheCheck()
 
     QCOMPARE(f.prompt.texts, QStringList{"Yandex Metrika Error - Code: 403, Invalid oauth_token"});
     QCOMPARE(f.report().rowTexts(0), (QStringList{PageWithQuery, "1", "2", "3.0", "4.00", "00:05"}));
-    QCOMPARE(f.requestsTo(BytimePath).size(), size_t(1));
+    QCOMPARE(f.sim.requestsTo(BytimePath).size(), size_t(1));
     QVERIFY(!f.window->reports().runControl().flags().reportDataReady);
 }
 
@@ -357,7 +355,7 @@ void TestYandexMetrikaGui::cancelAfterTheSecondRow()
 
     QVERIFY(!f.report().cell(1, 1).isEmpty());
     QCOMPARE(f.report().rowTexts(2), (QStringList{urls[2], "7", "7", "7.0", "7.00", "00:07"}));
-    QCOMPARE(f.requestsTo(BytimePath).size(), size_t(2));
+    QCOMPARE(f.sim.requestsTo(BytimePath).size(), size_t(2));
     const QStringList log = f.log();
     QCOMPARE(log.mid(log.size() - 3), (QStringList{"Cancel check...", "Check cancelled...", "Check finished"}));
     QVERIFY(!f.window->reports().runControl().flags().reportDataReady);
@@ -391,7 +389,7 @@ void TestYandexMetrikaGui::keywordsPageAndExport()
     QCOMPARE(f.keywords()->rowCount(), 23456);
     QCOMPARE(f.keywords()->rowTexts(0), (QStringList{"диван; угловой", "9", "8", "33.33", "1.50", "91"}));
     QStringList offsets;
-    for (const auto &r : f.requestsTo("/yandex-metrika/stat/v1/data")) {
+    for (const auto &r : f.sim.requestsTo("/yandex-metrika/stat/v1/data")) {
         offsets << QString::fromStdString(r.queryParam("offset"));
         QCOMPARE(r.queryParam("date1"), std::string("2024-03-01"));
     }
@@ -427,13 +425,13 @@ void TestYandexMetrikaGui::keywordsWindowWithoutPhrases()
     QCOMPARE(caption, QStringLiteral("Export to Excel (0 rows)"));
     QVERIFY(!enabled);
     QCOMPARE(f.keywords()->rowCount(), 0);
-    QCOMPARE(f.requestsTo("/yandex-metrika/stat/v1/data").size(), size_t(1));
+    QCOMPARE(f.sim.requestsTo("/yandex-metrika/stat/v1/data").size(), size_t(1));
 
     // Without a counter selected nothing is asked.
     f.counters()->clearSelection();
     f.keywordsAction()->trigger();
     QCOMPARE(f.prompt.texts, QStringList{"Please select Website from Poject list"});
-    QCOMPARE(f.requestsTo("/yandex-metrika/stat/v1/data").size(), size_t(1));
+    QCOMPARE(f.sim.requestsTo("/yandex-metrika/stat/v1/data").size(), size_t(1));
 }
 
 QTEST_MAIN(TestYandexMetrikaGui)

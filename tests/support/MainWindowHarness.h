@@ -31,18 +31,11 @@
 
 namespace veltrano::testing {
 
-// The clipboard of the "URLs List" page. set() puts text on it, an empty
-// text included; a plain value counts when it is not empty.
+// The clipboard of the "URLs List" page: holds text when value is not empty.
 struct TestClipboard final : ClipboardText {
     QString value;
-    bool has = false;
-    bool hasText() const override { return has || !value.isEmpty(); }
+    bool hasText() const override { return !value.isEmpty(); }
     QString text() const override { return value; }
-    void set(const QString &text)
-    {
-        has = true;
-        value = text;
-    }
 };
 
 // The open and save dialogs: every call, and the answers the test chose
@@ -170,7 +163,7 @@ public:
     // "Paste from Clipboard" into a service's report, one address a line.
     void pasteUrls(int serviceTab, const QStringList &urls)
     {
-        find<QTabWidget>("pcReportsURLs")->setCurrentIndex(serviceTab);
+        showReport(serviceTab);
         clipboard.value = urls.join(QStringLiteral("\r\n"));
         button("btInsertURLs4Clip")->click();
     }

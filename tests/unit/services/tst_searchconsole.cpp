@@ -128,8 +128,6 @@ struct Fixture {
         const QStringList all = log.messagesInOrder();
         return all.mid(all.indexOf(QStringLiteral("Check started")));
     }
-
-    std::vector<sim::RecordedRequest> requestsTo(const std::string &path) const { return sim.requestsTo(path); }
 };
 
 } // namespace
@@ -445,7 +443,7 @@ private Q_SLOTS:
         QVERIFY(f.run.flags().reportDataReady);
 
         // The quoted address went as valid JSON, filtering on itself.
-        const auto sent = f.requestsTo(kQueryPath);
+        const auto sent = f.sim.requestsTo(kQueryPath);
         QCOMPARE(sent.size(), size_t(4));
         const QJsonObject body = QJsonDocument::fromJson(QByteArray::fromStdString(sent[3].body)).object();
         QCOMPARE(body["dimensionFilterGroups"][0]["filters"][0]["expression"].toString(), quoted);
@@ -467,7 +465,7 @@ private Q_SLOTS:
         };
         SearchConsolePerformanceCheck check(*f.client, f.period);
         f.check(check);
-        const auto sent = f.requestsTo(kQueryPath);
+        const auto sent = f.sim.requestsTo(kQueryPath);
         QCOMPARE(sent.size(), size_t(2));
         QVERIFY(sent[0].body.starts_with("{\"startDate\":\"2024-03-01\", \"endDate\":\"2024-03-31\""));
         QVERIFY(sent[1].body.starts_with("{\"startDate\":\"2024-02-29\", \"endDate\":\"2024-03-31\""));
@@ -499,7 +497,7 @@ private Q_SLOTS:
         SearchConsolePerformanceCheck check(*f.client, f.period);
         f.check(check, &token);
 
-        QCOMPARE(f.requestsTo(kQueryPath).size(), size_t(rowsWritten + 1));
+        QCOMPARE(f.sim.requestsTo(kQueryPath).size(), size_t(rowsWritten + 1));
         for (int i = 0; i < 5; ++i)
             QCOMPARE(f.table.cell(i, 1), i < rowsWritten ? QStringLiteral("No") : QString());
         QCOMPARE(f.prompt.texts.size(), 1);
@@ -561,7 +559,7 @@ private Q_SLOTS:
         QVERIFY(log.contains(QStringLiteral("Google Search Console Error - Code: 403, You do not own this site, or "
                                             "the inspected URL is not part of this property. (3/3)")));
         QCOMPARE(log.last(), QStringLiteral("Check finished"));
-        const auto sent = f.requestsTo(kInspectPath);
+        const auto sent = f.sim.requestsTo(kInspectPath);
         QCOMPARE(sent[0].body,
                  std::string("{\"inspectionUrl\": \"https://example.com/\", \"siteUrl\": \"https://example.com/\"}"));
     }
@@ -620,7 +618,7 @@ private Q_SLOTS:
         const auto list = SearchConsoleQueries::fetch(*f.client, kToken, kSiteId, f.period);
 
         QStringList sentRows;
-        for (const auto &r : f.requestsTo(kQueryPath)) {
+        for (const auto &r : f.sim.requestsTo(kQueryPath)) {
             const QJsonObject body = QJsonDocument::fromJson(QByteArray::fromStdString(r.body)).object();
             QCOMPARE(body["rowLimit"].toInt(), 25000);
             sentRows << QString::number(body["startRow"].toInt());
