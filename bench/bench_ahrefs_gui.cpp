@@ -16,7 +16,7 @@
 #include "net/ServiceExchange.h"
 #include "services/ahrefs/AhrefsBacklinksHistory.h"
 #include "services/ahrefs/AhrefsDataExplorer.h"
-#include "ui/AreaChartView.h"
+#include "ui/widgets/AreaChartView.h"
 
 #include "SimServer.h"
 #include "services/AhrefsModule.h"

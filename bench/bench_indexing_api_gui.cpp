@@ -19,8 +19,8 @@
 #include "net/ServiceExchange.h"
 #include "services/search_console/GoogleApiClient.h"
 #include "services/search_console/IndexingApiSubmission.h"
-#include "ui/GuiEventPump.h"
-#include "ui/IndexingApiWindow.h"
+#include "ui/desktop/GuiEventPump.h"
+#include "ui/services/search_console/IndexingApiWindow.h"
 
 #include "SimServer.h"
 #include "services/IndexingApiModule.h"
@@ -115,10 +115,10 @@ void BM_SubmissionWithoutPause(benchmark::State &state)
     for (auto _ : state) {
         window.clearRows();
         trace.clear();
-        const auto result = submission.run(
-            QString::fromLatin1(kToken), urls,
-            {events, [] { return false; }, [&](const IndexingNotification &row) { window.addRow(row); },
-             [&] { window.advanceProgress(); }});
+        const auto result =
+            submission.run(QString::fromLatin1(kToken), urls,
+                           {events, [] { return false; }, [&](const IndexingNotification &row) { window.addRow(row); },
+                            [&] { window.advanceProgress(); }});
         if (result.outcome != IndexingApiSubmission::Outcome::Completed || window.rowCount() != kPages)
             std::abort();
     }

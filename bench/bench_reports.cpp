@@ -11,6 +11,7 @@
 #include "reports/ReportExporter.h"
 #include "reports/ReportTable.h"
 #include "reports/UrlImporter.h"
+#include "services/ServiceTable.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -158,9 +159,9 @@ long statusKb(const char *key)
 void BM_PeakRssFiveFullTables(benchmark::State &state)
 {
     const long before = statusKb("VmHWM:");
-    std::array<std::unique_ptr<ReportTable>, ServiceCount> tables;
+    std::vector<std::unique_ptr<ReportTable>> tables(size_t(ServiceTable::count()));
     for (auto _ : state) {
-        for (int k = 0; k < ServiceCount; ++k) {
+        for (int k = 0; k < ServiceTable::count(); ++k) {
             tables[size_t(k)] = std::make_unique<ReportTable>(ServiceId(k));
             fillTable(*tables[size_t(k)], ReportTable::RowLimit);
         }

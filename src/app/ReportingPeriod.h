@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/ServiceDescriptor.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QObject>
@@ -98,6 +100,20 @@ struct ReportingPeriods {
 
     ReportingPeriod google;  // Google Analytics and the Search Console query lists
     ReportingPeriod metrika; // Yandex Metrika
+
+    // The period a service's descriptor binds it to; nullptr for none.
+    ReportingPeriod *of(PeriodBinding binding)
+    {
+        switch (binding) {
+        case PeriodBinding::Google:
+            return &google;
+        case PeriodBinding::Metrika:
+            return &metrika;
+        case PeriodBinding::None:
+            break;
+        }
+        return nullptr;
+    }
 };
 
 } // namespace veltrano

@@ -20,14 +20,30 @@ RunControl::RunControl(ActivityLog &log, EventPump &events, MessagePrompt &promp
 
 void RunControl::setTable(int tab, CheckTarget *table)
 {
+    addTab(tab);
     if (validTab(tab))
         m_tables[size_t(tab)] = table;
 }
 
-void RunControl::registerCheck(int tab, const QString &name, CheckFunction check, RunEffect effect)
+void RunControl::addTab(int tab)
 {
+    if (tab >= 0 && tab >= int(m_tables.size())) {
+        m_tables.resize(size_t(tab) + 1, nullptr);
+        m_checks.resize(size_t(tab) + 1);
+        m_chartRules.resize(size_t(tab) + 1);
+    }
+}
+
+std::optional<ChartRule> RunControl::lastChartRule(int tab) const
+{
+    return validTab(tab) ? m_chartRules[size_t(tab)] : std::nullopt;
+}
+
+void RunControl::registerCheck(int tab, const QString &name, CheckFunction check, std::optional<ChartRule> chart)
+{
+    addTab(tab);
     if (validTab(tab) && check)
-        m_checks[size_t(tab)].push_back({name, std::move(check), effect});
+        m_checks[size_t(tab)].push_back({name, std::move(check), std::move(chart)});
 }
 
 void RunControl::clearChecks(int tab)
@@ -202,10 +218,8 @@ void RunControl::runFrame(int tab, int index, bool setMaximumFromTable)
     }
 
     m_log.addToLog(QStringLiteral("Check finished"));
-    if (entry.effect == RunEffect::PerformanceRun)
-        m_flags.lastGscRunWasPerformance = true;
-    else if (entry.effect == RunEffect::InspectionRun)
-        m_flags.lastGscRunWasPerformance = false;
+    if (entry.chart)
+        m_chartRules[size_t(tab)] = entry.chart;
     Q_EMIT chartRefreshRequested(tab);
     endRun();
 }

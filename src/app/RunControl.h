@@ -1,11 +1,13 @@
 #pragma once
 
+#include "app/ServiceDescriptor.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
-#include <array>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace veltrano {
@@ -20,10 +22,9 @@ class ProgressReporter;
 
 // Process-wide flags of the check runs; all start false and none is saved.
 struct RunFlags {
-    bool apiConnected = false;             // some service account is connected
-    bool reportDataReady = false;          // some check ran through all its rows
-    bool cancelRequested = false;          // "Cancel" was clicked during the run
-    bool lastGscRunWasPerformance = false; // the last Search Console run was "Check GSC"
+    bool apiConnected = false;    // some service account is connected
+    bool reportDataReady = false; // some check ran through all its rows
+    bool cancelRequested = false; // "Cancel" was clicked during the run
 };
 
 // Enabled states of the buttons on the right of the "URLs List" page, as
@@ -45,7 +46,8 @@ struct ButtonStates {
 //
 // A service plugs its check in with one registerCheck call. A tab with
 // several checks (the Search Console tab: "Check GSC" and "URL Inspection
-// API") lets the window ask the user which one to run.
+// API") lets the window ask the user which one to run; a check may say how
+// the pie counts the table after it has run through.
 //
 // While a check runs, the table it walks is locked (no import, delete or
 // sort of it) and "Check URL" is unavailable, because the check addresses
@@ -53,27 +55,21 @@ struct ButtonStates {
 class RunControl final : public QObject {
     Q_OBJECT
 public:
-    static constexpr int TabCount = 5;
-
     using CheckFunction = std::function<void(CheckContext &)>;
     // Which of the tab's checks to run (index into names), or -1 when the
     // user dismissed the choice.
     using CheckChooser = std::function<int(int tab, const QStringList &names)>;
 
-    // What a completed run of a check records for the statistics chart.
-    enum class RunEffect {
-        None,
-        PerformanceRun, // "Check GSC": the chart counts the "Indexed" cells
-        InspectionRun,  // "URL Inspection API": the chart counts "Indexing State"
-    };
-
     RunControl(ActivityLog &log, EventPump &events, MessagePrompt &prompt, ProgressReporter &progress,
                QObject *parent = nullptr);
 
-    // The table of a report tab (0-4); the run frame locks it while a check
-    // walks it and counts its rows for the progress bar.
+    // The table of a report tab (from 0); the run frame locks it while a
+    // check walks it and counts its rows for the progress bar. The tabs the
+    // frame knows are those given a table or a check.
     void setTable(int tab, CheckTarget *table);
-    void registerCheck(int tab, const QString &name, CheckFunction check, RunEffect effect = RunEffect::None);
+    // `chart`: how the pie counts the tab's table once a run of this check
+    // has finished, until another check of the tab with a rule finishes.
+    void registerCheck(int tab, const QString &name, CheckFunction check, std::optional<ChartRule> chart = {});
     QStringList checkNames(int tab) const;
     // Removes every check of a tab, so that another can take its place.
     void clearChecks(int tab);
@@ -109,6 +105,9 @@ public:
     static ButtonStates refreshedButtons(const RunFlags &flags, ButtonStates current);
 
     const RunFlags &flags() const { return m_flags; }
+    // The chart rule of the tab's last finished check that has one; none
+    // before such a run (the service's own rule holds).
+    std::optional<ChartRule> lastChartRule(int tab) const;
     bool isRunning() const { return m_running; }
     int runningTab() const { return m_running ? m_runningTab : -1; }
 
@@ -138,13 +137,15 @@ private:
     struct RegisteredCheck {
         QString name;
         CheckFunction check;
-        RunEffect effect;
+        std::optional<ChartRule> chart;
     };
 
     void runFrame(int tab, int index, bool setMaximumFromTable);
     void endRun();
     int tableRows(int tab) const;
-    static bool validTab(int tab) { return tab >= 0 && tab < TabCount; }
+    bool validTab(int tab) const { return tab >= 0 && tab < int(m_tables.size()); }
+    // Makes the tab known to the frame.
+    void addTab(int tab);
 
     ActivityLog &m_log;
     EventPump &m_events;
@@ -152,8 +153,9 @@ private:
     ProgressReporter &m_progress;
     CheckChooser m_chooser;
     BusyState *m_busy = nullptr;
-    std::array<CheckTarget *, TabCount> m_tables{};
-    std::array<std::vector<RegisteredCheck>, TabCount> m_checks;
+    std::vector<CheckTarget *> m_tables;
+    std::vector<std::vector<RegisteredCheck>> m_checks;
+    std::vector<std::optional<ChartRule>> m_chartRules;
 
     RunFlags m_flags;
     ButtonStates m_buttons; // as RefreshButtons left them

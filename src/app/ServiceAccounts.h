@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ServiceTable.h"
+#include "app/ServiceDescriptor.h"
 
 #include <QString>
 #include <functional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ServiceTable.h"
+#include "services/ServiceTable.h"
 
 #include <QLatin1String>
 #include <QString>
@@ -19,13 +19,8 @@ inline constexpr QLatin1String GeneralSection("Settings");
 inline constexpr QLatin1String RequestDelayKey("req-predelay");
 inline constexpr QLatin1String ImportNoClearKey("import-no-clear");
 
-// The token lists' sections (YandexWebmasterTokens and the others) are the
-// service table's.
-// Single tokens without aliases.
-inline constexpr QLatin1String IndexingApiTokenSection("GoogleSC_IndexingApi_Token");
-inline constexpr QLatin1String IndexingApiTokenKey("GSC_IA");
-inline constexpr QLatin1String AhrefsTokenSection("Ahrefs_Token");
-inline constexpr QLatin1String AhrefsTokenKey("Token");
+// Each service's own sections (its token list, single tokens) are named by
+// its descriptor.
 } // namespace settings
 
 // Veltrano.ini beside the executable: the general settings and the access

@@ -15,55 +15,18 @@ namespace veltrano {
 
 namespace {
 
-// "YandexWM" in "YandexWM Code TRUE: "; the Indexing API sign-in is a
-// Search Console one.
-QString logNameOf(SignInTarget target)
-{
-    const ServiceInfo *service =
-        ServiceTable::ofSignIn(target == SignInTarget::IndexingApi ? SignInTarget::SearchConsole : target);
-    return service ? QString(service->signInLogName) : QString();
-}
-
 QString fromBytes(const std::string &s)
 {
     return QString::fromUtf8(s.data(), qsizetype(s.size()));
-}
-
-QString htmlEscaped(const QString &text)
-{
-    return text.toHtmlEscaped();
 }
 
 } // namespace
 
 SignInFlow::SignInFlow(const Endpoints &endpoints, SettingsFile settings, ActivityLog &log, RequestTrace &trace,
                        BrowserOpener &browser, SignInView &view, QObject *guiContext)
-    : m_endpoints(endpoints), m_settings(std::move(settings)), m_log(log), m_trace(trace), m_browser(browser),
-      m_view(view), m_steps(guiContext), m_redirectUri(endpoints.redirectUri())
+    : m_endpoints(endpoints), m_log(log), m_trace(trace), m_browser(browser), m_view(view), m_steps(guiContext),
+      m_redirectUri(endpoints.redirectUri()), m_clients(endpoints), m_storage(std::move(settings), log, trace)
 {
-    auto config = [&](const QString &host, const char *authorize, const char *token, const QString &scope,
-                      const QString &id, const QString &secret) {
-        OAuthAuthenticator::Config c;
-        c.authorizationEndpoint = host + QLatin1String(authorize);
-        c.tokenEndpoint = host + QLatin1String(token);
-        c.redirectUri = m_redirectUri;
-        c.scope = scope;
-        c.clientId = id;
-        c.clientSecret = secret;
-        return c;
-    };
-    const QString &google = endpoints.googleAccounts;
-    const QString scopes = endpoints.googleScopeBase;
-    m_authenticators[0].setConfig(config(endpoints.yandexOAuth, "/authorize", "/token", {}, endpoints.ywmClientId,
-                                         endpoints.ywmClientSecret));
-    m_authenticators[1].setConfig(config(endpoints.yandexOAuth, "/authorize", "/token", {}, endpoints.ymClientId,
-                                         endpoints.ymClientSecret));
-    m_authenticators[2].setConfig(config(google, "/o/oauth2/auth/oauthchooseaccount", "/o/oauth2/token",
-                                         scopes + QLatin1String("/auth/webmasters.readonly"),
-                                         endpoints.googleClientId, endpoints.googleClientSecret));
-    m_authenticators[3].setConfig(config(google, "/o/oauth2/auth/oauthchooseaccount", "/o/oauth2/token",
-                                         scopes + QLatin1String("/auth/analytics.readonly"),
-                                         endpoints.googleClientId, endpoints.googleClientSecret));
 }
 
 SignInFlow::~SignInFlow()
@@ -101,42 +64,19 @@ quint16 SignInFlow::listenerPort() const
     return m_server ? m_server->port() : 0;
 }
 
-OAuthAuthenticator &SignInFlow::authenticatorFor(SignInTarget target)
-{
-    switch (target) {
-    case SignInTarget::YandexMetrika: return m_authenticators[1];
-    case SignInTarget::SearchConsole:
-    case SignInTarget::IndexingApi: return m_authenticators[2];
-    case SignInTarget::Analytics: return m_authenticators[3];
-    default: return m_authenticators[0];
-    }
-}
-
 OAuthAuthenticator &SignInFlow::authenticator(SignInTarget target)
 {
-    return authenticatorFor(target);
+    if (OAuthAuthenticator *client = m_clients.of(target))
+        return *client;
+    throw VeltranoError(QStringLiteral("No service signs in this way."));
 }
 
 SignInFlow::SignInStart SignInFlow::startSignIn(SignInTarget target)
 {
-    OAuthAuthenticator &auth = authenticatorFor(target);
-    // The Search Console and Indexing API sign-ins share one client: set the
-    // scope before each of them.
-    if (target == SignInTarget::SearchConsole)
-        auth.setScope(m_endpoints.googleScopeBase + QLatin1String("/auth/webmasters.readonly"));
-    else if (target == SignInTarget::IndexingApi)
-        auth.setScope(m_endpoints.googleScopeBase + QLatin1String("/auth/indexing"));
-    PendingSignIn pending;
-    pending.target = target;
-    pending.proof = SignInProof::generate();
+    OAuthAuthenticator &auth = authenticator(target);
+    // Pending before the browser opens: a quick browser may be back at once.
+    const PendingSignIn::Entry pending = m_pending.start(target);
     const QString uri = auth.authorizationRequestUri(pending.proof);
-    {
-        // Pending before the browser opens: a quick browser may be back at
-        // once.
-        std::lock_guard<std::mutex> lock(m_pendingMutex);
-        pending.id = ++m_lastId;
-        m_pending = pending;
-    }
     m_trace.clear();
     m_trace.add(QStringLiteral("URL авторизации:"));
     m_trace.add(QStringLiteral("- ") + uri);
@@ -148,47 +88,17 @@ SignInFlow::SignInStart SignInFlow::startSignIn(SignInTarget target)
 
 void SignInFlow::cancelSignIn()
 {
-    std::lock_guard<std::mutex> lock(m_pendingMutex);
-    m_pending.reset();
-    m_cancelledThrough = m_lastId;
+    m_pending.cancel();
 }
 
 bool SignInFlow::isSignInPending() const
 {
-    std::lock_guard<std::mutex> lock(m_pendingMutex);
-    return m_pending.has_value();
+    return m_pending.isPending();
 }
 
 SignInTarget SignInFlow::pendingTarget() const
 {
-    std::lock_guard<std::mutex> lock(m_pendingMutex);
-    return m_pending ? m_pending->target : SignInTarget::None;
-}
-
-std::optional<SignInFlow::PendingSignIn> SignInFlow::takePending(const QStringList &states, Refusal &why)
-{
-    std::lock_guard<std::mutex> lock(m_pendingMutex);
-    if (!m_pending) {
-        why = Refusal::NotPending;
-        return std::nullopt;
-    }
-    // Exactly the state this sign-in sent, once: a second or differing
-    // "state" is as good as a wrong one.
-    if (states.size() != 1 || states.first() != m_pending->proof.state) {
-        why = Refusal::WrongState;
-        return std::nullopt;
-    }
-    // Taken, so that the same return opened twice, or at once in two tabs,
-    // is exchanged only once.
-    std::optional<PendingSignIn> taken = std::move(m_pending);
-    m_pending.reset();
-    return taken;
-}
-
-bool SignInFlow::wasCancelled(std::uint64_t id) const
-{
-    std::lock_guard<std::mutex> lock(m_pendingMutex);
-    return id <= m_cancelledThrough;
+    return m_pending.target();
 }
 
 bool SignInFlow::gui(const std::function<void()> &step, const LoopbackHttpServer::Request &request)
@@ -215,28 +125,6 @@ bool SignInFlow::traceAndLog(const QString &line, const LoopbackHttpServer::Requ
         request);
 }
 
-std::string SignInFlow::resultPage(bool success, const QString &message)
-{
-    const QString title = success ? QStringLiteral("Account connected") : QStringLiteral("Sign-in not completed");
-    return QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Veltrano: %1</title>"
-                          "<style>body{font-family:sans-serif;margin:3em;color:#333}"
-                          "h1{color:%2;font-size:1.4em}</style></head>"
-                          "<body><h1>%1</h1><p>%3</p></body></html>")
-        .arg(htmlEscaped(title), success ? QStringLiteral("#53A40C") : QStringLiteral("#C51E04"),
-             htmlEscaped(message))
-        .toStdString();
-}
-
-QString SignInFlow::expiryText(const QDateTime &expiry)
-{
-    const QLocale locale;
-    const QDateTime value = expiry.isValid() ? expiry : QDateTime(QDate(1899, 12, 30), QTime(0, 0));
-    QString text = locale.toString(value.date(), QLocale::ShortFormat);
-    if (value.time() != QTime(0, 0))
-        text += QLatin1Char(' ') + locale.toString(value.time(), QLocale::LongFormat);
-    return text;
-}
-
 OAuthAuthenticator::ExchangeResult SignInFlow::exchangeCode(OAuthAuthenticator &auth, const QString &code,
                                                             const QString &codeVerifier,
                                                             const std::atomic<bool> *stopping)
@@ -261,9 +149,8 @@ OAuthAuthenticator::ExchangeResult SignInFlow::exchangeCode(OAuthAuthenticator &
     if (response.status == 500 && response.reason.isEmpty() && response.body.isEmpty())
         throw VeltranoError(QStringLiteral("The sign-in service could not be reached (%1).").arg(request.url));
     if (response.status >= 500) {
-        throw VeltranoError(QStringLiteral("The sign-in service answered %1 %2.")
-                                .arg(response.status)
-                                .arg(response.reason));
+        throw VeltranoError(
+            QStringLiteral("The sign-in service answered %1 %2.").arg(response.status).arg(response.reason));
     }
     return auth.applyTokenAnswer(response.body, QDateTime::currentDateTime());
 }
@@ -349,7 +236,7 @@ LoopbackHttpServer::Reply SignInFlow::handleRequest(const LoopbackHttpServer::Re
     }
 
     Refusal why = Refusal::NotPending;
-    const std::optional<PendingSignIn> accepted = takePending(reading.states, why);
+    const std::optional<PendingSignIn::Entry> accepted = m_pending.take(reading.states, why);
     if (!accepted) {
         const QString line =
             why == Refusal::NotPending
@@ -369,7 +256,7 @@ LoopbackHttpServer::Reply SignInFlow::handleRequest(const LoopbackHttpServer::Re
     }
 
     const SignInTarget target = accepted->target;
-    OAuthAuthenticator &auth = authenticatorFor(target);
+    OAuthAuthenticator &auth = authenticator(target);
     const OAuthAuthenticator::ExchangeResult result =
         exchangeCode(auth, code, accepted->proof.codeVerifier, request.stopping);
 
@@ -390,7 +277,7 @@ LoopbackHttpServer::Reply SignInFlow::handleRequest(const LoopbackHttpServer::Re
             [&] {
                 // "Cancel" while the code was being exchanged: the user no
                 // longer wants this account.
-                cancelled = wasCancelled(accepted->id);
+                cancelled = m_pending.wasCancelled(accepted->id);
                 if (cancelled) {
                     const QString line = QStringLiteral("Sign-in cancelled: the account was not added");
                     m_trace.add(line);
@@ -410,24 +297,8 @@ LoopbackHttpServer::Reply SignInFlow::handleRequest(const LoopbackHttpServer::Re
 
 void SignInFlow::storeToken(SignInTarget target, const QString &code, const OAuthAuthenticator::Tokens &tokens)
 {
-    QString alias;
-    if (target == SignInTarget::IndexingApi) {
-        m_settings.writeString(settings::IndexingApiTokenSection, settings::IndexingApiTokenKey,
-                               tokens.accessToken);
-        m_view.indexingApiTokenSaved();
-    } else {
-        alias = TokenStore(m_settings, ServiceTable::ofSignIn(target)->tokenSection).addToken(tokens.accessToken);
-    }
-    // The code and the tokens are credentials: the log and the trace show
-    // only their first characters.
-    const QString expiry = expiryText(tokens.accessTokenExpiry);
-    m_trace.add(QStringLiteral("Code TRUE: ") + secretPreview(code));
-    m_trace.add(QStringLiteral("- AccessToken: ") + secretPreview(tokens.accessToken));
-    m_trace.add(QStringLiteral("- RefreshToken: ") + secretPreview(tokens.refreshToken));
-    m_trace.add(QStringLiteral("- AccessTokenExpiry: ") + expiry);
-    m_trace.add(QString());
-    m_log.addToLog(logNameOf(target) + QStringLiteral(" Code TRUE: ") + secretPreview(code));
-    m_log.addToLog(logNameOf(target) + QStringLiteral(" Access Token Expiry: ") + expiry);
+    const QString alias =
+        m_storage.store(target, code, tokens, [this](const QString &notice) { m_view.singleTokenSaved(notice); });
     if (!alias.isEmpty())
         m_view.tokenAdded(target, alias);
     m_view.signInCompleted();

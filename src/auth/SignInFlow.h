@@ -2,11 +2,14 @@
 
 #include "app/Endpoints.h"
 #include "app/GuiThreadSteps.h"
-#include "app/ServiceTable.h"
 #include "auth/LoopbackHttpServer.h"
 #include "auth/OAuthAuthenticator.h"
+#include "auth/OAuthClients.h"
+#include "auth/PendingSignIn.h"
 #include "auth/SettingsFile.h"
-#include "auth/SignInProof.h"
+#include "auth/SignInResultPage.h"
+#include "auth/SignInTokenStorage.h"
+#include "services/ServiceTable.h"
 
 #include <QObject>
 #include <QString>
@@ -33,16 +36,19 @@ public:
     // A token was stored under a new alias: append it to the service's token
     // list and enable the list's "Rename".
     virtual void tokenAdded(SignInTarget target, const QString &alias) = 0;
-    // The Indexing API token was stored: tell the user and wait until the
-    // message is dismissed.
-    virtual void indexingApiTokenSaved() = 0;
+    // A single token (the Indexing API's) was stored: tell the user and
+    // wait until the message is dismissed.
+    virtual void singleTokenSaved(const QString &notice) = 0;
     // Close the wait dialog when it is shown and bring the main window up.
     virtual void signInCompleted() = 0;
 };
 
 // OAuth sign-in in the user's browser, from the "Add" of a token list to the
-// token stored in the settings file: the four client configurations, the
-// pending sign-in, and the loopback listener the browser comes back to.
+// token stored in the settings file. It coordinates the pieces: the OAuth
+// clients of the services' sign-ins (OAuthClients), the pending sign-in
+// (PendingSignIn), the loopback listener the browser comes back to, the code
+// exchange, the page the browser shows (SignInResultPage) and the token's
+// storage (SignInTokenStorage).
 //
 // One sign-in is pending at a time: the last one started, until it comes
 // back with its code, is cancelled, or a newer one replaces it. Each carries
@@ -74,10 +80,9 @@ public:
         QString address;            // the authorization address the browser was sent to
         bool browserOpened = false; // false: no browser could be started
     };
-    // "Add": sets the scope for Search Console and Indexing API sign-ins,
-    // makes the sign-in pending with a fresh proof (replacing an earlier
-    // pending one), writes the address to the trace and opens it in the
-    // browser. The caller then shows the wait dialog with the address.
+    // "Add": makes the sign-in pending with a fresh proof (replacing an
+    // earlier pending one), writes the address to the trace and opens it in
+    // the browser. The caller then shows the wait dialog with the address.
     SignInStart startSignIn(SignInTarget target);
 
     // The user gave up waiting ("Cancel" in the wait dialog): the pending
@@ -128,18 +133,15 @@ public:
 
     // "<short date> <long time>" of the user's locale, the time left out at
     // exactly midnight; an unset expiry is written as 30 December 1899.
-    static QString expiryText(const QDateTime &expiry);
+    static QString expiryText(const QDateTime &expiry) { return SignInTokenStorage::expiryText(expiry); }
     // The page the browser shows after coming back.
-    static std::string resultPage(bool success, const QString &message);
+    static std::string resultPage(bool success, const QString &message)
+    {
+        return SignInResultPage::html(success, message);
+    }
 
 private:
-    struct PendingSignIn {
-        std::uint64_t id = 0;
-        SignInTarget target = SignInTarget::None;
-        SignInProof proof;
-    };
-    enum class Refusal { NotPending, WrongState };
-    OAuthAuthenticator &authenticatorFor(SignInTarget target);
+    using Refusal = PendingSignIn::Refusal;
     bool gui(const std::function<void()> &step, const LoopbackHttpServer::Request &request);
     // One line to the request trace and the activity log, on the GUI thread.
     bool traceAndLog(const QString &line, const LoopbackHttpServer::Request &request);
@@ -149,26 +151,19 @@ private:
     OAuthAuthenticator::ExchangeResult exchangeCode(OAuthAuthenticator &authenticator, const QString &code,
                                                     const QString &codeVerifier,
                                                     const std::atomic<bool> *stopping = nullptr);
-    // Takes the pending sign-in when the return carries its state; tells
-    // why not otherwise.
-    std::optional<PendingSignIn> takePending(const QStringList &states, Refusal &why);
-    bool wasCancelled(std::uint64_t id) const;
     void storeToken(SignInTarget target, const QString &code, const OAuthAuthenticator::Tokens &tokens);
 
     Endpoints m_endpoints;
-    SettingsFile m_settings;
     ActivityLog &m_log;
     RequestTrace &m_trace;
     BrowserOpener &m_browser;
     SignInView &m_view;
     GuiThreadSteps m_steps;
     QString m_redirectUri;
-    std::array<OAuthAuthenticator, 4> m_authenticators;
+    OAuthClients m_clients;
     // The pending sign-in, shared with the listener's threads.
-    mutable std::mutex m_pendingMutex;
-    std::optional<PendingSignIn> m_pending;
-    std::uint64_t m_lastId = 0;
-    std::uint64_t m_cancelledThrough = 0; // sign-ins up to this id were cancelled
+    PendingSignIn m_pending;
+    SignInTokenStorage m_storage;
     // One code exchange at a time: an authenticator holds one code.
     std::mutex m_exchangeMutex;
     std::atomic<bool> m_inGuiStep{false};

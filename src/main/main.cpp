@@ -1,6 +1,6 @@
 // The product: every service at its public address.
 #include "app/Endpoints.h"
-#include "ui/Application.h"
+#include "ui/shell/Application.h"
 
 namespace veltrano {
 Endpoints productEndpoints();

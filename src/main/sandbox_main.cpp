@@ -1,7 +1,7 @@
 // The same program with every service pointing at veltrano-sim on loopback,
 // for trying Veltrano offline. Starts the simulator beside it when none runs.
 #include "app/Endpoints.h"
-#include "ui/Application.h"
+#include "ui/shell/Application.h"
 
 namespace veltrano {
 Endpoints sandboxEndpoints();

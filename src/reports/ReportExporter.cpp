@@ -18,40 +18,7 @@ QString ReportExporter::proposedFileName(ServiceId kind)
 
 QStringList ReportExporter::headerFields(ServiceId kind)
 {
-    switch (kind) {
-    case ServiceId::YandexWebmaster:
-        return {QStringLiteral("URL"), QStringLiteral("Indexed"), QStringLiteral("Title")};
-    case ServiceId::YandexMetrika:
-        return {QStringLiteral("URL"),         QStringLiteral("Visits"),    QStringLiteral("Users"),
-                QStringLiteral("Bounce Rate"), QStringLiteral("Deep View"), QStringLiteral("Time on Page")};
-    case ServiceId::SearchConsole:
-        return {QStringLiteral("URL"),
-                QStringLiteral("Indexed"),
-                QStringLiteral("Clicks"),
-                QStringLiteral("Impressions"),
-                QStringLiteral("CTR"),
-                QStringLiteral("Avg Position"),
-                QStringLiteral("Coverage State"),
-                QStringLiteral("RobotsTxt State"),
-                QStringLiteral("Indexing State"),
-                QStringLiteral("Last Crawl")};
-    case ServiceId::Analytics:
-        return {QStringLiteral("URL"),
-                QStringLiteral("GA: Users"),
-                QStringLiteral("GA PageViews"),
-                QStringLiteral("GA: Sessions"),
-                QStringLiteral("GA: Avg Session Duration"),
-                QStringLiteral("GA: Page Views Per Session"),
-                QStringLiteral("GA: Bounce Rate")};
-    case ServiceId::Ahrefs: {
-        QStringList fields;
-        for (const ReportColumn &c : ReportLayout::of(kind).columns())
-            fields << c.caption;
-        fields << QString(); // each caption is followed by ";"
-        return fields;
-    }
-    }
-    return {};
+    return ServiceTable::of(kind).csvHeader;
 }
 
 void ReportExporter::writeLines(const ReportTable &table, CsvWriter &csv)

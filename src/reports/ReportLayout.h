@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/ReportColumn.h"
-#include "app/ServiceTable.h"
+#include "services/ServiceTable.h"
 
 #include <QString>
 
@@ -14,30 +14,31 @@ namespace veltrano {
 class ReportLayout final {
 public:
     static const ReportLayout &of(ServiceId service);
-    // The layout of a report tab (0-4); nullptr for any other number.
+    // The layout of a report tab (from 0); nullptr for any other number.
     static const ReportLayout *ofTab(int tab);
 
     ServiceId service() const { return m_info->id; }
     int tab() const { return m_info->tab(); }
-    // The list view's name ("ListView4" ...); the chart picks its rule by it.
+    // The list view's name ("ListView4" ...).
     const QString &name() const { return m_name; }
-    // Service code 1-5.
+    // Service code from 1.
     int tag() const { return m_info->tag(); }
     const QString &serviceLabel() const { return m_serviceLabel; }
-    bool multiSelect() const { return m_info->id == ServiceId::SearchConsole; }
+    bool multiSelect() const { return m_info->multiSelect; }
+    const ServiceDescriptor &descriptor() const { return *m_info; }
     const std::vector<ReportColumn> &columns() const { return m_info->columns; }
     int columnCount() const { return int(m_info->columns.size()); }
 
-    // The service label for a tag (1-5); empty for any other tag.
+    // The service label for a tag (from 1); empty for any other tag.
     static QString serviceLabelForTag(int tag);
     // UpdateTabCaption: the label, followed by " (count)" unless the table
     // is empty.
     static QString tabCaption(int tag, int rowCount);
 
 private:
-    explicit ReportLayout(const ServiceInfo &info);
+    explicit ReportLayout(const ServiceDescriptor &info);
 
-    const ServiceInfo *m_info;
+    const ServiceDescriptor *m_info;
     QString m_name;
     QString m_serviceLabel;
 };

@@ -15,16 +15,9 @@ QString label(const char *format, int percent)
 
 } // namespace
 
-bool StatsChartData::isTrafficMode(const QString &tableName)
-{
-    return tableName == QLatin1String("ListView5") || tableName == QLatin1String("ListView7");
-}
-
 QString StatsChartData::titleFor(ServiceId kind)
 {
-    if (kind == ServiceId::YandexMetrika || kind == ServiceId::Analytics)
-        return QStringLiteral("Page Visit Stats");
-    return QStringLiteral("URL Indexation Stats");
+    return ServiceTable::of(kind).chart.title();
 }
 
 int StatsChartData::roundedPercent(int count, int total)
@@ -67,31 +60,30 @@ std::optional<double> StatsChartData::decimalNumber(QStringView text)
     return ok ? std::optional<double>(value) : std::nullopt;
 }
 
-StatsChartData StatsChartData::compute(const ReportTable &table, bool lastGscRunWasPerformance)
+StatsChartData StatsChartData::compute(const ReportTable &table)
+{
+    return compute(table, ServiceTable::of(table.service()).chart);
+}
+
+StatsChartData StatsChartData::compute(const ReportTable &table, const ChartRule &rule)
 {
     StatsChartData out;
-    out.trafficMode = isTrafficMode(table.name());
+    out.trafficMode = rule.isTraffic();
     const char *firstFormat = out.trafficMode ? "Traffic pages (%1%)" : "Indexed (%1%)";
     const char *secondFormat = out.trafficMode ? "Pages without traffic (%1%)" : "Not indexed (%1%)";
 
     const int rows = table.rowCount();
     if (out.trafficMode) {
         for (int r = 0; r < rows; ++r) {
-            const QString &first = table.cell(r, 1);
+            const QString &first = table.cell(r, rule.column);
             if (first.isEmpty())
                 continue;
             const std::optional<double> value = decimalNumber(first);
             ++out.values[value && *value > 5.0 ? 0 : 1];
         }
     } else {
-        int column = 1;
-        QString reference = QStringLiteral("Yes");
-        if (table.service() == ServiceId::SearchConsole && !lastGscRunWasPerformance) {
-            column = 8; // "Indexing State"
-            reference = QStringLiteral("INDEXING_ALLOWED");
-        }
         for (int r = 0; r < rows; ++r)
-            ++out.values[table.cell(r, column) == reference ? 0 : 1];
+            ++out.values[table.cell(r, rule.column) == rule.reference ? 0 : 1];
     }
 
     out.labels[0] = label(firstFormat, roundedPercent(out.values[0], rows));

@@ -13,10 +13,9 @@ namespace veltrano {
 class ReportTable;
 
 // The two slices of the statistics pie under the right-hand buttons, worked
-// out from one report table. Indexation mode (Yandex Webmaster, Search
-// Console, Ahrefs) counts indexed against not indexed rows; traffic mode
-// (Yandex Metrika, Google Analytics) counts pages with more than 5 visits or
-// users against the rest. Percentages are of all rows of the table, rounded
+// out from one report table by its service's chart rule. Indexation mode
+// counts indexed against not indexed rows; traffic mode counts pages with
+// more than 5 visits or users against the rest. Percentages are of all rows of the table, rounded
 // to the nearest whole number, halves to even.
 struct StatsChartData {
     static constexpr quint32 FirstSliceColour = 0x0CCF6D;  // green
@@ -26,14 +25,15 @@ struct StatsChartData {
     std::array<int, 2> values{};
     std::array<QString, 2> labels;
 
-    // UpdateStatsChart's arithmetic. For the Search Console table the last
-    // run decides the test: after "Check GSC" the "Indexed" cell against
-    // "Yes", otherwise "Indexing State" against "INDEXING_ALLOWED".
-    static StatsChartData compute(const ReportTable &table, bool lastGscRunWasPerformance);
+    // UpdateStatsChart's arithmetic under a rule: the service's own, or the
+    // one its last check left (the Search Console table counts "Indexed"
+    // after "Check GSC" and "Indexing State" after URL Inspection).
+    static StatsChartData compute(const ReportTable &table, const ChartRule &rule);
+    // The same under the service's own rule.
+    static StatsChartData compute(const ReportTable &table);
 
     // "URL Indexation Stats" or "Page Visit Stats".
     static QString titleFor(ServiceId kind);
-    static bool isTrafficMode(const QString &tableName);
     // round(count / total * 100), halves to the even neighbour; 0 for an
     // empty table.
     static int roundedPercent(int count, int total);

@@ -8,11 +8,11 @@
 
 #include "app/UiPorts.h"
 #include "support/RecordingPorts.h"
-#include "ui/ClipboardText.h"
-#include "ui/FileDialogs.h"
-#include "ui/GuiEventPump.h"
-#include "ui/MainWindow.h"
-#include "ui/StatsChartView.h"
+#include "ui/desktop/DesktopPorts.h"
+#include "ui/desktop/GuiEventPump.h"
+#include "ui/reports/StatsChartView.h"
+#include "ui/shell/MainWindow.h"
+#include "ui/shell/Workbench.h"
 
 #include <QByteArray>
 #include <QList>
@@ -110,7 +110,8 @@ public:
     RecordingBrowser browser;
     TestClipboard clipboard;
     ScriptedDialogs dialogs;
-    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<Workbench> app;
+    MainWindow *window = nullptr;
 
     QString folder() const { return dir.path() + QLatin1Char('/'); }
 
@@ -127,7 +128,8 @@ public:
     }
     void open(const Endpoints &endpoints, const MainWindowOptions &options)
     {
-        window = std::make_unique<MainWindow>(endpoints, options);
+        app = std::make_unique<Workbench>(endpoints, options);
+        window = &app->window();
         window->show();
     }
     void open(const Endpoints &endpoints) { open(endpoints, windowOptions()); }
@@ -137,7 +139,7 @@ public:
         return window->findChild<T *>(QString::fromLatin1(name));
     }
     QPushButton *button(const char *name) const { return find<QPushButton>(name); }
-    QStringList log() const { return window->activityLog().messagesInOrder(); }
+    QStringList log() const { return app->activityLog().messagesInOrder(); }
     // The statistics chart's slices as the legend names them.
     QStringList pieLabels() const
     {

@@ -1,4 +1,3 @@
-#include "support/RecordingPorts.h"
 #include "app/ActivityLog.h"
 #include "app/BusyState.h"
 #include "app/CheckContext.h"
@@ -7,6 +6,7 @@
 #include "app/RunControl.h"
 #include "app/UiPorts.h"
 #include "app/VeltranoError.h"
+#include "support/RecordingPorts.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -32,8 +32,6 @@ public:
     int processed = 0;
 };
 
-
-
 class FakeTable final : public CheckTarget {
 public:
     explicit FakeTable(int rows) : rows(rows) {}
@@ -57,12 +55,13 @@ struct Fixture {
     RecordingPrompt prompt;
     RecordingProgress progress;
     RunControl run{log, events, prompt, progress};
-    FakeTable tables[RunControl::TabCount] = {FakeTable(4), FakeTable(3), FakeTable(5), FakeTable(0), FakeTable(2)};
+    static constexpr int TabCount = 5;
+    FakeTable tables[TabCount] = {FakeTable(4), FakeTable(3), FakeTable(5), FakeTable(0), FakeTable(2)};
     QSignalSpy charts{&run, &RunControl::chartRefreshRequested};
 
     Fixture()
     {
-        for (int tab = 0; tab < RunControl::TabCount; ++tab) {
+        for (int tab = 0; tab < TabCount; ++tab) {
             run.setTable(tab, &tables[tab]);
             if (tab != 2)
                 run.registerCheck(tab, QStringLiteral("check %1").arg(tab),
@@ -70,10 +69,10 @@ struct Fixture {
         }
         run.registerCheck(
             2, QStringLiteral("Check GSC"), [this](CheckContext &ctx) { walkRows(ctx, tables[2].rows); },
-            RunControl::RunEffect::PerformanceRun);
+            ChartRule::matching(1, "Yes"));
         run.registerCheck(
             2, QStringLiteral("URL Inspection API"), [this](CheckContext &ctx) { walkRows(ctx, tables[2].rows); },
-            RunControl::RunEffect::InspectionRun);
+            ChartRule::matching(8, "INDEXING_ALLOWED"));
     }
 };
 
@@ -149,8 +148,8 @@ void RunControlTest::abandonedRequestEndsTheRunAsCancelled()
     QVERIFY(!busy.isBusy());
     QVERIFY(!busy.abortFlag()->load());
     QVERIFY(f.prompt.texts.isEmpty());
-    QCOMPARE(f.log.messagesInOrder(), (QStringList{"Check started", "Cancel check...", "Metrika check cancelled...",
-                                                  "Check finished"}));
+    QCOMPARE(f.log.messagesInOrder(),
+             (QStringList{"Check started", "Cancel check...", "Metrika check cancelled...", "Check finished"}));
     QVERIFY(!f.run.flags().reportDataReady);
     QCOMPARE(f.charts.count(), 1);
 }
@@ -299,10 +298,10 @@ void RunControlTest::searchConsoleAsksWhichCheck()
 
     answer = 0;
     f.run.checkUrl(2);
-    QVERIFY(f.run.flags().lastGscRunWasPerformance);
+    QVERIFY(f.run.lastChartRule(2) == ChartRule::matching(1, "Yes"));
     answer = 1;
     f.run.checkUrl(2);
-    QVERIFY(!f.run.flags().lastGscRunWasPerformance);
+    QVERIFY(f.run.lastChartRule(2) == ChartRule::matching(8, "INDEXING_ALLOWED"));
     QCOMPARE(f.log.messagesInOrder(),
              (QStringList{"Check started", "Check finished", "Check started", "Check finished"}));
     QCOMPARE(f.charts.count(), 2);

@@ -1,5 +1,10 @@
 #include "app/VeltranoError.h"
 #include "auth/SettingsFile.h"
+#include "services/ahrefs/AhrefsDescriptor.h"
+#include "services/analytics/AnalyticsDescriptor.h"
+#include "services/search_console/SearchConsoleDescriptor.h"
+#include "services/yandex_metrika/YandexMetrikaDescriptor.h"
+#include "services/yandex_webmaster/YandexWebmasterDescriptor.h"
 
 #include <QtTest>
 
@@ -16,8 +21,7 @@ using veltrano::VeltranoError;
 namespace {
 
 // A byte string with every byte of the literal, NUL bytes included.
-template <qsizetype N>
-QByteArray bytes(const char (&literal)[N])
+template <qsizetype N> QByteArray bytes(const char (&literal)[N])
 {
     return QByteArray(literal, N - 1);
 }
@@ -92,43 +96,86 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected"); // "<default>" when the default comes back
 
         const QByteArray plain("[Tokens]\nalpha=one\n");
-        QTest::newRow("plain") << plain << "Tokens" << "alpha" << "one";
-        QTest::newRow("names ignore letter case") << plain << "TOKENS" << "Alpha" << "one";
+        QTest::newRow("plain") << plain << "Tokens"
+                               << "alpha"
+                               << "one";
+        QTest::newRow("names ignore letter case") << plain << "TOKENS"
+                                                  << "Alpha"
+                                                  << "one";
         QTest::newRow("lower-case header typed by hand")
-            << QByteArray("[yandexwm_token]\ntoken_1=abc\n") << "YandexWM_Token" << "Token_1" << "abc";
+            << QByteArray("[yandexwm_token]\ntoken_1=abc\n") << "YandexWM_Token"
+            << "Token_1"
+            << "abc";
         QTest::newRow("non-ASCII alias, other case")
             << QByteArray("[T]\n\xD1\x82\xD0\xBE\xD0\xBA\xD0\xB5\xD0\xBD=v\n") << "T"
             << QString::fromUtf8("\xD0\xA2\xD0\x9E\xD0\x9A\xD0\x95\xD0\x9D") << "v";
         QTest::newRow("blanks around key and value") << QByteArray("[T]\n  key \t=  some value \t\n") << "T"
-                                                     << "key" << "some value";
-        QTest::newRow("value keeps its own =") << QByteArray("[T]\nk=ya29.a0==\n") << "T" << "k" << "ya29.a0==";
-        QTest::newRow("empty value is not the default") << QByteArray("[T]\nk=\n") << "T" << "k" << "";
-        QTest::newRow("missing key") << plain << "Tokens" << "beta" << "<default>";
-        QTest::newRow("missing section") << plain << "Other" << "alpha" << "<default>";
-        QTest::newRow("key of another section") << QByteArray("[A]\nk=1\n[B]\nj=2\n") << "B" << "k" << "<default>";
-        QTest::newRow("key before any section") << QByteArray("k=1\n[T]\n") << "T" << "k" << "<default>";
-        QTest::newRow("empty file") << QByteArray() << "T" << "k" << "<default>";
-        QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF[T]\nk=v\n") << "T" << "k" << "v";
-        QTest::newRow("CR LF") << QByteArray("[T]\r\nk=v\r\n") << "T" << "k" << "v";
-        QTest::newRow("mixed CR LF, LF and CR") << QByteArray("[A]\r\na=1\n[T]\rx=0\r\nk=v") << "T" << "k" << "v";
-        QTest::newRow("no final line break") << QByteArray("[T]\nk=v") << "T" << "k" << "v";
-        QTest::newRow("first duplicate section counts")
-            << QByteArray("[T]\nk=first\n[T]\nk=second\nonly=2\n") << "T" << "k" << "first";
+                                                     << "key"
+                                                     << "some value";
+        QTest::newRow("value keeps its own =") << QByteArray("[T]\nk=ya29.a0==\n") << "T"
+                                               << "k"
+                                               << "ya29.a0==";
+        QTest::newRow("empty value is not the default") << QByteArray("[T]\nk=\n") << "T"
+                                                        << "k"
+                                                        << "";
+        QTest::newRow("missing key") << plain << "Tokens"
+                                     << "beta"
+                                     << "<default>";
+        QTest::newRow("missing section") << plain << "Other"
+                                         << "alpha"
+                                         << "<default>";
+        QTest::newRow("key of another section") << QByteArray("[A]\nk=1\n[B]\nj=2\n") << "B"
+                                                << "k"
+                                                << "<default>";
+        QTest::newRow("key before any section") << QByteArray("k=1\n[T]\n") << "T"
+                                                << "k"
+                                                << "<default>";
+        QTest::newRow("empty file") << QByteArray() << "T"
+                                    << "k"
+                                    << "<default>";
+        QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF[T]\nk=v\n") << "T"
+                                         << "k"
+                                         << "v";
+        QTest::newRow("CR LF") << QByteArray("[T]\r\nk=v\r\n") << "T"
+                               << "k"
+                               << "v";
+        QTest::newRow("mixed CR LF, LF and CR") << QByteArray("[A]\r\na=1\n[T]\rx=0\r\nk=v") << "T"
+                                                << "k"
+                                                << "v";
+        QTest::newRow("no final line break") << QByteArray("[T]\nk=v") << "T"
+                                             << "k"
+                                             << "v";
+        QTest::newRow("first duplicate section counts") << QByteArray("[T]\nk=first\n[T]\nk=second\nonly=2\n") << "T"
+                                                        << "k"
+                                                        << "first";
         QTest::newRow("keys of a later duplicate section are not read")
-            << QByteArray("[T]\nk=first\n[t]\nonly=2\n") << "T" << "only" << "<default>";
-        QTest::newRow("first duplicate key counts") << QByteArray("[T]\nk=first\nK=second\n") << "T" << "k"
+            << QByteArray("[T]\nk=first\n[t]\nonly=2\n") << "T"
+            << "only"
+            << "<default>";
+        QTest::newRow("first duplicate key counts") << QByteArray("[T]\nk=first\nK=second\n") << "T"
+                                                    << "k"
                                                     << "first";
-        QTest::newRow("line without = is no entry") << QByteArray("[T]\nk\nk=v\n") << "T" << "k" << "v";
-        QTest::newRow("comment is no entry") << QByteArray("[T]\n;k=c\n") << "T" << ";k" << "<default>";
-        QTest::newRow("header without closing bracket") << QByteArray("[T\nk=v\n") << "T" << "k" << "v";
-        QTest::newRow("binary garbage") << bytes("\x00\xFF\xFE\x01[\x80=\x00\n\x9F") << "T" << "k"
+        QTest::newRow("line without = is no entry") << QByteArray("[T]\nk\nk=v\n") << "T"
+                                                    << "k"
+                                                    << "v";
+        QTest::newRow("comment is no entry") << QByteArray("[T]\n;k=c\n") << "T"
+                                             << ";k"
+                                             << "<default>";
+        QTest::newRow("header without closing bracket") << QByteArray("[T\nk=v\n") << "T"
+                                                        << "k"
+                                                        << "v";
+        QTest::newRow("binary garbage") << bytes("\x00\xFF\xFE\x01[\x80=\x00\n\x9F") << "T"
+                                        << "k"
                                         << "<default>";
-        QTest::newRow("invalid UTF-8 elsewhere") << QByteArray("[T]\nbad\xFF\xFE=x\nk=v\n") << "T" << "k" << "v";
-        QTest::newRow("very long value is not cut")
-            << (QByteArray("[T]\nk=") + QByteArray(100000, 'z') + "\n") << "T" << "k" << QString(100000, u'z');
+        QTest::newRow("invalid UTF-8 elsewhere") << QByteArray("[T]\nbad\xFF\xFE=x\nk=v\n") << "T"
+                                                 << "k"
+                                                 << "v";
+        QTest::newRow("very long value is not cut") << (QByteArray("[T]\nk=") + QByteArray(100000, 'z') + "\n") << "T"
+                                                    << "k" << QString(100000, u'z');
         QTest::newRow("UTF-16 with byte-order mark")
             << (QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char *>(u"[T]\r\nk=v\r\n"), 20)) << "T"
-            << "k" << "v";
+            << "k"
+            << "v";
     }
 
     void readsValues()
@@ -234,46 +281,61 @@ private Q_SLOTS:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QByteArray>("after");
 
-        QTest::newRow("replaces in place")
-            << QByteArray("[T]\na=1\nb=2\nc=3\n") << "T" << "b" << "new" << QByteArray("[T]\na=1\nb=new\nc=3\n");
-        QTest::newRow("replacement keeps the file's spelling")
-            << QByteArray("[t]\n  Token_1 = old \n") << "T" << "token_1" << "x" << QByteArray("[t]\nToken_1=x\n");
+        QTest::newRow("replaces in place") << QByteArray("[T]\na=1\nb=2\nc=3\n") << "T"
+                                           << "b"
+                                           << "new" << QByteArray("[T]\na=1\nb=new\nc=3\n");
+        QTest::newRow("replacement keeps the file's spelling") << QByteArray("[t]\n  Token_1 = old \n") << "T"
+                                                               << "token_1"
+                                                               << "x" << QByteArray("[t]\nToken_1=x\n");
         QTest::newRow("new key after the last entry, before blank lines")
-            << QByteArray("[T]\na=1\n\n\n[U]\nu=1\n") << "T" << "b" << "2"
-            << QByteArray("[T]\na=1\nb=2\n\n\n[U]\nu=1\n");
+            << QByteArray("[T]\na=1\n\n\n[U]\nu=1\n") << "T"
+            << "b"
+            << "2" << QByteArray("[T]\na=1\nb=2\n\n\n[U]\nu=1\n");
         QTest::newRow("new key after the last entry, before a closing comment")
-            << QByteArray("[T]\na=1\nnot an entry\n; about U\n[U]\n") << "T" << "b" << "2"
-            << QByteArray("[T]\na=1\nb=2\nnot an entry\n; about U\n[U]\n");
-        QTest::newRow("new key in a section without entries")
-            << QByteArray("[T]\n\n[U]\n") << "T" << "b" << "2" << QByteArray("[T]\nb=2\n\n[U]\n");
-        QTest::newRow("new key in the last section without final line break")
-            << QByteArray("[T]\na=1") << "T" << "b" << "2" << QByteArray("[T]\na=1\nb=2\n");
-        QTest::newRow("new section at the end")
-            << QByteArray("[T]\na=1\n") << "U" << "b" << "2" << QByteArray("[T]\na=1\n[U]\nb=2\n");
-        QTest::newRow("new section after a last line without break")
-            << QByteArray("[T]\na=1") << "U" << "b" << "2" << QByteArray("[T]\na=1\n[U]\nb=2\n");
-        QTest::newRow("empty file") << QByteArray() << "S" << "k" << "v" << QByteArray("[S]\nk=v\n");
-        QTest::newRow("CR LF file gets CR LF lines")
-            << QByteArray("[T]\r\na=1\r\n") << "U" << "b" << "2" << QByteArray("[T]\r\na=1\r\n[U]\r\nb=2\r\n");
-        QTest::newRow("mixed endings kept line by line")
-            << QByteArray("[T]\r\na=1\nb=2\r\n[U]\rc=3\n") << "T" << "a" << "9"
-            << QByteArray("[T]\r\na=9\nb=2\r\n[U]\rc=3\n");
-        QTest::newRow("byte-order mark kept") << QByteArray("\xEF\xBB\xBF[T]\na=1\n") << "T" << "a" << "2"
-                                             << QByteArray("\xEF\xBB\xBF[T]\na=2\n");
-        QTest::newRow("first duplicate section written")
-            << QByteArray("[T]\na=1\n[U]\n[T]\nz=0\n") << "t" << "b" << "2"
-            << QByteArray("[T]\na=1\nb=2\n[U]\n[T]\nz=0\n");
-        QTest::newRow("first duplicate key written")
-            << QByteArray("[T]\na=1\nA=2\n") << "T" << "a" << "3" << QByteArray("[T]\na=3\nA=2\n");
+            << QByteArray("[T]\na=1\nnot an entry\n; about U\n[U]\n") << "T"
+            << "b"
+            << "2" << QByteArray("[T]\na=1\nb=2\nnot an entry\n; about U\n[U]\n");
+        QTest::newRow("new key in a section without entries") << QByteArray("[T]\n\n[U]\n") << "T"
+                                                              << "b"
+                                                              << "2" << QByteArray("[T]\nb=2\n\n[U]\n");
+        QTest::newRow("new key in the last section without final line break") << QByteArray("[T]\na=1") << "T"
+                                                                              << "b"
+                                                                              << "2" << QByteArray("[T]\na=1\nb=2\n");
+        QTest::newRow("new section at the end") << QByteArray("[T]\na=1\n") << "U"
+                                                << "b"
+                                                << "2" << QByteArray("[T]\na=1\n[U]\nb=2\n");
+        QTest::newRow("new section after a last line without break") << QByteArray("[T]\na=1") << "U"
+                                                                     << "b"
+                                                                     << "2" << QByteArray("[T]\na=1\n[U]\nb=2\n");
+        QTest::newRow("empty file") << QByteArray() << "S"
+                                    << "k"
+                                    << "v" << QByteArray("[S]\nk=v\n");
+        QTest::newRow("CR LF file gets CR LF lines") << QByteArray("[T]\r\na=1\r\n") << "U"
+                                                     << "b"
+                                                     << "2" << QByteArray("[T]\r\na=1\r\n[U]\r\nb=2\r\n");
+        QTest::newRow("mixed endings kept line by line") << QByteArray("[T]\r\na=1\nb=2\r\n[U]\rc=3\n") << "T"
+                                                         << "a"
+                                                         << "9" << QByteArray("[T]\r\na=9\nb=2\r\n[U]\rc=3\n");
+        QTest::newRow("byte-order mark kept") << QByteArray("\xEF\xBB\xBF[T]\na=1\n") << "T"
+                                              << "a"
+                                              << "2" << QByteArray("\xEF\xBB\xBF[T]\na=2\n");
+        QTest::newRow("first duplicate section written") << QByteArray("[T]\na=1\n[U]\n[T]\nz=0\n") << "t"
+                                                         << "b"
+                                                         << "2" << QByteArray("[T]\na=1\nb=2\n[U]\n[T]\nz=0\n");
+        QTest::newRow("first duplicate key written") << QByteArray("[T]\na=1\nA=2\n") << "T"
+                                                     << "a"
+                                                     << "3" << QByteArray("[T]\na=3\nA=2\n");
         QTest::newRow("other lines kept byte for byte")
-            << bytes("junk before\n[T]\n\xFF\xFE\x00raw\n;c\na=1\n\t[ U ] tail\n") << "T" << "a" << "2"
-            << bytes("junk before\n[T]\n\xFF\xFE\x00raw\n;c\na=2\n\t[ U ] tail\n");
-        QTest::newRow("UTF-8 value")
-            << QByteArray("[T]\n") << "T" << QString::fromUtf8("\xD0\xBC\xD0\xBE\xD0\xB9") << "\xC3\xA9t\xC3\xA9"
-            << QByteArray("[T]\n\xD0\xBC\xD0\xBE\xD0\xB9=\xC3\xA9t\xC3\xA9\n");
+            << bytes("junk before\n[T]\n\xFF\xFE\x00raw\n;c\na=1\n\t[ U ] tail\n") << "T"
+            << "a"
+            << "2" << bytes("junk before\n[T]\n\xFF\xFE\x00raw\n;c\na=2\n\t[ U ] tail\n");
+        QTest::newRow("UTF-8 value") << QByteArray("[T]\n") << "T" << QString::fromUtf8("\xD0\xBC\xD0\xBE\xD0\xB9")
+                                     << "\xC3\xA9t\xC3\xA9"
+                                     << QByteArray("[T]\n\xD0\xBC\xD0\xBE\xD0\xB9=\xC3\xA9t\xC3\xA9\n");
         QTest::newRow("UTF-16 file stored as UTF-8, entries kept")
             << (QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char *>(u"[T]\r\na=1\r\n"), 20)) << "T"
-            << "b" << "2" << QByteArray("\xEF\xBB\xBF[T]\r\na=1\r\nb=2\r\n");
+            << "b"
+            << "2" << QByteArray("\xEF\xBB\xBF[T]\r\na=1\r\nb=2\r\n");
     }
 
     void writes()
@@ -315,11 +377,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QByteArray>("after");
 
-        QTest::newRow("removes the entry") << QByteArray("[T]\na=1\nb=2\n[U]\nb=3\n") << "b"
-                                           << QByteArray("[T]\na=1\n[U]\nb=3\n");
+        QTest::newRow("removes the entry")
+            << QByteArray("[T]\na=1\nb=2\n[U]\nb=3\n") << "b" << QByteArray("[T]\na=1\n[U]\nb=3\n");
         QTest::newRow("any letter case") << QByteArray("[t]\nToken_1=x\n") << "TOKEN_1" << QByteArray("[t]\n");
-        QTest::newRow("only the first duplicate")
-            << QByteArray("[T]\na=1\na=2\n") << "a" << QByteArray("[T]\na=2\n");
+        QTest::newRow("only the first duplicate") << QByteArray("[T]\na=1\na=2\n") << "a" << QByteArray("[T]\na=2\n");
         QTest::newRow("missing key changes nothing") << QByteArray("[T]\r\na=1") << "b" << QByteArray("[T]\r\na=1");
         QTest::newRow("key of another section stays") << QByteArray("[U]\nb=1\n") << "b" << QByteArray("[U]\nb=1\n");
     }
@@ -358,16 +419,36 @@ private Q_SLOTS:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("value");
 
-        QTest::newRow("= in key") << "T" << "a=b" << "v";
-        QTest::newRow("[ first") << "T" << "[x" << "v";
-        QTest::newRow("; first") << "T" << ";x" << "v";
-        QTest::newRow("leading blank") << "T" << " x" << "v";
-        QTest::newRow("trailing blank") << "T" << "x\t" << "v";
-        QTest::newRow("empty key") << "T" << "" << "v";
-        QTest::newRow("line break in key") << "T" << "a\nb" << "v";
-        QTest::newRow("line break in value") << "T" << "k" << "v\r\n[Evil]\nk=1";
-        QTest::newRow("bracket in section") << "T]x" << "k" << "v";
-        QTest::newRow("empty section") << "" << "k" << "v";
+        QTest::newRow("= in key") << "T"
+                                  << "a=b"
+                                  << "v";
+        QTest::newRow("[ first") << "T"
+                                 << "[x"
+                                 << "v";
+        QTest::newRow("; first") << "T"
+                                 << ";x"
+                                 << "v";
+        QTest::newRow("leading blank") << "T"
+                                       << " x"
+                                       << "v";
+        QTest::newRow("trailing blank") << "T"
+                                        << "x\t"
+                                        << "v";
+        QTest::newRow("empty key") << "T"
+                                   << ""
+                                   << "v";
+        QTest::newRow("line break in key") << "T"
+                                           << "a\nb"
+                                           << "v";
+        QTest::newRow("line break in value") << "T"
+                                             << "k"
+                                             << "v\r\n[Evil]\nk=1";
+        QTest::newRow("bracket in section") << "T]x"
+                                            << "k"
+                                            << "v";
+        QTest::newRow("empty section") << ""
+                                       << "k"
+                                       << "v";
     }
 
     void refusesWhatTheFileCannotHold()
@@ -459,9 +540,8 @@ private Q_SLOTS:
         const QByteArray before("[T]\na=1\n");
         writeBytes(m_path, before);
         QVERIFY(QFile::setPermissions(m_path, QFile::Permissions(permissions)));
-        QVERIFY_THROWS_EXCEPTION(VeltranoError,
-                                 SettingsFile(m_path).writeString(QStringLiteral("T"), QStringLiteral("b"),
-                                                                  QStringLiteral("2")));
+        QVERIFY_THROWS_EXCEPTION(VeltranoError, SettingsFile(m_path).writeString(
+                                                    QStringLiteral("T"), QStringLiteral("b"), QStringLiteral("2")));
         QVERIFY(QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner));
         QCOMPARE(readBytes(m_path), before);
     }
@@ -480,8 +560,7 @@ private Q_SLOTS:
         QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
         QString message;
         try {
-            SettingsFile(m_path).writeString(QStringLiteral("T"), QStringLiteral("token_2"),
-                                             QString(64 * 1024, u'x'));
+            SettingsFile(m_path).writeString(QStringLiteral("T"), QStringLiteral("token_2"), QString(64 * 1024, u'x'));
         } catch (const VeltranoError &error) {
             message = error.message();
         }

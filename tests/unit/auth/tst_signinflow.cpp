@@ -35,7 +35,7 @@ struct RecordingView final : SignInView {
     {
         events << QStringLiteral("added %1 %2").arg(int(target)).arg(alias);
     }
-    void indexingApiTokenSaved() override { events << QStringLiteral("indexing saved"); }
+    void singleTokenSaved(const QString &) override { events << QStringLiteral("indexing saved"); }
     void signInCompleted() override { events << QStringLiteral("completed"); }
 };
 
@@ -406,7 +406,8 @@ private Q_SLOTS:
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         QCOMPARE(SignInFlow::expiryText(QDateTime()), QLocale().toString(QDate(1899, 12, 30), QLocale::ShortFormat));
         QVERIFY(!SignInFlow::expiryText(QDateTime(QDate(2027, 1, 2), QTime(0, 0))).contains(QLatin1Char(':')));
-        QVERIFY(SignInFlow::expiryText(QDateTime(QDate(2027, 1, 2), QTime(13, 5, 7))).contains(QStringLiteral("1:05:07")));
+        QVERIFY(
+            SignInFlow::expiryText(QDateTime(QDate(2027, 1, 2), QTime(13, 5, 7))).contains(QStringLiteral("1:05:07")));
     }
 };
 

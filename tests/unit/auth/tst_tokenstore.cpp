@@ -1,6 +1,8 @@
 #include "app/VeltranoError.h"
 #include "auth/SettingsFile.h"
 #include "auth/TokenStore.h"
+#include "services/yandex_metrika/YandexMetrikaDescriptor.h"
+#include "services/yandex_webmaster/YandexWebmasterDescriptor.h"
 
 #include <QtTest>
 
@@ -52,13 +54,12 @@ private Q_SLOTS:
         QTest::newRow("no file") << QByteArray() << QStringList{"token_1"};
         QTest::newRow("two entries") << QByteArray("[YandexWM_Token]\ntoken_1=a\ntoken_2=b\n")
                                      << QStringList{"token_1", "token_2", "token_3"};
-        QTest::newRow("renamed entries") << QByteArray("[YandexWM_Token]\nmine=a\n")
-                                         << QStringList{"mine", "token_2"};
+        QTest::newRow("renamed entries") << QByteArray("[YandexWM_Token]\nmine=a\n") << QStringList{"mine", "token_2"};
         // After deleting token_2 of three, the count gives token_3, which is taken.
-        QTest::newRow("count names a taken alias") << QByteArray("[YandexWM_Token]\ntoken_1=a\ntoken_3=c\n")
-                                                   << QStringList{"token_1", "token_3", "token_4"};
-        QTest::newRow("taken in other letter case") << QByteArray("[yandexwm_token]\nTOKEN_2=a\nToken_3=b\n")
-                                                    << QStringList{"TOKEN_2", "Token_3", "token_4"};
+        QTest::newRow("count names a taken alias")
+            << QByteArray("[YandexWM_Token]\ntoken_1=a\ntoken_3=c\n") << QStringList{"token_1", "token_3", "token_4"};
+        QTest::newRow("taken in other letter case")
+            << QByteArray("[yandexwm_token]\nTOKEN_2=a\nToken_3=b\n") << QStringList{"TOKEN_2", "Token_3", "token_4"};
     }
 
     void newAccountGetsNextFreeAlias()
@@ -82,22 +83,34 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("aliasesAfter");
 
         const QStringList unchanged{"token_1", "token_2"};
-        QTest::newRow("new alias goes last") << "Main site" << "" << QStringList{"token_2", "Main site"};
-        QTest::newRow("same alias moves last") << "token_1" << "" << QStringList{"token_2", "token_1"};
-        QTest::newRow("same alias in new letter case") << "Token_1" << "" << QStringList{"token_2", "Token_1"};
+        QTest::newRow("new alias goes last") << "Main site"
+                                             << "" << QStringList{"token_2", "Main site"};
+        QTest::newRow("same alias moves last") << "token_1"
+                                               << "" << QStringList{"token_2", "token_1"};
+        QTest::newRow("same alias in new letter case") << "Token_1"
+                                                       << "" << QStringList{"token_2", "Token_1"};
         QTest::newRow("non-ASCII") << QString::fromUtf8("\xD0\xA1\xD0\xB0\xD0\xB9\xD1\x82") << ""
                                    << QStringList{"token_2", QString::fromUtf8("\xD0\xA1\xD0\xB0\xD0\xB9\xD1\x82")};
-        QTest::newRow("taken by another entry") << "token_2" << "The alias \"token_2\" is already used by another token"
-                                                << unchanged;
+        QTest::newRow("taken by another entry")
+            << "token_2"
+            << "The alias \"token_2\" is already used by another token" << unchanged;
         QTest::newRow("taken, other letter case")
-            << "TOKEN_2" << "The alias \"TOKEN_2\" is already used by another token" << unchanged;
-        QTest::newRow("=") << "a=b" << "An alias cannot contain \"=\" or a line break" << unchanged;
-        QTest::newRow("line break") << "a\nb" << "An alias cannot contain \"=\" or a line break" << unchanged;
-        QTest::newRow("[ first") << "[x]" << "An alias cannot begin with \"[\" or \";\"" << unchanged;
-        QTest::newRow("; first") << ";x" << "An alias cannot begin with \"[\" or \";\"" << unchanged;
-        QTest::newRow("leading blank") << " x" << "An alias cannot begin or end with a blank" << unchanged;
-        QTest::newRow("trailing blank") << "x " << "An alias cannot begin or end with a blank" << unchanged;
-        QTest::newRow("blanks only") << "   " << "An alias cannot be empty" << unchanged;
+            << "TOKEN_2"
+            << "The alias \"TOKEN_2\" is already used by another token" << unchanged;
+        QTest::newRow("=") << "a=b"
+                           << "An alias cannot contain \"=\" or a line break" << unchanged;
+        QTest::newRow("line break") << "a\nb"
+                                    << "An alias cannot contain \"=\" or a line break" << unchanged;
+        QTest::newRow("[ first") << "[x]"
+                                 << "An alias cannot begin with \"[\" or \";\"" << unchanged;
+        QTest::newRow("; first") << ";x"
+                                 << "An alias cannot begin with \"[\" or \";\"" << unchanged;
+        QTest::newRow("leading blank") << " x"
+                                       << "An alias cannot begin or end with a blank" << unchanged;
+        QTest::newRow("trailing blank") << "x "
+                                        << "An alias cannot begin or end with a blank" << unchanged;
+        QTest::newRow("blanks only") << "   "
+                                     << "An alias cannot be empty" << unchanged;
     }
 
     void renames()

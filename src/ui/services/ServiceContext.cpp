@@ -1,0 +1,23 @@
+#include "ui/services/ServiceContext.h"
+
+#include "app/ActivityLog.h"
+#include "app/BusyState.h"
+
+namespace veltrano {
+
+ServiceExchange ServiceContext::makeExchange() const
+{
+    ServiceExchange exchange(log, trace, endpoints.extraCaFile, &events);
+    exchange.setBusyState(&busy);
+    return exchange;
+}
+
+bool ServiceContext::idleOrRefuse() const
+{
+    if (!busy.isBusy())
+        return true;
+    log.addToLog(BusyState::refusedLine());
+    return false;
+}
+
+} // namespace veltrano

@@ -1,0 +1,185 @@
+#include "ui/services/analytics/AnalyticsController.h"
+
+#include "app/ActivityLog.h"
+#include "app/CheckContext.h"
+#include "app/ReportingPeriod.h"
+#include "app/RunControl.h"
+#include "app/ServiceAccounts.h"
+#include "app/UiPorts.h"
+#include "net/RequestTrace.h"
+#include "reports/ReportTable.h"
+#include "ui/accounts/TokenListGroup.h"
+#include "ui/desktop/HandlerGuard.h"
+#include "ui/desktop/WaitCursor.h"
+#include "ui/reports/ReportPages.h"
+#include "ui/services/analytics/AnalyticsSettingsTab.h"
+
+#include <QComboBox>
+#include <QPushButton>
+
+namespace veltrano {
+
+namespace {
+
+const QString SelectViewText = QStringLiteral("Please select View from Poject list");
+
+std::optional<qint64> selectedId(const QComboBox *list)
+{
+    if (list->currentIndex() < 0)
+        return std::nullopt;
+    return list->currentData().toLongLong();
+}
+
+void fill(QComboBox *list, const QList<QPair<QString, qint64>> &entries)
+{
+    for (const auto &[name, id] : entries)
+        list->addItem(name, QVariant::fromValue<qlonglong>(id));
+    if (list->count() > 0)
+        list->setCurrentIndex(0);
+}
+
+} // namespace
+
+AnalyticsController::AnalyticsController(ServiceContext context, AnalyticsSettingsTab &tab)
+    : ServiceController(context, Service, "AnalyticsController"), m_tab(tab), m_exchange(context.makeExchange()),
+      m_client(m_exchange, context.endpoints.googleApis), m_check(m_client)
+{
+
+    // Button18 and the double-click on ListBox4 reach connectAccount through
+    // the accounts, which refuse it while a request runs and show any error
+    // it raises.
+    setConnectOperation([this] { connectAccount(); });
+    // Only the user's choice counts (activated, also for the entry already
+    // shown); entries selected from code load nothing.
+    connect(m_tab.accounts(), &QComboBox::activated, this, guarded(m_context.prompt, [this] {
+                if (m_context.idleOrRefuse())
+                    chooseAccount();
+            }));
+    connect(m_tab.properties(), &QComboBox::activated, this, guarded(m_context.prompt, [this] {
+                if (m_context.idleOrRefuse())
+                    chooseProperty();
+            }));
+
+    m_context.run.registerCheck(ServiceTable::of(Service).tab(), QStringLiteral("Check GA"),
+                                [this](CheckContext &check) { runCheck(check); });
+}
+
+AnalyticsController::~AnalyticsController() = default;
+
+std::optional<qint64> AnalyticsController::selectedAccount() const
+{
+    return selectedId(m_tab.accounts());
+}
+
+std::optional<qint64> AnalyticsController::selectedProperty() const
+{
+    return selectedId(m_tab.properties());
+}
+
+std::optional<qint64> AnalyticsController::selectedView() const
+{
+    return selectedId(m_tab.views());
+}
+
+void AnalyticsController::reportRefusal(const GoogleError &error)
+{
+    const QString line = AnalyticsCheck::errorLine(error);
+    m_context.trace.add(error.codeAndMessage());
+    m_context.log.addToLog(line);
+    m_context.prompt.show(MessagePrompt::Icon::Warning, applicationErrorTitle(), line);
+}
+
+std::optional<AnalyticsSummary> AnalyticsController::fetchSummary()
+{
+    const QString token = m_context.accounts.selectedToken(Service);
+    AnalyticsSummary summary = [&] {
+        WaitCursor wait;
+        return AnalyticsSummary::fetch(m_client, token, m_context.trace);
+    }();
+    if (summary.error) {
+        reportRefusal(*summary.error);
+        return std::nullopt;
+    }
+    return summary;
+}
+
+void AnalyticsController::connectAccount()
+{
+    m_tab.accounts()->clear();
+    if (!accountSelectedOrRefuse())
+        return;
+    // An answer that is no JSON raises its error here, the list empty.
+    const std::optional<AnalyticsSummary> summary = fetchSummary();
+    if (!summary)
+        return;
+
+    QList<QPair<QString, qint64>> entries;
+    entries.reserve(qsizetype(summary->accounts.size()));
+    for (const AnalyticsAccount &account : summary->accounts)
+        entries.append({account.name, account.id});
+    fill(m_tab.accounts(), entries);
+
+    showConnected(m_tab.tokens(), "projects", m_tab.accounts()->count());
+}
+
+void AnalyticsController::chooseAccount()
+{
+    if (m_context.accounts.selectedAlias(Service).isEmpty())
+        return;
+    // The properties and views shown always belong to the account shown,
+    // also when the summary cannot be had.
+    m_tab.properties()->clear();
+    m_tab.views()->clear();
+    const std::optional<qint64> accountId = selectedAccount();
+    const std::optional<AnalyticsSummary> summary = fetchSummary();
+    if (!summary || !accountId)
+        return;
+
+    QList<QPair<QString, qint64>> entries;
+    if (const AnalyticsAccount *account = summary->account(*accountId)) {
+        for (const AnalyticsProperty &property : account->properties)
+            entries.append({property.name, property.id});
+    }
+    fill(m_tab.properties(), entries);
+}
+
+void AnalyticsController::chooseProperty()
+{
+    if (m_context.accounts.selectedAlias(Service).isEmpty())
+        return;
+    m_tab.views()->clear();
+    const std::optional<qint64> accountId = selectedAccount();
+    const std::optional<qint64> propertyId = selectedProperty();
+    const std::optional<AnalyticsSummary> summary = fetchSummary();
+    if (!summary || !accountId || !propertyId)
+        return;
+
+    QList<QPair<QString, qint64>> entries;
+    if (const AnalyticsProperty *property = summary->property(*accountId, *propertyId)) {
+        for (const AnalyticsView &view : property->views)
+            entries.append({view.name, view.id});
+    }
+    fill(m_tab.views(), entries);
+}
+
+void AnalyticsController::runCheck(CheckContext &context)
+{
+    ReportTable *table = m_context.reports.table(Service);
+    if (!table || m_context.accounts.selectedAlias(Service).isEmpty())
+        return;
+    const std::optional<qint64> viewId = selectedView();
+    if (!viewId) {
+        context.prompt().show(MessagePrompt::Icon::None, applicationErrorTitle(), SelectViewText);
+        return;
+    }
+    if (table->rowCount() == 0)
+        return;
+    // The view and the days as the check starts; changing either during the
+    // run has no effect on it. The token is read for every request.
+    const ReportingPeriod &period = m_context.periods.google;
+    m_check.run(context, *table, {*viewId, period.fromText(), period.toText(), [this] {
+                                      return m_context.accounts.selectedToken(Service);
+                                  }});
+}
+
+} // namespace veltrano

@@ -1,0 +1,194 @@
+#include "ui/shell/SettingsPage.h"
+
+#include "services/ServiceTable.h"
+#include "ui/services/ServiceSettingsTab.h"
+#include "ui/shell/ProductPages.h"
+#include "ui/widgets/WidgetFactory.h"
+
+#include "app/UiPorts.h"
+
+#include <QChartView>
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include <tuple>
+
+namespace veltrano {
+
+using namespace widgets;
+
+namespace {
+
+// Colours of the three parts of the product name in the About panel.
+const QColor NameGreen(0x53, 0xA4, 0x0C);
+const QColor NameRed(0xC5, 0x1E, 0x04);
+const QColor NameAmber(0xEE, 0xB3, 0x18);
+
+} // namespace
+
+SettingsPage::SettingsPage(const std::vector<ServiceSettingsTab *> &serviceTabs, BrowserOpener &browser,
+                           const ProductPages &pages, QWidget *parent)
+    : QWidget(parent), m_serviceTabs(serviceTabs)
+{
+    setObjectName(QStringLiteral("tsParams"));
+    auto *pageLayout = new QVBoxLayout(this);
+    pageLayout->setContentsMargins(4, 4, 4, 4);
+
+    auto *params = named(new QGroupBox(QStringLiteral(" Settings ")), "gbParams");
+    auto *layout = new QVBoxLayout(params);
+    layout->addWidget(buildAnalyticSystems(), 1);
+    layout->addWidget(buildAdditionalGroup());
+    layout->addWidget(buildHiddenControls());
+    pageLayout->addWidget(params, 1);
+    pageLayout->addWidget(buildAboutPanel(browser, pages));
+}
+
+QWidget *SettingsPage::buildAnalyticSystems()
+{
+    auto *group = named(new QGroupBox(QStringLiteral(" Analytic Systems ")), "gbAnalyticSystems");
+    auto *layout = new QHBoxLayout(group);
+
+    m_analyticSystems = named(new QTabWidget, "pcAnalyticSystems");
+    for (ServiceSettingsTab *tab : m_serviceTabs)
+        m_analyticSystems->addTab(tab, QString(ServiceTable::of(tab->service()).name));
+    layout->addWidget(m_analyticSystems, 3);
+
+    // A tab's side widget (the Ahrefs backlinks history chart) sits beside
+    // the tabs and is on show only while its tab is.
+    for (ServiceSettingsTab *tab : m_serviceTabs) {
+        if (QWidget *side = tab->sideWidget()) {
+            side->hide();
+            layout->addWidget(side, 2);
+            connect(m_analyticSystems, &QTabWidget::currentChanged, side,
+                    [this, tab, side](int) { side->setVisible(m_analyticSystems->currentWidget() == tab); });
+        }
+    }
+    return group;
+}
+
+QWidget *SettingsPage::buildAdditionalGroup()
+{
+    auto *group = named(new QGroupBox(QStringLiteral(" Additional ")), "gbAdditional");
+    auto *form = new QFormLayout(group);
+    form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+    m_delay = named(new QSpinBox, "edMinReqDelay");
+    m_delay->setRange(GeneralSettings::MinRequestDelay, GeneralSettings::MaxRequestDelay);
+    m_delay->setSingleStep(GeneralSettings::RequestDelayStep);
+    m_delay->setValue(GeneralSettings::DefaultRequestDelay);
+    m_delay->setMinimumWidth(100);
+    form->addRow(label(QStringLiteral("Delay between requests, ms:")), m_delay);
+    m_noClearOnImport = named(new QCheckBox, "cbImpNoClearURLs");
+    m_noClearOnImport->setChecked(false);
+    form->addRow(label(QStringLiteral("Don't clear URL on import:")), m_noClearOnImport);
+    return group;
+}
+
+QWidget *SettingsPage::buildAboutPanel(BrowserOpener &browser, const ProductPages &pages)
+{
+    auto *panel = named(new QFrame, "Panel4");
+    panel->setFrameShape(QFrame::StyledPanel);
+    auto *layout = new QHBoxLayout(panel);
+    layout->setContentsMargins(8, 4, 8, 4);
+
+    auto *about = new QLabel(QStringLiteral("About"));
+    QFont bold = about->font();
+    bold.setBold(true);
+    about->setFont(bold);
+    layout->addWidget(about);
+    layout->addSpacing(12);
+    m_version = named(new QLabel(QStringLiteral("Version: ")), "lbVersion");
+    layout->addWidget(m_version);
+    layout->addWidget(new QLabel(QStringLiteral("-")));
+
+    // The product name in its three colours, letters run together.
+    auto *nameBox = new QHBoxLayout;
+    nameBox->setSpacing(0);
+    const std::tuple<const char *, const char *, QColor> parts[] = {
+        {"Vel", "lbNameVel", NameGreen}, {"tra", "lbNameTra", NameRed}, {"no", "lbNameNo", NameAmber}};
+    for (const auto &[text, objectName, colour] : parts) {
+        auto *part = named(new QLabel(QString::fromLatin1(text)), objectName);
+        part->setFont(bold);
+        QPalette palette = part->palette();
+        palette.setColor(QPalette::WindowText, colour);
+        part->setPalette(palette);
+        nameBox->addWidget(part);
+    }
+    layout->addLayout(nameBox);
+    layout->addSpacing(24);
+
+    auto *home = named(new QLabel(QStringLiteral("<a href=\"home\">Veltrano Home Page</a>")), "lbGotoSite");
+    home->setTextFormat(Qt::RichText);
+    home->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    home->setCursor(Qt::PointingHandCursor);
+    connect(home, &QLabel::linkActivated, this, [&browser, address = pages.homePage()] { browser.open(address); });
+    layout->addWidget(home);
+    layout->addSpacing(12);
+
+    auto *maker = named(new QLabel(QStringLiteral("<a href=\"maker\">Veltrano Team</a>")), "Label5");
+    maker->setTextFormat(Qt::RichText);
+    maker->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    maker->setCursor(Qt::PointingHandCursor);
+    connect(maker, &QLabel::linkActivated, this, [&browser, address = pages.makerSite()] { browser.open(address); });
+    layout->addWidget(maker);
+    layout->addStretch(1);
+    return panel;
+}
+
+QWidget *SettingsPage::buildHiddenControls()
+{
+    // Controls the page holds for other features but never shows: the
+    // traffic history chart and the request trace.
+    auto *box = named(new QWidget, "pnHidden");
+    auto *layout = new QHBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(titledChartView("Chart2", QStringLiteral("Traffic History")));
+    auto *memo = named(new QPlainTextEdit, "Memo1");
+    memo->setReadOnly(true);
+    layout->addWidget(memo);
+    box->hide();
+    return box;
+}
+
+GeneralSettings SettingsPage::generalSettings() const
+{
+    GeneralSettings settings;
+    settings.requestDelay = GeneralSettings::requestDelayFromText(m_delay->cleanText());
+    settings.importNoClear = m_noClearOnImport->isChecked();
+    return settings;
+}
+
+void SettingsPage::showGeneralSettings(const GeneralSettings &settings)
+{
+    m_delay->setValue(settings.requestDelay);
+    m_noClearOnImport->setChecked(settings.importNoClear);
+}
+
+void SettingsPage::showSideWidgets()
+{
+    for (ServiceSettingsTab *tab : m_serviceTabs) {
+        if (QWidget *side = tab->sideWidget())
+            side->setVisible(m_analyticSystems->currentWidget() == tab);
+    }
+}
+
+void SettingsPage::showFirstTime(const QString &version)
+{
+    {
+        // Not a user's tab change: no tab handler runs.
+        const QSignalBlocker services(m_analyticSystems);
+        m_analyticSystems->setCurrentIndex(0);
+    }
+    showSideWidgets();
+    m_version->setText(QStringLiteral("Version: ") + version);
+}
+
+} // namespace veltrano
