@@ -384,8 +384,16 @@ private Q_SLOTS:
         QTest::newRow("marker inside another value")
             << host << QByteArray("/Callback?x=http%3A%2F%2Flocalhost%3A42361%2FCallback%3Fcode%3D9&state=s")
             << QString() << QStringList{"s"};
-        QTest::newRow("decoded ampersand ends the code")
-            << host << QByteArray("/Callback?code=a%26b") << QStringLiteral("a") << QStringList{};
+        // Found by fuzzing: an encoded "&" is part of the code, not its end.
+        QTest::newRow("encoded ampersand inside the code")
+            << host << QByteArray("/Callback?code=a%26b") << QStringLiteral("a&b") << QStringList{};
+        QTest::newRow("encoded ampersand, state first")
+            << host << QByteArray("/Callback?state=abc-_123&code=4%26F0AeanS0Zx&scope=x")
+            << QStringLiteral("4&F0AeanS0Zx") << QStringList{"abc-_123"};
+        QTest::newRow("code marker in the path")
+            << host << QByteArray("/Callback%3Fcode%3D9?state=s") << QString() << QStringList{"s"};
+        QTest::newRow("a second code") << host << QByteArray("/Callback?code=1&code=2") << QStringLiteral("1")
+                                       << QStringList{};
     }
     void readsTheCodeOnlyWhereItBelongs()
     {
