@@ -28,8 +28,6 @@
 #include "SimServer.h"
 #include "services/AhrefsModule.h"
 
-#include <QCoreApplication>
-
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -151,14 +149,3 @@ BENCHMARK(BM_AhrefsCheck)
     ->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -21,7 +21,6 @@
 #include "SimServer.h"
 #include "services/AhrefsModule.h"
 
-#include <QApplication>
 #include <QPlainTextEdit>
 #include <QUrl>
 
@@ -110,16 +109,3 @@ void BM_BacklinksHistory(benchmark::State &state)
 BENCHMARK(BM_BacklinksHistory)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

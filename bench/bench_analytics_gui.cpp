@@ -36,7 +36,6 @@
 #include "services/AnalyticsModule.h"
 #include "services/TokenRegistry.h"
 
-#include <QApplication>
 #include <QComboBox>
 
 #include <benchmark/benchmark.h>
@@ -83,9 +82,6 @@ const char *const kPageAnswer = R"({
   "rows": [["120", "340", "150", "125.0", "45.45454545454545", "2.2666666666666666"]]
 }
 )";
-
-
-
 
 struct Service {
     sim::SimServer sim;
@@ -258,14 +254,3 @@ void BM_SummaryChange(benchmark::State &state)
 BENCHMARK(BM_SummaryChange)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

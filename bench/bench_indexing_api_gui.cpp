@@ -27,7 +27,6 @@
 #include "services/SearchConsoleAccounts.h"
 #include "services/TokenRegistry.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
 
@@ -175,12 +174,3 @@ void BM_LongestEventGapDuringRun(benchmark::State &state)
 BENCHMARK(BM_PublishExchangeOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SubmissionWithoutPause)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LongestEventGapDuringRun)->Unit(benchmark::kMillisecond)->Iterations(1);
-
-int main(int argc, char **argv)
-{
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

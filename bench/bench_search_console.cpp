@@ -40,7 +40,6 @@
 #include "services/SearchConsoleModule.h"
 #include "services/TokenRegistry.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -96,8 +95,6 @@ const char *const kPageAnswer = "{\n"
                                 "  ],\n"
                                 "  \"responseAggregationType\": \"byPage\"\n"
                                 "}\n";
-
-
 
 // Where the check hands over to the window: one bare exchange, timed.
 
@@ -245,14 +242,3 @@ void BM_QueryListExport(benchmark::State &state)
 BENCHMARK(BM_QueryListExport)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -33,7 +33,6 @@
 #include "services/TokenRegistry.h"
 #include "services/YandexMetrikaModule.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -54,9 +53,6 @@ constexpr benchmark::IterationCount kRuns = 2;
 const char *const kToken = "bench-token-0123456789";
 const QString kFirstDay = QStringLiteral("2024-03-01");
 const QString kLastDay = QStringLiteral("2024-03-31");
-
-
-
 
 struct Service {
     sim::SimServer sim;
@@ -220,14 +216,3 @@ void BM_PhrasesExport(benchmark::State &state)
 BENCHMARK(BM_PhrasesExport)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -39,7 +39,6 @@
 #include "services/TokenRegistry.h"
 #include "services/YandexWebmasterModule.h"
 
-#include <QCoreApplication>
 #include <QUrl>
 
 #include <benchmark/benchmark.h>
@@ -229,14 +228,3 @@ void BM_UrlKey(benchmark::State &state)
 BENCHMARK(BM_UrlKey)->Arg(0)->Arg(1)->ArgName("cyrillic")->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

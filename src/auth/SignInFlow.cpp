@@ -162,7 +162,13 @@ SignInFlow::CallbackReading SignInFlow::readCallback(const HttpRequestHead &requ
         QStringLiteral("http://") + fromBytes(request.host) + fromBytes(request.path) + QLatin1Char('?');
     reading.fullUrl = prefix;
     reading.tracedUrl = prefix;
-    QString codeText = prefix; // the full URL without the state parameters
+    // The code counts only on a return to the redirect address, and only as
+    // the first parameter apart from the state ones (Google sends the state
+    // back first): a "code" further on, or one written inside another
+    // parameter's value ("x=http://.../Callback?code=..."), is no code the
+    // service sent. Its value is taken whole as decoded, so an encoded "&"
+    // in it stays part of the code.
+    bool codeMayFollow = prefix == redirectUri + QLatin1Char('?');
     for (const auto &[rawName, rawValue] : request.params) {
         const QString name = fromBytes(rawName);
         const QString value = fromBytes(rawValue);
@@ -173,18 +179,14 @@ SignInFlow::CallbackReading SignInFlow::readCallback(const HttpRequestHead &requ
             reading.states << value;
             continue;
         }
-        codeText += name + QLatin1Char('=') + value + QLatin1Char('&');
+        if (codeMayFollow && name == QLatin1String("code"))
+            reading.code = value;
+        codeMayFollow = false;
         if (name == QLatin1String("error"))
             reading.serviceError = value;
         else if (name == QLatin1String("error_description"))
             reading.serviceErrorDescription = value;
     }
-    // The marker must open the text: found further on, it stands inside
-    // another parameter's value ("x=http://.../Callback?code=..."), and
-    // what follows it is no code the service sent.
-    const QString marker = redirectUri + QStringLiteral("?code=");
-    if (codeText.startsWith(marker))
-        reading.code = parseString(codeText, marker, QStringLiteral("&"));
     return reading;
 }
 

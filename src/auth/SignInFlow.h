@@ -119,11 +119,10 @@ public:
         // The same with the code cut short to its first characters, for
         // the trace.
         QString tracedUrl;
-        // The text between the redirect address followed by "?code=" and
-        // the next "&" in the full URL, where the "state" parameters (which
-        // Google sends back before the code) are left out; empty unless the
-        // full URL so shortened begins with that marker, that is unless the
-        // request is a return to the redirect address with the code first.
+        // The decoded value of the "code" parameter; empty unless the
+        // request is a return to the redirect address with the code as its
+        // first parameter apart from the "state" ones (which Google sends
+        // back before the code).
         QString code;
         QStringList states; // the values of every "state" parameter
         QString serviceError;

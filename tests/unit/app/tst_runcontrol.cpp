@@ -1,12 +1,8 @@
-#include "app/ActivityLog.h"
 #include "app/BusyState.h"
 #include "app/CheckContext.h"
 #include "app/CheckTarget.h"
-#include "app/ProgressReporter.h"
-#include "app/RunControl.h"
-#include "app/UiPorts.h"
 #include "app/VeltranoError.h"
-#include "support/RecordingPorts.h"
+#include "support/ServiceTestFixture.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -49,12 +45,7 @@ void walkRows(CheckContext &ctx, int rows)
     ctx.forEachRow(rows, [](int) { return CheckContext::RowStep::Next; });
 }
 
-struct Fixture {
-    ActivityLog log;
-    ScriptedEvents events;
-    RecordingPrompt prompt;
-    RecordingProgress progress;
-    RunControl run{log, events, prompt, progress};
+struct Fixture : RunTestFixture<ScriptedEvents> {
     static constexpr int TabCount = 5;
     FakeTable tables[TabCount] = {FakeTable(4), FakeTable(3), FakeTable(5), FakeTable(0), FakeTable(2)};
     QSignalSpy charts{&run, &RunControl::chartRefreshRequested};

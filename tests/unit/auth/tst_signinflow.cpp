@@ -1,15 +1,12 @@
-#include "app/ActivityLog.h"
 #include "app/SandboxEndpoints.h"
-#include "app/UiPorts.h"
 #include "auth/HttpRequestReader.h"
 #include "auth/SettingsFile.h"
 #include "auth/SignInFlow.h"
 #include "auth/SignInProof.h"
 #include "auth/TokenStore.h"
-#include "net/RequestTrace.h"
 
-#include "SimServer.h"
 #include "support/LoopbackTestSupport.h"
+#include "support/ServiceTestFixture.h"
 
 #include <QTemporaryDir>
 #include <QTimer>
@@ -28,6 +25,7 @@ namespace {
 
 using veltrano::testing::freePort;
 using veltrano::testing::RecordingBrowser;
+using veltrano::testing::ServiceTestFixture;
 
 struct RecordingView final : SignInView {
     QStringList events;
@@ -81,11 +79,8 @@ QString paramOf(const QString &address, const QString &name)
 class SignInFlowTest : public QObject {
     Q_OBJECT
 
-    struct Fixture {
+    struct Fixture : ServiceTestFixture<> {
         QTemporaryDir dir;
-        sim::SimServer sim;
-        ActivityLog log;
-        RequestTrace trace;
         RecordingBrowser browser;
         RecordingView view;
         QObject gui;
@@ -96,7 +91,7 @@ class SignInFlowTest : public QObject {
         Fixture()
         {
             sim.start();
-            Endpoints endpoints = simulatorEndpoints(QString::fromStdString(sim.baseUrl()), port);
+            Endpoints endpoints = simulatorEndpoints(simUrl(), port);
             flow = std::make_unique<SignInFlow>(endpoints, settings, log, trace, browser, view, &gui);
             flow->setExchangeTimeout(std::chrono::milliseconds(2000));
             QString error;
@@ -384,8 +379,16 @@ private Q_SLOTS:
         QTest::newRow("marker inside another value")
             << host << QByteArray("/Callback?x=http%3A%2F%2Flocalhost%3A42361%2FCallback%3Fcode%3D9&state=s")
             << QString() << QStringList{"s"};
-        QTest::newRow("decoded ampersand ends the code")
-            << host << QByteArray("/Callback?code=a%26b") << QStringLiteral("a") << QStringList{};
+        // Found by fuzzing: an encoded "&" is part of the code, not its end.
+        QTest::newRow("encoded ampersand inside the code")
+            << host << QByteArray("/Callback?code=a%26b") << QStringLiteral("a&b") << QStringList{};
+        QTest::newRow("encoded ampersand, state first")
+            << host << QByteArray("/Callback?state=abc-_123&code=4%26F0AeanS0Zx&scope=x")
+            << QStringLiteral("4&F0AeanS0Zx") << QStringList{"abc-_123"};
+        QTest::newRow("code marker in the path")
+            << host << QByteArray("/Callback%3Fcode%3D9?state=s") << QString() << QStringList{"s"};
+        QTest::newRow("a second code") << host << QByteArray("/Callback?code=1&code=2") << QStringLiteral("1")
+                                       << QStringList{};
     }
     void readsTheCodeOnlyWhereItBelongs()
     {

@@ -19,26 +19,20 @@
 
 #include "SimServer.h"
 #include "services/AhrefsModule.h"
-#include "support/RecordingPorts.h"
+#include "support/ServiceTestFixture.h"
 
 #include <QtTest>
 
 using namespace veltrano;
 using Module = sim::AhrefsModule;
 using Kind = AhrefsUrlCheck::RowAnswer::Kind;
-using testing::RecordingProgress;
-using testing::RecordingPrompt;
+using testing::ServiceTestFixture;
 
 Q_DECLARE_METATYPE(Kind)
 
 namespace {
 
 const QString Token = QStringLiteral("tok-0123456789");
-
-struct NoEvents final : EventPump {
-    void processPendingEvents() override {}
-    void keepPainting() override {}
-};
 
 Module::Page page(const std::string &url, long long rank, const std::string &title)
 {
@@ -79,17 +73,9 @@ Module::Site smallSite()
     return site;
 }
 
-struct Fixture {
-    sim::SimServer sim;
+struct Fixture : ServiceTestFixture<> {
     Module module;
-    ActivityLog log;
-    RequestTrace trace;
-    ServiceExchange exchange{log, trace};
     std::unique_ptr<AhrefsClient> client;
-    RecordingPrompt prompt;
-    NoEvents events;
-    RecordingProgress progress;
-    RunControl run{log, events, prompt, progress};
     ReportTable table{ServiceId::Ahrefs};
 
     Fixture()
@@ -98,8 +84,7 @@ struct Fixture {
         module.acceptToken(Token.toStdString());
         module.setSites({smallSite()});
         sim.start();
-        client =
-            std::make_unique<AhrefsClient>(exchange, QString::fromStdString(sim.baseUrl()) + QStringLiteral("/ahrefs"));
+        client = std::make_unique<AhrefsClient>(exchange, simUrl(QStringLiteral("/ahrefs")));
         run.setTable(4, &table);
     }
 
@@ -120,8 +105,6 @@ struct Fixture {
     {
         return JsonDocument::parse(client->request(query, token).body);
     }
-
-    std::vector<sim::RecordedRequest> requests() const { return sim.requests(); }
 };
 
 QByteArray countsAnswer(const QList<std::tuple<const char *, const char *, const char *, int, int>> &counts)

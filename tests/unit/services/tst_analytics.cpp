@@ -19,7 +19,7 @@
 #include "SimServer.h"
 #include "services/AnalyticsModule.h"
 #include "services/TokenRegistry.h"
-#include "support/RecordingPorts.h"
+#include "support/ServiceTestFixture.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -30,8 +30,7 @@
 
 using namespace veltrano;
 using Module = sim::AnalyticsModule;
-using testing::RecordingProgress;
-using testing::RecordingPrompt;
+using testing::ServiceTestFixture;
 
 namespace {
 
@@ -41,11 +40,6 @@ const QString Token = QStringLiteral("ya29.analytics-unit");
 const QString OtherToken = QStringLiteral("ya29.analytics-other");
 const QString NoScopeToken = QStringLiteral("ya29.analytics-noscope");
 const QString DataPath = QStringLiteral("/googleapis/analytics/v3/data/ga");
-
-struct NoEvents final : EventPump {
-    void processPendingEvents() override {}
-    void keepPainting() override {}
-};
 
 Module::PageTotals totals(double users, double pageviews, double sessions, double duration, double bounce,
                           double perSession)
@@ -84,18 +78,9 @@ std::vector<Module::Account> accounts()
     return {first, second};
 }
 
-struct Fixture {
-    sim::SimServer sim;
-    std::shared_ptr<sim::TokenRegistry> tokens = std::make_shared<sim::TokenRegistry>();
+struct Fixture : ServiceTestFixture<> {
     Module module{tokens};
-    ActivityLog log;
-    RequestTrace trace;
-    ServiceExchange exchange{log, trace};
     std::unique_ptr<AnalyticsClient> client;
-    RecordingPrompt prompt;
-    NoEvents events;
-    RecordingProgress progress;
-    RunControl run{log, events, prompt, progress};
     ReportTable table{ServiceId::Analytics};
 
     Fixture()
@@ -107,8 +92,7 @@ struct Fixture {
         module.acceptToken(OtherToken.toStdString(), OtherUserId);
         module.acceptToken(NoScopeToken.toStdString(), UserId, "https://www.googleapis.com/auth/webmasters");
         sim.start();
-        client = std::make_unique<AnalyticsClient>(exchange,
-                                                   QString::fromStdString(sim.baseUrl()) + QStringLiteral("/googleapis"));
+        client = std::make_unique<AnalyticsClient>(exchange, simUrl(QStringLiteral("/googleapis")));
         run.setTable(3, &table);
     }
 
@@ -132,9 +116,7 @@ struct Fixture {
     {
         QString url = client->reportUrl(11112222, QStringLiteral("2024-03-01"), QStringLiteral("2024-03-31"), path);
         return url.replace(AnalyticsClient::kMetrics, metrics);
-    }
-    std::vector<sim::RecordedRequest> requests() const { return sim.requests(); }
-};
+    }};
 
 QStringList cellsOf(const QByteArray &json)
 {

@@ -4,18 +4,12 @@
 // run and which concern one page only, answers that cannot be read, and the
 // cancel point. The simulator module's own answers are checked at the end.
 
-#include "support/RecordingPorts.h"
-#include "app/ActivityLog.h"
-#include "app/UiPorts.h"
-#include "net/RequestTrace.h"
-#include "net/ServiceExchange.h"
 #include "services/search_console/GoogleApiClient.h"
 #include "services/search_console/IndexingApiSubmission.h"
 
-#include "SimServer.h"
 #include "services/IndexingApiModule.h"
 #include "services/SearchConsoleAccounts.h"
-#include "services/TokenRegistry.h"
+#include "support/ServiceTestFixture.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -58,17 +52,11 @@ struct RecordingEvents final : EventPump {
     }
 };
 
-struct Fixture {
-    sim::SimServer sim;
-    std::shared_ptr<sim::TokenRegistry> tokens = std::make_shared<sim::TokenRegistry>();
+struct Fixture : ServiceTestFixture<RecordingEvents> {
     std::shared_ptr<Accounts> accounts = std::make_shared<Accounts>(tokens);
     sim::IndexingApiModule indexing{accounts};
-    ActivityLog log;
-    RequestTrace trace;
-    ServiceExchange exchange{log, trace};
     std::unique_ptr<GoogleApiClient> client;
     QStringList steps;
-    RecordingEvents events;
     QList<IndexingNotification> rows;
     bool cancel = false;
 
@@ -88,9 +76,8 @@ struct Fixture {
             return std::chrono::system_clock::time_point(std::chrono::microseconds(1642242030123456LL));
         });
         sim.start();
-        const QString base = QString::fromStdString(sim.baseUrl());
         client = std::make_unique<GoogleApiClient>(
-            exchange, GoogleApiClient::Hosts{base + "/googleapis", base + "/searchconsole", base + "/indexing"});
+            exchange, GoogleApiClient::Hosts{simUrl("/googleapis"), simUrl("/searchconsole"), simUrl("/indexing")});
         events.steps = &steps;
     }
 

@@ -3,19 +3,13 @@
 // "key"), Google's error objects read as refusals, the property list, both
 // checks of the report, the paged query list and the trend chart.
 
-#include "support/RecordingPorts.h"
-#include "app/ActivityLog.h"
 #include "app/CheckContext.h"
 #include "app/ProgressReporter.h"
 #include "app/ReportingPeriod.h"
-#include "app/RunControl.h"
-#include "app/UiPorts.h"
 #include "app/VeltranoError.h"
 #include "net/FormEncoding.h"
 #include "net/GoogleError.h"
 #include "net/JsonDocument.h"
-#include "net/RequestTrace.h"
-#include "net/ServiceExchange.h"
 #include "reports/ReportTable.h"
 #include "net/NumberText.h"
 #include "services/search_console/GoogleApiClient.h"
@@ -25,12 +19,11 @@
 #include "services/search_console/SearchConsoleProperties.h"
 #include "services/search_console/SearchConsoleQueries.h"
 
-#include "SimServer.h"
 #include "services/SearchConsoleAccounts.h"
 #include "services/SearchConsoleModule.h"
-#include "services/TokenRegistry.h"
 #include "services/TrendsModule.h"
 #include "services/UrlInspectionModule.h"
+#include "support/ServiceTestFixture.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -69,23 +62,14 @@ Accounts::Row row(const std::string &query, const std::string &page, double clic
     return r;
 }
 
-struct Fixture {
-    sim::SimServer sim;
-    std::shared_ptr<sim::TokenRegistry> tokens = std::make_shared<sim::TokenRegistry>();
+struct Fixture : ServiceTestFixture<HookedEvents, NoProgress> {
     std::shared_ptr<Accounts> accounts = std::make_shared<Accounts>(tokens);
     sim::SearchConsoleModule webmasters{accounts};
     sim::UrlInspectionModule inspection{accounts};
     sim::TrendsModule trendsService;
-    ActivityLog log;
-    RequestTrace trace;
-    ServiceExchange exchange{log, trace};
     ReportingPeriod period{[] { return QDateTime(QDate(2024, 4, 2), QTime(10, 0)); }};
     std::unique_ptr<GoogleApiClient> client;
     std::unique_ptr<GoogleTrends> trends;
-    RecordingPrompt prompt;
-    HookedEvents events;
-    NoProgress progress;
-    RunControl run{log, events, prompt, progress};
     ReportTable table{ServiceId::SearchConsole};
 
     Fixture()
@@ -102,10 +86,9 @@ struct Fixture {
                          row("chair", "https://example.com/chairs/", 0, 40, 20)};
         accounts->setProperties(kUser, {property});
         sim.start();
-        const QString base = QString::fromStdString(sim.baseUrl());
         client = std::make_unique<GoogleApiClient>(
-            exchange, GoogleApiClient::Hosts{base + "/googleapis", base + "/searchconsole", base + "/indexing"});
-        trends = std::make_unique<GoogleTrends>(exchange, base + "/trends");
+            exchange, GoogleApiClient::Hosts{simUrl("/googleapis"), simUrl("/searchconsole"), simUrl("/indexing")});
+        trends = std::make_unique<GoogleTrends>(exchange, simUrl("/trends"));
         run.setTable(2, &table);
         run.markApiConnected();
         period.choosePreset(ReportingPeriod::Custom);

@@ -3,33 +3,24 @@
 // paging, the traffic check and its cells, the search phrases with their
 // paging, and the simulated service itself.
 
-#include "app/ActivityLog.h"
 #include "app/CheckContext.h"
-#include "app/ProgressReporter.h"
-#include "app/RunControl.h"
-#include "app/UiPorts.h"
 #include "app/VeltranoError.h"
 #include "net/JsonDocument.h"
-#include "net/RequestTrace.h"
-#include "net/ServiceExchange.h"
 #include "reports/ReportTable.h"
 #include "services/yandex_metrika/YandexCounterList.h"
 #include "services/yandex_metrika/YandexMetrikaClient.h"
 #include "services/yandex_metrika/YandexSearchPhrases.h"
 #include "services/yandex_metrika/YandexTrafficCheck.h"
 
-#include "SimServer.h"
-#include "services/TokenRegistry.h"
 #include "services/YandexMetrikaModule.h"
-#include "support/RecordingPorts.h"
+#include "support/ServiceTestFixture.h"
 
 #include <QtTest>
 
 using namespace veltrano;
 using Module = sim::YandexMetrikaModule;
 using Kind = YandexTrafficCheck::RowAnswer::Kind;
-using testing::RecordingProgress;
-using testing::RecordingPrompt;
+using testing::ServiceTestFixture;
 
 Q_DECLARE_METATYPE(Kind)
 
@@ -85,18 +76,9 @@ ExchangeResult answer(const QByteArray &body, int status = 200)
     return a;
 }
 
-struct Fixture {
-    sim::SimServer sim;
-    std::shared_ptr<sim::TokenRegistry> tokens = std::make_shared<sim::TokenRegistry>();
+struct Fixture : ServiceTestFixture<NoEvents> {
     Module module{tokens};
-    ActivityLog log;
-    RequestTrace trace;
-    ServiceExchange exchange{log, trace};
     std::unique_ptr<YandexMetrikaClient> client;
-    RecordingPrompt prompt;
-    NoEvents events;
-    RecordingProgress progress;
-    RunControl run{log, events, prompt, progress};
     ReportTable table{ServiceId::YandexMetrika};
     QString firstDay = QStringLiteral("2024-03-01");
     QString lastDay = QStringLiteral("2024-03-31");
@@ -111,8 +93,7 @@ struct Fixture {
         main.phrases = {phrase("диван", 9), phrase("кресло; \"мягкое\"", 4)};
         module.setCounters(UserId, {main, counter(5, "b.example.com")});
         sim.start();
-        client = std::make_unique<YandexMetrikaClient>(exchange, QString::fromStdString(sim.baseUrl()) +
-                                                                     QStringLiteral("/yandex-metrika"));
+        client = std::make_unique<YandexMetrikaClient>(exchange, simUrl(QStringLiteral("/yandex-metrika")));
         run.setTable(1, &table);
     }
 

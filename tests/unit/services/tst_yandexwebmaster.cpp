@@ -1,13 +1,7 @@
-#include "support/RecordingPorts.h"
-#include "app/ActivityLog.h"
 #include "app/CheckContext.h"
 #include "app/ProgressReporter.h"
-#include "app/RunControl.h"
-#include "app/UiPorts.h"
 #include "app/VeltranoError.h"
 #include "net/JsonDocument.h"
-#include "net/RequestTrace.h"
-#include "net/ServiceExchange.h"
 #include "reports/ReportTable.h"
 #include "services/yandex_webmaster/YandexHostList.h"
 #include "services/yandex_webmaster/YandexIndexingCheck.h"
@@ -15,9 +9,8 @@
 #include "services/yandex_webmaster/YandexQueryHistory.h"
 #include "services/yandex_webmaster/YandexWebmasterClient.h"
 
-#include "SimServer.h"
-#include "services/TokenRegistry.h"
 #include "services/YandexWebmasterModule.h"
+#include "support/ServiceTestFixture.h"
 
 #include <QtTest>
 
@@ -56,18 +49,9 @@ Module::Site site(const std::string &host, const std::string &url, bool verified
     return s;
 }
 
-struct Fixture {
-    sim::SimServer sim;
-    std::shared_ptr<sim::TokenRegistry> tokens = std::make_shared<sim::TokenRegistry>();
+struct Fixture : ServiceTestFixture<CancellingEvents, NoProgress> {
     Module module{tokens};
-    ActivityLog log;
-    RequestTrace trace;
-    ServiceExchange exchange{log, trace};
     std::unique_ptr<YandexWebmasterClient> client;
-    RecordingPrompt prompt;
-    CancellingEvents events;
-    NoProgress progress;
-    RunControl run{log, events, prompt, progress};
     ReportTable table{ServiceId::YandexWebmaster};
 
     Fixture()
@@ -75,8 +59,7 @@ struct Fixture {
         module.install(sim, "/yandex-webmaster");
         module.acceptToken("tok", kUserId);
         sim.start();
-        client = std::make_unique<YandexWebmasterClient>(
-            exchange, QString::fromStdString(sim.baseUrl()) + QStringLiteral("/yandex-webmaster"));
+        client = std::make_unique<YandexWebmasterClient>(exchange, simUrl(QStringLiteral("/yandex-webmaster")));
         events.run = &run;
         run.setTable(0, &table);
     }

@@ -1,6 +1,7 @@
 #include "AhrefsModule.h"
 
 #include "DemoAccounts.h"
+#include "ModuleState.h"
 #include "ServiceSupport.h"
 #include "SimServer.h"
 
@@ -9,7 +10,6 @@
 #include <cmath>
 #include <cstdint>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <set>
 #include <unordered_map>
@@ -36,10 +36,7 @@ struct Catalog {
     std::unordered_map<std::string, std::vector<const Page *>> pagesByAddress;
 };
 
-// The module's settings, behind one mutex: handlers run on connection
-// threads.
-struct ModuleState {
-    std::mutex mutex;
+struct Settings {
     std::shared_ptr<const Catalog> catalog = std::make_shared<const Catalog>();
     std::map<std::string, Subscription> tokens;
     std::set<std::string> refused;
@@ -49,7 +46,7 @@ struct ModuleState {
 
 } // namespace
 
-struct AhrefsModule::State : ModuleState {};
+struct AhrefsModule::State : ModuleState<Settings> {};
 
 namespace {
 
@@ -518,7 +515,8 @@ Json tableRows(const Table &table, const Catalog &catalog, const std::string &ta
     return rows;
 }
 
-Response serve(const RecordedRequest &request, const std::string &prefix, const Snapshot &snapshot, ModuleState &state)
+Response serve(const RecordedRequest &request, const std::string &prefix, const Snapshot &snapshot,
+               ModuleState<Settings> &state)
 {
     const bool escape = snapshot.escape;
     const std::string path = request.path.substr(prefix.size());
@@ -528,15 +526,16 @@ Response serve(const RecordedRequest &request, const std::string &prefix, const 
         return errorAnswer("Method not allowed", escape, 405);
 
     const std::string token = request.queryParam("token");
-    {
-        std::lock_guard lock(state.mutex);
-        const bool known = state.tokens.count(token) > 0;
-        const bool accepted = !token.empty() && !state.refused.count(token) && (known || state.acceptAnyToken);
-        if (!accepted)
-            return errorAnswer(AhrefsModule::kAuthenticationError, escape);
+    const bool accepted = state.with([&](Settings &settings) {
+        const bool known = settings.tokens.count(token) > 0;
+        if (token.empty() || settings.refused.count(token) || !(known || settings.acceptAnyToken))
+            return false;
         if (!known)
-            state.tokens[token] = Subscription{500000, 500000, "Enterprise Subscription"};
-    }
+            settings.tokens[token] = Subscription{500000, 500000, "Enterprise Subscription"};
+        return true;
+    });
+    if (!accepted)
+        return errorAnswer(AhrefsModule::kAuthenticationError, escape);
 
     if (support::hasParam(request.query, "output") && request.queryParam("output") != "json")
         return errorAnswer("Output format '" + request.queryParam("output") + "' is not simulated; use json", escape,
@@ -549,11 +548,7 @@ Response serve(const RecordedRequest &request, const std::string &prefix, const 
         return errorAnswer("Unknown table '" + from + "'", escape);
 
     if (std::string(table->name) == "subscription_info") {
-        Subscription s;
-        {
-            std::lock_guard lock(state.mutex);
-            s = state.tokens[token];
-        }
+        const Subscription s = state.with([&](Settings &settings) { return settings.tokens[token]; });
         return support::jsonAnswer(Json{{"info",
                                          {{"rows_left", static_cast<long long>(std::floor(s.rowsLeft))},
                                           {"rows_limit", static_cast<long long>(s.rowsLimit)},
@@ -588,11 +583,8 @@ Response serve(const RecordedRequest &request, const std::string &prefix, const 
         }
     }
 
-    {
-        std::lock_guard lock(state.mutex);
-        if (state.tokens[token].rowsLeft <= 0)
-            return errorAnswer(AhrefsModule::kRowsExhausted, escape);
-    }
+    if (state.with([&](Settings &settings) { return settings.tokens[token].rowsLeft <= 0; }))
+        return errorAnswer(AhrefsModule::kRowsExhausted, escape);
 
     Json rows = tableRows(*table, *snapshot.catalog, target, mode);
     size_t results = 1;
@@ -610,12 +602,11 @@ Response serve(const RecordedRequest &request, const std::string &prefix, const 
         rows = std::move(kept);
         results = rows.size();
     }
-    {
-        std::lock_guard lock(state.mutex);
-        Subscription &s = state.tokens[token];
+    state.with([&](Settings &settings) {
+        Subscription &s = settings.tokens[token];
         s.rowsLeft = std::max(0.0, s.rowsLeft - table->requestCost - table->resultCost * double(results) -
                                        (hasWhere ? kWhereCost : 0));
-    }
+    });
     return support::jsonAnswer(Json{{table->member, std::move(rows)}}, 200, escape);
 }
 
@@ -718,12 +709,8 @@ AhrefsModule::AhrefsModule() : m_state(std::make_shared<State>()) {}
 void AhrefsModule::install(SimServer &server, const std::string &prefix)
 {
     server.addHandler("*", prefix, [state = m_state, prefix](const RecordedRequest &request) {
-        Snapshot snapshot;
-        {
-            std::lock_guard lock(state->mutex);
-            snapshot.catalog = state->catalog;
-            snapshot.escape = state->escapeUnicode;
-        }
+        const Snapshot snapshot =
+            state->with([](const Settings &settings) { return Snapshot{settings.catalog, settings.escapeUnicode}; });
         return serve(request, prefix, snapshot, *state);
     });
 }
@@ -737,43 +724,43 @@ void AhrefsModule::setSites(std::vector<Site> sites)
             catalog->pagesByAddress[withoutScheme(p.url)].push_back(&p);
     }
     std::shared_ptr<const Catalog> shared = std::move(catalog);
-    std::lock_guard lock(m_state->mutex);
-    m_state->catalog = std::move(shared);
+    m_state->with([&](Settings &settings) { settings.catalog = std::move(shared); });
 }
 
 void AhrefsModule::acceptToken(const std::string &token, double rowsLimit, const std::string &subscription)
 {
-    std::lock_guard lock(m_state->mutex);
-    m_state->tokens[token] = Subscription{rowsLimit, rowsLimit, subscription};
-    m_state->refused.erase(token);
+    m_state->with([&](Settings &settings) {
+        settings.tokens[token] = Subscription{rowsLimit, rowsLimit, subscription};
+        settings.refused.erase(token);
+    });
 }
 
 void AhrefsModule::setRowsLeft(const std::string &token, double rows)
 {
-    std::lock_guard lock(m_state->mutex);
-    auto found = m_state->tokens.find(token);
-    if (found == m_state->tokens.end())
-        found = m_state->tokens.emplace(token, Subscription{500000, 500000, "Enterprise Subscription"}).first;
-    found->second.rowsLeft = rows;
+    m_state->with([&](Settings &settings) {
+        auto found = settings.tokens.find(token);
+        if (found == settings.tokens.end())
+            found = settings.tokens.emplace(token, Subscription{500000, 500000, "Enterprise Subscription"}).first;
+        found->second.rowsLeft = rows;
+    });
 }
 
 void AhrefsModule::setAcceptAnyToken(bool accept)
 {
-    std::lock_guard lock(m_state->mutex);
-    m_state->acceptAnyToken = accept;
+    m_state->with([&](Settings &settings) { settings.acceptAnyToken = accept; });
 }
 
 void AhrefsModule::refuseToken(const std::string &token)
 {
-    std::lock_guard lock(m_state->mutex);
-    m_state->refused.insert(token);
-    m_state->tokens.erase(token);
+    m_state->with([&](Settings &settings) {
+        settings.refused.insert(token);
+        settings.tokens.erase(token);
+    });
 }
 
 void AhrefsModule::setEscapeUnicode(bool escape)
 {
-    std::lock_guard lock(m_state->mutex);
-    m_state->escapeUnicode = escape;
+    m_state->with([&](Settings &settings) { settings.escapeUnicode = escape; });
 }
 
 void AhrefsModule::installDemoData()

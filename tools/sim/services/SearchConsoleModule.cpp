@@ -110,7 +110,8 @@ std::string stringValue(const Json &value, const std::string &where)
 
 void onlyMembers(const Json &object, std::initializer_list<const char *> names)
 {
-    for (const auto &[name, value] : object.items()) {
+    for (const auto &member : object.items()) {
+        const std::string &name = member.key(); // a name, not a binding: the lambda below captures it
         if (std::find_if(names.begin(), names.end(), [&](const char *n) { return name == n; }) == names.end())
             throw ParseFailure{google::unknownField(name)};
     }

@@ -1,15 +1,12 @@
 #include "YandexMetrikaModule.h"
 
 #include "DemoAccounts.h"
-#include "ServiceSupport.h"
-#include "SimServer.h"
-#include "TokenRegistry.h"
+#include "ModuleState.h"
+#include "YandexApiSupport.h"
 
 #include <algorithm>
 #include <cmath>
 #include <map>
-#include <mutex>
-#include <strings.h>
 
 namespace veltrano::sim {
 
@@ -19,17 +16,16 @@ using Phrase = YandexMetrikaModule::Phrase;
 
 namespace {
 
-// The module's settings, behind one mutex: handlers run on connection
-// threads.
-struct ModuleState {
-    std::mutex mutex;
-    std::map<long long, std::shared_ptr<const std::vector<Counter>>> accounts; // user id -> counters
-    std::map<std::string, long long> quota;                                   // token -> requests left
+using Accounts = std::map<long long, std::shared_ptr<const std::vector<Counter>>>; // user id -> counters
+
+struct Settings {
+    Accounts accounts;
+    std::map<std::string, long long> quota; // token -> requests left
 };
 
 } // namespace
 
-struct YandexMetrikaModule::State : ModuleState {};
+struct YandexMetrikaModule::State : ModuleState<Settings> {};
 
 namespace {
 
@@ -46,31 +42,7 @@ const char *const kMetricNames[] = {"ym:s:visits", "ym:s:users", "ym:s:bounceRat
                                     "ym:s:avgVisitDurationSeconds"};
 constexpr size_t kMetricCount = std::size(kMetricNames);
 
-Response errorAnswer(int status, const std::string &type, const std::string &message)
-{
-    return support::jsonAnswer(
-        Json{{"errors", Json::array({Json{{"error_type", type}, {"message", message}}})},
-             {"code", status},
-             {"message", message}},
-        status);
-}
-
-Response invalidParameter(const std::string &message)
-{
-    return errorAnswer(400, "invalid_parameter", message);
-}
-
-// The token of "Authorization: OAuth <token>", "" when there is none.
-std::string oauthToken(const RecordedRequest &request)
-{
-    const std::string value = request.header("Authorization");
-    if (value.size() < 6 || strncasecmp(value.c_str(), "OAuth ", 6) != 0)
-        return {};
-    const size_t start = value.find_first_not_of(' ', 6);
-    if (start == std::string::npos)
-        return {};
-    return value.substr(start, value.find_last_not_of(' ') + 1 - start);
-}
+using yandex::metrika::invalidParameter;
 
 std::optional<long long> wholeNumber(const std::string &text)
 {
@@ -321,7 +293,7 @@ std::vector<double> figures(const std::vector<Page> &pages, long long dayCount)
 std::optional<std::vector<size_t>> metricParams(const RecordedRequest &request, Response &error)
 {
     if (!support::hasParam(request.query, "metrics")) {
-        error = errorAnswer(400, "missing_parameter", "Required parameter 'metrics' is missing");
+        error = yandex::metrika::missingParameter("metrics");
         return std::nullopt;
     }
     std::vector<size_t> metrics;
@@ -352,7 +324,7 @@ const Counter *counterParam(const RecordedRequest &request, const Account &accou
 {
     const char *name = support::hasParam(request.query, "ids") ? "ids" : "id";
     if (!support::hasParam(request.query, name)) {
-        error = errorAnswer(400, "missing_parameter", "Required parameter 'ids' is missing");
+        error = yandex::metrika::missingParameter("ids");
         return nullptr;
     }
     const std::string text = request.queryParam(name);
@@ -367,7 +339,7 @@ const Counter *counterParam(const RecordedRequest &request, const Account &accou
                 return &counter;
         }
     }
-    error = errorAnswer(403, "access_denied", "Access is denied");
+    error = yandex::metrika::accessDenied();
     return nullptr;
 }
 
@@ -504,30 +476,32 @@ Response searchPhrases(const RecordedRequest &request, const Account &account)
                                     {"totals", Json::array({totals[0], totals[1], 0.0, 0.0, 0.0})}});
 }
 
-using Accounts = std::map<long long, std::shared_ptr<const std::vector<Counter>>>;
-
-Response serve(const RecordedRequest &request, const std::string &prefix, const Accounts &accounts,
-               const TokenRegistry &tokens, ModuleState &state)
+Response serve(const RecordedRequest &request, const std::string &prefix, const TokenRegistry &tokens,
+               ModuleState<Settings> &state)
 {
     const std::string path = request.path.substr(prefix.size());
-    const std::string token = oauthToken(request);
-    if (token.empty())
-        return errorAnswer(401, "unauthorized", "Unauthorized");
-    const auto grant = tokens.find(token);
-    if (!grant || grant->issuer != "yandex")
-        return errorAnswer(403, "invalid_token", "Invalid oauth_token");
-    {
-        std::lock_guard lock(state.mutex);
-        const auto quota = state.quota.find(token);
-        if (quota != state.quota.end()) {
+    const auto caller = yandex::caller(request, tokens);
+    if (const auto *fault = std::get_if<yandex::TokenFault>(&caller))
+        return yandex::metrika::tokenRefused(*fault);
+    const std::string &token = std::get<yandex::Caller>(caller).token;
+    const TokenRegistry::Grant *grant = &std::get<yandex::Caller>(caller).grant;
+    // A request the quota refuses takes nothing from it; any other takes one
+    // request, whatever its answer.
+    Accounts accounts;
+    const bool withinQuota = state.with([&](Settings &settings) {
+        const auto quota = settings.quota.find(token);
+        if (quota != settings.quota.end()) {
             if (quota->second <= 0)
-                return errorAnswer(429, "quota_requests_by_uid",
-                                   "Quota exceeded: the daily limit of requests to the API for this user");
+                return false;
             --quota->second;
         }
-    }
+        accounts = settings.accounts;
+        return true;
+    });
+    if (!withinQuota)
+        return yandex::metrika::quotaExceeded();
     if (request.method != "GET" && request.method != "HEAD")
-        return errorAnswer(405, "invalid_parameter", "Method " + request.method + " is not allowed");
+        return yandex::metrika::methodNotAllowed(request.method);
 
     Account account;
     account.userId = grant->userId;
@@ -540,7 +514,7 @@ Response serve(const RecordedRequest &request, const std::string &prefix, const 
         return bytime(request, account);
     if (path == "/stat/v1/data")
         return searchPhrases(request, account);
-    return errorAnswer(404, "not_found", "Entity not found");
+    return yandex::metrika::notFound();
 }
 
 } // namespace
@@ -611,21 +585,15 @@ void YandexMetrikaModule::install(SimServer &server, const std::string &prefix)
 {
     server.addHandler("*", prefix, [state = m_state, tokens = m_tokens, prefix](const RecordedRequest &request) {
         if (request.path.size() > prefix.size() && request.path[prefix.size()] != '/')
-            return errorAnswer(404, "not_found", "Entity not found"); // "/yandex-metrikaX" is not below the prefix
-        Accounts accounts;
-        {
-            std::lock_guard lock(state->mutex);
-            accounts = state->accounts;
-        }
-        return serve(request, prefix, accounts, *tokens, *state);
+            return yandex::metrika::notFound(); // "/yandex-metrikaX" is not below the prefix
+        return serve(request, prefix, *tokens, *state);
     });
 }
 
 void YandexMetrikaModule::setCounters(long long userId, std::vector<Counter> counters)
 {
     auto shared = std::make_shared<const std::vector<Counter>>(std::move(counters));
-    std::lock_guard lock(m_state->mutex);
-    m_state->accounts[userId] = std::move(shared);
+    m_state->with([&](Settings &settings) { settings.accounts[userId] = std::move(shared); });
 }
 
 void YandexMetrikaModule::acceptToken(const std::string &token, long long userId)
@@ -635,11 +603,12 @@ void YandexMetrikaModule::acceptToken(const std::string &token, long long userId
 
 void YandexMetrikaModule::setQuota(const std::string &token, long long requests)
 {
-    std::lock_guard lock(m_state->mutex);
-    if (requests < 0)
-        m_state->quota.erase(token);
-    else
-        m_state->quota[token] = requests;
+    m_state->with([&](Settings &settings) {
+        if (requests < 0)
+            settings.quota.erase(token);
+        else
+            settings.quota[token] = requests;
+    });
 }
 
 void YandexMetrikaModule::installDemoData()

@@ -1,18 +1,15 @@
 #include "YandexWebmasterModule.h"
 
 #include "DemoAccounts.h"
-#include "ServiceSupport.h"
-#include "SimServer.h"
-#include "TokenRegistry.h"
+#include "ModuleState.h"
+#include "YandexApiSupport.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <map>
-#include <mutex>
 #include <numeric>
-#include <strings.h>
 
 namespace veltrano::sim {
 
@@ -25,20 +22,24 @@ namespace {
 using support::scatter;
 using support::textHash;
 
-// How answers are written; every request reads one snapshot of it.
+// How answers are written.
 struct AnswerStyle {
     bool escapeUnicode = false;
     bool popularCount = true;
     bool omitUndefinedIndicators = false;
 };
 
-} // namespace
+using Accounts = std::map<long long, std::shared_ptr<const std::vector<Site>>>; // user id -> sites
 
-struct YandexWebmasterModule::State {
-    std::mutex mutex;
-    std::map<long long, std::shared_ptr<const std::vector<Site>>> accounts; // user id -> sites
+// Every request reads one snapshot of them.
+struct Settings {
+    Accounts accounts;
     AnswerStyle style;
 };
+
+} // namespace
+
+struct YandexWebmasterModule::State : ModuleState<Settings> {};
 
 namespace {
 
@@ -169,41 +170,24 @@ public:
 
     Response ok(const Json &body) const { return support::jsonAnswer(body, 200, m_escape); }
 
-    Response error(int status, const std::string &code, const std::string &message) const
-    {
-        return support::jsonAnswer(Json{{"error_code", code}, {"error_message", message}}, status, m_escape);
-    }
-
     Response invalidField(const std::string &name, const std::string &value, const std::string &message) const
     {
-        return support::jsonAnswer(Json{{"error_code", "FIELD_VALIDATION_ERROR"},
-                                        {"field_name", name},
-                                        {"field_value", value},
-                                        {"error_message", message}},
-                                   400, m_escape);
+        return yandex::webmaster::invalidField(name, value, message, m_escape);
     }
-
-    Response invalidUser(long long userId) const
-    {
-        return support::jsonAnswer(
-            Json{{"error_code", "INVALID_USER_ID"},
-                 {"available_user_id", userId},
-                 {"error_message", "Invalid user id. " + std::to_string(userId) + " should be used."}},
-            403, m_escape);
-    }
-
+    Response invalidUser(long long userId) const { return yandex::webmaster::invalidUser(userId, m_escape); }
     Response hostNotVerified(const std::string &hostId) const
     {
-        return support::jsonAnswer(Json{{"error_code", "HOST_NOT_VERIFIED"},
-                                        {"host_id", hostId},
-                                        {"error_message", "Host " + hostId + " is not verified by the user"}},
-                                   404, m_escape);
+        return yandex::webmaster::hostNotVerified(hostId, m_escape);
     }
-
     Response notFound(const RecordedRequest &request) const
     {
-        return error(404, "RESOURCE_NOT_FOUND", "No resource " + request.path);
+        return yandex::webmaster::notFound(request.path, m_escape);
     }
+    Response methodNotAllowed(const RecordedRequest &request) const
+    {
+        return yandex::webmaster::methodNotAllowed(request.method, m_escape);
+    }
+    Response tokenRefused(yandex::TokenFault fault) const { return yandex::webmaster::tokenRefused(fault, m_escape); }
 
 private:
     bool m_escape;
@@ -430,38 +414,23 @@ std::vector<std::string> pathSegments(const std::string &path)
     return segments;
 }
 
-// The token of "Authorization: OAuth <token>", "" when there is none.
-std::string oauthToken(const RecordedRequest &request)
-{
-    const std::string value = request.header("Authorization");
-    if (value.size() < 6 || strncasecmp(value.c_str(), "OAuth ", 6) != 0)
-        return {};
-    const size_t start = value.find_first_not_of(' ', 6);
-    if (start == std::string::npos)
-        return {};
-    return value.substr(start, value.find_last_not_of(' ') + 1 - start);
-}
-
-using Accounts = std::map<long long, std::shared_ptr<const std::vector<Site>>>;
-
 // Answers one request from a snapshot of the module's settings, so that no
 // lock is held while an answer is built.
-Response serve(const RecordedRequest &request, const std::string &prefix, const Accounts &accounts,
-               const AnswerStyle &style, const TokenRegistry &tokens)
+Response serve(const RecordedRequest &request, const std::string &prefix, const Settings &settings,
+               const TokenRegistry &tokens)
 {
-    const Answers answers(style);
+    const Accounts &accounts = settings.accounts;
+    const Answers answers(settings.style);
     const std::string path = request.path.substr(prefix.size());
     if (!path.empty() && path[0] != '/')
         return answers.notFound(request); // "/yandex-webmasterX" is not below the prefix
     if (request.method != "GET" && request.method != "HEAD")
-        return answers.error(405, "METHOD_NOT_ALLOWED", "Method " + request.method + " is not allowed");
+        return answers.methodNotAllowed(request);
 
-    const std::string token = oauthToken(request);
-    if (token.empty())
-        return answers.error(401, "INVALID_OAUTH_TOKEN", "OAuth token is missing");
-    const auto grant = tokens.find(token);
-    if (!grant || grant->issuer != "yandex")
-        return answers.error(403, "INVALID_OAUTH_TOKEN", "Invalid oauth token");
+    const auto caller = yandex::caller(request, tokens);
+    if (const auto *fault = std::get_if<yandex::TokenFault>(&caller))
+        return answers.tokenRefused(*fault);
+    const TokenRegistry::Grant *grant = &std::get<yandex::Caller>(caller).grant;
 
     const std::vector<std::string> s = path.empty() ? std::vector<std::string>{} : pathSegments(path);
     if (s.size() < 2 || s[0] != "v4" || s[1] != "user")
@@ -548,22 +517,14 @@ YandexWebmasterModule::YandexWebmasterModule(std::shared_ptr<TokenRegistry> toke
 void YandexWebmasterModule::install(SimServer &server, const std::string &prefix)
 {
     server.addHandler("*", prefix, [state = m_state, tokens = m_tokens, prefix](const RecordedRequest &request) {
-        Accounts accounts;
-        AnswerStyle style;
-        {
-            std::lock_guard lock(state->mutex);
-            accounts = state->accounts;
-            style = state->style;
-        }
-        return serve(request, prefix, accounts, style, *tokens);
+        return serve(request, prefix, state->snapshot(), *tokens);
     });
 }
 
 void YandexWebmasterModule::setSites(long long userId, std::vector<Site> sites)
 {
     auto shared = std::make_shared<const std::vector<Site>>(std::move(sites));
-    std::lock_guard lock(m_state->mutex);
-    m_state->accounts[userId] = std::move(shared);
+    m_state->with([&](Settings &settings) { settings.accounts[userId] = std::move(shared); });
 }
 
 void YandexWebmasterModule::acceptToken(const std::string &token, long long userId)
@@ -573,20 +534,17 @@ void YandexWebmasterModule::acceptToken(const std::string &token, long long user
 
 void YandexWebmasterModule::setEscapeUnicode(bool escape)
 {
-    std::lock_guard lock(m_state->mutex);
-    m_state->style.escapeUnicode = escape;
+    m_state->with([&](Settings &settings) { settings.style.escapeUnicode = escape; });
 }
 
 void YandexWebmasterModule::setPopularCount(bool listed)
 {
-    std::lock_guard lock(m_state->mutex);
-    m_state->style.popularCount = listed;
+    m_state->with([&](Settings &settings) { settings.style.popularCount = listed; });
 }
 
 void YandexWebmasterModule::setOmitUndefinedIndicators(bool omit)
 {
-    std::lock_guard lock(m_state->mutex);
-    m_state->style.omitUndefinedIndicators = omit;
+    m_state->with([&](Settings &settings) { settings.style.omitUndefinedIndicators = omit; });
 }
 
 void YandexWebmasterModule::installDemoData()
