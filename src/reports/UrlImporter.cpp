@@ -1,9 +1,9 @@
 #include "reports/UrlImporter.h"
 
-#include "app/VeltranoError.h"
 #include "app/ActivityLog.h"
 #include "app/ProgressReporter.h"
 #include "app/UiPorts.h"
+#include "app/VeltranoError.h"
 #include "reports/ReportTable.h"
 #include "reports/TextFileDecoder.h"
 #include "reports/Windows1251Decoder.h"
@@ -34,6 +34,13 @@ bool isElementNamed(const pugi::xml_node &node, const char *name)
 // it holds anything else (an element, a comment), so the entry is skipped.
 bool locText(const pugi::xml_node &loc, QString &text)
 {
+    // Nearly always one piece of text: it is decoded straight from the
+    // document, without joining it in a buffer first.
+    const pugi::xml_node first = loc.first_child();
+    if (first && !first.next_sibling() && (first.type() == pugi::node_pcdata || first.type() == pugi::node_cdata)) {
+        text = QString::fromUtf8(first.value());
+        return true;
+    }
     QByteArray utf8;
     for (const pugi::xml_node &child : loc.children()) {
         if (child.type() != pugi::node_pcdata && child.type() != pugi::node_cdata)
@@ -188,26 +195,38 @@ bool UrlImporter::isSkippedExtension(QStringView url)
         return false;
     if (ext.size() > 5)
         return false;
-    QString upper;
-    for (QChar c : ext)
-        upper += (c >= u'a' && c <= u'z') ? QChar(c.unicode() - (u'a' - u'A')) : c;
-    static const QString skipped[] = {
-        QStringLiteral(".PNG"), QStringLiteral(".JPG"), QStringLiteral(".GIF"), QStringLiteral(".JPEG"),
-        QStringLiteral(".ICO"), QStringLiteral(".JS"),  QStringLiteral(".CSS"),
+    static constexpr QLatin1StringView skipped[] = {
+        QLatin1StringView(".PNG"), QLatin1StringView(".JPG"), QLatin1StringView(".GIF"), QLatin1StringView(".JPEG"),
+        QLatin1StringView(".ICO"), QLatin1StringView(".JS"),  QLatin1StringView(".CSS"),
     };
-    return std::find(std::begin(skipped), std::end(skipped), upper) != std::end(skipped);
+    // Only ASCII letters are folded, so "ı" or "ſ" never match.
+    const auto matches = [ext](QLatin1StringView name) {
+        if (name.size() != ext.size())
+            return false;
+        for (qsizetype i = 0; i < ext.size(); ++i) {
+            char16_t c = ext[i].unicode();
+            if (c >= u'a' && c <= u'z')
+                c = char16_t(c - (u'a' - u'A'));
+            if (c != char16_t(uchar(name[i].toLatin1())))
+                return false;
+        }
+        return true;
+    };
+    return std::any_of(std::begin(skipped), std::end(skipped), matches);
 }
 
 UrlImporter::Acceptance UrlImporter::accept(ReportTable &table, const QString &candidate)
 {
-    if (candidate.isEmpty() || isSkippedExtension(candidate) || table.containsUrl(candidate))
+    if (candidate.isEmpty() || isSkippedExtension(candidate))
         return Acceptance::Skipped;
     if (table.rowCountWithStaged() >= ReportTable::RowLimit) {
+        if (table.containsUrl(candidate))
+            return Acceptance::Skipped;
         m_prompt.show(MessagePrompt::Icon::Information, QStringLiteral("Information"), kLimitMessage);
         return Acceptance::LimitReached;
     }
-    table.stageRow(candidate);
-    return Acceptance::Added;
+    // One look-up in the URL index: staging refuses a URL already there.
+    return table.stageRow(candidate) ? Acceptance::Added : Acceptance::Skipped;
 }
 
 void UrlImporter::finish(ReportTable &table, const QString &logLine)
