@@ -318,11 +318,26 @@ UrlImporter::Result UrlImporter::importSitemap(ReportTable &table, const QString
     QByteArray bytes;
     if (!readImportFile(path, bytes))
         return Result::NotImported;
-    return importSitemapData(table, std::move(bytes), noClear, progress);
+    // The file is read once more only to place a complaint about it.
+    return importSitemapInPlace(table, std::move(bytes), noClear, progress, [&path] {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.read(MaxFileSize + 1) : QByteArray();
+    });
 }
 
 UrlImporter::Result UrlImporter::importSitemapData(ReportTable &table, QByteArray bytes, bool noClear,
                                                    ProgressReporter &progress)
+{
+    if (table.isLocked())
+        return Result::NotImported;
+    // The caller's bytes stay as they are: the reader works on a copy.
+    const QByteArray original = bytes;
+    return importSitemapInPlace(table, std::move(bytes), noClear, progress, [&original] { return original; });
+}
+
+UrlImporter::Result UrlImporter::importSitemapInPlace(ReportTable &table, QByteArray bytes, bool noClear,
+                                                      ProgressReporter &progress,
+                                                      const std::function<QByteArray()> &original)
 {
     if (table.isLocked())
         return Result::NotImported;
@@ -337,15 +352,20 @@ UrlImporter::Result UrlImporter::importSitemapData(ReportTable &table, QByteArra
     // Comments and processing instructions are nodes of "urlset" like the
     // entries; text that is only white space between elements is not.
     pugi::xml_document doc;
-    const pugi::xml_parse_result parsed = doc.load_buffer(bytes.constData(), size_t(bytes.size()),
-                                                          pugi::parse_default | pugi::parse_comments | pugi::parse_pi,
-                                                          asUtf8 ? pugi::encoding_utf8 : pugi::encoding_auto);
+    const pugi::xml_parse_result parsed = doc.load_buffer_inplace(
+        bytes.data(), size_t(bytes.size()), pugi::parse_default | pugi::parse_comments | pugi::parse_pi,
+        asUtf8 ? pugi::encoding_utf8 : pugi::encoding_auto);
     if (!parsed) {
+        // The reader's offset is into the bytes it was given, before it
+        // rewrote them: the same bytes are made again from the original.
+        QByteArray given = original();
+        bool unused = false;
+        QString ignored;
+        decodeDeclaredEncoding(given, &unused, &ignored);
         m_prompt.show(MessagePrompt::Icon::Warning, QStringLiteral("Warning"),
-                      QStringLiteral("Error when parsing the file: ") + parseErrorText(parsed, bytes));
+                      QStringLiteral("Error when parsing the file: ") + parseErrorText(parsed, given));
         return Result::NotImported;
     }
-    bytes = {};
 
     pugi::xml_node urlset;
     for (const pugi::xml_node &node : doc.children()) {
