@@ -259,39 +259,41 @@ std::vector<int> urlOrder(const ReportTable &table, int column, bool ascending)
         int row;
     };
     const int rows = table.rowCount();
-    // One pass over the scattered texts copies them, folded, into one
-    // buffer and finds the part common to all of them.
-    std::vector<Key> keys(static_cast<size_t>(rows));
-    std::vector<char16_t> units;
-    size_t common = 0;
-    for (int r = 0; r < rows; ++r) {
-        const QStringView text = table.cell(r, column);
-        Key &k = keys[size_t(r)];
-        k.offset = quint32(units.size());
-        k.size = quint32(text.size());
-        k.row = r;
-        units.resize(units.size() + size_t(text.size()));
-        char16_t *out = units.data() + k.offset;
-        for (qsizetype i = 0; i < text.size(); ++i)
-            out[i] = foldAscii(text[i].unicode());
-        if (r == 0) {
-            common = k.size;
-        } else {
-            const char16_t *first = units.data();
-            size_t i = 0;
-            const size_t n = std::min<size_t>(common, k.size);
-            while (i < n && first[i] == out[i])
+    // The part common to all texts, and how much follows it in all.
+    qsizetype common = rows > 0 ? table.cell(0, column).size() : 0;
+    size_t totalSize = 0;
+    if (rows > 0) {
+        const QString &first = table.cell(0, column);
+        for (int r = 0; r < rows; ++r) {
+            const QStringView text = table.cell(r, column);
+            totalSize += size_t(text.size());
+            qsizetype i = 0;
+            const qsizetype n = std::min(common, text.size());
+            while (i < n && foldAscii(first[i].unicode()) == foldAscii(text[i].unicode()))
                 ++i;
             common = i;
         }
     }
-    // Every text agrees with every other on the first `common` units.
-    for (Key &k : keys) {
-        k.offset += quint32(common);
-        k.size -= quint32(common);
+
+    // What follows the common part, folded, goes into one buffer sized
+    // once, so the sort reads neither the scattered texts nor a buffer
+    // that grew by copies.
+    std::vector<Key> keys(static_cast<size_t>(rows));
+    std::vector<char16_t> units(totalSize - size_t(rows) * size_t(common));
+    size_t offset = 0;
+    for (int r = 0; r < rows; ++r) {
+        const QStringView rest = QStringView(table.cell(r, column)).sliced(common);
+        Key &k = keys[size_t(r)];
+        k.offset = quint32(offset);
+        k.size = quint32(rest.size());
+        k.row = r;
+        char16_t *out = units.data() + offset;
+        for (qsizetype i = 0; i < rest.size(); ++i)
+            out[i] = foldAscii(rest[i].unicode());
+        offset += size_t(rest.size());
         quint64 head = 0;
         for (quint32 i = 0; i < 4; ++i)
-            head = (head << 16) | (i < k.size ? units[k.offset + i] : 0);
+            head = (head << 16) | (i < k.size ? out[i] : 0);
         k.head = head;
     }
 
