@@ -74,51 +74,57 @@ void ReportTable::writeCell(size_t slot, int column, const QString &text)
     cell = id;
 }
 
-size_t ReportTable::bucketOf(QStringView url) const
+quint32 ReportTable::urlHash(QStringView url)
 {
-    return size_t(qHash(url)) & (m_urlBuckets.size() - 1);
+    return quint32(qHash(url));
 }
 
 int ReportTable::findSlot(QStringView url) const
 {
+    return findSlot(url, urlHash(url));
+}
+
+int ReportTable::findSlot(QStringView url, quint32 hash) const
+{
     if (m_urlBuckets.empty())
         return -1;
     const size_t mask = m_urlBuckets.size() - 1;
-    for (size_t b = bucketOf(url);; b = (b + 1) & mask) {
-        const int slot = m_urlBuckets[b];
-        if (slot < 0)
+    for (size_t b = hash & mask;; b = (b + 1) & mask) {
+        const UrlBucket &bucket = m_urlBuckets[b];
+        if (bucket.slot < 0)
             return -1;
-        if (m_urls[size_t(slot)] == url)
-            return slot;
+        // The stored hash spares reading the URLs of other rows.
+        if (bucket.hash == hash && m_urls[size_t(bucket.slot)] == url)
+            return bucket.slot;
     }
 }
 
-void ReportTable::indexSlot(int slot)
+void ReportTable::indexSlot(int slot, quint32 hash)
 {
     const size_t mask = m_urlBuckets.size() - 1;
-    size_t b = bucketOf(m_urls[size_t(slot)]);
-    while (m_urlBuckets[b] >= 0)
+    size_t b = hash & mask;
+    while (m_urlBuckets[b].slot >= 0)
         b = (b + 1) & mask;
-    m_urlBuckets[b] = slot;
+    m_urlBuckets[b] = {slot, hash};
 }
 
 void ReportTable::unindexSlot(int slot)
 {
     const size_t mask = m_urlBuckets.size() - 1;
-    size_t hole = bucketOf(m_urls[size_t(slot)]);
-    while (m_urlBuckets[hole] != slot)
+    size_t hole = urlHash(m_urls[size_t(slot)]) & mask;
+    while (m_urlBuckets[hole].slot != slot)
         hole = (hole + 1) & mask;
     // Moves later entries of the probe run back into the hole, so that every
     // entry stays reachable from its home bucket without a marker.
-    for (size_t b = (hole + 1) & mask; m_urlBuckets[b] >= 0; b = (b + 1) & mask) {
-        const size_t home = bucketOf(m_urls[size_t(m_urlBuckets[b])]);
+    for (size_t b = (hole + 1) & mask; m_urlBuckets[b].slot >= 0; b = (b + 1) & mask) {
+        const size_t home = m_urlBuckets[b].hash & mask;
         const bool homeAfterHole = hole <= b ? (home > hole && home <= b) : (home > hole || home <= b);
         if (homeAfterHole)
             continue;
         m_urlBuckets[hole] = m_urlBuckets[b];
         hole = b;
     }
-    m_urlBuckets[hole] = -1;
+    m_urlBuckets[hole] = {};
 }
 
 void ReportTable::growUrlIndex()
@@ -129,9 +135,12 @@ void ReportTable::growUrlIndex()
     size_t buckets = std::max<size_t>(m_urlBuckets.size(), 16);
     while (buckets < (m_urls.size() + 1) * 2)
         buckets *= 2;
-    m_urlBuckets.assign(buckets, -1);
-    for (size_t slot = 0; slot < m_urls.size(); ++slot)
-        indexSlot(int(slot));
+    std::vector<UrlBucket> old(buckets);
+    old.swap(m_urlBuckets);
+    for (const UrlBucket &bucket : old) {
+        if (bucket.slot >= 0)
+            indexSlot(bucket.slot, bucket.hash);
+    }
 }
 
 int ReportTable::rowCount(const QModelIndex &parent) const
@@ -250,11 +259,12 @@ int ReportTable::findUrlRow(const QString &url) const
 
 bool ReportTable::stageRow(const QString &url)
 {
-    if (m_locked || findSlot(url) >= 0)
+    const quint32 hash = urlHash(url);
+    if (m_locked || findSlot(url, hash) >= 0)
         return false;
     growUrlIndex();
     m_urls.push_back(url);
-    indexSlot(int(m_urls.size()) - 1);
+    indexSlot(int(m_urls.size()) - 1, hash);
     return true;
 }
 
@@ -299,7 +309,7 @@ bool ReportTable::clear()
     std::vector<quint32>(1).swap(m_uses);
     std::vector<quint32>().swap(m_freeIds);
     m_idOfText = {};
-    std::vector<int>().swap(m_urlBuckets);
+    std::vector<UrlBucket>().swap(m_urlBuckets);
     endResetModel();
     return true;
 }
@@ -320,7 +330,7 @@ bool ReportTable::deleteRow(int row)
         unindexSlot(lastSlot);
         m_urls[size_t(slot)] = std::move(m_urls[size_t(lastSlot)]);
         std::copy_n(m_cells.data() + size_t(lastSlot) * m_textColumns, m_textColumns, cells);
-        indexSlot(slot);
+        indexSlot(slot, urlHash(m_urls[size_t(slot)]));
         const int movedRow = m_rowOfSlot[size_t(lastSlot)];
         m_slotOfRow[size_t(movedRow)] = slot;
         m_rowOfSlot[size_t(slot)] = movedRow;

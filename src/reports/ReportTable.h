@@ -143,10 +143,16 @@ private:
     void releaseText(quint32 id);
     void writeCell(size_t slot, int column, const QString &text);
 
-    // The URL index: open addressing over slots, probed linearly.
+    // The URL index: open addressing over slots, probed linearly; each
+    // bucket keeps its URL's hash, so growing never reads the URLs again.
+    struct UrlBucket {
+        int slot = -1; // -1: empty
+        quint32 hash = 0;
+    };
+    static quint32 urlHash(QStringView url);
     int findSlot(QStringView url) const;
-    size_t bucketOf(QStringView url) const;
-    void indexSlot(int slot);
+    int findSlot(QStringView url, quint32 hash) const;
+    void indexSlot(int slot, quint32 hash);
     void unindexSlot(int slot);
     // Makes room for one more URL.
     void growUrlIndex();
@@ -166,7 +172,7 @@ private:
     std::vector<quint32> m_uses;            // cells using each text
     std::vector<quint32> m_freeIds;         // numbers free for reuse
     QHash<QStringView, quint32> m_idOfText; // views into m_texts
-    std::vector<int> m_urlBuckets;          // slot, or -1 for an empty bucket
+    std::vector<UrlBucket> m_urlBuckets;
     bool m_locked = false;
 };
 
