@@ -155,9 +155,8 @@ std::vector<int> collatorRanks(const QCollator &collator, const std::vector<QStr
 {
     std::vector<QCollatorSortKey> keys;
     keys.reserve(distinct.size());
-    // The key is made from the cell's own characters, not a copy of them.
     for (QStringView t : distinct)
-        keys.push_back(collator.sortKey(QString::fromRawData(t.data(), t.size())));
+        keys.push_back(collator.sortKey(t.toString()));
     std::vector<int> byKey(distinct.size());
     std::iota(byKey.begin(), byKey.end(), 0);
     std::sort(byKey.begin(), byKey.end(), [&](int a, int b) { return keys[size_t(a)].compare(keys[size_t(b)]) < 0; });
