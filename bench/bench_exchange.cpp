@@ -83,6 +83,29 @@ void BM_ServiceExchange(benchmark::State &state)
 }
 BENCHMARK(BM_ServiceExchange)->UseRealTime()->Iterations(kCalls);
 
+// The same calls without the activity-log and trace lines: the difference
+// to BM_ServiceExchange is what those lines cost.
+void BM_ServiceExchangeSilent(benchmark::State &state)
+{
+    const QString address = QString::fromStdString(url());
+    const QStringList lines{QStringLiteral("Authorization: OAuth bench-token")};
+    veltrano::ActivityLog log;
+    veltrano::RequestTrace trace;
+    veltrano::ServiceExchange exchange(log, trace);
+    for (auto _ : state) {
+        const veltrano::ExchangeResult result = exchange.get(QStringLiteral("Yandex Webmaster - HTTP Code: "), address,
+                                                             lines, veltrano::ServiceExchange::silent());
+        if (result.status != 200) {
+            state.SkipWithError("unexpected answer");
+            break;
+        }
+        benchmark::DoNotOptimize(result.text.data());
+    }
+    state.SetItemsProcessed(state.iterations());
+    server().clearRequests();
+}
+BENCHMARK(BM_ServiceExchangeSilent)->UseRealTime()->Iterations(kCalls);
+
 size_t collect(char *data, size_t size, size_t count, void *user)
 {
     static_cast<std::string *>(user)->append(data, size * count);

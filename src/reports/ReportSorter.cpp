@@ -10,6 +10,7 @@
 #include <cstring>
 #include <limits>
 #include <numeric>
+#include <string>
 
 namespace veltrano {
 
@@ -81,16 +82,115 @@ qint64 ReportSorter::wholeNumber(QStringView text)
     return value;
 }
 
-std::vector<int> ReportSorter::localeTextRanks(const std::vector<QStringView> &texts)
+namespace {
+
+// The case-folded UTF-8 bytes the "C" locale collates by, up to the first
+// NUL (its keys compare as C strings). ASCII, the common case, is folded
+// here without a QString of its own.
+void appendCLocaleKey(QStringView text, std::string &bytes)
+{
+    const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+    if (ascii) {
+        for (QChar c : text) {
+            const char16_t u = c.unicode();
+            if (u == 0)
+                return;
+            bytes.push_back(char(u >= u'A' && u <= u'Z' ? u + (u'a' - u'A') : u));
+        }
+        return;
+    }
+    const QByteArray utf8 = text.toString().toCaseFolded().toUtf8();
+    bytes.append(utf8.constData(), std::strlen(utf8.constData()));
+}
+
+// Ranks of distinct texts by their "C" locale keys: one buffer holds every
+// key, and the sort compares an 8-byte head before reading the rest.
+std::vector<int> cLocaleRanks(const std::vector<QStringView> &distinct)
+{
+    struct Key {
+        quint64 head; // the first 8 bytes, big-endian, zero-padded
+        quint32 offset;
+        quint32 size;
+    };
+    std::string bytes;
+    std::vector<Key> keys(distinct.size());
+    for (size_t i = 0; i < distinct.size(); ++i) {
+        const size_t offset = bytes.size();
+        appendCLocaleKey(distinct[i], bytes);
+        keys[i].offset = quint32(offset);
+        keys[i].size = quint32(bytes.size() - offset);
+    }
+    for (Key &k : keys) {
+        quint64 head = 0;
+        for (quint32 i = 0; i < 8; ++i)
+            head = (head << 8) | (i < k.size ? quint8(bytes[k.offset + i]) : 0);
+        k.head = head;
+    }
+    const auto compare = [&bytes](const Key &a, const Key &b) {
+        if (a.head != b.head)
+            return a.head < b.head ? -1 : 1;
+        const quint32 n = std::min(a.size, b.size);
+        if (n > 8) {
+            const int c = std::memcmp(bytes.data() + a.offset + 8, bytes.data() + b.offset + 8, n - 8);
+            if (c != 0)
+                return c;
+        }
+        return a.size == b.size ? 0 : (a.size < b.size ? -1 : 1);
+    };
+    std::vector<int> byKey(distinct.size());
+    std::iota(byKey.begin(), byKey.end(), 0);
+    std::sort(byKey.begin(), byKey.end(), [&](int a, int b) { return compare(keys[size_t(a)], keys[size_t(b)]) < 0; });
+    std::vector<int> rank(distinct.size());
+    int next = 0;
+    for (size_t i = 0; i < byKey.size(); ++i) {
+        if (i > 0 && compare(keys[size_t(byKey[i - 1])], keys[size_t(byKey[i])]) != 0)
+            ++next;
+        rank[size_t(byKey[i])] = next;
+    }
+    return rank;
+}
+
+// Ranks of distinct texts by the collator's sort keys.
+std::vector<int> collatorRanks(const QCollator &collator, const std::vector<QStringView> &distinct)
+{
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(distinct.size());
+    for (QStringView t : distinct)
+        keys.push_back(collator.sortKey(t.toString()));
+    std::vector<int> byKey(distinct.size());
+    std::iota(byKey.begin(), byKey.end(), 0);
+    std::sort(byKey.begin(), byKey.end(), [&](int a, int b) { return keys[size_t(a)].compare(keys[size_t(b)]) < 0; });
+    std::vector<int> rank(distinct.size());
+    int next = 0;
+    for (size_t i = 0; i < byKey.size(); ++i) {
+        if (i > 0 && keys[size_t(byKey[i - 1])].compare(keys[size_t(byKey[i])]) != 0)
+            ++next;
+        rank[size_t(byKey[i])] = next;
+    }
+    return rank;
+}
+
+// Ranks of texts known to be distinct, by the user's locale collation.
+std::vector<int> rankDistinctTexts(const std::vector<QStringView> &distinct)
 {
     QCollator collator{QLocale()};
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     collator.setNumericMode(false);
     collator.setIgnorePunctuation(false);
+    // The plain "C" locale collates by code point, letter case included; its
+    // keys are made here from the case-folded text, so the comparison stays
+    // case-insensitive.
+    return collator.locale().language() == QLocale::C ? cLocaleRanks(distinct) : collatorRanks(collator, distinct);
+}
 
+} // namespace
+
+std::vector<int> ReportSorter::localeTextRanks(const std::vector<QStringView> &texts)
+{
     // Report columns repeat few distinct texts ("Yes", "No", small numbers),
-    // so the collation keys are made once per distinct text.
+    // so each distinct text gets its key once.
     QHash<QStringView, int> distinctIndex;
+    distinctIndex.reserve(qsizetype(std::min<size_t>(texts.size(), 1024)));
     std::vector<QStringView> distinct;
     std::vector<int> rowDistinct(texts.size());
     for (size_t i = 0; i < texts.size(); ++i) {
@@ -102,25 +202,7 @@ std::vector<int> ReportSorter::localeTextRanks(const std::vector<QStringView> &t
         rowDistinct[i] = *it;
     }
 
-    // The plain "C" locale collates by code point, letter case included; fold
-    // the case there so the comparison stays case-insensitive.
-    const bool foldCase = collator.locale().language() == QLocale::C;
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(distinct.size());
-    for (QStringView t : distinct)
-        keys.push_back(collator.sortKey(foldCase ? t.toString().toCaseFolded() : t.toString()));
-
-    std::vector<int> byKey(distinct.size());
-    std::iota(byKey.begin(), byKey.end(), 0);
-    std::sort(byKey.begin(), byKey.end(), [&](int a, int b) { return keys[size_t(a)].compare(keys[size_t(b)]) < 0; });
-
-    std::vector<int> distinctRank(distinct.size());
-    int rank = 0;
-    for (size_t i = 0; i < byKey.size(); ++i) {
-        if (i > 0 && keys[size_t(byKey[i - 1])].compare(keys[size_t(byKey[i])]) != 0)
-            ++rank;
-        distinctRank[size_t(byKey[i])] = rank;
-    }
+    const std::vector<int> distinctRank = rankDistinctTexts(distinct);
 
     std::vector<int> ranks(texts.size());
     for (size_t i = 0; i < texts.size(); ++i)
@@ -141,52 +223,102 @@ template <typename Less> std::vector<int> stableOrder(int rows, bool ascending, 
     return order;
 }
 
+// A stable order of rows by dense ranks (0 .. highest): rows are counted
+// into one bucket per rank and taken out in row order.
+std::vector<int> orderByRanks(const std::vector<int> &ranks, bool ascending)
+{
+    const int highest = ranks.empty() ? 0 : *std::max_element(ranks.begin(), ranks.end());
+    std::vector<int> start(size_t(highest) + 2, 0);
+    const auto bucket = [&](int rank) { return size_t(ascending ? rank : highest - rank); };
+    for (int rank : ranks)
+        ++start[bucket(rank) + 1];
+    std::partial_sum(start.begin(), start.end(), start.begin());
+    std::vector<int> order(ranks.size());
+    for (size_t row = 0; row < ranks.size(); ++row)
+        order[size_t(start[bucket(ranks[row])]++)] = int(row);
+    return order;
+}
+
 char16_t foldAscii(char16_t c)
 {
     return (c >= u'a' && c <= u'z') ? char16_t(c - (u'a' - u'A')) : c;
 }
 
-// URLs of one site share a long beginning ("https://www.site.com/"), so the
-// sort compares first a 64-bit head made of the four folded code units that
-// follow the part common to all rows. Only rows with equal heads read their
-// whole texts, which lie scattered in memory.
+// URLs of one site share a long beginning ("https://www.site.com/"). The
+// sort reads only what follows the part common to all rows: those code
+// units, folded, are copied once into one buffer, and the first four of
+// them form a 64-bit head that settles most comparisons. Equal URLs keep
+// their row order.
 std::vector<int> urlOrder(const ReportTable &table, int column, bool ascending)
 {
     struct Key {
         quint64 head;
-        QStringView text;
+        quint32 offset;
+        quint32 size;
         int row;
     };
     const int rows = table.rowCount();
-    std::vector<Key> keys(static_cast<size_t>(rows));
+    // The part common to all texts, and how much follows it in all.
     qsizetype common = rows > 0 ? table.cell(0, column).size() : 0;
-    for (int r = 0; r < rows; ++r) {
-        const QStringView text = table.cell(r, column);
-        keys[size_t(r)].text = text;
-        keys[size_t(r)].row = r;
-        const QStringView first = keys[0].text;
-        qsizetype i = 0;
-        const qsizetype n = std::min(common, text.size());
-        while (i < n && foldAscii(first[i].unicode()) == foldAscii(text[i].unicode()))
-            ++i;
-        common = i;
+    size_t totalSize = 0;
+    if (rows > 0) {
+        const QString &first = table.cell(0, column);
+        for (int r = 0; r < rows; ++r) {
+            const QStringView text = table.cell(r, column);
+            totalSize += size_t(text.size());
+            qsizetype i = 0;
+            const qsizetype n = std::min(common, text.size());
+            while (i < n && foldAscii(first[i].unicode()) == foldAscii(text[i].unicode()))
+                ++i;
+            common = i;
+        }
     }
-    for (Key &k : keys) {
+
+    // What follows the common part, folded, goes into one buffer sized
+    // once, so the sort reads neither the scattered texts nor a buffer
+    // that grew by copies.
+    std::vector<Key> keys(static_cast<size_t>(rows));
+    std::vector<char16_t> units(totalSize - size_t(rows) * size_t(common));
+    size_t offset = 0;
+    for (int r = 0; r < rows; ++r) {
+        const QStringView rest = QStringView(table.cell(r, column)).sliced(common);
+        Key &k = keys[size_t(r)];
+        k.offset = quint32(offset);
+        k.size = quint32(rest.size());
+        k.row = r;
+        char16_t *out = units.data() + offset;
+        for (qsizetype i = 0; i < rest.size(); ++i)
+            out[i] = foldAscii(rest[i].unicode());
+        offset += size_t(rest.size());
         quint64 head = 0;
-        for (qsizetype i = common; i < common + 4; ++i)
-            head = (head << 16) | (i < k.text.size() ? foldAscii(k.text[i].unicode()) : 0);
+        for (quint32 i = 0; i < 4; ++i)
+            head = (head << 16) | (i < k.size ? out[i] : 0);
         k.head = head;
     }
-    // Every text agrees with every other on the first `common` units.
-    const auto less = [common](const Key &a, const Key &b) {
+
+    const auto compare = [&units](const Key &a, const Key &b) {
         if (a.head != b.head)
-            return a.head < b.head;
-        return ReportSorter::compareUrlsFrom(a.text, b.text, common) < 0;
+            return a.head < b.head ? -1 : 1;
+        const quint32 n = std::min(a.size, b.size);
+        const char16_t *pa = units.data() + a.offset;
+        const char16_t *pb = units.data() + b.offset;
+        for (quint32 i = 4; i < n; ++i) {
+            if (pa[i] != pb[i])
+                return pa[i] < pb[i] ? -1 : 1;
+        }
+        return a.size == b.size ? 0 : (a.size < b.size ? -1 : 1);
     };
-    if (ascending)
-        std::stable_sort(keys.begin(), keys.end(), less);
-    else
-        std::stable_sort(keys.begin(), keys.end(), [&](const Key &a, const Key &b) { return less(b, a); });
+    if (ascending) {
+        std::sort(keys.begin(), keys.end(), [&](const Key &a, const Key &b) {
+            const int c = compare(a, b);
+            return c != 0 ? c < 0 : a.row < b.row;
+        });
+    } else {
+        std::sort(keys.begin(), keys.end(), [&](const Key &a, const Key &b) {
+            const int c = compare(a, b);
+            return c != 0 ? c > 0 : a.row < b.row;
+        });
+    }
     std::vector<int> order(static_cast<size_t>(rows));
     for (int i = 0; i < rows; ++i)
         order[size_t(i)] = keys[size_t(i)].row;
@@ -212,11 +344,24 @@ std::vector<int> ReportSorter::sortedOrder(const ReportTable &table, int column,
     }
     case SortRule::LocaleText:
     case SortRule::CellText: {
-        std::vector<QStringView> texts(static_cast<size_t>(rows));
+        // Equal cells share one pooled text, so the distinct texts are
+        // found through their pool numbers, without hashing any text.
+        std::vector<int> distinctOfId(table.textPoolSize(), -1);
+        std::vector<QStringView> distinct;
+        std::vector<int> rowDistinct(static_cast<size_t>(rows));
+        for (int r = 0; r < rows; ++r) {
+            int &d = distinctOfId[table.cellTextId(r, column)];
+            if (d < 0) {
+                d = int(distinct.size());
+                distinct.push_back(table.cell(r, column));
+            }
+            rowDistinct[size_t(r)] = d;
+        }
+        const std::vector<int> distinctRank = rankDistinctTexts(distinct);
+        std::vector<int> ranks(static_cast<size_t>(rows));
         for (int r = 0; r < rows; ++r)
-            texts[size_t(r)] = table.cell(r, column);
-        const std::vector<int> ranks = localeTextRanks(texts);
-        return stableOrder(rows, ascending, [&](int a, int b) { return ranks[size_t(a)] < ranks[size_t(b)]; });
+            ranks[size_t(r)] = distinctRank[size_t(rowDistinct[size_t(r)])];
+        return orderByRanks(ranks, ascending);
     }
     }
     return stableOrder(rows, true, [](int, int) { return false; });

@@ -24,6 +24,12 @@ class SortState;
 // display order is a list of slots. A sort only reorders that list, and
 // the URL index, which points at slots, needs no change.
 //
+// Cells are kept compactly: a cell is the number of its text in the
+// table's text pool, where equal texts ("Yes", "200", a date) are held
+// once and shared; an empty cell is number 0 and holds nothing. The URL
+// index is a set of slots found through the URLs themselves, so it keeps
+// no copy of them.
+//
 // Rows are added in batches: an import stages its URLs one by one (the
 // duplicate test sees the staged ones too) and commits them at its end
 // with a single row insertion, so the view updates once per import.
@@ -68,10 +74,20 @@ public:
     // (and leaves the state alone) while the table is locked.
     bool sortByHeaderClick(SortState &state, int column);
 
-    const QString &url(int row) const { return m_cells[slotStart(row)]; }
-    // Column 0 is the URL.
-    const QString &cell(int row, int column) const { return m_cells[slotStart(row) + size_t(column)]; }
+    const QString &url(int row) const { return m_urls[slotOf(row)]; }
+    // Column 0 is the URL. The reference stays valid until the table is
+    // next changed.
+    const QString &cell(int row, int column) const
+    {
+        return column == 0 ? url(row) : m_texts[m_cells[slotOf(row) * m_textColumns + size_t(column - 1)]];
+    }
     QStringList rowTexts(int row) const;
+
+    // The number of a cell's text in the pool (columns 1 and up): cells with
+    // equal texts have equal numbers, an empty cell has 0. Numbers are below
+    // textPoolSize(); the sort ranks each distinct text once through them.
+    quint32 cellTextId(int row, int column) const { return m_cells[slotOf(row) * m_textColumns + size_t(column - 1)]; }
+    size_t textPoolSize() const { return m_texts.size(); }
 
     // Writes one cell (column 1 and up; the URL never changes).
     void setCell(int row, int column, const QString &text);
@@ -83,10 +99,10 @@ public:
     // FindURLRow: the row holding exactly this URL, or -1. A staged URL
     // counts as the row it will become.
     int findUrlRow(const QString &url) const;
-    bool containsUrl(const QString &url) const { return m_slotOfUrl.contains(url); }
+    bool containsUrl(const QString &url) const { return findSlot(url) >= 0; }
 
     // Rows committed plus rows staged: what the import limit is tested on.
-    int rowCountWithStaged() const { return rowCount() + int(m_staged.size()); }
+    int rowCountWithStaged() const { return int(m_urls.size()); }
     // Stages a new row with empty cells. Refused (false) for a URL already
     // in the table or staged, and while locked.
     bool stageRow(const QString &url);
@@ -117,18 +133,46 @@ Q_SIGNALS:
 
 private:
     bool validCell(int row, int column) const;
-    size_t slotStart(int row) const { return size_t(m_slotOfRow[size_t(row)]) * m_stride; }
+    size_t slotOf(int row) const { return size_t(m_slotOfRow[size_t(row)]); }
+    bool hasStagedRows() const { return m_urls.size() > m_slotOfRow.size(); }
+
+    // The text pool: internText() returns the number of a text (0 for an
+    // empty one) and counts one more use of it; releaseText() counts one
+    // less and frees the text after its last use.
+    quint32 internText(const QString &text);
+    void releaseText(quint32 id);
+    void writeCell(size_t slot, int column, const QString &text);
+
+    // The URL index: open addressing over slots, probed linearly; each
+    // bucket keeps its URL's hash, so growing never reads the URLs again.
+    struct UrlBucket {
+        int slot = -1; // -1: empty
+        quint32 hash = 0;
+    };
+    static quint32 urlHash(QStringView url);
+    int findSlot(QStringView url) const;
+    int findSlot(QStringView url, quint32 hash) const;
+    void indexSlot(int slot, quint32 hash);
+    void unindexSlot(int slot);
+    // Makes room for one more URL.
+    void growUrlIndex();
 
     const ReportLayout *m_layout;
-    size_t m_stride;
-    // Slot s holds m_cells[s * m_stride .. s * m_stride + m_stride): one flat
-    // array keeps the per-row cost to the texts themselves.
-    std::vector<QString> m_cells;
-    std::vector<int> m_slotOfRow; // display order
-    std::vector<int> m_rowOfSlot; // its inverse
-    std::vector<QString> m_staged;
-    // Staged URLs point past the last slot, at the slot they will get.
-    QHash<QString, int> m_slotOfUrl;
+    size_t m_columns;
+    size_t m_textColumns; // every column but the URL
+    // The URL of slot s; staged URLs follow the committed ones and already
+    // have the slot they will get.
+    std::vector<QString> m_urls;
+    // Slot s holds m_cells[s * m_textColumns .. + m_textColumns): the pool
+    // numbers of its cells 1...
+    std::vector<quint32> m_cells;
+    std::vector<int> m_slotOfRow;           // display order
+    std::vector<int> m_rowOfSlot;           // its inverse
+    std::vector<QString> m_texts;           // pool: number -> text; 0 is the empty text
+    std::vector<quint32> m_uses;            // cells using each text
+    std::vector<quint32> m_freeIds;         // numbers free for reuse
+    QHash<QStringView, quint32> m_idOfText; // views into m_texts
+    std::vector<UrlBucket> m_urlBuckets;
     bool m_locked = false;
 };
 

@@ -1,9 +1,9 @@
 #include "reports/UrlImporter.h"
 
-#include "app/VeltranoError.h"
 #include "app/ActivityLog.h"
 #include "app/ProgressReporter.h"
 #include "app/UiPorts.h"
+#include "app/VeltranoError.h"
 #include "reports/ReportTable.h"
 #include "reports/TextFileDecoder.h"
 #include "reports/Windows1251Decoder.h"
@@ -34,6 +34,13 @@ bool isElementNamed(const pugi::xml_node &node, const char *name)
 // it holds anything else (an element, a comment), so the entry is skipped.
 bool locText(const pugi::xml_node &loc, QString &text)
 {
+    // Nearly always one piece of text: it is decoded straight from the
+    // document, without joining it in a buffer first.
+    const pugi::xml_node first = loc.first_child();
+    if (first && !first.next_sibling() && (first.type() == pugi::node_pcdata || first.type() == pugi::node_cdata)) {
+        text = QString::fromUtf8(first.value());
+        return true;
+    }
     QByteArray utf8;
     for (const pugi::xml_node &child : loc.children()) {
         if (child.type() != pugi::node_pcdata && child.type() != pugi::node_cdata)
@@ -188,26 +195,38 @@ bool UrlImporter::isSkippedExtension(QStringView url)
         return false;
     if (ext.size() > 5)
         return false;
-    QString upper;
-    for (QChar c : ext)
-        upper += (c >= u'a' && c <= u'z') ? QChar(c.unicode() - (u'a' - u'A')) : c;
-    static const QString skipped[] = {
-        QStringLiteral(".PNG"), QStringLiteral(".JPG"), QStringLiteral(".GIF"), QStringLiteral(".JPEG"),
-        QStringLiteral(".ICO"), QStringLiteral(".JS"),  QStringLiteral(".CSS"),
+    static constexpr QLatin1StringView skipped[] = {
+        QLatin1StringView(".PNG"), QLatin1StringView(".JPG"), QLatin1StringView(".GIF"), QLatin1StringView(".JPEG"),
+        QLatin1StringView(".ICO"), QLatin1StringView(".JS"),  QLatin1StringView(".CSS"),
     };
-    return std::find(std::begin(skipped), std::end(skipped), upper) != std::end(skipped);
+    // Only ASCII letters are folded, so "ı" or "ſ" never match.
+    const auto matches = [ext](QLatin1StringView name) {
+        if (name.size() != ext.size())
+            return false;
+        for (qsizetype i = 0; i < ext.size(); ++i) {
+            char16_t c = ext[i].unicode();
+            if (c >= u'a' && c <= u'z')
+                c = char16_t(c - (u'a' - u'A'));
+            if (c != char16_t(uchar(name[i].toLatin1())))
+                return false;
+        }
+        return true;
+    };
+    return std::any_of(std::begin(skipped), std::end(skipped), matches);
 }
 
 UrlImporter::Acceptance UrlImporter::accept(ReportTable &table, const QString &candidate)
 {
-    if (candidate.isEmpty() || isSkippedExtension(candidate) || table.containsUrl(candidate))
+    if (candidate.isEmpty() || isSkippedExtension(candidate))
         return Acceptance::Skipped;
     if (table.rowCountWithStaged() >= ReportTable::RowLimit) {
+        if (table.containsUrl(candidate))
+            return Acceptance::Skipped;
         m_prompt.show(MessagePrompt::Icon::Information, QStringLiteral("Information"), kLimitMessage);
         return Acceptance::LimitReached;
     }
-    table.stageRow(candidate);
-    return Acceptance::Added;
+    // One look-up in the URL index: staging refuses a URL already there.
+    return table.stageRow(candidate) ? Acceptance::Added : Acceptance::Skipped;
 }
 
 void UrlImporter::finish(ReportTable &table, const QString &logLine)
@@ -299,11 +318,26 @@ UrlImporter::Result UrlImporter::importSitemap(ReportTable &table, const QString
     QByteArray bytes;
     if (!readImportFile(path, bytes))
         return Result::NotImported;
-    return importSitemapData(table, std::move(bytes), noClear, progress);
+    // The file is read once more only to place a complaint about it.
+    return importSitemapInPlace(table, std::move(bytes), noClear, progress, [&path] {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.read(MaxFileSize + 1) : QByteArray();
+    });
 }
 
 UrlImporter::Result UrlImporter::importSitemapData(ReportTable &table, QByteArray bytes, bool noClear,
                                                    ProgressReporter &progress)
+{
+    if (table.isLocked())
+        return Result::NotImported;
+    // The caller's bytes stay as they are: the reader works on a copy.
+    const QByteArray original = bytes;
+    return importSitemapInPlace(table, std::move(bytes), noClear, progress, [&original] { return original; });
+}
+
+UrlImporter::Result UrlImporter::importSitemapInPlace(ReportTable &table, QByteArray bytes, bool noClear,
+                                                      ProgressReporter &progress,
+                                                      const std::function<QByteArray()> &original)
 {
     if (table.isLocked())
         return Result::NotImported;
@@ -318,15 +352,20 @@ UrlImporter::Result UrlImporter::importSitemapData(ReportTable &table, QByteArra
     // Comments and processing instructions are nodes of "urlset" like the
     // entries; text that is only white space between elements is not.
     pugi::xml_document doc;
-    const pugi::xml_parse_result parsed = doc.load_buffer(bytes.constData(), size_t(bytes.size()),
-                                                          pugi::parse_default | pugi::parse_comments | pugi::parse_pi,
-                                                          asUtf8 ? pugi::encoding_utf8 : pugi::encoding_auto);
+    const pugi::xml_parse_result parsed = doc.load_buffer_inplace(
+        bytes.data(), size_t(bytes.size()), pugi::parse_default | pugi::parse_comments | pugi::parse_pi,
+        asUtf8 ? pugi::encoding_utf8 : pugi::encoding_auto);
     if (!parsed) {
+        // The reader's offset is into the bytes it was given, before it
+        // rewrote them: the same bytes are made again from the original.
+        QByteArray given = original();
+        bool unused = false;
+        QString ignored;
+        decodeDeclaredEncoding(given, &unused, &ignored);
         m_prompt.show(MessagePrompt::Icon::Warning, QStringLiteral("Warning"),
-                      QStringLiteral("Error when parsing the file: ") + parseErrorText(parsed, bytes));
+                      QStringLiteral("Error when parsing the file: ") + parseErrorText(parsed, given));
         return Result::NotImported;
     }
-    bytes = {};
 
     pugi::xml_node urlset;
     for (const pugi::xml_node &node : doc.children()) {

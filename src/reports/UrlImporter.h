@@ -77,6 +77,11 @@ private:
 
     Acceptance accept(ReportTable &table, const QString &candidate);
     Result importLines(ReportTable &table, QStringView text, bool noClear, const QString &logLine);
+    // Reads the sitemap in `bytes` in place: the document's texts are the
+    // buffer's own bytes. The buffer is changed on the way, so a complaint
+    // about the file is placed in the bytes `original` gives back.
+    Result importSitemapInPlace(ReportTable &table, QByteArray bytes, bool noClear, ProgressReporter &progress,
+                                const std::function<QByteArray()> &original);
     void finish(ReportTable &table, const QString &logLine);
     // Reads a whole import file; on failure shows the reason and returns false.
     bool readImportFile(const QString &path, QByteArray &bytes);

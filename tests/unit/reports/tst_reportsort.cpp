@@ -2,7 +2,10 @@
 #include "reports/ReportTable.h"
 #include "reports/SortState.h"
 
+#include <QCollator>
 #include <QtTest>
+
+#include <numeric>
 
 using namespace veltrano;
 
@@ -26,6 +29,26 @@ QStringList column(const ReportTable &table, int c)
     return out;
 }
 
+// Row r gets the URL "https://example.com/r" and texts[r] in the column.
+void fillNumbered(ReportTable &table, int column, const QStringList &texts)
+{
+    QStringList urls;
+    for (int r = 0; r < texts.size(); ++r)
+        urls << QStringLiteral("https://example.com/%1").arg(r);
+    table.appendRows(urls);
+    for (int r = 0; r < texts.size(); ++r)
+        table.setCell(r, column, texts[r]);
+}
+
+// The original row numbers of fillNumbered's rows, in table order.
+QList<int> rowNumbers(const ReportTable &table)
+{
+    QList<int> out;
+    for (int r = 0; r < table.rowCount(); ++r)
+        out << table.url(r).section(QLatin1Char('/'), -1).toInt();
+    return out;
+}
+
 } // namespace
 
 class ReportSortTest : public QObject {
@@ -45,6 +68,10 @@ private Q_SLOTS:
     void localeTextIsCaseInsensitiveAndDigitsAreCharacters_data();
     void localeTextIsCaseInsensitiveAndDigitsAreCharacters();
     void columnsWithoutARuleSortByText();
+    void localeTextTies_data();
+    void localeTextTies();
+    void localeTextAgreesWithTheCollator_data();
+    void localeTextAgreesWithTheCollator();
 };
 
 void ReportSortTest::headerClicksShareOneDirection()
@@ -219,6 +246,113 @@ void ReportSortTest::columnsWithoutARuleSortByText()
     table.setCell(2, 6, "");
     table.sort(6, Qt::AscendingOrder);
     QCOMPARE(column(table, 6), (QStringList{"", "Alpha", "zeta"}));
+}
+
+void ReportSortTest::localeTextTies_data()
+{
+    // Each title is sorted with its row number; equal titles must keep the
+    // rows in their table order, ascending and descending alike.
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QStringList>("titles");
+    QTest::addColumn<QList<int>>("ascending");
+    QTest::addColumn<QList<int>>("descending");
+
+    const QLocale ru(QLocale::Russian, QLocale::Russia);
+    const QLocale en(QLocale::English, QLocale::UnitedStates);
+
+    QTest::newRow("Russian, case ties") << ru << QStringList{"Ёлка", "дом", "ДОМ", "ёлка", "Арбуз", "Дом"}
+                                        << QList<int>{4, 1, 2, 5, 0, 3} << QList<int>{0, 3, 1, 2, 5, 4};
+    QTest::newRow("Russian, yo is not ye")
+        << ru << QStringList{"ель", "ёж", "Ель", "еж", "ЁЖ"} << QList<int>{3, 1, 4, 0, 2} << QList<int>{0, 2, 1, 4, 3};
+    QTest::newRow("English, case ties") << en << QStringList{"No", "yes", "YES", "no", "Yes", "n/a", ""}
+                                        << QList<int>{6, 5, 0, 3, 1, 2, 4} << QList<int>{1, 2, 4, 0, 3, 5, 6};
+    QTest::newRow("English, digits as characters") << en << QStringList{"10", "9", "1", "010", "10", "9"}
+                                                   << QList<int>{3, 2, 0, 4, 1, 5} << QList<int>{1, 5, 0, 4, 2, 3};
+    QTest::newRow("English, accents after the plain letter")
+        << en << QStringList{"resume", "Résumé", "RESUME", "résumé"} << QList<int>{0, 2, 1, 3}
+        << QList<int>{1, 3, 0, 2};
+    QTest::newRow("Russian locale, mixed scripts")
+        << ru << QStringList{"Yandex", "Яндекс", "yandex", "яндекс", "Google", "123", "Гугл"}
+        << QList<int>{5, 6, 1, 3, 4, 0, 2} << QList<int>{0, 2, 4, 1, 3, 6, 5};
+    QTest::newRow("English locale, mixed scripts")
+        << en << QStringList{"Yandex", "Яндекс", "yandex", "яндекс", "Google", "123", "Гугл"}
+        << QList<int>{5, 4, 0, 2, 6, 1, 3} << QList<int>{1, 3, 6, 0, 2, 4, 5};
+    QTest::newRow("C locale, mixed scripts")
+        << QLocale::c() << QStringList{"Yandex", "Яндекс", "yandex", "яндекс", "Google", "123", "Гугл"}
+        << QList<int>{5, 4, 0, 2, 6, 1, 3} << QList<int>{1, 3, 6, 0, 2, 4, 5};
+}
+
+void ReportSortTest::localeTextTies()
+{
+    QFETCH(QLocale, locale);
+    QFETCH(QStringList, titles);
+    QFETCH(QList<int>, ascending);
+    QFETCH(QList<int>, descending);
+    QLocale::setDefault(locale);
+    const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); });
+
+    // Each direction from a fresh table, so both start from the table order.
+    for (const bool up : {true, false}) {
+        ReportTable table(ServiceId::YandexWebmaster); // column 2, "Title", sorts by locale text
+        fillNumbered(table, 2, titles);
+        table.sort(2, up ? Qt::AscendingOrder : Qt::DescendingOrder);
+        QCOMPARE(rowNumbers(table), up ? ascending : descending);
+    }
+}
+
+void ReportSortTest::localeTextAgreesWithTheCollator_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::newRow("Russian") << QLocale(QLocale::Russian, QLocale::Russia);
+    QTest::newRow("English") << QLocale(QLocale::English, QLocale::UnitedStates);
+    QTest::newRow("German") << QLocale(QLocale::German, QLocale::Germany);
+    QTest::newRow("C") << QLocale::c();
+}
+
+// A column of many texts from a small alphabet (Latin, Cyrillic, digits,
+// punctuation, both cases, accents), so that many of them tie: its order
+// must be a stable sort by the locale's case-insensitive collation.
+void ReportSortTest::localeTextAgreesWithTheCollator()
+{
+    QFETCH(QLocale, locale);
+    QLocale::setDefault(locale);
+    const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); });
+
+    const QString alphabet = QStringLiteral("aAbBéÉeEёЁеЕжЖzZ019 -_.яЯ");
+    QStringList texts;
+    quint32 seed = 12345;
+    const auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) & 0x7fff;
+    };
+    for (int r = 0; r < 600; ++r) {
+        QString text;
+        const int length = int(next() % 4);
+        for (int i = 0; i < length; ++i)
+            text += alphabet[int(next() % alphabet.size())];
+        texts << text;
+    }
+
+    QCollator collator{QLocale()};
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    collator.setNumericMode(false);
+    collator.setIgnorePunctuation(false);
+    // The C locale collates by code point; the table folds the case there.
+    const bool foldCase = locale.language() == QLocale::C;
+    const auto key = [&](const QString &t) { return foldCase ? t.toCaseFolded() : t; };
+
+    for (const bool up : {true, false}) {
+        QList<int> expected(texts.size());
+        std::iota(expected.begin(), expected.end(), 0);
+        std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) {
+            const int c = collator.compare(key(texts[a]), key(texts[b]));
+            return up ? c < 0 : c > 0;
+        });
+        ReportTable table(ServiceId::Ahrefs); // column 6, "Title", sorts by text
+        fillNumbered(table, 6, texts);
+        table.sort(6, up ? Qt::AscendingOrder : Qt::DescendingOrder);
+        QCOMPARE(rowNumbers(table), expected);
+    }
 }
 
 QTEST_GUILESS_MAIN(ReportSortTest)

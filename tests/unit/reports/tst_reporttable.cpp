@@ -264,19 +264,25 @@ void ReportTableTest::modelStaysConsistentUnderEdits()
 // rows, edited the same way, must always read the same.
 void ReportTableTest::matchesAPlainListUnderMixedEdits()
 {
+    // Cells repeat a few texts, so they share them; rows come and go, and
+    // deleted URLs come back, so the URL index is tested across its growth
+    // and its removals.
     ReportTable table(ServiceId::YandexMetrika);
     QList<QStringList> expected;
+    QStringList deleted;
     QRandomGenerator random(20240501);
     int nextUrl = 0;
-    for (int step = 0; step < 400; ++step) {
+    for (int step = 0; step < 1500; ++step) {
         const int rows = int(expected.size());
-        switch (random.bounded(4)) {
+        switch (random.bounded(6)) {
         case 0: { // a batch of new URLs, with a repeat among them
             QStringList urls;
             for (int i = random.bounded(1, 6); i > 0; --i)
                 urls << QStringLiteral("https://e/%1").arg(nextUrl++);
+            if (!deleted.isEmpty())
+                urls << deleted.takeAt(random.bounded(int(deleted.size())));
             urls << urls.first();
-            table.appendRows(urls);
+            QCOMPARE(table.appendRows(urls), int(urls.size()) - 1);
             for (int i = 0; i < urls.size() - 1; ++i)
                 expected << QStringList{urls[i], "", "", "", "", ""};
             break;
@@ -285,14 +291,15 @@ void ReportTableTest::matchesAPlainListUnderMixedEdits()
             if (rows > 0) {
                 const int row = random.bounded(rows);
                 QVERIFY(table.deleteRow(row));
-                expected.removeAt(row);
+                deleted << expected.takeAt(row).first();
             }
             break;
         case 2:
             if (rows > 0) {
                 const int row = random.bounded(rows);
                 const int column = random.bounded(1, 6);
-                const QString text = QString::number(random.bounded(10));
+                const int n = random.bounded(11);
+                const QString text = n == 10 ? QString() : QString::number(n);
                 table.setCell(row, column, text);
                 expected[row][column] = text;
             }
@@ -306,12 +313,31 @@ void ReportTableTest::matchesAPlainListUnderMixedEdits()
             expected = reordered;
             break;
         }
+        case 4:
+            if (rows > 0) {
+                const int row = random.bounded(rows);
+                table.clearRowCells(row);
+                for (int c = 1; c < 6; ++c)
+                    expected[row][c].clear();
+            }
+            break;
+        case 5:
+            if (rows > 0) { // a cell copied from another cell, or from itself
+                const int from = random.bounded(rows);
+                const int to = random.bounded(rows);
+                const int column = random.bounded(1, 6);
+                table.setCell(to, column, table.cell(from, column));
+                expected[to][column] = expected[from][column];
+            }
+            break;
         }
         QCOMPARE(table.rowCount(), int(expected.size()));
         for (int r = 0; r < int(expected.size()); ++r) {
             QCOMPARE(table.rowTexts(r), expected[r]);
             QCOMPARE(table.findUrlRow(expected[r][0]), r);
         }
+        for (const QString &url : std::as_const(deleted))
+            QCOMPARE(table.findUrlRow(url), -1);
     }
 }
 

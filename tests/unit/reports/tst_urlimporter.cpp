@@ -64,6 +64,8 @@ private Q_SLOTS:
     void sitemapInItsDeclaredEncoding();
     void sitemapWithoutUrlsetOrMalformedLeavesTheTable_data();
     void sitemapWithoutUrlsetOrMalformedLeavesTheTable();
+    void malformedSitemapNamesTheLineAndColumn_data();
+    void malformedSitemapNamesTheLineAndColumn();
     void sitemapStopAtLimitLeavesTheBar();
     void deleteRemovesTheFirstSelectedRow();
     void lockedTableIsLeftAlone();
@@ -284,6 +286,49 @@ void UrlImporterTest::sitemapWithoutUrlsetOrMalformedLeavesTheTable()
     QCOMPARE(f.prompt.shown[0].icon, MessagePrompt::Icon::Warning);
     QVERIFY(f.log.messages().isEmpty());
     QCOMPARE(f.progress.maximum, -1);
+}
+
+void UrlImporterTest::malformedSitemapNamesTheLineAndColumn_data()
+{
+    // Line breaks before the fault sit in texts the reader rewrites as it
+    // goes (CR LF made LF, a character reference made a line break): the
+    // position is still counted in the file as written.
+    QTest::addColumn<QByteArray>("xml");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("CR LF in a loc")
+        << QByteArray("<?xml version=\"1.0\"?>\r\n<urlset>\r\n<url><loc>https://a/\r\n\r\n</loc></url>\r\n"
+                      "<url><loc>https://b/</loc></url\r\n</urlset>\r\n")
+        << QStringLiteral("Error when parsing the file: Error parsing end element tag (line 7, column 1)");
+    QTest::newRow("character reference for a line break")
+        << QByteArray("<urlset><url><loc>https://a/&#10;&#10;&#10;&#10;&#10;x</loc></url>\n<url><loc>b</lox></url>"
+                      "</urlset>")
+        << QStringLiteral("Error when parsing the file: Start-end tags mismatch (line 2, column 14)");
+    QTest::newRow("UTF-16 file") << QByteArray("\xFF\xFE<\0u\0r\0l\0s\0e\0t\0>\0\n\0<\0u\0r\0l\0>\0<\0/\0x\0>\0", 36)
+                                 << QStringLiteral(
+                                        "Error when parsing the file: Start-end tags mismatch (line 2, column 1)");
+}
+
+void UrlImporterTest::malformedSitemapNamesTheLineAndColumn()
+{
+    QFETCH(QByteArray, xml);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("sitemap.xml"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(xml);
+    file.close();
+
+    // From a file and from bytes alike.
+    for (const bool fromFile : {true, false}) {
+        Fixture f;
+        ReportTable table(ServiceId::YandexWebmaster);
+        const UrlImporter::Result result = fromFile ? f.importer.importSitemap(table, path, false, f.progress)
+                                                    : f.importer.importSitemapData(table, xml, false, f.progress);
+        QCOMPARE(result, UrlImporter::Result::NotImported);
+        QCOMPARE(f.prompt.shown.size(), qsizetype(1));
+        QCOMPARE(f.prompt.shown[0].text, message);
+    }
 }
 
 void UrlImporterTest::sitemapStopAtLimitLeavesTheBar()
