@@ -1,12 +1,13 @@
 #include "app/ActivityLog.h"
 
+#include <utility>
+
 #include <QLocale>
 
 namespace veltrano {
 
 ActivityLog::ActivityLog(QObject *parent)
-    : QAbstractTableModel(parent), m_clock([] { return QTime::currentTime(); }),
-      m_separator(localeTimeSeparator())
+    : QAbstractTableModel(parent), m_clock([] { return QTime::currentTime(); }), m_separator(localeTimeSeparator())
 {
 }
 
@@ -34,10 +35,31 @@ QString ActivityLog::formatTime(const QTime &time, QChar separator)
 
 void ActivityLog::addToLog(const QString &message)
 {
+    flushLineBeforeNext();
+    append(message);
+}
+
+void ActivityLog::append(const QString &message)
+{
     Q_EMIT messageAdded(message);
     beginInsertRows({}, 0, 0);
     m_entries.push_back({formatTime(m_clock(), m_separator), message});
     endInsertRows();
+}
+
+void ActivityLog::flushLineBeforeNext()
+{
+    if (m_lineBeforeNext.isNull())
+        return;
+    const QString line = std::exchange(m_lineBeforeNext, QString());
+    append(line);
+}
+
+bool ActivityLog::dropLineBeforeNext()
+{
+    const bool waiting = !m_lineBeforeNext.isNull();
+    m_lineBeforeNext = QString();
+    return waiting;
 }
 
 QStringList ActivityLog::messages() const

@@ -24,6 +24,16 @@ public:
     // switch from the news panel to the log before the line appears.
     void addToLog(const QString &message);
 
+    // A line written just before the next message, once: the run frame's
+    // "Check started", so that a run which writes nothing (refused before
+    // its first request) leaves no trace of a start.
+    void setLineBeforeNext(const QString &line) { m_lineBeforeNext = line; }
+    // Writes the waiting line now, if one waits.
+    void flushLineBeforeNext();
+    // Drops the waiting line; true when it was still waiting (nothing was
+    // written since it was set).
+    bool dropLineBeforeNext();
+
     const std::vector<Entry> &entries() const { return m_entries; }
     // Messages only, newest first.
     QStringList messages() const;
@@ -47,9 +57,12 @@ Q_SIGNALS:
     void messageAdded(const QString &message);
 
 private:
+    void append(const QString &message);
+
     std::vector<Entry> m_entries; // oldest first; row 0 shows the last one
     std::function<QTime()> m_clock;
     QChar m_separator;
+    QString m_lineBeforeNext;
 };
 
 } // namespace veltrano

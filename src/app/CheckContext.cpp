@@ -13,6 +13,7 @@ bool CheckContext::cancelRequested() const
 
 bool CheckContext::processEventsAndTestCancel()
 {
+    m_run.m_log.flushLineBeforeNext();
     m_run.m_events.processPendingEvents();
     return m_run.flags().cancelRequested;
 }
@@ -24,6 +25,8 @@ void CheckContext::setProgressMaximum(int maximum)
 
 void CheckContext::advanceProgress()
 {
+    // A row done is a run started.
+    m_run.m_log.flushLineBeforeNext();
     m_run.advanceProgress();
 }
 
@@ -44,6 +47,9 @@ void CheckContext::markReportDataReady()
 
 CheckContext::RowLoopEnd CheckContext::forEachRow(int rowCount, const std::function<RowStep(int row)> &step)
 {
+    // The walk over the rows is the run's start, whether or not a row
+    // writes a line.
+    m_run.m_log.flushLineBeforeNext();
     for (int row = 0; row < rowCount; ++row) {
         const RowStep next = step(row);
         advanceProgress();

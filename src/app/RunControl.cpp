@@ -193,7 +193,10 @@ void RunControl::runFrame(int tab, int index, bool setMaximumFromTable)
     Q_EMIT runningChanged(true);
     Q_EMIT buttonsChanged();
 
-    m_log.addToLog(QStringLiteral("Check started"));
+    // "Check started" goes to the log with the run's first line or row: a
+    // check refused before it sends anything (no account, no site chosen)
+    // writes neither it nor "Check finished".
+    m_log.setLineBeforeNext(QStringLiteral("Check started"));
     CheckContext context(*this, tab, entry.name);
     QString error;
     {
@@ -208,6 +211,7 @@ void RunControl::runFrame(int tab, int index, bool setMaximumFromTable)
             error = errorText(e);
         }
     }
+    const bool started = !m_log.dropLineBeforeNext();
     if (!error.isNull()) {
         // The run ends here: no "Check finished", no chart. The frame still
         // returns to idle so that the table is released and "Check URL" can
@@ -217,9 +221,11 @@ void RunControl::runFrame(int tab, int index, bool setMaximumFromTable)
         return;
     }
 
-    m_log.addToLog(QStringLiteral("Check finished"));
-    if (entry.chart)
-        m_chartRules[size_t(tab)] = entry.chart;
+    if (started) {
+        m_log.addToLog(QStringLiteral("Check finished"));
+        if (entry.chart)
+            m_chartRules[size_t(tab)] = entry.chart;
+    }
     Q_EMIT chartRefreshRequested(tab);
     endRun();
 }

@@ -72,22 +72,26 @@ StatsChartData StatsChartData::compute(const ReportTable &table, const ChartRule
     const char *firstFormat = out.trafficMode ? "Traffic pages (%1%)" : "Indexed (%1%)";
     const char *secondFormat = out.trafficMode ? "Pages without traffic (%1%)" : "Not indexed (%1%)";
 
+    // Only rows the last checks answered count: a row never answered, or
+    // one whose request failed, has its cell empty and is neither indexed
+    // nor not indexed (nor with or without traffic).
     const int rows = table.rowCount();
-    if (out.trafficMode) {
-        for (int r = 0; r < rows; ++r) {
-            const QString &first = table.cell(r, rule.column);
-            if (first.isEmpty())
-                continue;
-            const std::optional<double> value = decimalNumber(first);
+    int answered = 0;
+    for (int r = 0; r < rows; ++r) {
+        const QString &cell = table.cell(r, rule.column);
+        if (cell.isEmpty())
+            continue;
+        ++answered;
+        if (out.trafficMode) {
+            const std::optional<double> value = decimalNumber(cell);
             ++out.values[value && *value > 5.0 ? 0 : 1];
+        } else {
+            ++out.values[cell == rule.reference ? 0 : 1];
         }
-    } else {
-        for (int r = 0; r < rows; ++r)
-            ++out.values[table.cell(r, rule.column) == rule.reference ? 0 : 1];
     }
 
-    out.labels[0] = label(firstFormat, roundedPercent(out.values[0], rows));
-    out.labels[1] = label(secondFormat, roundedPercent(out.values[1], rows));
+    out.labels[0] = label(firstFormat, roundedPercent(out.values[0], answered));
+    out.labels[1] = label(secondFormat, roundedPercent(out.values[1], answered));
     return out;
 }
 

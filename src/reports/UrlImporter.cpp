@@ -6,6 +6,7 @@
 #include "app/VeltranoError.h"
 #include "reports/ReportTable.h"
 #include "reports/TextFileDecoder.h"
+#include "reports/WebAddress.h"
 #include "reports/Windows1251Decoder.h"
 
 #include <QDir>
@@ -17,6 +18,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace veltrano {
 
@@ -215,9 +217,24 @@ bool UrlImporter::isSkippedExtension(QStringView url)
     return std::any_of(std::begin(skipped), std::end(skipped), matches);
 }
 
-UrlImporter::Acceptance UrlImporter::accept(ReportTable &table, const QString &candidate)
+UrlImporter::Acceptance UrlImporter::accept(ReportTable &table, QString candidate)
 {
-    if (candidate.isEmpty() || isSkippedExtension(candidate))
+    if (candidate.isEmpty())
+        return Acceptance::Skipped;
+    switch (WebAddress::classify(candidate)) {
+    case WebAddress::Kind::Address:
+        break;
+    case WebAddress::Kind::HostWithoutScheme:
+        if (m_tally.firstWithoutScheme.isEmpty())
+            m_tally.firstWithoutScheme = candidate;
+        ++m_tally.schemeAdded;
+        candidate = WebAddress::withScheme(candidate);
+        break;
+    case WebAddress::Kind::NotWebAddress:
+        ++m_tally.notWebAddresses;
+        return Acceptance::Skipped;
+    }
+    if (isSkippedExtension(candidate))
         return Acceptance::Skipped;
     if (table.rowCountWithStaged() >= ReportTable::RowLimit) {
         if (table.containsUrl(candidate))
@@ -226,7 +243,10 @@ UrlImporter::Acceptance UrlImporter::accept(ReportTable &table, const QString &c
         return Acceptance::LimitReached;
     }
     // One look-up in the URL index: staging refuses a URL already there.
-    return table.stageRow(candidate) ? Acceptance::Added : Acceptance::Skipped;
+    if (!table.stageRow(candidate))
+        return Acceptance::Skipped;
+    ++m_tally.added;
+    return Acceptance::Added;
 }
 
 void UrlImporter::finish(ReportTable &table, const QString &logLine)
@@ -235,12 +255,30 @@ void UrlImporter::finish(ReportTable &table, const QString &logLine)
     if (m_tableChanged)
         m_tableChanged(table);
     m_log.addToLog(logLine);
+    const Tally tally = std::exchange(m_tally, Tally{});
+    if (tally.schemeAdded > 0) {
+        m_log.addToLog(QStringLiteral("%1 %2 without http:// or https:// taken as https:// (the first: %3)")
+                           .arg(tally.schemeAdded)
+                           .arg(tally.schemeAdded == 1 ? QStringLiteral("address") : QStringLiteral("addresses"),
+                                tally.firstWithoutScheme));
+    }
+    if (tally.notWebAddresses > 0) {
+        const QString text = QStringLiteral("Imported %1 %2, skipped %3 %4")
+                                 .arg(tally.added)
+                                 .arg(tally.added == 1 ? QStringLiteral("address") : QStringLiteral("addresses"))
+                                 .arg(tally.notWebAddresses)
+                                 .arg(tally.notWebAddresses == 1 ? QStringLiteral("line that is not a web address")
+                                                                 : QStringLiteral("lines that are not web addresses"));
+        m_log.addToLog(text);
+        m_prompt.show(MessagePrompt::Icon::Information, QStringLiteral("Information"), text + QLatin1Char('.'));
+    }
 }
 
 UrlImporter::Result UrlImporter::importLines(ReportTable &table, QStringView text, bool noClear, const QString &logLine)
 {
     if (!noClear)
         table.clear();
+    m_tally = {};
     Result result = Result::Imported;
     TextFileDecoder::forEachLine(text, [&](QStringView line) {
         if (accept(table, trimControlsAndBlanks(line).toString()) == Acceptance::LimitReached) {
@@ -383,6 +421,7 @@ UrlImporter::Result UrlImporter::importSitemapInPlace(ReportTable &table, QByteA
     if (!noClear)
         table.clear();
 
+    m_tally = {};
     int nodes = 0;
     for (auto it = urlset.begin(); it != urlset.end(); ++it)
         ++nodes;

@@ -19,13 +19,16 @@ class ReportTable;
 // chosen path (dialogs and clipboard stay in the window).
 //
 // Every candidate goes through the same steps, in order: an empty one is
-// skipped, then one with a picture, script or style sheet extension, then
+// skipped, then one that is no web address (WebAddress; a host without a
+// scheme is taken as https), then one with a picture, script or style sheet
+// extension, then
 // one already in the table (rows added earlier in the same import count);
 // a table at 50 000 rows stops the import with one message; anything else
 // becomes a row with empty cells. An import ends, also after a stop at the
 // limit, by showing the new rows at once, calling the table-changed hook
 // (the window refreshes its buttons and the tab caption) and writing its
-// log line.
+// log line. Lines that were no web addresses are counted in one more log
+// line and a message; addresses given a scheme in one log line.
 //
 // A table locked by a running check is left alone: nothing is imported or
 // deleted, nothing is logged.
@@ -74,8 +77,15 @@ public:
 
 private:
     enum class Acceptance { Added, Skipped, LimitReached };
+    // What one import took and left, for its closing lines.
+    struct Tally {
+        int added = 0;
+        int notWebAddresses = 0;
+        int schemeAdded = 0;
+        QString firstWithoutScheme;
+    };
 
-    Acceptance accept(ReportTable &table, const QString &candidate);
+    Acceptance accept(ReportTable &table, QString candidate);
     Result importLines(ReportTable &table, QStringView text, bool noClear, const QString &logLine);
     // Reads the sitemap in `bytes` in place: the document's texts are the
     // buffer's own bytes. The buffer is changed on the way, so a complaint
@@ -89,6 +99,7 @@ private:
     ActivityLog &m_log;
     MessagePrompt &m_prompt;
     std::function<void(const ReportTable &)> m_tableChanged;
+    Tally m_tally; // of the import under way
 };
 
 } // namespace veltrano

@@ -91,6 +91,9 @@ ReportsController::ReportsController(const Widgets &widgets, Ports ports, QObjec
     m_importer.setTableChangedHook([this](const ReportTable &table) {
         m_run->refreshButtons();
         updateTabCaption(table);
+        // The pie follows the new list at once, not the one it replaced.
+        if (table.layout().tab() == selectedTab())
+            updateStatsChart(selectedTab());
     });
     m_run->setCheckChooser([this](int, const QStringList &names) { return chooseCheck(names); });
     connectWidgets();

@@ -113,6 +113,9 @@ void StatsChartView::drawForeground(QPainter *painter, const QRectF &rect)
     painter->setPen(QPen(QColor(0xD0, 0xD0, 0xD0), 1));
     painter->setBrush(QColor(0xF4, 0xF4, 0xF4));
     painter->drawEllipse(disc);
+    // No row of the table has an answer yet: the disc says so.
+    painter->setPen(QColor(0x80, 0x80, 0x80));
+    painter->drawText(disc, Qt::AlignCenter, noDataText());
     painter->restore();
 }
 

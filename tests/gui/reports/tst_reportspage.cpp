@@ -321,7 +321,8 @@ void TestReportsPage::pasteFillsTheSelectedTable()
     p.show();
     p.tabs()->setCurrentIndex(tab);
     // An empty line, blanks around a repeat, a picture: two rows remain.
-    p.clipboard.value = QStringLiteral("a\r\n\n  a \t\nA\rhttps://example.com/logo.PNG");
+    p.clipboard.value =
+        QStringLiteral("https://e.com/a\r\n\n  https://e.com/a \t\nhttps://e.com/A\rhttps://example.com/logo.PNG");
 
     if (via == QLatin1String("button")) {
         p.button("btInsertURLs4Clip")->click();
@@ -332,7 +333,7 @@ void TestReportsPage::pasteFillsTheSelectedTable()
         QTest::keyClick(p.view(tab), Qt::Key_V, Qt::ControlModifier);
     }
 
-    QCOMPARE(p.urls(tab), (QStringList{"a", "A"}));
+    QCOMPARE(p.urls(tab), (QStringList{"https://e.com/a", "https://e.com/A"}));
     QCOMPARE(p.table(tab).cell(1, p.table(tab).columnCount() - 1), QString()); // all cells, empty
     QCOMPARE(p.tabs()->tabText(tab), caption);
     QCOMPARE(p.log(), QStringList{"Data pasted from Clipboard"});
@@ -352,16 +353,16 @@ void TestReportsPage::pasteClearsUnlessTheOptionSaysNot()
     QVERIFY(p.log().isEmpty());
     QCOMPARE(p.tabs()->tabText(0), QStringLiteral("Yandex Webmaster"));
 
-    p.clipboard.value = QStringLiteral("u1\nu2");
+    p.clipboard.value = QStringLiteral("https://e.com/u1\nhttps://e.com/u2");
     paste->click();
-    p.clipboard.value = QStringLiteral("u3");
+    p.clipboard.value = QStringLiteral("https://e.com/u3");
     paste->click();
-    QCOMPARE(p.urls(0), QStringList{"u3"});
+    QCOMPARE(p.urls(0), QStringList{"https://e.com/u3"});
 
     p.find<QCheckBox>("cbImpNoClearURLs")->setChecked(true);
-    p.clipboard.value = QStringLiteral("u1\nu3");
+    p.clipboard.value = QStringLiteral("https://e.com/u1\nhttps://e.com/u3");
     paste->click();
-    QCOMPARE(p.urls(0), (QStringList{"u3", "u1"}));
+    QCOMPARE(p.urls(0), (QStringList{"https://e.com/u3", "https://e.com/u1"}));
     QCOMPARE(p.tabs()->tabText(0), QStringLiteral("Yandex Webmaster (2)"));
 }
 
@@ -575,7 +576,7 @@ void TestReportsPage::cancelledRunKeepsOtherTabsLive()
                 p.clickHeader(0, 0);
                 QCOMPARE(p.urls(0), (QStringList{"c", "a", "b", "d"}));
                 QCOMPARE(p.reports->sortState().lastSortColumn(), -1);
-                p.clipboard.value = QStringLiteral("x");
+                p.clipboard.value = QStringLiteral("https://e.com/x");
                 p.find<QAction>("miPaste4Clipboard")->trigger();
                 p.selectRows(0, {0});
                 p.find<QAction>("miDeleteURL")->trigger();
@@ -585,7 +586,7 @@ void TestReportsPage::cancelledRunKeepsOtherTabsLive()
                 p.tabs()->setCurrentIndex(1);
                 QCOMPARE(p.buttons(), (QList<bool>{true, true, true, false, true, false}));
                 p.button("btInsertURLs4Clip")->click();
-                QCOMPARE(p.urls(1), QStringList{"x"});
+                QCOMPARE(p.urls(1), QStringList{"https://e.com/x"});
                 Q_EMIT p.view(1)->customContextMenuRequested(QPoint(5, 5));
                 QTRY_VERIFY(p.find<QMenu>("pmURLs")->isVisible());
                 QVERIFY(!p.find<QAction>("miPaste4Clipboard")->isEnabled());
@@ -610,7 +611,8 @@ void TestReportsPage::cancelledRunKeepsOtherTabsLive()
     QCOMPARE(p.window->runProgressBar()->maximum(), 4);
     QCOMPARE(p.window->runProgressBar()->value(), 2);
     QCOMPARE(p.buttons(), (QList<bool>{true, true, true, true, false, false}));
-    QCOMPARE(p.sliceLabels(), (QStringList{"Indexed (50%)", "Not indexed (50%)"}));
+    // The two rows not reached have no answer and count on neither side.
+    QCOMPARE(p.sliceLabels(), (QStringList{"Indexed (100%)", "Not indexed (0%)"}));
 
     // The table is free again.
     QVERIFY(!ywm.isLocked());
@@ -652,8 +654,9 @@ void TestReportsPage::searchConsoleAsksWhichCheck_data()
     QTest::newRow("URL Inspection API") << "URL Inspection API" << QStringList{"", "", ""}
                                         << QStringList{"INDEXING_ALLOWED", "INDEXING_ALLOWED", "INDEXING_ALLOWED"}
                                         << QStringList{"Indexed (100%)", "Not indexed (0%)"};
+    // Dismissed: no row has an answer, so none counts on either side.
     QTest::newRow("dismissed") << "" << QStringList{"", "", ""} << QStringList{"", "", ""}
-                               << QStringList{"Indexed (0%)", "Not indexed (100%)"};
+                               << QStringList{"Indexed (0%)", "Not indexed (0%)"};
 }
 
 void TestReportsPage::searchConsoleAsksWhichCheck()
@@ -719,13 +722,14 @@ void TestReportsPage::searchConsoleAsksWhichCheck()
 void TestReportsPage::chartFollowsTheSelectedTab()
 {
     Page p(m_dir.path());
-    // Shown with 8 rows, one of them indexed.
+    // Shown with 8 rows, two of them answered, one of those indexed; the
+    // rows without an answer count on neither side.
     p.table(0).appendRows({"1", "2", "3", "4", "5", "6", "7", "8"});
     p.table(0).setCell(0, 1, "Yes");
     p.table(0).setCell(1, 1, "yes");
     p.show();
     QCOMPARE(p.chartTitle(), QStringLiteral("URL Indexation Stats"));
-    QCOMPARE(p.sliceLabels(), (QStringList{"Indexed (12%)", "Not indexed (88%)"}));
+    QCOMPARE(p.sliceLabels(), (QStringList{"Indexed (50%)", "Not indexed (50%)"}));
 
     // Visits 6, 5, empty and 0: one page with traffic, two without.
     ReportTable &metrika = p.table(1);
@@ -734,7 +738,7 @@ void TestReportsPage::chartFollowsTheSelectedTab()
         metrika.setCell(row, 1, QString::fromLatin1(visits));
     p.tabs()->setCurrentIndex(1);
     QCOMPARE(p.chartTitle(), QStringLiteral("Page Visit Stats"));
-    QCOMPARE(p.sliceLabels(), (QStringList{"Traffic pages (25%)", "Pages without traffic (50%)"}));
+    QCOMPARE(p.sliceLabels(), (QStringList{"Traffic pages (33%)", "Pages without traffic (67%)"}));
     QCOMPARE(p.sliceValues(), (QList<int>{1, 2}));
 
     // Changes of a table do not redraw it; the next tab change does.
@@ -748,6 +752,12 @@ void TestReportsPage::chartFollowsTheSelectedTab()
     p.tabs()->setCurrentIndex(4);
     QCOMPARE(p.sliceLabels(), (QStringList{"Indexed (100%)", "Not indexed (0%)"}));
     p.window->statsChartView()->grab(); // an all-zero and a full pie both paint
+
+    // A new import redraws the pie for the new list at once: its row has no
+    // answer yet.
+    p.clipboard.value = QStringLiteral("https://e.com/new");
+    p.button("btInsertURLs4Clip")->click();
+    QCOMPARE(p.sliceValues(), (QList<int>{0, 0}));
 }
 
 void TestReportsPage::ahrefsTabConnectsWithAToken()

@@ -46,9 +46,15 @@ void StatsChartTest::slices_data()
                                  << "Not indexed (0%)";
     QTest::newRow("empty traffic table") << 1 << 1 << QStringList{} << false << 0 << 0 << "Traffic pages (0%)"
                                          << "Pages without traffic (0%)";
+    // A row without an answer counts on neither side, nor in the whole.
     QTest::newRow("Metrika 6, 5, empty, 0")
-        << 1 << 1 << QStringList{"6", "5", "", "0"} << false << 1 << 2 << "Traffic pages (25%)"
-        << "Pages without traffic (50%)";
+        << 1 << 1 << QStringList{"6", "5", "", "0"} << false << 1 << 2 << "Traffic pages (33%)"
+        << "Pages without traffic (67%)";
+    QTest::newRow("unanswered rows are not indexed either")
+        << 0 << 1 << QStringList{"Yes", "", "No", ""} << false << 1 << 1 << "Indexed (50%)"
+        << "Not indexed (50%)";
+    QTest::newRow("no row answered") << 4 << 1 << QStringList{"", "", ""} << false << 0 << 0 << "Indexed (0%)"
+                                     << "Not indexed (0%)";
     QTest::newRow("Analytics decimals and text")
         << 3 << 1 << QStringList{"12.5", "5.0", "-8", "n/a", "5.01"} << false << 2 << 3 << "Traffic pages (40%)"
         << "Pages without traffic (60%)";

@@ -3,6 +3,7 @@
 #include "app/ActivityLog.h"
 #include "reports/ReportTable.h"
 #include "reports/UrlImporter.h"
+#include "reports/WebAddress.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -67,6 +68,10 @@ private Q_SLOTS:
     void malformedSitemapNamesTheLineAndColumn_data();
     void malformedSitemapNamesTheLineAndColumn();
     void sitemapStopAtLimitLeavesTheBar();
+    void webAddresses_data();
+    void webAddresses();
+    void linesThatAreNoWebAddressesAreCountedOnce();
+    void sitemapLocsThatAreNoWebAddressesAreCounted();
     void deleteRemovesTheFirstSelectedRow();
     void lockedTableIsLeftAlone();
 };
@@ -75,8 +80,9 @@ void UrlImporterTest::pasteTrimsSplitsAndDropsRepeats()
 {
     Fixture f;
     ReportTable table(ServiceId::YandexWebmaster);
-    QCOMPARE(f.importer.pasteText(table, "a\r\n\r\n a \nA", false), UrlImporter::Result::Imported);
-    QCOMPARE(urls(table), (QStringList{"a", "A"}));
+    QCOMPARE(f.importer.pasteText(table, "https://e.com/a\r\n\r\n https://e.com/a \nhttps://e.com/A", false),
+             UrlImporter::Result::Imported);
+    QCOMPARE(urls(table), (QStringList{"https://e.com/a", "https://e.com/A"}));
     QCOMPARE(table.rowTexts(0).size(), 3);
     QCOMPARE(f.captions, QStringList{"Yandex Webmaster (2)"});
     QCOMPARE(f.log.messages(), QStringList{"Data pasted from Clipboard"});
@@ -342,6 +348,90 @@ void UrlImporterTest::sitemapStopAtLimitLeavesTheBar()
     QCOMPARE(f.progress.position, 2);
     QCOMPARE(f.prompt.texts, QStringList{"Limitation: no more 50 000 URLs"});
     QCOMPARE(f.log.messages(), QStringList{"XML data loaded"});
+}
+
+void UrlImporterTest::webAddresses_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("kind");
+    const int address = int(WebAddress::Kind::Address);
+    const int hostOnly = int(WebAddress::Kind::HostWithoutScheme);
+    const int junk = int(WebAddress::Kind::NotWebAddress);
+    QTest::newRow("https page") << "https://example.com/contacts/" << address;
+    QTest::newRow("scheme in capitals") << "HTTP://Example.com" << address;
+    QTest::newRow("local host with port") << "http://localhost:8080/page" << address;
+    QTest::newRow("user information") << "https://user@example.com/" << address;
+    QTest::newRow("Cyrillic host") << "https://пример.рф/каталог/" << address;
+    QTest::newRow("quote in the path") << "https://example.com/\"best\"/" << address;
+    QTest::newRow("blank in the host") << "https://exa mple.com/" << junk;
+    QTest::newRow("host without scheme") << "example.com/contacts/" << hostOnly;
+    QTest::newRow("bare host") << "www.example.com" << hostOnly;
+    QTest::newRow("Cyrillic host without scheme") << "пример.рф/" << hostOnly;
+    QTest::newRow("host and port without scheme") << "example.com:8080/x" << hostOnly;
+    QTest::newRow("a sentence") << "hello world" << junk;
+    QTest::newRow("script address") << "javascript:alert(1)" << junk;
+    QTest::newRow("HTML tag") << "<a href=\"https://example.com/\">x</a>" << junk;
+    QTest::newRow("ftp") << "ftp://example.com/file" << junk;
+    QTest::newRow("mail") << "mailto:me@example.com" << junk;
+    QTest::newRow("scheme without host") << "https://" << junk;
+    QTest::newRow("scheme with a path only") << "https:///path" << junk;
+    QTest::newRow("a word") << "page" << junk;
+    QTest::newRow("a number") << "1.5" << junk;
+    QTest::newRow("Windows path") << "C:\\pages\\a.html" << junk;
+    QTest::newRow("label ending in a hyphen") << "example-.com/" << junk;
+}
+
+void UrlImporterTest::webAddresses()
+{
+    QFETCH(QString, line);
+    QFETCH(int, kind);
+    QCOMPARE(int(WebAddress::classify(line)), kind);
+}
+
+void UrlImporterTest::linesThatAreNoWebAddressesAreCountedOnce()
+{
+    Fixture f;
+    ReportTable table(ServiceId::YandexWebmaster);
+    const QString text = QStringLiteral("https://example.com/\nhello world\njavascript:alert(1)\n"
+                                        "<a href=\"https://example.com/\">x</a>\nftp://example.com/f\n"
+                                        "example.com/contacts/\nhttps://example.com/contacts/\nexample.com/sale/");
+    QCOMPARE(f.importer.pasteText(table, text, false), UrlImporter::Result::Imported);
+    // A host without a scheme is the https page; written twice, it is one row.
+    QCOMPARE(urls(table), (QStringList{"https://example.com/", "https://example.com/contacts/",
+                                       "https://example.com/sale/"}));
+    QCOMPARE(f.log.messagesInOrder(),
+             (QStringList{"Data pasted from Clipboard",
+                          "2 addresses without http:// or https:// taken as https:// (the first: example.com/contacts/)",
+                          "Imported 3 addresses, skipped 4 lines that are not web addresses"}));
+    QCOMPARE(f.prompt.shown.size(), 1);
+    QCOMPARE(f.prompt.shown[0].text, QStringLiteral("Imported 3 addresses, skipped 4 lines that are not web addresses."));
+
+    // The next import counts afresh, and a clean one says nothing more.
+    f.importer.pasteText(table, QStringLiteral("https://example.com/a"), false);
+    QCOMPARE(f.log.messagesInOrder().mid(3), QStringList{"Data pasted from Clipboard"});
+    QCOMPARE(f.prompt.shown.size(), 1);
+
+    // Half of 50 000 lines junk: one log line, not one per line.
+    QStringList lines;
+    for (int i = 0; i < 25000; ++i)
+        lines << QStringLiteral("https://example.com/p%1").arg(i) << QStringLiteral("junk line %1").arg(i);
+    f.importer.pasteText(table, lines.join(QLatin1Char('\n')), false);
+    QCOMPARE(table.rowCount(), 25000);
+    QCOMPARE(f.log.messagesInOrder().mid(4),
+             (QStringList{"Data pasted from Clipboard",
+                          "Imported 25000 addresses, skipped 25000 lines that are not web addresses"}));
+}
+
+void UrlImporterTest::sitemapLocsThatAreNoWebAddressesAreCounted()
+{
+    Fixture f;
+    ReportTable table(ServiceId::YandexWebmaster);
+    const QByteArray xml = "<urlset><url><loc>https://example.com/</loc></url><url><loc>not an address</loc></url>"
+                           "<url><loc>example.com/a/</loc></url></urlset>";
+    QCOMPARE(f.importer.importSitemapData(table, xml, false, f.progress), UrlImporter::Result::Imported);
+    QCOMPARE(urls(table), (QStringList{"https://example.com/", "https://example.com/a/"}));
+    QCOMPARE(f.log.messagesInOrder().last(),
+             QStringLiteral("Imported 2 addresses, skipped 1 line that is not a web address"));
 }
 
 void UrlImporterTest::deleteRemovesTheFirstSelectedRow()
