@@ -90,4 +90,19 @@ QDate ReportingPeriod::today() const
     return (m_clock ? m_clock() : QDateTime::currentDateTime()).date();
 }
 
+QString ReportingPeriod::refusal(const QDate &from, const QDate &to, const QDate &today, FutureDays future,
+                                 const QString &periodTab)
+{
+    const QString again = QStringLiteral(" Choose the period again on the %1 tab.").arg(periodTab);
+    if (from.isValid() && to.isValid() && from > to)
+        return QStringLiteral("The period's first day (%1) is after its last day (%2).")
+                   .arg(dayText(from), dayText(to)) +
+               again;
+    if (future == FutureDays::Refused && to.isValid() && today.isValid() && to > today)
+        return QStringLiteral("The period's last day (%1) is after today (%2): the service has no data for it yet.")
+                   .arg(dayText(to), dayText(today)) +
+               again;
+    return {};
+}
+
 } // namespace veltrano

@@ -80,6 +80,19 @@ public:
     QString toText() const { return dayText(m_to); }
     static QString dayText(const QDate &day) { return day.toString(QStringLiteral("yyyy-MM-dd")); }
 
+    // Whether a service takes a last day after today.
+    enum class FutureDays { Allowed, Refused };
+    // Why the days cannot be sent, in words for the user, or an empty text
+    // when they can: a first day after the last one is refused everywhere,
+    // a last day after today where the service refuses it. periodTab names
+    // the settings tab where the user chooses this period.
+    static QString refusal(const QDate &from, const QDate &to, const QDate &today, FutureDays future,
+                           const QString &periodTab);
+    QString refusal(FutureDays future, const QString &periodTab) const
+    {
+        return refusal(m_from, m_to, today(), future, periodTab);
+    }
+
     void setClock(Clock clock);
     QDate today() const;
 

@@ -6,9 +6,11 @@
 #include "net/NumberText.h"
 #include "net/RequestTrace.h"
 #include "net/ServiceAnswer.h"
+#include "net/SiteScope.h"
 #include "reports/ReportTable.h"
 #include "services/analytics/AnalyticsClient.h"
 #include "services/google/GoogleRowRefusal.h"
+#include "services/shared/SiteRows.h"
 
 #include <array>
 #include <cmath>
@@ -119,10 +121,14 @@ void AnalyticsCheck::run(CheckContext &context, ReportTable &table, const Reques
     const int rows = table.rowCount();
     if (rows == 0)
         return;
+    // The analytics filter by path alone: a page of another site would get
+    // the figures of this site's page with the same path.
+    const std::vector<int> onSite = rowsOnSite(context, table, SiteScope::ofHost(request.websiteUrl));
     RequestTrace &trace = m_client.exchange().trace();
-    context.setProgressMaximum(rows);
+    context.setProgressMaximum(int(onSite.size()));
 
-    context.forEachRow(rows, [&](int row) {
+    context.forEachRow(int(onSite.size()), [&](int index) {
+        const int row = onSite[size_t(index)];
         const QString url =
             m_client.reportUrl(request.viewId, request.from, request.to, AnalyticsClient::pagePath(table.url(row)));
         const ExchangeResult answer = m_client.get(request.token(), url);

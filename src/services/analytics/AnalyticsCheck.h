@@ -43,6 +43,10 @@ public:
         QString to;
         // The selected account's token, read before every request.
         std::function<QString()> token;
+        // The website URL of the view's property: only rows on that host
+        // (or its "www.") are sent, the others keep their cells. Empty:
+        // every row, for a property without one.
+        QString websiteUrl;
     };
 
     explicit AnalyticsCheck(AnalyticsClient &client) : m_client(client) {}

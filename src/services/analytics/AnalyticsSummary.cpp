@@ -41,7 +41,9 @@ QString nameMember(const JsonValue &object)
 
 AnalyticsProperty readProperty(const JsonValue &item)
 {
-    AnalyticsProperty property{idMember(item, "internalWebPropertyId"), nameMember(item), {}};
+    AnalyticsProperty property{idMember(item, "internalWebPropertyId"), nameMember(item), {}, {}};
+    if (const JsonValue *website = item.member("websiteUrl"); website && website->isString())
+        property.websiteUrl = website->text();
     if (const JsonValue *profiles = listMember(item, "profiles")) {
         property.views.reserve(size_t(profiles->size()));
         for (const JsonValue &profile : *profiles)

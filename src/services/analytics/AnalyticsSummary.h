@@ -26,6 +26,7 @@ struct AnalyticsProperty {
     qint64 id = 0; // internalWebPropertyId
     QString name;
     std::vector<AnalyticsView> views;
+    QString websiteUrl; // the site the property measures; empty when Google gives none
 };
 
 struct AnalyticsAccount {

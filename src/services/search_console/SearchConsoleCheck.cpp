@@ -5,10 +5,12 @@
 #include "app/VeltranoError.h"
 #include "net/JsonDocument.h"
 #include "net/RequestTrace.h"
+#include "net/SiteScope.h"
 #include "reports/ReportTable.h"
 #include "services/google/GoogleRowRefusal.h"
 #include "services/search_console/GoogleApiClient.h"
 #include "services/search_console/SearchConsoleProperties.h"
+#include "services/shared/SiteRows.h"
 
 namespace veltrano {
 
@@ -43,8 +45,13 @@ void SearchConsoleCheck::run(CheckContext &context, ReportTable &table, const Se
     context.setProgressMaximum(rows);
     if (!token)
         throw VeltranoError(QStringLiteral("Please select Token from list to connect"));
+    // Google refuses a page outside the property; such a row is another
+    // site's and is not sent.
+    const std::vector<int> onSite = rowsOnSite(context, table, SiteScope::ofSearchConsoleProperty(property->siteUrl));
+    context.setProgressMaximum(int(onSite.size()));
 
-    context.forEachRow(rows, [&](int row) {
+    context.forEachRow(int(onSite.size()), [&](int index) {
+        const int row = onSite[size_t(index)];
         const QString pageUrl = table.url(row);
         const ExchangeResult answer = request(*token, *property, pageUrl);
         trace.add(pageUrl + QStringLiteral("\n\r\n\r") + answer.text);

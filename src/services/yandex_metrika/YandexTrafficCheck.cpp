@@ -6,7 +6,9 @@
 #include "net/JsonDocument.h"
 #include "net/NumberText.h"
 #include "net/RequestTrace.h"
+#include "net/SiteScope.h"
 #include "reports/ReportTable.h"
+#include "services/shared/SiteRows.h"
 
 #include <QUrl>
 
@@ -110,11 +112,14 @@ void YandexTrafficCheck::run(CheckContext &context, ReportTable &table, const In
     if (!inputs.savedToken)
         throw VeltranoError(QStringLiteral("Please select Token from list to connect"));
 
+    const std::vector<int> onSite = rowsOnSite(context, table, SiteScope::ofHost(inputs.counterSite));
+
     m_client.exchange().trace().clear();
-    context.setProgressMaximum(rows);
+    context.setProgressMaximum(int(onSite.size()));
     const QString token = inputs.savedToken();
 
-    context.forEachRow(rows, [&](int row) {
+    context.forEachRow(int(onSite.size()), [&](int index) {
+        const int row = onSite[size_t(index)];
         const auto [firstDay, lastDay] = inputs.period();
         const ExchangeResult answer =
             m_client.request(token, url(m_client.apiHost(), firstDay, lastDay, inputs.counterId, table.url(row)));

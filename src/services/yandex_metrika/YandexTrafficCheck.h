@@ -39,6 +39,9 @@ public:
         QString counterId;                   // empty: no counter selected
         std::function<QString()> savedToken; // null: no account selected
         std::function<std::pair<QString, QString>()> period; // first and last day, "yyyy-mm-dd"
+        // The counter's site ("example.com"): only rows on that host or its
+        // "www." are sent, the others keep their cells. Empty: every row.
+        QString counterSite;
     };
 
     void run(CheckContext &context, ReportTable &table, const Inputs &inputs);

@@ -4,10 +4,12 @@
 #include "app/UiPorts.h"
 #include "app/VeltranoError.h"
 #include "net/JsonDocument.h"
-#include "net/ServiceAnswer.h"
 #include "net/RequestTrace.h"
+#include "net/ServiceAnswer.h"
+#include "net/SiteScope.h"
 #include "net/UrlKey.h"
 #include "reports/ReportTable.h"
+#include "services/shared/SiteRows.h"
 #include "services/yandex_webmaster/YandexWebmasterClient.h"
 
 #include <QHash>
@@ -24,8 +26,8 @@ QString YandexIndexingCheck::samplesCommand(const QString &hostId, int offset)
         .arg(kPageSize);
 }
 
-void YandexIndexingCheck::run(CheckContext &context, ReportTable &table, const QString &hostId,
-                              const QString *token)
+void YandexIndexingCheck::run(CheckContext &context, ReportTable &table, const QString &hostId, const QString *token,
+                              const QString &siteName)
 {
     if (hostId.isEmpty()) {
         context.prompt().show(MessagePrompt::Icon::None, applicationErrorTitle(),
@@ -34,6 +36,10 @@ void YandexIndexingCheck::run(CheckContext &context, ReportTable &table, const Q
     }
     if (!token)
         return;
+    // Only the site's own rows are answered: a page of another site is not
+    // in this site's list, which says nothing about its indexing.
+    const std::vector<int> onSite =
+        rowsOnSite(context, table, SiteScope::ofYandexHostId(hostId).named(siteName.isEmpty() ? hostId : siteName));
 
     RequestTrace &trace = m_client.exchange().trace();
     trace.clear();
@@ -64,12 +70,11 @@ void YandexIndexingCheck::run(CheckContext &context, ReportTable &table, const Q
             break;
     }
 
-    const int rows = table.rowCount();
-    context.setProgressMaximum(rows);
+    context.setProgressMaximum(int(onSite.size()));
     // The cells of a row, built once: a row costs no list of its own.
     QStringList indexed{QStringLiteral("Yes"), QString()};
     const QStringList notIndexed{QStringLiteral("No"), QString()};
-    for (int row = 0; row < rows; ++row) {
+    for (const int row : onSite) {
         const auto found = titleOfUrl.constFind(UrlKey::of(table.url(row)));
         if (found != titleOfUrl.constEnd()) {
             indexed[1] = found.value();

@@ -54,6 +54,8 @@ void TokenListController::selectFirst()
 void TokenListController::appendAlias(const QString &alias)
 {
     m_list->addItem(alias);
+    // The account just signed in is the one the user means to use next.
+    m_list->setCurrentRow(m_list->count() - 1);
     m_group.renameButton()->setEnabled(true);
 }
 

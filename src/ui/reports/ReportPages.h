@@ -35,6 +35,13 @@ public:
         (void)service;
         (void)action;
     }
+    // The line above the service's report table: what its check will use
+    // (account, site, period), or what the user has to choose first.
+    virtual void setCheckTargetText(ServiceId service, const QString &text)
+    {
+        (void)service;
+        (void)text;
+    }
     // A service whose account needs no connect (a typed token) counts as
     // connected whenever its report tab is selected while `ready` says so.
     virtual void setConnectedWhenSelected(ServiceId service, std::function<bool()> ready)

@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
@@ -78,6 +79,7 @@ ReportsController::ReportsController(const Widgets &widgets, Ports ports, QObjec
     m_deleteAction = widgets.deleteAction;
     m_checkMenu = widgets.checkMenu;
     m_noClear = widgets.noClear;
+    m_targetLines = widgets.targetLines;
     m_views = widgets.views;
 
     m_delegate = new ReportCellDelegate(this);
@@ -179,6 +181,12 @@ void ReportsController::applyButtonStates()
     m_importTxtButton->setEnabled(s.importTxt);
     m_importXmlButton->setEnabled(s.importXml);
     m_runButton->setEnabled(s.checkUrl);
+    // A disabled "Check URL" says why.
+    QString why;
+    if (!s.checkUrl)
+        why = m_run->isRunning() ? QStringLiteral("A check is running: wait for it to finish or click Cancel")
+                                 : QStringLiteral("Connect an account on the Settings page first");
+    m_runButton->setToolTip(why);
     m_cancelButton->setEnabled(s.cancel);
     m_exportButton->setEnabled(s.exportCsv);
 }
@@ -191,6 +199,13 @@ void ReportsController::updateTabCaption(const ReportTable &table)
 bool ReportsController::noClearOnImport() const
 {
     return m_noClear->isChecked();
+}
+
+void ReportsController::setCheckTargetText(ServiceId service, const QString &text)
+{
+    const auto tab = size_t(int(service));
+    if (tab < m_targetLines.size() && m_targetLines[tab])
+        m_targetLines[tab]->setText(text);
 }
 
 QStringList ReportsController::selectedUrls(ServiceId service) const

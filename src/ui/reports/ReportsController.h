@@ -17,6 +17,7 @@
 class QAction;
 class QCheckBox;
 class QLineEdit;
+class QLabel;
 class QMenu;
 class QProgressBar;
 class QPushButton;
@@ -76,6 +77,8 @@ public:
         StatsChartView *chart = nullptr;     // the statistics pie
         // The report tables' views in tab order (ListView4 ...).
         std::vector<QTableView *> views;
+        // The lines above the tables saying what each check will use.
+        std::vector<QLabel *> targetLines;
     };
 
     struct Ports {
@@ -102,6 +105,7 @@ public:
     // ReportPages
     ReportTable *table(ServiceId service) const override { return table(int(service)); }
     void showReport(ServiceId service) override;
+    void setCheckTargetText(ServiceId service, const QString &text) override;
     QStringList selectedUrls(ServiceId service) const override;
     void setRowsAction(ServiceId service, QAction *action) override { setRowsAction(int(service), action); }
     void setConnectedWhenSelected(ServiceId service, std::function<bool()> ready) override
@@ -173,6 +177,7 @@ private:
     QAction *m_deleteAction = nullptr;
     QMenu *m_checkMenu = nullptr;
     QCheckBox *m_noClear = nullptr;
+    std::vector<QLabel *> m_targetLines;
     std::vector<std::function<bool()>> m_connectedWhenSelected; // by tab
     std::vector<std::pair<int, QAction *>> m_rowsActions;
 };

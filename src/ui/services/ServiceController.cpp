@@ -8,6 +8,7 @@
 
 #include <QAbstractScrollArea>
 #include <QEvent>
+#include <QListWidget>
 #include <QPushButton>
 
 namespace veltrano {
@@ -55,6 +56,32 @@ void ServiceController::showConnected(TokenListGroup *tokens, const char *noun, 
     connectButton->setText(QStringLiteral("Connected (%1: %2)").arg(QLatin1String(noun)).arg(count));
     m_context.run.markApiConnected();
     connectButton->setEnabled(false);
+    refreshCheckTarget();
+}
+
+void ServiceController::followCheckTarget(TokenListGroup *tokens, std::function<QString()> describe)
+{
+    m_describeTarget = std::move(describe);
+    if (tokens)
+        connect(tokens->list(), &QListWidget::itemSelectionChanged, this, [this] { refreshCheckTarget(); });
+    refreshCheckTarget();
+}
+
+void ServiceController::refreshCheckTarget()
+{
+    if (m_describeTarget)
+        m_context.reports.setCheckTargetText(m_service, m_describeTarget());
+}
+
+QString ServiceController::checkTargetText(const QString &choiceNoun, const QString &chosen) const
+{
+    const QString where = QStringLiteral("Settings > ") + QString(ServiceTable::of(m_service).name);
+    const QString alias = m_context.accounts.selectedAlias(m_service);
+    if (alias.isEmpty())
+        return QStringLiteral("Connect an account on %1, then choose a %2").arg(where, choiceNoun);
+    if (chosen.isEmpty())
+        return QStringLiteral("Account %1: choose a %2 on %3").arg(alias, choiceNoun, where);
+    return QStringLiteral("Checks %1 %2 with account %3").arg(choiceNoun, chosen, alias);
 }
 
 bool ServiceController::eventFilter(QObject *watched, QEvent *event)

@@ -48,6 +48,16 @@ protected:
     // token list's button, the program connected, the button off.
     void showConnected(TokenListGroup *tokens, const char *noun, qsizetype count);
 
+    // The line above the service's report table follows `describe`: it is
+    // written now, whenever the selection of the token list changes, and
+    // whenever refreshCheckTarget is called (the controller's own lists and
+    // periods).
+    void followCheckTarget(TokenListGroup *tokens, std::function<QString()> describe);
+    void refreshCheckTarget();
+    // The usual descriptions: nothing selected yet, or an account and its
+    // choice ("site http://shop.example.org/").
+    QString checkTargetText(const QString &choiceNoun, const QString &chosen) const;
+
     bool eventFilter(QObject *watched, QEvent *event) override;
 
     ServiceContext m_context;
@@ -55,6 +65,7 @@ protected:
 private:
     ServiceId m_service;
     QWidget *m_doubleClickList = nullptr;
+    std::function<QString()> m_describeTarget;
 };
 
 } // namespace veltrano

@@ -10,6 +10,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -68,6 +69,15 @@ QWidget *UrlsPage::buildReportTabs()
         sheet->setObjectName(info.reportSheet);
         auto *sheetLayout = new QVBoxLayout(sheet);
         sheetLayout->setContentsMargins(0, 0, 0, 0);
+
+        // What the tab's check will use (account, site, period), or what
+        // to connect first; the service's controller writes it.
+        auto *target = new QLabel;
+        target->setObjectName(QStringLiteral("lbCheckTarget%1").arg(info.tag()));
+        target->setTextFormat(Qt::PlainText);
+        target->setContentsMargins(4, 2, 4, 2);
+        m_targetLines.push_back(target);
+        sheetLayout->addWidget(target);
 
         auto *view = new QTableView;
         view->setObjectName(info.reportView);

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTabWidget;
@@ -29,6 +30,9 @@ public:
     QTabWidget *reportTabs() const { return m_reportTabs; }
     // The report tables' views in tab order (ListView4 ...).
     const std::vector<QTableView *> &reportViews() const { return m_reportViews; }
+    // The line above each report table saying what its check will use, in
+    // tab order.
+    const std::vector<QLabel *> &targetLines() const { return m_targetLines; }
     QProgressBar *progressBar() const { return m_progressBar; }
     QTabWidget *bottomTabs() const { return m_bottomTabs; }
     NewsBrowser *news() const { return m_news; }
@@ -50,6 +54,7 @@ private:
 
     QTabWidget *m_reportTabs = nullptr;
     std::vector<QTableView *> m_reportViews;
+    std::vector<QLabel *> m_targetLines;
     QProgressBar *m_progressBar = nullptr;
     QTabWidget *m_bottomTabs = nullptr;
     NewsBrowser *m_news = nullptr;

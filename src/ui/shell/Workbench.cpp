@@ -172,6 +172,7 @@ void Workbench::createReportsController(ClipboardText &clipboard)
     page.progressBar = m_urlsPage->progressBar();
     page.chart = m_urlsPage->statsChart();
     page.views = m_urlsPage->reportViews();
+    page.targetLines = m_urlsPage->targetLines();
     m_reports =
         new ReportsController(page, {m_log, *m_prompt, *m_eventPump, *m_fileDialogs, clipboard, m_appFolder}, &window);
     m_reports->runControl().setBusyState(&m_busy);

@@ -426,6 +426,9 @@ void TestSignIn::signInStoresTokenAndListsIt()
     QVERIFY(!f.app->requestTrace().text().contains(accessToken));
     QCOMPARE(itemTexts(tokens), existing + QStringList{newAlias});
     QVERIFY(rename->isEnabled());
+    // The new account is the selected one, ready for "Connect to Account".
+    QCOMPARE(tokens->selectedItems().size(), 1);
+    QCOMPARE(tokens->selectedItems()[0]->text(), newAlias);
 
     const QStringList log = f.log();
     QCOMPARE(log.size(), 3);

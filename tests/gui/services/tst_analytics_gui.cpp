@@ -27,6 +27,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QLabel>
 #include <QListWidget>
 #include <QPieSeries>
 #include <QPieSlice>
@@ -452,6 +453,103 @@ private Q_SLOTS:
             QCOMPARE(r.queryParam("end-date"), std::string("2024-03-31"));
         }
         QCOMPARE(f.find<QDateEdit>("DateTimePicker1")->date(), QDate(2023, 1, 1));
+    }
+
+    // The report filters by path alone, so a page of another site would get
+    // the figures of this site's page with the same path: only the pages of
+    // the view's website are sent, the others stay empty.
+    void checkSendsOnlyTheViewsSite_data()
+    {
+        QTest::addColumn<QStringList>("urls");
+        QTest::addColumn<QList<bool>>("sent"); // per row
+
+        QTest::newRow("mixed") << QStringList{"https://example.com/A", "https://shop.example.org/A",
+                                              "http://www.example.com/"}
+                               << QList<bool>{true, false, true};
+        QTest::newRow("none of the site")
+            << QStringList{"https://shop.example.org/", "https://staging.example.com/"} << QList<bool>{false, false};
+    }
+    void checkSendsOnlyTheViewsSite()
+    {
+        QFETCH(QStringList, urls);
+        QFETCH(QList<bool>, sent);
+        Fixture f;
+        f.chooseView();
+        f.customPeriod(QDate(2024, 3, 1), QDate(2024, 3, 31));
+        f.paste(urls);
+        QCOMPARE(f.report().rowCount(), int(urls.size()));
+
+        f.checkUrl();
+
+        const int sentRows = int(sent.count(true));
+        QCOMPARE(int(f.sim.requestsTo(DataPath).size()), sentRows);
+        const QStringList log = f.log();
+        const QStringList run = log.mid(log.lastIndexOf(QStringLiteral("Check started")));
+        if (sentRows == 0) {
+            QCOMPARE(f.prompt.texts.size(), 1);
+            QVERIFY2(f.prompt.texts[0].contains(QStringLiteral("https://example.com")), qPrintable(f.prompt.texts[0]));
+            QVERIFY(!run.contains(QStringLiteral("Check finished")));
+        } else {
+            QVERIFY(f.prompt.texts.isEmpty());
+            QCOMPARE(run.filter(QStringLiteral("rows are not on")),
+                     QStringList{QStringLiteral("%1 of %2 rows are not on https://example.com and were not checked")
+                                     .arg(urls.size() - sentRows)
+                                     .arg(urls.size())});
+        }
+        for (int row = 0; row < urls.size(); ++row)
+            QCOMPARE(f.report().rowTexts(row).mid(1) == QStringList(6, QString()), !sent[row]);
+    }
+
+    // The days are checked before any request: a period turned round is a
+    // message; a last day after today is sent (Analytics answers it).
+    void periodIsCheckedBeforeAnyRequest_data()
+    {
+        QTest::addColumn<QDate>("from");
+        QTest::addColumn<QDate>("to");
+        QTest::addColumn<QString>("message");
+
+        QTest::newRow("turned round") << QDate(2024, 3, 20) << QDate(2024, 3, 1)
+                                      << QStringLiteral("The period's first day (2024-03-20) is after its last day "
+                                                        "(2024-03-01). Choose the period again on the Google "
+                                                        "Analytics tab.");
+        QTest::newRow("past today") << QDate(2024, 3, 20) << QDate(2024, 4, 10) << QString();
+    }
+    void periodIsCheckedBeforeAnyRequest()
+    {
+        QFETCH(QDate, from);
+        QFETCH(QDate, to);
+        QFETCH(QString, message);
+        Fixture f;
+        f.chooseView();
+        f.paste({"https://example.com/A"});
+        f.customPeriod(from, to);
+
+        f.checkUrl();
+
+        if (message.isEmpty()) {
+            QCOMPARE(f.sim.requestsTo(DataPath).size(), size_t(1));
+            return;
+        }
+        QCOMPARE(f.prompt.texts, QStringList{message});
+        QCOMPARE(f.sim.requestsTo(DataPath).size(), size_t(0));
+        QCOMPARE(f.report().rowTexts(0).mid(1), QStringList(6, QString()));
+    }
+
+    // The line above the report names the view with its site and the
+    // period, and follows the lists and the days.
+    void targetLineNamesViewAndPeriod()
+    {
+        Fixture f;
+        auto *line = f.find<QLabel>("lbCheckTarget4");
+        QVERIFY(line);
+        QCOMPARE(line->text(), QStringLiteral("Account token_1: choose a view on Settings > Google Analytics"));
+        f.chooseView();
+        f.customPeriod(QDate(2024, 3, 1), QDate(2024, 3, 31));
+        QCOMPARE(line->text(), QStringLiteral("Checks view Example Furniture / example.com / All Web Site Data "
+                                              "(https://example.com) with account token_1, over 2024-03-01 to "
+                                              "2024-03-31"));
+        Fixture::choose(f.combo("ComboBox2"), 1); // "Staging": no views
+        QCOMPARE(line->text(), QStringLiteral("Account token_1: choose a view on Settings > Google Analytics"));
     }
 };
 

@@ -10,6 +10,7 @@
 #include "app/SandboxEndpoints.h"
 #include "auth/SettingsFile.h"
 #include "reports/ReportTable.h"
+#include "services/search_console/SearchConsoleCheck.h"
 #include "services/search_console/SearchConsoleDescriptor.h"
 #include "support/GuiTestSupport.h"
 #include "support/MainWindowHarness.h"
@@ -39,6 +40,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QPieSeries>
@@ -203,6 +205,11 @@ private Q_SLOTS:
     void cancelWorksAmidFailingRows();
     void inspectionReplacesThePerformanceCells();
     void checksNeedAProperty();
+    void checksSendOnlyThePropertysPages_data();
+    void checksSendOnlyThePropertysPages();
+    void periodIsCheckedBeforeAnyRequest_data();
+    void periodIsCheckedBeforeAnyRequest();
+    void targetLineNamesPropertyAndPeriod();
 
     void keywordsListPagesAndExports();
     void keywordsPaging_data();
@@ -480,6 +487,134 @@ void TestSearchConsoleGui::checksNeedAProperty()
     // Refused before it sent anything: the run never started.
     QVERIFY(!f.log().contains(QStringLiteral("Check started")));
     QVERIFY(!f.log().contains(QStringLiteral("Check finished")));
+}
+
+// Google refuses pages outside the property: such rows are not sent and
+// stay empty, with one line in the log, or a message when no row is the
+// property's.
+void TestSearchConsoleGui::checksSendOnlyThePropertysPages_data()
+{
+    QTest::addColumn<QString>("check");
+    QTest::addColumn<QString>("property");
+    QTest::addColumn<QStringList>("urls");
+    QTest::addColumn<QList<bool>>("sent"); // per row
+
+    QTest::newRow("URL-prefix, mixed") << "Check GSC" << QString::fromStdString(Site)
+                                       << QStringList{"https://example.com/sofas/", "https://shop.example.org/a",
+                                                      "http://example.com/b", "https://www.example.com/c",
+                                                      "https://EXAMPLE.com/chairs/"}
+                                       << QList<bool>{true, false, false, false, true};
+    QTest::newRow("URL-prefix, none of it")
+        << "URL Inspection API" << QString::fromStdString(Site)
+        << QStringList{"https://shop.example.org/a", "https://shop.example.org/b"} << QList<bool>{false, false};
+    QTest::newRow("domain property takes subdomains and schemes")
+        << "URL Inspection API"
+        << "sc-domain:example.com"
+        << QStringList{"http://www.example.com/", "https://shop.example.com/x", "https://example.org/",
+                       "https://notexample.com/"}
+        << QList<bool>{true, true, false, false};
+}
+
+void TestSearchConsoleGui::checksSendOnlyThePropertysPages()
+{
+    QFETCH(QString, check);
+    QFETCH(QString, property);
+    QFETCH(QStringList, urls);
+    QFETCH(QList<bool>, sent);
+
+    Fixture f;
+    f.connectAndSelect(property);
+    f.paste(urls);
+    QCOMPARE(f.report().rowCount(), int(urls.size()));
+    f.sim.clearRequests();
+
+    f.runCheck(check);
+
+    const int sentRows = int(sent.count(true));
+    QCOMPARE(int(f.sim.requestCount()), sentRows);
+    const QStringList run = f.logFrom(QStringLiteral("Check started"));
+    if (sentRows == 0) {
+        QCOMPARE(f.prompt.texts.size(), 1);
+        QVERIFY2(f.prompt.texts[0].contains(property), qPrintable(f.prompt.texts[0]));
+        QVERIFY(!run.contains(QStringLiteral("Check finished")));
+    } else {
+        QCOMPARE(run.filter(QStringLiteral("rows are not on")),
+                 QStringList{QStringLiteral("%1 of %2 rows are not on %3 and were not checked")
+                                 .arg(urls.size() - sentRows)
+                                 .arg(urls.size())
+                                 .arg(property)});
+        QCOMPARE(run.last(), QStringLiteral("Check finished"));
+    }
+    for (int row = 0; row < urls.size(); ++row) {
+        if (!sent[row])
+            QCOMPARE(f.report().rowTexts(row).mid(1), QStringList(SearchConsoleCheck::kCellCount, QString()));
+    }
+    QVERIFY(!f.run().isRunning());
+}
+
+// The Google period (chosen on the Google Analytics tab) is checked before
+// anything is sent: turned round, or reaching past today, it is a message.
+// The inspection does not use the period.
+void TestSearchConsoleGui::periodIsCheckedBeforeAnyRequest_data()
+{
+    QTest::addColumn<QString>("action"); // a check, or "keywords"
+    QTest::addColumn<QDate>("from");
+    QTest::addColumn<QDate>("to");
+    QTest::addColumn<QString>("message"); // empty: the requests go out
+
+    const QString again = QStringLiteral(" Choose the period again on the Google Analytics tab.");
+    const QString reversed =
+        QStringLiteral("The period's first day (2024-03-20) is after its last day (2024-03-01).") + again;
+    const QString future = QStringLiteral("The period's last day (2024-04-03) is after today (2024-04-02): the "
+                                          "service has no data for it yet.") +
+                           again;
+    QTest::newRow("Check GSC, turned round") << "Check GSC" << QDate(2024, 3, 20) << QDate(2024, 3, 1) << reversed;
+    QTest::newRow("Check GSC, tomorrow") << "Check GSC" << QDate(2024, 3, 20) << QDate(2024, 4, 3) << future;
+    QTest::newRow("Check GSC, up to today") << "Check GSC" << QDate(2024, 3, 20) << Today << QString();
+    QTest::newRow("keywords, turned round") << "keywords" << QDate(2024, 3, 20) << QDate(2024, 3, 1) << reversed;
+    QTest::newRow("inspection ignores the period")
+        << "URL Inspection API" << QDate(2024, 3, 20) << QDate(2024, 3, 1) << QString();
+}
+
+void TestSearchConsoleGui::periodIsCheckedBeforeAnyRequest()
+{
+    QFETCH(QString, action);
+    QFETCH(QDate, from);
+    QFETCH(QDate, to);
+    QFETCH(QString, message);
+
+    Fixture f;
+    f.connectAndSelect();
+    f.paste({"https://example.com/sofas/"});
+    f.customPeriod(from, to);
+    f.sim.clearRequests();
+
+    if (action == QLatin1String("keywords"))
+        f.button("Button32")->click();
+    else
+        f.runCheck(action);
+
+    if (message.isEmpty()) {
+        QVERIFY(f.sim.requestCount() > 0);
+        return;
+    }
+    QCOMPARE(f.prompt.texts, QStringList{message});
+    QCOMPARE(f.sim.requestCount(), size_t(0));
+    QCOMPARE(f.report().rowTexts(0).mid(1), QStringList(SearchConsoleCheck::kCellCount, QString()));
+    QVERIFY(!f.log().contains(QStringLiteral("Check finished")));
+}
+
+void TestSearchConsoleGui::targetLineNamesPropertyAndPeriod()
+{
+    Fixture f;
+    auto *line = f.find<QLabel>("lbCheckTarget3");
+    QVERIFY(line);
+    f.connectAndSelect();
+    f.customPeriod(QDate(2024, 3, 1), QDate(2024, 3, 31));
+    QCOMPARE(line->text(), QStringLiteral("Checks property https://example.com/ with account token_1; Check GSC "
+                                          "over 2024-03-01 to 2024-03-31 (the period on the Google Analytics tab)"));
+    f.properties()->clearSelection();
+    QCOMPARE(line->text(), QStringLiteral("Account token_1: choose a property on Settings > Google Search Console"));
 }
 
 // ---------------------------------------------------------------------------

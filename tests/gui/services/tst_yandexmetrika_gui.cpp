@@ -27,6 +27,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFile>
+#include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
@@ -64,7 +65,7 @@ Module::Counter counter(long long id, const std::string &site, const std::string
 // a day.
 std::vector<Module::Counter> accountCounters()
 {
-    Module::Counter main = counter(CounterId, "b.example.com");
+    Module::Counter main = counter(CounterId, "example.com");
     Module::Page page;
     page.url = PageWithQuery.toStdString();
     page.visitsPerDay = 10;
@@ -172,6 +173,12 @@ private Q_SLOTS:
 
     void keywordsPageAndExport();
     void keywordsWindowWithoutPhrases();
+
+    void checkSendsOnlyTheCountersSite_data();
+    void checkSendsOnlyTheCountersSite();
+    void periodIsCheckedBeforeAnyRequest_data();
+    void periodIsCheckedBeforeAnyRequest();
+    void targetLineNamesCounterAndPeriod();
 };
 
 // ---------------------------------------------------------------------------
@@ -184,7 +191,7 @@ void TestYandexMetrikaGui::connectListsActiveCountersSorted()
     f.showSettings();
     f.button("Button10")->click();
 
-    QCOMPARE(f.counterRows(), (QList<QStringList>{{"a.example.com", "7"}, {"b.example.com", "44147844"}}));
+    QCOMPARE(f.counterRows(), (QList<QStringList>{{"a.example.com", "7"}, {"example.com", "44147844"}}));
     QCOMPARE(f.button("Button10")->text(), QStringLiteral("Connected (counters: 2)"));
     QVERIFY(!f.button("Button10")->isEnabled());
     QVERIFY(f.keywordsAction()->isEnabled());
@@ -428,6 +435,116 @@ void TestYandexMetrikaGui::keywordsWindowWithoutPhrases()
     f.keywordsAction()->trigger();
     QCOMPARE(f.prompt.texts, QStringList{"Please select Website from Poject list"});
     QCOMPARE(f.sim.requestsTo("/yandex-metrika/stat/v1/data").size(), size_t(1));
+}
+
+// ---------------------------------------------------------------------------
+// The chosen site and period
+
+// The counter of example.com answers for example.com and www.example.com;
+// pages of other sites are not sent and keep their cells.
+void TestYandexMetrikaGui::checkSendsOnlyTheCountersSite_data()
+{
+    QTest::addColumn<QStringList>("urls");
+    QTest::addColumn<QList<bool>>("sent"); // per row
+
+    QTest::newRow("mixed") << QStringList{PageWithQuery, "https://shop.example.org/", "https://www.example.com/b",
+                                          "https://b.example.com/c"}
+                           << QList<bool>{true, false, true, false};
+    QTest::newRow("none of the site") << QStringList{"https://shop.example.org/", "https://example.org/"}
+                                      << QList<bool>{false, false};
+}
+
+void TestYandexMetrikaGui::checkSendsOnlyTheCountersSite()
+{
+    QFETCH(QStringList, urls);
+    QFETCH(QList<bool>, sent);
+    Fixture f;
+    f.connectAndSelect();
+    f.setCustomPeriod(QDate(2024, 3, 1), QDate(2024, 3, 31));
+    f.paste(urls);
+    QCOMPARE(f.report().rowCount(), int(urls.size()));
+
+    f.checkUrl();
+
+    const int sentRows = int(sent.count(true));
+    const auto requests = f.sim.requestsTo(BytimePath);
+    QCOMPARE(int(requests.size()), sentRows);
+    const QStringList log = f.log();
+    const QStringList run = log.mid(log.lastIndexOf(QStringLiteral("Check started")));
+    if (sentRows == 0) {
+        QCOMPARE(f.prompt.texts.size(), 1);
+        QVERIFY2(f.prompt.texts[0].contains(QStringLiteral("example.com")), qPrintable(f.prompt.texts[0]));
+        QVERIFY(!run.contains(QStringLiteral("Check finished")));
+    } else {
+        QVERIFY(f.prompt.texts.isEmpty());
+        QCOMPARE(run.filter(QStringLiteral("rows are not on")),
+                 QStringList{QStringLiteral("%1 of %2 rows are not on example.com and were not checked")
+                                 .arg(urls.size() - sentRows)
+                                 .arg(urls.size())});
+        QCOMPARE(run.last(), QStringLiteral("Check finished"));
+    }
+    for (int row = 0; row < urls.size(); ++row) {
+        if (!sent[row])
+            QCOMPARE(f.report().rowTexts(row).mid(1), QStringList(YandexTrafficCheck::kColumns, QString()));
+    }
+}
+
+// A period turned round is a message before any request, for "Check YM"
+// and for the phrases; Metrika takes a last day after today.
+void TestYandexMetrikaGui::periodIsCheckedBeforeAnyRequest_data()
+{
+    QTest::addColumn<bool>("keywords");
+    QTest::addColumn<QDate>("from");
+    QTest::addColumn<QDate>("to");
+    QTest::addColumn<bool>("refused");
+
+    const QDate today = QDate::currentDate();
+    QTest::newRow("check, turned round") << false << today.addDays(-1) << today.addDays(-9) << true;
+    QTest::newRow("phrases, turned round") << true << today.addDays(-1) << today.addDays(-9) << true;
+    QTest::newRow("check, past today") << false << today.addDays(-9) << today.addDays(3) << false;
+}
+
+void TestYandexMetrikaGui::periodIsCheckedBeforeAnyRequest()
+{
+    QFETCH(bool, keywords);
+    QFETCH(QDate, from);
+    QFETCH(QDate, to);
+    QFETCH(bool, refused);
+    Fixture f;
+    f.connectAndSelect();
+    f.paste({PageWithQuery});
+    f.setCustomPeriod(from, to);
+    f.sim.clearRequests();
+
+    if (keywords)
+        f.keywordsAction()->trigger();
+    else
+        f.checkUrl();
+
+    if (!refused) {
+        QCOMPARE(f.sim.requestsTo(BytimePath).size(), size_t(1));
+        return;
+    }
+    const QString expected = QStringLiteral("The period's first day (%1) is after its last day (%2). Choose the "
+                                            "period again on the Yandex Metrika tab.")
+                                 .arg(ReportingPeriod::dayText(from), ReportingPeriod::dayText(to));
+    QCOMPARE(f.prompt.texts, QStringList{expected});
+    QCOMPARE(f.sim.requestCount(), size_t(0));
+    QCOMPARE(f.report().rowTexts(0).mid(1), QStringList(YandexTrafficCheck::kColumns, QString()));
+}
+
+void TestYandexMetrikaGui::targetLineNamesCounterAndPeriod()
+{
+    Fixture f;
+    auto *line = f.find<QLabel>("lbCheckTarget2");
+    QVERIFY(line);
+    f.connectAndSelect();
+    f.setCustomPeriod(QDate(2024, 3, 1), QDate(2024, 3, 31));
+    QCOMPARE(line->text(), QStringLiteral("Checks counter example.com (%1) with account token_1, over 2024-03-01 "
+                                          "to 2024-03-31")
+                               .arg(CounterId));
+    f.counters()->clearSelection();
+    QCOMPARE(line->text(), QStringLiteral("Account token_1: choose a counter on Settings > Yandex Metrika"));
 }
 
 QTEST_MAIN(TestYandexMetrikaGui)

@@ -47,6 +47,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineSeries>
 #include <QListWidget>
 #include <QPieSeries>
@@ -263,6 +264,9 @@ private Q_SLOTS:
     void checkUrlMarksPastedPages();
     void checkNeedsSiteAndAccount_data();
     void checkNeedsSiteAndAccount();
+    void rowsOfAnotherSiteAreNotChecked_data();
+    void rowsOfAnotherSiteAreNotChecked();
+    void targetLineFollowsAccountAndSite();
 
     void keywordsWindowListsAndExportsQueries();
     void keywordsNeedAccountAndSite_data();
@@ -659,6 +663,91 @@ void TestYandexWebmasterGui::checkNeedsSiteAndAccount()
     // Refused before it sent anything: the run never started.
     QVERIFY(!f.log().contains(QStringLiteral("Check started")));
     QVERIFY(!f.log().contains(QStringLiteral("Check finished")));
+}
+
+// Pages of another site than the chosen one are neither sent nor marked
+// "No": the site's own rows are checked as before, the others stay empty
+// with one line in the log; with none of the site's pages nothing is sent.
+void TestYandexWebmasterGui::rowsOfAnotherSiteAreNotChecked_data()
+{
+    QTest::addColumn<QStringList>("urls");
+    QTest::addColumn<QStringList>("indexed"); // per row: "Yes", "No" or "" (not checked)
+
+    const auto sites = accountSites();
+    const auto &pages = sites[2].pages;
+    const QString home = QString::fromStdString(pages[0].url);
+    // Another page of the site, its host spelled in capitals with the port.
+    QString spelled = QString::fromStdString(pages[1].url);
+    spelled.replace(QStringLiteral("https://shop.example"), QStringLiteral("HTTPS://SHOP.EXAMPLE:443"));
+    QTest::newRow("no row on the site") << QStringList{"https://example.com/a", "https://example.com/b",
+                                                       "https://zeta.example/"}
+                                        << QStringList{"", "", ""};
+    QTest::newRow("mixed list") << QStringList{"https://example.com/a", home, "https://www.shop.example/missing/",
+                                               spelled, "https://blog.shop.example/"}
+                                << QStringList{"", "Yes", "No", "Yes", ""};
+}
+
+void TestYandexWebmasterGui::rowsOfAnotherSiteAreNotChecked()
+{
+    QFETCH(QStringList, urls);
+    QFETCH(QStringList, indexed);
+
+    Fixture f;
+    f.connectAccount();
+    f.selectSite(ShopHost);
+    const QString siteName = f.sites()->currentItem()->text(0);
+    f.clipboard.value = urls.join(QStringLiteral("\r\n"));
+    f.button("btInsertURLs4Clip")->click();
+    QCOMPARE(f.report().rowCount(), int(urls.size()));
+    f.sim.clearRequests();
+
+    f.button("btRunRequests")->click();
+
+    const int heldBack = int(indexed.count(QString()));
+    const QStringList log = f.log();
+    const QStringList run = log.mid(log.lastIndexOf(QStringLiteral("Check started")));
+    for (int row = 0; row < urls.size(); ++row)
+        QCOMPARE(f.report().cell(row, 1), indexed[row]);
+    if (heldBack == urls.size()) {
+        QCOMPARE(f.prompt.texts.size(), 1);
+        QVERIFY2(f.prompt.texts[0].contains(siteName), qPrintable(f.prompt.texts[0]));
+        QCOMPARE(f.sim.requests().size(), size_t(0));
+        QVERIFY(!run.contains(QStringLiteral("Check finished")));
+        QVERIFY(!f.app->reports().runControl().flags().reportDataReady);
+    } else {
+        QVERIFY(f.prompt.texts.isEmpty());
+        QCOMPARE(run.filter(QStringLiteral("rows are not on")),
+                 QStringList{QStringLiteral("%1 of %2 rows are not on %3 and were not checked")
+                                 .arg(heldBack)
+                                 .arg(urls.size())
+                                 .arg(siteName)});
+        QCOMPARE(run.last(), QStringLiteral("Check finished"));
+        QVERIFY(f.requestsEndingWith("/samples") > 0);
+    }
+    QVERIFY(!f.app->reports().runControl().isRunning());
+}
+
+// The line above the report says which account and site "Check URL" will
+// use, and changes with the selections; a disabled "Check URL" says why.
+void TestYandexWebmasterGui::targetLineFollowsAccountAndSite()
+{
+    Fixture f;
+    auto *line = f.find<QLabel>("lbCheckTarget1");
+    QVERIFY(line);
+    QVERIFY(!f.button("btRunRequests")->isEnabled());
+    QCOMPARE(f.button("btRunRequests")->toolTip(), QStringLiteral("Connect an account on the Settings page first"));
+
+    f.connectAccount();
+    QCOMPARE(line->text(), QStringLiteral("Account token_1: choose a site on Settings > Yandex Webmaster"));
+    QVERIFY(f.button("btRunRequests")->isEnabled());
+    QVERIFY(f.button("btRunRequests")->toolTip().isEmpty());
+
+    f.selectSite(ShopHost);
+    const QString siteName = f.sites()->currentItem()->text(0);
+    QCOMPARE(line->text(), QStringLiteral("Checks site %1 with account token_1").arg(siteName));
+
+    f.tokenList()->clearSelection();
+    QCOMPARE(line->text(), QStringLiteral("Connect an account on Settings > Yandex Webmaster, then choose a site"));
 }
 
 // ---------------------------------------------------------------------------

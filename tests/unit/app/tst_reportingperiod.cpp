@@ -116,6 +116,52 @@ private Q_SLOTS:
         QCOMPARE(changed.count(), 0);
         QCOMPARE(period.preset(), int(P::Last30Days));
     }
+
+    // The days a check may send: a period turned round never, a last day
+    // after today only where the service takes it. A refusal names both
+    // days and the tab where the period is chosen.
+    void refusal_data()
+    {
+        QTest::addColumn<QDate>("from");
+        QTest::addColumn<QDate>("to");
+        QTest::addColumn<bool>("futureRefused");
+        QTest::addColumn<QString>("text");
+
+        const QString again = QStringLiteral(" Choose the period again on the Google Analytics tab.");
+        const QString reversed = QStringLiteral("The period's first day (2026-12-20) is after its last day "
+                                                "(2026-12-01).") +
+                                 again;
+        const QString future = QStringLiteral("The period's last day (2026-12-12) is after today (2026-12-11): "
+                                              "the service has no data for it yet.") +
+                               again;
+        QTest::newRow("in order, past") << QDate(2026, 11, 1) << QDate(2026, 11, 30) << true << QString();
+        QTest::newRow("one day") << QDate(2026, 12, 1) << QDate(2026, 12, 1) << true << QString();
+        QTest::newRow("up to today") << QDate(2026, 12, 1) << QDate(2026, 12, 11) << true << QString();
+        QTest::newRow("turned round") << QDate(2026, 12, 20) << QDate(2026, 12, 1) << false << reversed;
+        QTest::newRow("turned round, both in the future")
+            << QDate(2026, 12, 20) << QDate(2026, 12, 1) << true << reversed;
+        QTest::newRow("tomorrow refused") << QDate(2026, 12, 1) << QDate(2026, 12, 12) << true << future;
+        QTest::newRow("tomorrow allowed") << QDate(2026, 12, 1) << QDate(2026, 12, 12) << false << QString();
+        QTest::newRow("a year apart, turned round")
+            << QDate(2026, 1, 2) << QDate(2025, 1, 2) << false
+            << QStringLiteral("The period's first day (2026-01-02) is after its last day (2025-01-02).") + again;
+    }
+    void refusal()
+    {
+        QFETCH(QDate, from);
+        QFETCH(QDate, to);
+        QFETCH(bool, futureRefused);
+        QFETCH(QString, text);
+
+        // Through a period with a fixed clock, as the checks ask it.
+        P period([] { return QDateTime(QDate(2026, 12, 11), QTime(23, 59)); });
+        period.choosePreset(P::Custom);
+        period.setFrom(from);
+        period.setTo(to);
+        QCOMPARE(period.refusal(futureRefused ? P::FutureDays::Refused : P::FutureDays::Allowed,
+                                QStringLiteral("Google Analytics")),
+                 text);
+    }
 };
 
 QTEST_GUILESS_MAIN(ReportingPeriodTest)

@@ -102,7 +102,8 @@ struct Fixture : ServiceTestFixture<> {
     {
         AnalyticsCheck gaCheck(*client);
         run.registerCheck(3, QStringLiteral("Check GA"), [&](CheckContext &context) {
-            gaCheck.run(context, table, {viewId, from, to, [] { return Token; }});
+            // No website URL: every row is sent.
+            gaCheck.run(context, table, {viewId, from, to, [] { return Token; }, QString()});
         });
         run.markApiConnected();
         run.checkUrl(3);

@@ -10,8 +10,8 @@
 #include "net/FormEncoding.h"
 #include "net/GoogleError.h"
 #include "net/JsonDocument.h"
-#include "reports/ReportTable.h"
 #include "net/NumberText.h"
+#include "reports/ReportTable.h"
 #include "services/search_console/GoogleApiClient.h"
 #include "services/search_console/GoogleTrends.h"
 #include "services/search_console/SearchConsoleInspectionCheck.h"
@@ -536,13 +536,14 @@ private Q_SLOTS:
         QCOMPARE(f.table.rowTexts(1).mid(1),
                  (QStringList{e, e, e, e, e, "URL is unknown to Google", "ROBOTS_TXT_STATE_UNSPECIFIED",
                               "INDEXING_STATE_UNSPECIFIED", e}));
-        QCOMPARE(f.table.rowTexts(2).mid(1), QStringList(9, e));
+        // A page outside the property is not sent and keeps its cells.
+        QCOMPARE(f.table.rowTexts(2).mid(1), (QStringList{"Yes", "4", "150", "0.03", "9", e, e, e, e}));
         const QStringList log = f.logFromStart();
         QVERIFY(log.contains(QStringLiteral("Google Search Console Error Get Object Data: 2/3")));
-        QVERIFY(log.contains(QStringLiteral("Google Search Console Error - Code: 403, You do not own this site, or "
-                                            "the inspected URL is not part of this property. (3/3)")));
+        QVERIFY(log.contains(QStringLiteral("1 of 3 rows are not on https://example.com/ and were not checked")));
         QCOMPARE(log.last(), QStringLiteral("Check finished"));
         const auto sent = f.sim.requestsTo(kInspectPath);
+        QCOMPARE(sent.size(), size_t(2));
         QCOMPARE(sent[0].body,
                  std::string("{\"inspectionUrl\": \"https://example.com/\", \"siteUrl\": \"https://example.com/\"}"));
     }

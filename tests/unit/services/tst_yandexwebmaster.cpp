@@ -22,7 +22,6 @@ namespace {
 
 constexpr long long kUserId = 12345;
 
-
 // Clicks "Cancel" when the check looks at the window for the n-th time.
 struct CancellingEvents final : EventPump {
     RunControl *run = nullptr;
@@ -134,7 +133,8 @@ private Q_SLOTS:
             parseYandexHosts(html);
             QFAIL("no error");
         } catch (const VeltranoError &e) {
-            QVERIFY(e.message().startsWith(QStringLiteral("Yandex Webmaster gave no usable answer (HTTP status 502 Bad Gateway)")));
+            QVERIFY(e.message().startsWith(
+                QStringLiteral("Yandex Webmaster gave no usable answer (HTTP status 502 Bad Gateway)")));
         }
         ExchangeResult refused{403, QStringLiteral("Forbidden"), R"({"error_code":"INVALID_OAUTH_TOKEN"})", {}};
         QVERIFY_THROWS_EXCEPTION(VeltranoError, parseYandexHosts(refused));
@@ -165,7 +165,10 @@ private Q_SLOTS:
         QCOMPARE(f.table.rowTexts(0), QStringList({first, "Yes", QString::fromStdString(s.pages[0].title)}));
         QCOMPARE(f.table.rowTexts(1), QStringList({cyrillic, "Yes", QStringLiteral("Диваны и кресла")}));
         QCOMPARE(f.table.rowTexts(2), QStringList({first + "/", "No", ""}));
-        QCOMPARE(f.table.rowTexts(3), QStringList({"https://elsewhere/", "No", ""}));
+        // A page of another site is not this site's to answer: left as it was.
+        QCOMPARE(f.table.rowTexts(3), QStringList({"https://elsewhere/", "", ""}));
+        QVERIFY(f.log.messagesInOrder().contains(
+            QStringLiteral("1 of 4 rows are not on https:shop.example:443 and were not checked")));
         QVERIFY(f.run.flags().reportDataReady);
         QCOMPARE(f.log.messagesInOrder().first(), QStringLiteral("Check started"));
         QCOMPARE(f.log.messagesInOrder().last(), QStringLiteral("Check finished"));
@@ -202,7 +205,7 @@ private Q_SLOTS:
         QCOMPARE(f.table.rowTexts(1), QStringList({rows[1], "Yes", deliveryTitle}));
         QCOMPARE(f.table.rowTexts(2), QStringList({rows[2], "Yes", QString::fromStdString(s.pages[2].title)}));
         QCOMPARE(f.table.rowTexts(3), QStringList({rows[3], "No", ""}));
-        QCOMPARE(f.table.rowTexts(4), QStringList({rows[4], "No", ""}));
+        QCOMPARE(f.table.rowTexts(4), QStringList({rows[4], "", ""})); // another port: another site
     }
 
     void titlesReadTheSameEscapedOrRaw()
@@ -286,8 +289,8 @@ private Q_SLOTS:
         f.module.setPopularCount(withCount);
         f.module.setOmitUndefinedIndicators(!withCount);
         YandexPopularQueries fetcher(*f.client);
-        const auto rows = fetcher.fetch(QStringLiteral("tok"), QStringLiteral("https:q.example:443"),
-                                        QDate(2026, 12, 10));
+        const auto rows =
+            fetcher.fetch(QStringLiteral("tok"), QStringLiteral("https:q.example:443"), QDate(2026, 12, 10));
         QStringList seen;
         for (const auto &r : f.sim.requests()) {
             if (r.path.ends_with("/popular")) {
@@ -368,8 +371,8 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, indicators);
         QFETCH(QStringList, cells);
-        const JsonDocument doc = JsonDocument::parse(R"({"query_id":"q1","query_text":"купить диван","indicators":)" +
-                                                     indicators + "}");
+        const JsonDocument doc =
+            JsonDocument::parse(R"({"query_id":"q1","query_text":"купить диван","indicators":)" + indicators + "}");
         QVERIFY(doc.isValid());
         QStringList row;
         QCOMPARE(YandexPopularQueries::rowFromQuery(doc.root(), row), !cells.isEmpty());
@@ -403,8 +406,8 @@ private Q_SLOTS:
 
         f.sim.setResponse("GET", "/yandex-webmaster/v4/user/12345/hosts/h/search-queries/q8/history",
                           sim::Response::json(R"({"indicators":{}})"));
-        history = YandexQueryHistory::fetch(*f.client, QStringLiteral("tok"), QStringLiteral("h"),
-                                            QStringLiteral("q8"), QStringLiteral("x"), QDate(2026, 12, 10));
+        history = YandexQueryHistory::fetch(*f.client, QStringLiteral("tok"), QStringLiteral("h"), QStringLiteral("q8"),
+                                            QStringLiteral("x"), QDate(2026, 12, 10));
         QCOMPARE(history->title, QStringLiteral("Yandex Trends for \"x\" (No data)"));
         QVERIFY(history->points.empty());
     }

@@ -80,6 +80,17 @@ AhrefsController::AhrefsController(ServiceContext context, AhrefsSettingsTab &ta
     // A typed token needs no connect: the Ahrefs tab counts as connected
     // when selected with a token in the field.
     m_context.reports.setConnectedWhenSelected(Service, [this] { return !m_tab.tokenField()->text().isEmpty(); });
+
+    // Ahrefs answers for any site: the line above the report names only
+    // the token it needs.
+    const auto showTarget = [this] {
+        m_context.reports.setCheckTargetText(
+            Service, m_tab.tokenField()->text().isEmpty()
+                         ? QStringLiteral("Enter the API token on Settings > Ahrefs")
+                         : QStringLiteral("Checks each row's own page with the API token on Settings > Ahrefs"));
+    };
+    connect(m_tab.tokenField(), &QLineEdit::textChanged, this, showTarget);
+    showTarget();
 }
 
 AhrefsController::~AhrefsController() = default;

@@ -6,6 +6,7 @@
 #include "app/RunControl.h"
 #include "app/ServiceAccounts.h"
 #include "app/UiPorts.h"
+#include "app/VeltranoError.h"
 #include "net/RequestTrace.h"
 #include "reports/ReportTable.h"
 #include "ui/accounts/TokenListGroup.h"
@@ -22,6 +23,8 @@ namespace veltrano {
 namespace {
 
 const QString SelectViewText = QStringLiteral("Please select View from Poject list");
+// Where the user chooses the Google period.
+const QString GooglePeriodTab = QStringLiteral("Google Analytics");
 
 std::optional<qint64> selectedId(const QComboBox *list)
 {
@@ -62,6 +65,28 @@ AnalyticsController::AnalyticsController(ServiceContext context, AnalyticsSettin
 
     m_context.run.registerCheck(ServiceTable::of(Service).tab(), QStringLiteral("Check GA"),
                                 [this](CheckContext &check) { runCheck(check); });
+
+    connect(m_tab.views(), &QComboBox::currentIndexChanged, this, [this] { refreshCheckTarget(); });
+    connect(&m_context.periods.google, &ReportingPeriod::changed, this, [this] { refreshCheckTarget(); });
+    followCheckTarget(m_tab.tokens(), [this] { return describeCheckTarget(); });
+}
+
+QString AnalyticsController::describeCheckTarget() const
+{
+    QString view;
+    if (m_tab.views()->currentIndex() >= 0) {
+        view =
+            QStringLiteral("%1 / %2 / %3")
+                .arg(m_tab.accounts()->currentText(), m_tab.properties()->currentText(), m_tab.views()->currentText());
+        if (const QString site = selectedWebsiteUrl(); !site.isEmpty())
+            view += QStringLiteral(" (") + site + QLatin1Char(')');
+    }
+    QString text = checkTargetText(QStringLiteral("view"), view);
+    if (!view.isEmpty() && !m_context.accounts.selectedAlias(Service).isEmpty()) {
+        const ReportingPeriod &period = m_context.periods.google;
+        text += QStringLiteral(", over %1 to %2").arg(period.fromText(), period.toText());
+    }
+    return text;
 }
 
 AnalyticsController::~AnalyticsController() = default;
@@ -155,11 +180,22 @@ void AnalyticsController::chooseProperty()
         return;
 
     QList<QPair<QString, qint64>> entries;
-    if (const AnalyticsProperty *property = summary->property(*accountId, *propertyId)) {
+    const AnalyticsProperty *property = summary->property(*accountId, *propertyId);
+    if (property) {
         for (const AnalyticsView &view : property->views)
             entries.append({view.name, view.id});
     }
     fill(m_tab.views(), entries);
+    // Each view measures its property's site; the check sends only that
+    // site's rows.
+    for (int i = 0; property && i < m_tab.views()->count(); ++i)
+        m_tab.views()->setItemData(i, property->websiteUrl, WebsiteUrlRole);
+    refreshCheckTarget();
+}
+
+QString AnalyticsController::selectedWebsiteUrl() const
+{
+    return m_tab.views()->currentIndex() < 0 ? QString() : m_tab.views()->currentData(WebsiteUrlRole).toString();
 }
 
 void AnalyticsController::runCheck(CheckContext &context)
@@ -177,9 +213,12 @@ void AnalyticsController::runCheck(CheckContext &context)
     // The view and the days as the check starts; changing either during the
     // run has no effect on it. The token is read for every request.
     const ReportingPeriod &period = m_context.periods.google;
-    m_check.run(context, *table, {*viewId, period.fromText(), period.toText(), [this] {
-                                      return m_context.accounts.selectedToken(Service);
-                                  }});
+    if (const QString refusal = period.refusal(ReportingPeriod::FutureDays::Allowed, GooglePeriodTab);
+        !refusal.isEmpty())
+        throw VeltranoError(refusal);
+    m_check.run(context, *table,
+                {*viewId, period.fromText(), period.toText(),
+                 [this] { return m_context.accounts.selectedToken(Service); }, selectedWebsiteUrl()});
 }
 
 } // namespace veltrano

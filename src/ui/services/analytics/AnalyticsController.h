@@ -46,6 +46,10 @@ public:
     std::optional<qint64> selectedAccount() const;
     std::optional<qint64> selectedProperty() const;
     std::optional<qint64> selectedView() const;
+    // The website URL of the selected view's property; empty when none.
+    QString selectedWebsiteUrl() const;
+    // The line above the report: account, view with its site, and period.
+    QString describeCheckTarget() const;
 
     AnalyticsClient &client() { return m_client; }
     ServiceExchange &exchange() { return m_exchange; }
@@ -57,6 +61,9 @@ private:
     // "Google Analytics Error - Code: N, message" in the log and a box.
     void reportRefusal(const GoogleError &error);
     void runCheck(CheckContext &context);
+
+    // Where a view entry keeps its property's website URL.
+    static constexpr int WebsiteUrlRole = Qt::UserRole + 1;
 
     AnalyticsSettingsTab &m_tab;
     ServiceExchange m_exchange;

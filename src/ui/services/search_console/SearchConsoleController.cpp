@@ -29,6 +29,8 @@ namespace veltrano {
 namespace {
 
 const QString SelectSiteText = QStringLiteral("Please select Website from Poject list");
+// Search Console reads the Google period, chosen on the Google Analytics tab.
+const QString GooglePeriodTab = QStringLiteral("Google Analytics");
 
 } // namespace
 
@@ -58,7 +60,14 @@ SearchConsoleController::SearchConsoleController(ServiceContext context, SearchC
     }
     const int reportTab = ServiceTable::of(Service).tab();
     m_context.run.registerCheck(
-        reportTab, QStringLiteral("Check GSC"), [this](CheckContext &check) { runCheck(check, m_performanceCheck); },
+        reportTab, QStringLiteral("Check GSC"),
+        [this](CheckContext &check) {
+            // Search Analytics has no data after today: a period reaching
+            // past it, or turned round, is refused before any request.
+            if (const QString refusal = periodRefusal(); !refusal.isEmpty())
+                throw VeltranoError(refusal);
+            runCheck(check, m_performanceCheck);
+        },
         searchConsolePerformanceChart());
     m_context.run.registerCheck(
         reportTab, QStringLiteral("URL Inspection API"),
@@ -67,6 +76,19 @@ SearchConsoleController::SearchConsoleController(ServiceContext context, SearchC
     // The chart of a row is the trend of its query, the row's first text.
     m_keywords.setPorts({&m_context.prompt, &m_context.files, m_context.appFolder,
                          [this](const QStringList &row) { return queryTrend(row.value(0)); }});
+
+    connect(m_tab.properties(), &QTreeWidget::itemSelectionChanged, this, [this] { refreshCheckTarget(); });
+    connect(&m_context.periods.google, &ReportingPeriod::changed, this, [this] { refreshCheckTarget(); });
+    followCheckTarget(m_tab.tokens(), [this] {
+        const std::optional<SearchConsoleProperty> property = selectedProperty();
+        QString text = checkTargetText(QStringLiteral("property"), property ? property->siteUrl : QString());
+        if (property && !m_context.accounts.selectedAlias(Service).isEmpty()) {
+            const ReportingPeriod &period = m_context.periods.google;
+            text += QStringLiteral("; Check GSC over %1 to %2 (the period on the Google Analytics tab)")
+                        .arg(period.fromText(), period.toText());
+        }
+        return text;
+    });
 }
 
 SearchConsoleController::~SearchConsoleController() = default;
@@ -77,6 +99,11 @@ std::optional<SearchConsoleProperty> SearchConsoleController::selectedProperty()
     if (selected.isEmpty())
         return std::nullopt;
     return SearchConsoleProperty{selected.first()->text(0), selected.first()->text(1)};
+}
+
+QString SearchConsoleController::periodRefusal() const
+{
+    return m_context.periods.google.refusal(ReportingPeriod::FutureDays::Refused, GooglePeriodTab);
 }
 
 void SearchConsoleController::reportRefusal(const GoogleError &error)
@@ -138,6 +165,10 @@ void SearchConsoleController::getAllKeywords()
     }
     if (!accountSelectedOrRefuse())
         return;
+    if (const QString refusal = periodRefusal(); !refusal.isEmpty()) {
+        m_context.prompt.show(MessagePrompt::Icon::Warning, applicationErrorTitle(), refusal);
+        return;
+    }
     m_context.trace.clear();
     const QString token = m_context.accounts.selectedToken(Service);
 

@@ -60,6 +60,9 @@ public:
     GoogleApiClient &client() { return m_client; }
 
 private:
+    // Why the Google period cannot be sent to Search Analytics; empty when
+    // it can.
+    QString periodRefusal() const;
     void runCheck(CheckContext &context, SearchConsoleCheck &check);
     // "Google Search Console Error - Code: N, message" in the log and a box.
     void reportRefusal(const GoogleError &error);

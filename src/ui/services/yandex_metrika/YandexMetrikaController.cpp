@@ -51,6 +51,10 @@ YandexMetrikaController::YandexMetrikaController(ServiceContext context, YandexM
                                 [this](CheckContext &check) { runTrafficCheck(check); });
 
     m_keywords.setPorts({&m_context.prompt, &m_context.files, m_context.appFolder, {}});
+
+    connect(m_tab.counters(), &QTreeWidget::itemSelectionChanged, this, [this] { refreshCheckTarget(); });
+    connect(&m_context.periods.metrika, &ReportingPeriod::changed, this, [this] { refreshCheckTarget(); });
+    followCheckTarget(m_tab.tokens(), [this] { return describeCheckTarget(); });
 }
 
 YandexMetrikaController::~YandexMetrikaController() = default;
@@ -85,6 +89,32 @@ void YandexMetrikaController::connectAccount()
     m_tab.keywordsAction()->setEnabled(true);
 }
 
+QString YandexMetrikaController::selectedCounterSite() const
+{
+    const QList<QTreeWidgetItem *> selected = m_tab.counters()->selectedItems();
+    return selected.isEmpty() ? QString() : selected.first()->text(0);
+}
+
+QString YandexMetrikaController::periodRefusal() const
+{
+    // Metrika answers a period reaching past today with the days it has.
+    return m_context.periods.metrika.refusal(ReportingPeriod::FutureDays::Allowed, QStringLiteral("Yandex Metrika"));
+}
+
+QString YandexMetrikaController::describeCheckTarget() const
+{
+    const QList<QTreeWidgetItem *> selected = m_tab.counters()->selectedItems();
+    const QString counter = selected.isEmpty()
+                                ? QString()
+                                : QStringLiteral("%1 (%2)").arg(selected.first()->text(0), selected.first()->text(1));
+    QString text = checkTargetText(QStringLiteral("counter"), counter);
+    if (!counter.isEmpty() && !m_context.accounts.selectedAlias(Service).isEmpty()) {
+        const ReportingPeriod &period = m_context.periods.metrika;
+        text += QStringLiteral(", over %1 to %2").arg(period.fromText(), period.toText());
+    }
+    return text;
+}
+
 void YandexMetrikaController::runTrafficCheck(CheckContext &context)
 {
     ReportTable *table = m_context.reports.table(Service);
@@ -92,6 +122,11 @@ void YandexMetrikaController::runTrafficCheck(CheckContext &context)
         return;
     YandexTrafficCheck::Inputs inputs;
     inputs.counterId = selectedCounterId();
+    if (!inputs.counterId.isEmpty() && table->rowCount() > 0) {
+        if (const QString refusal = periodRefusal(); !refusal.isEmpty())
+            throw VeltranoError(refusal);
+    }
+    inputs.counterSite = selectedCounterSite();
     if (!m_context.accounts.selectedAlias(Service).isEmpty())
         inputs.savedToken = [this] { return m_context.accounts.selectedToken(Service); };
     inputs.period = [this] {
@@ -111,6 +146,10 @@ void YandexMetrikaController::getAllKeywords()
     }
     if (m_context.accounts.selectedAlias(Service).isEmpty())
         throw VeltranoError(SelectTokenText);
+    if (const QString refusal = periodRefusal(); !refusal.isEmpty()) {
+        m_context.prompt.show(MessagePrompt::Icon::Warning, applicationErrorTitle(), refusal);
+        return;
+    }
     m_context.trace.clear();
     const QString token = m_context.accounts.selectedToken(Service);
     const ReportingPeriod &period = m_context.periods.metrika;

@@ -46,6 +46,12 @@ public:
     ServiceExchange &exchange() { return m_exchange; }
 
 private:
+    // The site of the selected counter, as the counter list shows it.
+    QString selectedCounterSite() const;
+    // Why the Metrika period cannot be sent; empty when it can.
+    QString periodRefusal() const;
+    // The line above the report: account, counter and period.
+    QString describeCheckTarget() const;
     void runTrafficCheck(CheckContext &context);
 
     YandexMetrikaSettingsTab &m_tab;

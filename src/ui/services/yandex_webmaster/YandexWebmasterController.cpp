@@ -49,6 +49,12 @@ YandexWebmasterController::YandexWebmasterController(ServiceContext context, Yan
 
     m_keywords.setPorts({&m_context.prompt, &m_context.files, m_context.appFolder,
                          [this](const QString &text, const QString &id) { return queryHistory(text, id); }});
+
+    connect(m_tab.sites(), &QTreeWidget::itemSelectionChanged, this, [this] { refreshCheckTarget(); });
+    followCheckTarget(m_tab.tokens(), [this] {
+        const QList<QTreeWidgetItem *> selected = m_tab.sites()->selectedItems();
+        return checkTargetText(QStringLiteral("site"), selected.isEmpty() ? QString() : selected.first()->text(0));
+    });
 }
 
 YandexWebmasterController::~YandexWebmasterController() = default;
@@ -87,7 +93,9 @@ void YandexWebmasterController::runIndexingCheck(CheckContext &context)
         return;
     const bool accountSelected = !m_context.accounts.selectedAlias(Service).isEmpty();
     const QString token = accountSelected ? m_context.accounts.selectedToken(Service) : QString();
-    m_indexingCheck.run(context, *table, selectedHostId(), accountSelected ? &token : nullptr);
+    const QList<QTreeWidgetItem *> selected = m_tab.sites()->selectedItems();
+    const QString siteName = selected.isEmpty() ? QString() : selected.first()->text(0);
+    m_indexingCheck.run(context, *table, selectedHostId(), accountSelected ? &token : nullptr, siteName);
 }
 
 void YandexWebmasterController::getAllKeywords()
