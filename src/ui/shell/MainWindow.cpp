@@ -132,6 +132,10 @@ void MainWindow::showEvent(QShowEvent *event)
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    if (!m_closed && m_mayClose && !m_mayClose()) {
+        event->ignore();
+        return;
+    }
     if (!m_closed) {
         m_closed = true;
         Q_EMIT closing();

@@ -2,6 +2,8 @@
 
 #include <QMainWindow>
 
+#include <functional>
+
 class QAbstractItemModel;
 class QAction;
 class QMenu;
@@ -61,6 +63,10 @@ public:
     // First page and first tabs, as at the first showing.
     void selectFirstPage();
 
+    // Asked before the window closes; false keeps it open (the user chose
+    // to let a running check go on).
+    void setCloseGuard(std::function<bool()> mayClose) { m_mayClose = std::move(mayClose); }
+
 Q_SIGNALS:
     // The window is shown for the first time.
     void firstShown();
@@ -86,6 +92,7 @@ private:
     QAction *m_pasteAction = nullptr;
     QAction *m_deleteAction = nullptr;
     QMenu *m_checkMenu = nullptr;
+    std::function<bool()> m_mayClose;
     bool m_shownOnce = false;
     bool m_closed = false;
 };

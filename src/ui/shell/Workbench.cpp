@@ -86,6 +86,7 @@ Workbench::Workbench(const Endpoints &endpoints, Options options)
 
     connect(m_window.get(), &MainWindow::firstShown, this, [this] { showFirstTime(); });
     connect(m_window.get(), &MainWindow::closing, this, [this] { closing(); });
+    m_window->setCloseGuard([this] { return mayClose(); });
 }
 
 Workbench::~Workbench()
@@ -221,6 +222,16 @@ void Workbench::saveGeneralSettings()
 {
     SettingsFile file(settingsPath());
     m_settingsPage->generalSettings().save(file);
+}
+
+bool Workbench::mayClose()
+{
+    // Closing stops a running check and its rows stay unfinished: the user
+    // says so first. Without a check the window closes as it always did.
+    if (!m_reports->runControl().isRunning())
+        return true;
+    return m_prompt->ask(QStringLiteral("Close Veltrano"),
+                         QStringLiteral("A check is running. Stop the check and close Veltrano?"));
 }
 
 void Workbench::closing()

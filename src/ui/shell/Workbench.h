@@ -132,6 +132,8 @@ private:
     ServiceContext serviceContext();
     // The window's first showing: settings, first tabs, news, pie, version.
     void showFirstTime();
+    // Whether the window may close: asks the user while a check runs.
+    bool mayClose();
     // The window closes: the general settings are written (or the user is
     // told why not), requests are abandoned, the listener stops and the
     // secondary windows are hidden.

@@ -351,7 +351,8 @@ private Q_SLOTS:
     void rename_data();
     void rename();
     void nothingSelectedDoesNothing();
-    void deleteRemovesEntryAndSelection();
+    void deleteAsksThenRemovesEntryAndSelection_data();
+    void deleteAsksThenRemovesEntryAndSelection();
     void doubleClickConnectsEvenWhenButtonIsDisabled();
     void ahrefsTokenSurvivesRestart();
     void refusedWritesAreReported();
@@ -714,6 +715,7 @@ void TestSignIn::closingDuringIndexingNoticeDoesNotHang()
                 QTimer::singleShot(0, whileShown);
             box.show(icon, title, text);
         }
+        bool ask(const QString &title, const QString &text) override { return box.ask(title, text); }
     } modal;
 
     Fixture f;
@@ -858,24 +860,56 @@ void TestSignIn::nothingSelectedDoesNothing()
     QVERIFY(f.prompt.shown.isEmpty());
 }
 
-void TestSignIn::deleteRemovesEntryAndSelection()
+void TestSignIn::deleteAsksThenRemovesEntryAndSelection_data()
 {
-    Fixture f;
-    f.settings().writeString(YandexWebmasterSection, QStringLiteral("token_1"), QStringLiteral("first"));
-    f.settings().writeString(YandexWebmasterSection, QStringLiteral("token_2"), QStringLiteral("second"));
-    f.open();
-    auto *list = f.find<QListWidget>("ListBox1");
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("listName");
+    QTest::addColumn<QString>("deleteName");
+    QTest::addColumn<QString>("serviceName");
+    QTest::newRow("Yandex Webmaster") << YandexWebmasterSection << "ListBox1"
+                                      << "Button5"
+                                      << "Yandex Webmaster";
+    QTest::newRow("Google Analytics") << "GoogleAnalytics_Token"
+                                      << "ListBox4"
+                                      << "Button17"
+                                      << "Google Analytics";
+}
 
-    f.press("Button5");
+void TestSignIn::deleteAsksThenRemovesEntryAndSelection()
+{
+    QFETCH(QString, section);
+    QFETCH(QString, listName);
+    QFETCH(QString, deleteName);
+    QFETCH(QString, serviceName);
+    Fixture f;
+    f.settings().writeString(section, QStringLiteral("token_1"), QStringLiteral("first"));
+    f.settings().writeString(section, QStringLiteral("token_2"), QStringLiteral("second"));
+    f.open();
+    auto *list = f.find<QListWidget>(listName.toLatin1().constData());
+    list->setCurrentRow(0);
+
+    // No: the question names the account and its service, and nothing goes.
+    f.prompt.answer = false;
+    f.press(deleteName.toLatin1().constData());
+    QCOMPARE(f.prompt.asked.size(), 1);
+    const QString question = f.prompt.asked[0].text;
+    QVERIFY2(question.contains(QStringLiteral("'token_1'")) && question.contains(serviceName), qPrintable(question));
+    QCOMPARE(itemTexts(list), QStringList({"token_1", "token_2"}));
+    QCOMPARE(f.aliases(section), QStringList({"token_1", "token_2"}));
+    QCOMPARE(list->currentRow(), 0);
+
+    // Yes: the entry leaves the file and the list.
+    f.prompt.answer = true;
+    f.press(deleteName.toLatin1().constData());
+    QCOMPARE(f.prompt.asked.size(), 2);
     QCOMPARE(itemTexts(list), QStringList{"token_2"});
     QVERIFY(list->selectedItems().isEmpty());
-    QCOMPARE(f.app->accounts()->selectedAlias(ServiceId::YandexWebmaster), QString());
-    QCOMPARE(f.aliases(YandexWebmasterSection), QStringList{"token_2"});
-    QCOMPARE(f.settings().readString(YandexWebmasterSection, QStringLiteral("token_2")), QStringLiteral("second"));
-    QVERIFY(f.find<QPushButton>("Button4")->isEnabled());
+    QCOMPARE(f.aliases(section), QStringList{"token_2"});
+    QCOMPARE(f.settings().readString(section, QStringLiteral("token_2")), QStringLiteral("second"));
+    QVERIFY(f.prompt.shown.isEmpty());
 
     // The next sign-in does not reuse the alias that is still taken.
-    QCOMPARE(TokenStore::nextAlias(f.aliases(YandexWebmasterSection)), QStringLiteral("token_3"));
+    QCOMPARE(TokenStore::nextAlias(f.aliases(section)), QStringLiteral("token_3"));
 }
 
 void TestSignIn::doubleClickConnectsEvenWhenButtonIsDisabled()

@@ -244,6 +244,8 @@ private Q_SLOTS:
     void headerClickSortsBySharedState();
 
     void cancelledRunKeepsOtherTabsLive();
+    void closingDuringACheckAsksFirst_data();
+    void closingDuringACheckAsksFirst();
     void completeRunEnablesExportAndRedrawsTheChart();
     void searchConsoleAsksWhichCheck_data();
     void searchConsoleAsksWhichCheck();
@@ -616,6 +618,56 @@ void TestReportsPage::cancelledRunKeepsOtherTabsLive()
     QVERIFY(!ywm.isLocked());
     p.clickHeader(0, 0);
     QCOMPARE(p.urls(0), (QStringList{"a", "b", "c", "d"}));
+}
+
+void TestReportsPage::closingDuringACheckAsksFirst_data()
+{
+    QTest::addColumn<bool>("stop");
+    QTest::addColumn<QStringList>("indexed"); // column 1 after the run
+    QTest::newRow("No: the check goes on") << false << QStringList{"Yes", "Yes", "Yes", "Yes"};
+    QTest::newRow("Yes: it stops and the window closes") << true << QStringList{"Yes", "Yes", "", ""};
+}
+
+void TestReportsPage::closingDuringACheckAsksFirst()
+{
+    QFETCH(bool, stop);
+    QFETCH(QStringList, indexed);
+    Page p(m_dir.path());
+    p.show();
+    ReportTable &ywm = p.table(0);
+    ywm.appendRows({"a", "b", "c", "d"});
+    p.tabs()->setCurrentIndex(0);
+    QSignalSpy closing(p.window, &MainWindow::closing);
+
+    p.prompt.answer = stop;
+    bool closed = false;
+    p.reports->runControl().clearChecks(0);
+    p.reports->runControl().registerCheck(0, QStringLiteral("Test check"), [&](CheckContext &ctx) {
+        walkRows(
+            ctx, ywm,
+            [&](int row) {
+                if (row == 1)
+                    closed = p.window->close();
+            },
+            1, QStringLiteral("Yes"));
+    });
+    p.reports->runControl().markApiConnected();
+    runOwnCheck(p.reports->runControl(), 0, [&] { p.button("btRunRequests")->click(); });
+
+    QCOMPARE(p.prompt.asked.size(), 1);
+    QVERIFY2(p.prompt.asked[0].text.contains(QStringLiteral("check is running")), qPrintable(p.prompt.asked[0].text));
+    QCOMPARE(closed, stop);
+    QCOMPARE(p.window->isVisible(), !stop);
+    QCOMPARE(closing.count(), stop ? 1 : 0);
+    QCOMPARE(p.column(0, 1), indexed);
+    QCOMPARE(p.log().contains(QStringLiteral("Check cancelled...")), stop);
+
+    // With no check running the window closes without a question.
+    if (!stop) {
+        QVERIFY(p.window->close());
+        QCOMPARE(p.prompt.asked.size(), 1);
+        QCOMPARE(closing.count(), 1);
+    }
 }
 
 void TestReportsPage::completeRunEnablesExportAndRedrawsTheChart()
