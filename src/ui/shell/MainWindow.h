@@ -3,6 +3,7 @@
 #include <QMainWindow>
 
 #include <functional>
+#include <optional>
 
 class QAbstractItemModel;
 class QAction;
@@ -62,6 +63,12 @@ public:
 
     // First page and first tabs, as at the first showing.
     void selectFirstPage();
+
+    // Puts the window where it was when it last closed: geometry (without
+    // the frame) when it shows enough of the window on one of the screens
+    // for the user to reach its title bar, else the centred 1287x750 of a
+    // first start; maximized on top. False when geometry was refused.
+    bool restorePlacement(const std::optional<QRect> &geometry, bool maximized);
 
     // Asked before the window closes; false keeps it open (the user chose
     // to let a running check go on).

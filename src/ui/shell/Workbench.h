@@ -123,7 +123,8 @@ public:
     // Reads the general settings into the Settings page, when the settings
     // file exists.
     void loadGeneralSettings();
-    // Writes the general settings; a refused write raises VeltranoError.
+    // Writes the general settings and where the window is; a refused write
+    // raises VeltranoError.
     void saveGeneralSettings();
 
 private:
