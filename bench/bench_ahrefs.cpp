@@ -46,6 +46,7 @@ const char *const kToken = "bench-token-0123456789";
 class SilentPrompt final : public MessagePrompt {
 public:
     void show(Icon, const QString &, const QString &) override {}
+    bool ask(const QString &, const QString &) override { return false; }
 };
 
 class NoEvents final : public EventPump {

@@ -34,6 +34,7 @@ namespace {
 class SilentPrompt final : public MessagePrompt {
 public:
     void show(Icon, const QString &, const QString &) override {}
+    bool ask(const QString &, const QString &) override { return false; }
 };
 
 class NoProgress final : public ProgressReporter {

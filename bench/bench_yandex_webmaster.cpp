@@ -64,6 +64,7 @@ const QString kHostId = QStringLiteral("https:big.example:443");
 class SilentPrompt final : public MessagePrompt {
 public:
     void show(Icon, const QString &, const QString &) override {}
+    bool ask(const QString &, const QString &) override { return false; }
 };
 
 class NoEvents final : public EventPump {

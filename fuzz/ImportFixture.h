@@ -19,6 +19,11 @@ namespace veltrano::fuzz {
 struct CountingPrompt final : MessagePrompt {
     int shown = 0;
     void show(Icon, const QString &, const QString &) override { ++shown; }
+    bool ask(const QString &, const QString &) override
+    {
+        ++shown;
+        return false;
+    }
 };
 
 struct RecordingProgress final : ProgressReporter {

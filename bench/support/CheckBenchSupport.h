@@ -26,6 +26,7 @@ using Clock = std::chrono::steady_clock;
 class SilentPrompt final : public veltrano::MessagePrompt {
 public:
     void show(Icon, const QString &, const QString &) override {}
+    bool ask(const QString &, const QString &) override { return false; }
 };
 
 class NoProgress final : public veltrano::ProgressReporter {

@@ -44,12 +44,15 @@ public:
     }
 };
 
-// Modal message boxes with one OK button.
+// Modal message boxes: a message with one OK button, or a question the user
+// answers Yes or No before something is lost.
 class MessagePrompt {
 public:
     enum class Icon { None, Information, Warning, Error }; // None: a plain message
     virtual ~MessagePrompt() = default;
     virtual void show(Icon icon, const QString &title, const QString &text) = 0;
+    // True when the user answered Yes; No, or closing the box, is false.
+    virtual bool ask(const QString &title, const QString &text) = 0;
 };
 
 // Opens an address in the user's default web browser.

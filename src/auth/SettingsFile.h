@@ -19,6 +19,16 @@ inline constexpr QLatin1String GeneralSection("Settings");
 inline constexpr QLatin1String RequestDelayKey("req-predelay");
 inline constexpr QLatin1String ImportNoClearKey("import-no-clear");
 
+// Where the main window was when it closed, and the folder of the last CSV
+// export (the save dialog's start folder).
+inline constexpr QLatin1String WindowSection("Window");
+inline constexpr QLatin1String WindowLeftKey("left");
+inline constexpr QLatin1String WindowTopKey("top");
+inline constexpr QLatin1String WindowWidthKey("width");
+inline constexpr QLatin1String WindowHeightKey("height");
+inline constexpr QLatin1String WindowMaximizedKey("maximized");
+inline constexpr QLatin1String ExportFolderKey("ExportFolder");
+
 // Each service's own sections (its token list, single tokens) are named by
 // its descriptor.
 } // namespace settings

@@ -36,8 +36,9 @@ public:
     // A token was stored under a new alias: append it to the service's token
     // list and enable the list's "Rename".
     virtual void tokenAdded(SignInTarget target, const QString &alias) = 0;
-    // A single token (the Indexing API's) was stored: tell the user and
-    // wait until the message is dismissed.
+    // A single token (the Indexing API's) was stored: tell the user once the
+    // browser has its page. The call returns at once, so the listener sends
+    // its answer without waiting for the user to dismiss the message.
     virtual void singleTokenSaved(const QString &notice) = 0;
     // Close the wait dialog when it is shown and bring the main window up.
     virtual void signInCompleted() = 0;

@@ -166,6 +166,12 @@ QVariant ReportTable::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         return cell(index.row(), index.column());
+    case Qt::ToolTipRole: {
+        // The whole text, for a cell too narrow to show it (the view offers
+        // it only when the text is cut).
+        const QString text = cell(index.row(), index.column());
+        return text.isEmpty() ? QVariant() : QVariant(text);
+    }
     case Qt::TextAlignmentRole:
         return int(column.alignment);
     case CellDrawingRole:
@@ -186,6 +192,7 @@ QVariant ReportTable::headerData(int section, Qt::Orientation orientation, int r
     const ReportColumn &column = m_layout->columns()[size_t(section)];
     switch (role) {
     case Qt::DisplayRole:
+    case Qt::ToolTipRole:
         return column.caption;
     case Qt::TextAlignmentRole:
         return int(column.alignment);

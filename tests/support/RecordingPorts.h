@@ -14,7 +14,8 @@
 
 namespace veltrano::testing {
 
-// Message boxes: every one shown, in order.
+// Message boxes: every one shown, in order, and every question asked with
+// the answer the test chose (Yes unless it set answer to false).
 struct RecordingPrompt final : MessagePrompt {
     struct Shown {
         Icon icon;
@@ -34,6 +35,19 @@ struct RecordingPrompt final : MessagePrompt {
         icons << icon;
         if (whileShown)
             whileShown();
+    }
+
+    QList<Shown> asked;
+    bool answer = true;
+    // Runs while the question is "on screen", before ask() returns.
+    std::function<void()> whileAsked;
+
+    bool ask(const QString &title, const QString &text) override
+    {
+        asked.append({Icon::None, title, text});
+        if (whileAsked)
+            whileAsked();
+        return answer;
     }
 };
 

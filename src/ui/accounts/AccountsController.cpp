@@ -24,8 +24,8 @@ AccountsController::AccountsController(Ports ports, Widgets widgets) : QObject(n
         TokenListGroup *group = tab < widgets.tokenLists.size() ? widgets.tokenLists[tab] : nullptr;
         if (!info->hasTokenList() || !group)
             continue;
-        m_lists[tab] =
-            std::make_unique<TokenListController>(info->id, info->tokenSection, *group, settings, ports.window, idle);
+        m_lists[tab] = std::make_unique<TokenListController>(info->id, info->name, info->tokenSection, *group, settings,
+                                                             ports.prompt, ports.window, idle);
         // The "Add" of a service with several sign-ins opens their menu.
         if (info->signIns.size() == 1) {
             connect(group->addButton(), &QPushButton::clicked, this,

@@ -82,6 +82,9 @@ void SignInCoordinator::startSignIn(SignInTarget target)
 void SignInCoordinator::stop()
 {
     m_closing = true;
+    // A saved-token notice still up goes with the window.
+    if (m_noticeShown)
+        closeActiveModal();
     if (!m_flow->inGuiStep()) {
         m_flow->stopListener();
         return;
@@ -90,12 +93,7 @@ void SignInCoordinator::stop()
     // inside a message that waits for the user. Stopping here would wait for
     // that request's thread, which waits for the step: close the message and
     // come back once the step has returned.
-    if (QWidget *modal = QApplication::activeModalWidget()) {
-        if (auto *dialog = qobject_cast<QDialog *>(modal))
-            dialog->reject();
-        else
-            modal->close();
-    }
+    closeActiveModal();
     QTimer::singleShot(0, this, &SignInCoordinator::stop);
 }
 
@@ -105,9 +103,29 @@ void SignInCoordinator::tokenAdded(SignInTarget target, const QString &alias)
         m_aliasAdded(target, alias);
 }
 
+void SignInCoordinator::closeActiveModal()
+{
+    if (QWidget *modal = QApplication::activeModalWidget()) {
+        if (auto *dialog = qobject_cast<QDialog *>(modal))
+            dialog->reject();
+        else
+            modal->close();
+    }
+}
+
 void SignInCoordinator::singleTokenSaved(const QString &notice)
 {
-    m_ports.prompt.show(MessagePrompt::Icon::Information, applicationErrorTitle(), notice);
+    // The browser's request waits for this step to end: the message box
+    // comes up from the event loop afterwards, while the listener sends the
+    // page, never while the browser still waits for it. A window that closed
+    // meanwhile shows nothing (the log has the saved token's lines).
+    QTimer::singleShot(0, this, [this, notice] {
+        if (m_closing)
+            return;
+        m_noticeShown = true;
+        m_ports.prompt.show(MessagePrompt::Icon::Information, applicationErrorTitle(), notice);
+        m_noticeShown = false;
+    });
 }
 
 void SignInCoordinator::signInCompleted()

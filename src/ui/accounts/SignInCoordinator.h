@@ -59,6 +59,9 @@ public:
     void signInCompleted() override;
 
 private:
+    // Closes the message box or dialog that holds the window's input.
+    static void closeActiveModal();
+
     // Starts the listener when it is not running; false, after telling the
     // user, when it still cannot listen.
     bool ensureListening();
@@ -66,6 +69,7 @@ private:
     Ports m_ports;
     std::function<void(SignInTarget, const QString &)> m_aliasAdded;
     bool m_closing = false;
+    bool m_noticeShown = false; // the saved-token notice is on screen
     std::unique_ptr<SignInFlow> m_flow;
 };
 

@@ -24,11 +24,12 @@ QListWidgetItem *selectedItem(const QListWidget *list)
 
 } // namespace
 
-TokenListController::TokenListController(ServiceId service, QString section, TokenListGroup &group,
-                                         SettingsFile settings, QWidget &dialogParent,
+TokenListController::TokenListController(ServiceId service, QString serviceName, QString section, TokenListGroup &group,
+                                         SettingsFile settings, MessagePrompt &prompt, QWidget &dialogParent,
                                          std::function<void(const std::function<void()> &)> runWhenIdle)
-    : QObject(nullptr), m_service(service), m_section(std::move(section)), m_group(group), m_list(group.list()),
-      m_settings(std::move(settings)), m_dialogParent(dialogParent), m_runWhenIdle(std::move(runWhenIdle))
+    : QObject(nullptr), m_service(service), m_serviceName(std::move(serviceName)), m_section(std::move(section)),
+      m_group(group), m_list(group.list()), m_settings(std::move(settings)), m_prompt(prompt),
+      m_dialogParent(dialogParent), m_runWhenIdle(std::move(runWhenIdle))
 {
     connect(m_group.renameButton(), &QPushButton::clicked, this,
             [this] { m_runWhenIdle([this] { renameSelected(); }); });
@@ -120,9 +121,17 @@ void TokenListController::deleteSelected()
     QListWidgetItem *item = selectedItem(m_list);
     if (!item)
         return;
+    const QString alias = item->text();
+    // The token cannot be got back without signing in again: the user says
+    // so first, and No leaves the file and the list alone.
+    if (!m_prompt.ask(QStringLiteral("Delete account"),
+                      QStringLiteral("Delete the account '%1' of %2?\n\nIts access token is removed from "
+                                     "Veltrano.ini; to use the account again you will have to sign in again.")
+                          .arg(alias, m_serviceName)))
+        return;
     // A refused write raises here, and the entry stays in the list as it
     // stays in the file.
-    TokenStore(m_settings, m_section).remove(item->text());
+    TokenStore(m_settings, m_section).remove(alias);
     delete m_list->takeItem(m_list->row(item));
     m_list->clearSelection();
     m_list->setCurrentRow(-1);

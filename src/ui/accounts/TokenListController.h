@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ServiceDescriptor.h"
+#include "app/UiPorts.h"
 #include "auth/SettingsFile.h"
 
 #include <QObject>
@@ -24,9 +25,11 @@ class TokenListController final : public QObject {
     Q_OBJECT
 public:
     // `runWhenIdle` runs a handler unless a request or a check is running
-    // (then it is refused with a line in the log).
-    TokenListController(ServiceId service, QString section, TokenListGroup &group, SettingsFile settings,
-                        QWidget &dialogParent, std::function<void(const std::function<void()> &)> runWhenIdle);
+    // (then it is refused with a line in the log). `serviceName` names the
+    // service in the question before an account is deleted.
+    TokenListController(ServiceId service, QString serviceName, QString section, TokenListGroup &group,
+                        SettingsFile settings, MessagePrompt &prompt, QWidget &dialogParent,
+                        std::function<void(const std::function<void()> &)> runWhenIdle);
 
     ServiceId service() const { return m_service; }
     QListWidget *list() const { return m_list; }
@@ -58,10 +61,12 @@ private:
     void deleteSelected();
 
     ServiceId m_service;
+    QString m_serviceName;
     QString m_section;
     TokenListGroup &m_group;
     QListWidget *m_list = nullptr;
     SettingsFile m_settings;
+    MessagePrompt &m_prompt;
     QWidget &m_dialogParent;
     std::function<void(const std::function<void()> &)> m_runWhenIdle;
     std::function<void()> m_connect;

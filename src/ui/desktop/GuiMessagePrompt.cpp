@@ -25,4 +25,12 @@ void GuiMessagePrompt::show(Icon icon, const QString &title, const QString &text
     box.exec();
 }
 
+bool GuiMessagePrompt::ask(const QString &title, const QString &text)
+{
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, m_parent.data());
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 } // namespace veltrano

@@ -1,7 +1,13 @@
 #include "ui/reports/ReportHeaderView.h"
 
+#include "reports/ReportTable.h"
+
+#include <QHelpEvent>
 #include <QStyle>
 #include <QStyleOptionHeader>
+#include <QToolTip>
+
+#include <algorithm>
 
 namespace veltrano {
 
@@ -23,6 +29,41 @@ void ReportHeaderView::initStyleOptionForIndex(QStyleOptionHeader *option, int l
 {
     QHeaderView::initStyleOptionForIndex(option, logicalIndex);
     option->text = shownCaption(logicalIndex, sectionSize(logicalIndex));
+}
+
+void ReportHeaderView::fitFirstColumn()
+{
+    if (!model() || count() == 0)
+        return;
+    int others = 0;
+    for (int c = 1; c < count(); ++c) {
+        if (!isSectionHidden(c))
+            others += sectionSize(c);
+    }
+    const int least = model()->headerData(0, orientation(), ReportTable::ColumnWidthRole).toInt();
+    const int width = std::max(least, this->width() - others);
+    if (width != sectionSize(0))
+        resizeSection(0, width);
+}
+
+void ReportHeaderView::resizeEvent(QResizeEvent *event)
+{
+    QHeaderView::resizeEvent(event);
+    fitFirstColumn();
+}
+
+bool ReportHeaderView::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip && model()) {
+        const int section = logicalIndexAt(static_cast<QHelpEvent *>(event)->pos());
+        if (section >= 0 &&
+            shownCaption(section, sectionSize(section)) == model()->headerData(section, orientation()).toString()) {
+            QToolTip::hideText();
+            event->ignore();
+            return true;
+        }
+    }
+    return QHeaderView::viewportEvent(event);
 }
 
 } // namespace veltrano

@@ -3,6 +3,9 @@
 #include "app/ActivityLog.h"
 #include "app/ProgressReporter.h"
 #include "app/UiPorts.h"
+#include "app/VeltranoError.h"
+#include "auth/SettingsFile.h"
+#include "auth/WindowSettings.h"
 #include "reports/ReportTable.h"
 #include "reports/StatsChartData.h"
 #include "ui/desktop/DesktopPorts.h"
@@ -13,7 +16,9 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,8 +26,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTableView>
+#include <QToolTip>
 
 #include <algorithm>
 
@@ -151,6 +158,28 @@ void ReportsController::setUpView(int tab)
             view->setItemDelegateForColumn(c, m_delegate);
     }
     connect(header, &QHeaderView::sectionClicked, this, [this, tab](int column) { headerClicked(tab, column); });
+    view->viewport()->installEventFilter(this);
+}
+
+bool ReportsController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QObject::eventFilter(watched, event);
+    for (QTableView *view : m_views) {
+        if (!view || watched != view->viewport())
+            continue;
+        const QModelIndex index = view->indexAt(static_cast<QHelpEvent *>(event)->pos());
+        const QString text = index.data(Qt::ToolTipRole).toString();
+        // The ordinary drawing leaves a focus-frame margin on either side.
+        const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+        const int room = view->visualRect(index).width() - 2 * margin;
+        if (text.isEmpty() || view->fontMetrics().horizontalAdvance(text) <= room) {
+            QToolTip::hideText();
+            return true;
+        }
+        break;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void ReportsController::connectWidgets()
@@ -335,9 +364,25 @@ void ReportsController::exportToCsv()
     const ReportTable *target = table(selectedTab());
     if (!target)
         return;
-    const QString path = m_ports.files.saveFileName(
-        m_ports.appFolder, ReportExporter::proposedFileName(target->service()), QString::fromLatin1(CsvFilter));
-    m_exporter.exportClicked(*target, path);
+    // The dialog starts in the folder of the last export while that folder
+    // is still there, else beside the program.
+    SettingsFile settings(SettingsFile::pathIn(m_ports.appFolder));
+    QString folder = WindowSettings::exportFolder(settings);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = m_ports.appFolder;
+    else if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    const QString path = m_ports.files.saveFileName(folder, ReportExporter::proposedFileName(target->service()),
+                                                    QString::fromLatin1(CsvFilter));
+    if (!m_exporter.exportClicked(*target, path) || path.isEmpty())
+        return;
+    // The file is written; a settings file that refuses the folder only
+    // costs the next dialog its start folder, so the export is not spoiled
+    // by an error for it.
+    try {
+        WindowSettings::saveExportFolder(settings, QFileInfo(path).absolutePath());
+    } catch (const VeltranoError &) {
+    }
 }
 
 void ReportsController::reportTabChanged(int tab)

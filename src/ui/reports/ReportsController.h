@@ -138,6 +138,10 @@ public:
     // while its table has rows (the Indexing API submission).
     void setRowsAction(int tab, QAction *action);
 
+protected:
+    // A report cell's tooltip (its whole text) only when the cell cuts it.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void connectWidgets();
     void setUpView(int tab);

@@ -89,6 +89,33 @@ void MainWindow::centreOnScreen()
     setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen->availableGeometry()));
 }
 
+bool MainWindow::restorePlacement(const std::optional<QRect> &geometry, bool maximized)
+{
+    bool reachable = false;
+    if (geometry) {
+        // At least a strip of the window, its top edge included, on one screen.
+        constexpr int LeastWidth = 100;
+        constexpr int LeastHeight = 50;
+        for (const QScreen *screen : QGuiApplication::screens()) {
+            const QRect available = screen->availableGeometry();
+            const QRect common = available.intersected(*geometry);
+            if (common.width() >= LeastWidth && common.height() >= LeastHeight && common.top() == geometry->top()) {
+                reachable = true;
+                break;
+            }
+        }
+    }
+    if (reachable) {
+        setGeometry(*geometry);
+    } else {
+        resize(InitialWidth, InitialHeight);
+        centreOnScreen();
+    }
+    if (maximized)
+        setWindowState(windowState() | Qt::WindowMaximized);
+    return reachable;
+}
+
 void MainWindow::buildPopupMenus()
 {
     // On the report tables.
@@ -132,6 +159,10 @@ void MainWindow::showEvent(QShowEvent *event)
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    if (!m_closed && m_mayClose && !m_mayClose()) {
+        event->ignore();
+        return;
+    }
     if (!m_closed) {
         m_closed = true;
         Q_EMIT closing();

@@ -2,6 +2,9 @@
 
 #include <QMainWindow>
 
+#include <functional>
+#include <optional>
+
 class QAbstractItemModel;
 class QAction;
 class QMenu;
@@ -61,6 +64,16 @@ public:
     // First page and first tabs, as at the first showing.
     void selectFirstPage();
 
+    // Puts the window where it was when it last closed: geometry (without
+    // the frame) when it shows enough of the window on one of the screens
+    // for the user to reach its title bar, else the centred 1287x750 of a
+    // first start; maximized on top. False when geometry was refused.
+    bool restorePlacement(const std::optional<QRect> &geometry, bool maximized);
+
+    // Asked before the window closes; false keeps it open (the user chose
+    // to let a running check go on).
+    void setCloseGuard(std::function<bool()> mayClose) { m_mayClose = std::move(mayClose); }
+
 Q_SIGNALS:
     // The window is shown for the first time.
     void firstShown();
@@ -86,6 +99,7 @@ private:
     QAction *m_pasteAction = nullptr;
     QAction *m_deleteAction = nullptr;
     QMenu *m_checkMenu = nullptr;
+    std::function<bool()> m_mayClose;
     bool m_shownOnce = false;
     bool m_closed = false;
 };

@@ -20,6 +20,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <tuple>
 
 namespace veltrano {
@@ -61,15 +62,29 @@ QWidget *SettingsPage::buildAnalyticSystems()
     for (ServiceSettingsTab *tab : m_serviceTabs)
         m_analyticSystems->addTab(tab, QString(ServiceTable::of(tab->service()).name));
     layout->addWidget(m_analyticSystems, 3);
+    const int gap = std::max(0, layout->spacing());
+    layout->setSpacing(0);
 
     // A tab's side widget (the Ahrefs backlinks history chart) sits beside
-    // the tabs and is on show only while its tab is.
+    // the tabs and is on show only while its tab is. It takes two fifths of
+    // the row from the tabs and never asks for more: its holder passes no
+    // least width on (the chart sets its own from its axes and legend), so
+    // choosing the tab never widens the window.
     for (ServiceSettingsTab *tab : m_serviceTabs) {
         if (QWidget *side = tab->sideWidget()) {
+            auto *holder = new QWidget;
+            holder->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+            auto *holderLayout = new QVBoxLayout(holder);
+            // The gap to the tabs is the holder's own, so it too comes out
+            // of the side widget's share.
+            holderLayout->setContentsMargins(gap, 0, 0, 0);
+            holderLayout->setSizeConstraint(QLayout::SetNoConstraint);
+            holderLayout->addWidget(side);
             side->hide();
-            layout->addWidget(side, 2);
+            holder->hide();
+            layout->addWidget(holder, 2);
             connect(m_analyticSystems, &QTabWidget::currentChanged, side,
-                    [this, tab, side](int) { side->setVisible(m_analyticSystems->currentWidget() == tab); });
+                    [this, tab, side](int) { showSideWidget(tab, side); });
         }
     }
     return group;
@@ -172,11 +187,18 @@ void SettingsPage::showGeneralSettings(const GeneralSettings &settings)
     m_noClearOnImport->setChecked(settings.importNoClear);
 }
 
+void SettingsPage::showSideWidget(ServiceSettingsTab *tab, QWidget *side)
+{
+    const bool shown = m_analyticSystems->currentWidget() == tab;
+    side->setVisible(shown);
+    side->parentWidget()->setVisible(shown);
+}
+
 void SettingsPage::showSideWidgets()
 {
     for (ServiceSettingsTab *tab : m_serviceTabs) {
         if (QWidget *side = tab->sideWidget())
-            side->setVisible(m_analyticSystems->currentWidget() == tab);
+            showSideWidget(tab, side);
     }
 }
 

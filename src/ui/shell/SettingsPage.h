@@ -43,6 +43,8 @@ private:
     QWidget *buildHiddenControls();
     QWidget *buildAboutPanel(BrowserOpener &browser, const ProductPages &pages);
     void showSideWidgets();
+    // A side widget (and its holder) is on show while its tab is selected.
+    void showSideWidget(ServiceSettingsTab *tab, QWidget *side);
 
     std::vector<ServiceSettingsTab *> m_serviceTabs;
     QTabWidget *m_analyticSystems = nullptr;

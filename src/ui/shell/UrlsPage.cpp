@@ -125,6 +125,8 @@ QWidget *UrlsPage::buildBottomTabs(ActivityLog &log, BrowserOpener &browser)
     m_logView->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_logView->setColumnWidth(0, 80);
     m_logView->setColumnWidth(1, 600);
+    // The message takes the width the time leaves free.
+    m_logView->horizontalHeader()->setStretchLastSection(true);
     logLayout->addWidget(m_logView);
     m_bottomTabs->addTab(logSheet, QStringLiteral(" Log "));
     return m_bottomTabs;

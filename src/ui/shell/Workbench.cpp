@@ -3,6 +3,7 @@
 #include "app/VeltranoError.h"
 #include "auth/GeneralSettings.h"
 #include "auth/SettingsFile.h"
+#include "auth/WindowSettings.h"
 #include "services/ServiceTable.h"
 #include "ui/accounts/AccountsController.h"
 #include "ui/accounts/WaitDialog.h"
@@ -84,8 +85,14 @@ Workbench::Workbench(const Endpoints &endpoints, Options options)
     // The services, each handed the program's context and its own widgets.
     m_services->createControllers(serviceContext(), m_window->checkMenu(), m_window->urlsMenu());
 
+    // Where the window was when it last closed; a first start, or a place
+    // no screen shows any more, centres it.
+    const WindowSettings placement = WindowSettings::load(SettingsFile(settingsPath()));
+    m_window->restorePlacement(placement.geometry, placement.maximized);
+
     connect(m_window.get(), &MainWindow::firstShown, this, [this] { showFirstTime(); });
     connect(m_window.get(), &MainWindow::closing, this, [this] { closing(); });
+    m_window->setCloseGuard([this] { return mayClose(); });
 }
 
 Workbench::~Workbench()
@@ -222,6 +229,21 @@ void Workbench::saveGeneralSettings()
 {
     SettingsFile file(settingsPath());
     m_settingsPage->generalSettings().save(file);
+    WindowSettings placement;
+    if (const QRect normal = m_window->normalGeometry(); normal.isValid())
+        placement.geometry = normal;
+    placement.maximized = m_window->isMaximized();
+    placement.save(file);
+}
+
+bool Workbench::mayClose()
+{
+    // Closing stops a running check and its rows stay unfinished: the user
+    // says so first. Without a check the window closes as it always did.
+    if (!m_reports->runControl().isRunning())
+        return true;
+    return m_prompt->ask(QStringLiteral("Close Veltrano"),
+                         QStringLiteral("A check is running. Stop the check and close Veltrano?"));
 }
 
 void Workbench::closing()
@@ -231,9 +253,11 @@ void Workbench::closing()
     try {
         saveGeneralSettings();
     } catch (const VeltranoError &error) {
-        m_prompt->show(MessagePrompt::Icon::Error, applicationErrorTitle(),
-                       error.message() +
-                           QStringLiteral("\n\nThe request delay and the import setting were not saved."));
+        m_prompt->show(
+            MessagePrompt::Icon::Error, applicationErrorTitle(),
+            error.message() +
+                QStringLiteral(
+                    "\n\nThe request delay, the import setting and the place of the window were not saved."));
     }
     // A request in flight is abandoned at once; a running check ends at its
     // cancel point.

@@ -123,7 +123,8 @@ public:
     // Reads the general settings into the Settings page, when the settings
     // file exists.
     void loadGeneralSettings();
-    // Writes the general settings; a refused write raises VeltranoError.
+    // Writes the general settings and where the window is; a refused write
+    // raises VeltranoError.
     void saveGeneralSettings();
 
 private:
@@ -132,6 +133,8 @@ private:
     ServiceContext serviceContext();
     // The window's first showing: settings, first tabs, news, pie, version.
     void showFirstTime();
+    // Whether the window may close: asks the user while a check runs.
+    bool mayClose();
     // The window closes: the general settings are written (or the user is
     // told why not), requests are abandoned, the listener stops and the
     // secondary windows are hidden.

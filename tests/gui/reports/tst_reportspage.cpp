@@ -6,6 +6,7 @@
 
 #include "app/CheckContext.h"
 #include "app/RunControl.h"
+#include "auth/SettingsFile.h"
 #include "reports/ReportTable.h"
 #include "reports/SortState.h"
 #include "services/ServiceTable.h"
@@ -26,6 +27,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QImage>
 #include <QLineEdit>
 #include <QMenu>
@@ -40,7 +42,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -223,6 +227,32 @@ void runOwnCheck(RunControl &run, int tab, const std::function<void()> &trigger)
 
 const QString LimitMessage = QStringLiteral("Limitation: no more 50 000 URLs");
 
+// A complete run of the test's own check on a tab, which makes "Export to
+// CSV..." available.
+void completeRun(Page &p, int tab)
+{
+    p.tabs()->setCurrentIndex(tab);
+    p.reports->runControl().clearChecks(tab);
+    p.reports->runControl().registerCheck(tab, QStringLiteral("Test check"),
+                                          [](CheckContext &ctx) { ctx.markReportDataReady(); });
+    p.reports->runControl().markApiConnected();
+    runOwnCheck(p.reports->runControl(), tab, [&] { p.button("btRunRequests")->click(); });
+}
+
+// The tooltip the widget shows for a help request at pos; empty when none.
+QString toolTipAt(QWidget *widget, const QPoint &pos)
+{
+    // A tooltip leaves only after a short fade: wait until it is gone.
+    QToolTip::hideText();
+    QElapsedTimer fading;
+    fading.start();
+    while (QToolTip::isVisible() && fading.elapsed() < 3000)
+        QTest::qWait(10);
+    QHelpEvent help(QEvent::ToolTip, pos, widget->mapToGlobal(pos));
+    QApplication::sendEvent(widget, &help);
+    return QToolTip::isVisible() ? QToolTip::text() : QString();
+}
+
 } // namespace
 
 class TestReportsPage : public QObject {
@@ -232,6 +262,8 @@ private Q_SLOTS:
     void initTestCase();
 
     void viewsShowTheReportTables();
+    void urlColumnTakesTheFreeWidth();
+    void cutCellsAndCaptionsShowTheirWholeText();
     void pasteFillsTheSelectedTable_data();
     void pasteFillsTheSelectedTable();
     void pasteClearsUnlessTheOptionSaysNot();
@@ -244,6 +276,8 @@ private Q_SLOTS:
     void headerClickSortsBySharedState();
 
     void cancelledRunKeepsOtherTabsLive();
+    void closingDuringACheckAsksFirst_data();
+    void closingDuringACheckAsksFirst();
     void completeRunEnablesExportAndRedrawsTheChart();
     void searchConsoleAsksWhichCheck_data();
     void searchConsoleAsksWhichCheck();
@@ -252,6 +286,7 @@ private Q_SLOTS:
     void ahrefsTabConnectsWithAToken();
     void exportWritesTheSortedTable();
     void exportCancelledOrRefused();
+    void exportStartsInTheLastExportFolder();
 
     void statusBadge_data();
     void statusBadge();
@@ -300,6 +335,74 @@ void TestReportsPage::viewsShowTheReportTables()
     const QString narrow = header->shownCaption(3, 40);
     QVERIFY2(narrow.startsWith(QStringLiteral("Bo")) && narrow.endsWith(QChar(0x2026)), qPrintable(narrow));
     QCOMPARE(header->shownCaption(3, 400), QStringLiteral("Bounce Rate"));
+}
+
+void TestReportsPage::urlColumnTakesTheFreeWidth()
+{
+    Page p(m_dir.path());
+    p.show();
+    p.tabs()->setCurrentIndex(3);
+    QTableView *view = p.view(3);
+    const ReportTable &table = p.table(3);
+    const auto widthOf = [&](int c) {
+        return table.headerData(c, Qt::Horizontal, ReportTable::ColumnWidthRole).toInt();
+    };
+    int others = 0;
+    for (int c = 1; c < table.columnCount(); ++c)
+        others += widthOf(c);
+    const auto fills = [&] {
+        QCOMPARE(view->columnWidth(0), std::max(widthOf(0), view->viewport()->width() - others));
+        for (int c = 1; c < table.columnCount(); ++c)
+            QCOMPARE(view->columnWidth(c), widthOf(c));
+    };
+
+    // Wider than all the columns need: the URL takes what the others leave.
+    p.window->resize(2000, p.window->height());
+    QTRY_VERIFY(view->viewport()->width() - others > widthOf(0));
+    fills();
+    const int before = view->columnWidth(0);
+    p.window->resize(p.window->width() + 200, p.window->height());
+    QTRY_COMPARE(view->columnWidth(0), before + 200);
+    fills();
+
+    // The user can still set a column's width; with no width left free the
+    // URL keeps its own.
+    QCOMPARE(view->horizontalHeader()->sectionResizeMode(0), QHeaderView::Interactive);
+    view->horizontalHeader()->resizeSection(6, 1800);
+    QCOMPARE(view->columnWidth(6), 1800);
+    p.window->resize(p.window->width() - 10, p.window->height());
+    QTRY_COMPARE(view->columnWidth(0), widthOf(0));
+    QCOMPARE(view->columnWidth(6), 1800);
+}
+
+void TestReportsPage::cutCellsAndCaptionsShowTheirWholeText()
+{
+    Page p(m_dir.path());
+    p.show();
+    p.tabs()->setCurrentIndex(0);
+    ReportTable &ywm = p.table(0);
+    const QString longUrl = QStringLiteral("https://example.com/") + QString(300, QLatin1Char('a'));
+    ywm.appendRows({longUrl, "https://example.com/b"});
+    QTableView *view = p.view(0);
+    QCOMPARE(ywm.index(0, 0).data(Qt::ToolTipRole).toString(), longUrl);
+    QVERIFY(ywm.index(0, 1).data(Qt::ToolTipRole).isNull()); // an empty cell has nothing to show
+
+    const auto centreOf = [&](int row, int column) { return view->visualRect(ywm.index(row, column)).center(); };
+    QCOMPARE(toolTipAt(view->viewport(), centreOf(0, 0)), longUrl);
+    QCOMPARE(toolTipAt(view->viewport(), centreOf(1, 0)), QString()); // shown whole
+    QCOMPARE(toolTipAt(view->viewport(), centreOf(1, 1)), QString());
+
+    // A header caption: only a cut one has a tooltip.
+    p.tabs()->setCurrentIndex(1);
+    QHeaderView *header = p.view(1)->horizontalHeader();
+    const auto captionCentre = [&](int column) {
+        return QPoint(header->sectionViewportPosition(column) + header->sectionSize(column) / 2, header->height() / 2);
+    };
+    header->resizeSection(3, 30);
+    QCOMPARE(toolTipAt(header->viewport(), captionCentre(3)), QStringLiteral("Bounce Rate"));
+    header->resizeSection(3, 300);
+    QCOMPARE(toolTipAt(header->viewport(), captionCentre(3)), QString());
+    QToolTip::hideText();
 }
 
 void TestReportsPage::pasteFillsTheSelectedTable_data()
@@ -620,6 +723,56 @@ void TestReportsPage::cancelledRunKeepsOtherTabsLive()
     QCOMPARE(p.urls(0), (QStringList{"a", "b", "c", "d"}));
 }
 
+void TestReportsPage::closingDuringACheckAsksFirst_data()
+{
+    QTest::addColumn<bool>("stop");
+    QTest::addColumn<QStringList>("indexed"); // column 1 after the run
+    QTest::newRow("No: the check goes on") << false << QStringList{"Yes", "Yes", "Yes", "Yes"};
+    QTest::newRow("Yes: it stops and the window closes") << true << QStringList{"Yes", "Yes", "", ""};
+}
+
+void TestReportsPage::closingDuringACheckAsksFirst()
+{
+    QFETCH(bool, stop);
+    QFETCH(QStringList, indexed);
+    Page p(m_dir.path());
+    p.show();
+    ReportTable &ywm = p.table(0);
+    ywm.appendRows({"a", "b", "c", "d"});
+    p.tabs()->setCurrentIndex(0);
+    QSignalSpy closing(p.window, &MainWindow::closing);
+
+    p.prompt.answer = stop;
+    bool closed = false;
+    p.reports->runControl().clearChecks(0);
+    p.reports->runControl().registerCheck(0, QStringLiteral("Test check"), [&](CheckContext &ctx) {
+        walkRows(
+            ctx, ywm,
+            [&](int row) {
+                if (row == 1)
+                    closed = p.window->close();
+            },
+            1, QStringLiteral("Yes"));
+    });
+    p.reports->runControl().markApiConnected();
+    runOwnCheck(p.reports->runControl(), 0, [&] { p.button("btRunRequests")->click(); });
+
+    QCOMPARE(p.prompt.asked.size(), 1);
+    QVERIFY2(p.prompt.asked[0].text.contains(QStringLiteral("check is running")), qPrintable(p.prompt.asked[0].text));
+    QCOMPARE(closed, stop);
+    QCOMPARE(p.window->isVisible(), !stop);
+    QCOMPARE(closing.count(), stop ? 1 : 0);
+    QCOMPARE(p.column(0, 1), indexed);
+    QCOMPARE(p.log().contains(QStringLiteral("Check cancelled...")), stop);
+
+    // With no check running the window closes without a question.
+    if (!stop) {
+        QVERIFY(p.window->close());
+        QCOMPARE(p.prompt.asked.size(), 1);
+        QCOMPARE(closing.count(), 1);
+    }
+}
+
 void TestReportsPage::completeRunEnablesExportAndRedrawsTheChart()
 {
     Page p(m_dir.path());
@@ -806,6 +959,47 @@ void TestReportsPage::exportWritesTheSortedTable()
     QCOMPARE(p.dialogs.saves[0].filter, QStringLiteral("CSV files (*.csv)"));
     QCOMPARE(readAll(path), readAll(fixture("export_ym_sorted_by_visits.csv")));
     QCOMPARE(p.log().last(), QStringLiteral("Export to CSV finished"));
+}
+
+void TestReportsPage::exportStartsInTheLastExportFolder()
+{
+    QTemporaryDir appDir;
+    QTemporaryDir out;
+    const QString lastFolder = out.path() + QLatin1Char('/');
+    const QString iniPath = SettingsFile::pathIn(appDir.path() + QLatin1Char('/'));
+    {
+        Page p(appDir.path());
+        p.show();
+        p.table(0).appendRows({"https://example.com/"});
+        completeRun(p, 0);
+        // Cancelled: nothing is remembered.
+        p.button("btExport")->click();
+        QCOMPARE(SettingsFile(iniPath).readString(QStringLiteral("Window"), QStringLiteral("ExportFolder")), QString());
+
+        p.dialogs.saveAnswer = out.filePath(QStringLiteral("first.csv"));
+        p.button("btExport")->click();
+        p.button("btExport")->click();
+        QCOMPARE(p.dialogs.saves.size(), 3);
+        QCOMPARE(p.dialogs.saves[1].folder, p.app->appFolder());
+        QCOMPARE(p.dialogs.saves[2].folder, lastFolder);
+        QCOMPARE(SettingsFile(iniPath).readString(QStringLiteral("Window"), QStringLiteral("ExportFolder")),
+                 out.path());
+        p.window->close();
+    }
+    {
+        // The next start opens the dialog there too.
+        Page p(appDir.path());
+        p.show();
+        p.table(0).appendRows({"https://example.com/"});
+        completeRun(p, 0);
+        p.button("btExport")->click();
+        QCOMPARE(p.dialogs.saves.value(0).folder, lastFolder);
+        // A folder that is gone: beside the program again.
+        QVERIFY(out.remove());
+        p.button("btExport")->click();
+        QCOMPARE(p.dialogs.saves.value(1).folder, p.app->appFolder());
+        p.window->close();
+    }
 }
 
 void TestReportsPage::exportCancelledOrRefused()

@@ -4,6 +4,7 @@
 
 #include "app/SingleInstanceLock.h"
 #include "app/VeltranoError.h"
+#include "auth/SettingsFile.h"
 #include "support/RecordingPorts.h"
 #include "ui/accounts/WaitDialog.h"
 #include "ui/desktop/HandlerGuard.h"
@@ -32,6 +33,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -42,9 +44,11 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QStandardItemModel>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -159,6 +163,10 @@ private Q_SLOTS:
     void generalSettingsAtShow();
     void closingWritesGeneralSettings();
     void refusedWriteAtCloseStillCloses();
+    void placementAtStart_data();
+    void placementAtStart();
+    void placementRoundTrip();
+    void settingsTabsKeepTheWindowWidth();
 
     void productPages_data();
     void productPages();
@@ -545,8 +553,10 @@ void TestMainWindow::logSwitchesFromNewsAndKeepsNewestOnTop()
     QCOMPARE(view->model()->index(1, 1).data().toString(), QStringLiteral("Check started"));
     QCOMPARE(view->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Time"));
     QCOMPARE(view->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Event"));
+    // The event takes the width the time leaves free.
     QCOMPARE(view->columnWidth(0), 80);
-    QCOMPARE(view->columnWidth(1), 600);
+    QVERIFY(view->columnWidth(1) >= 600);
+    QCOMPARE(view->columnWidth(0) + view->columnWidth(1), view->viewport()->width());
     QVERIFY(view->showGrid());
     QCOMPARE(view->selectionBehavior(), QAbstractItemView::SelectRows);
     QCOMPARE(view->editTriggers(), QAbstractItemView::NoEditTriggers);
@@ -640,6 +650,105 @@ void TestMainWindow::refusedWriteAtCloseStillCloses()
     QVERIFY2(f.prompt.shown.first().text.startsWith(QStringLiteral("Unable to write to ") + folder +
                                                     QStringLiteral("Veltrano.ini")),
              qPrintable(f.prompt.shown.first().text));
+}
+
+void TestMainWindow::placementAtStart_data()
+{
+    QTest::addColumn<QByteArray>("stored"); // the lines of the [Window] section
+    QTest::addColumn<QRect>("expected");    // empty: the centred window of a first start
+    QTest::addColumn<bool>("maximized");
+    const QByteArray place = "left=40\ntop=30\nwidth=1000\nheight=560\n";
+    QTest::newRow("where it was") << place << QRect(40, 30, 1000, 560) << false;
+    QTest::newRow("maximized") << place + "maximized=1\n" << QRect(40, 30, 1000, 560) << true;
+    QTest::newRow("nothing stored") << QByteArray() << QRect() << false;
+    QTest::newRow("a size that is no number")
+        << QByteArray("left=40\ntop=30\nwidth=wide\nheight=500\n") << QRect() << false;
+    QTest::newRow("a size of nothing") << QByteArray("left=40\ntop=30\nwidth=0\nheight=500\n") << QRect() << false;
+    QTest::newRow("a number missing") << QByteArray("left=40\ntop=30\nwidth=700\n") << QRect() << false;
+    QTest::newRow("off every screen") << QByteArray("left=9000\ntop=30\nwidth=700\nheight=500\n") << QRect() << false;
+    QTest::newRow("title bar above the screen")
+        << QByteArray("left=40\ntop=-400\nwidth=700\nheight=500\n") << QRect() << false;
+}
+
+void TestMainWindow::placementAtStart()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(QRect, expected);
+    QFETCH(bool, maximized);
+    QTemporaryDir dir;
+    writeFile(dir.filePath("Veltrano.ini"), "[Window]\n" + stored);
+    if (expected.isNull()) {
+        expected = QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, QSize(1287, 750),
+                                       QGuiApplication::primaryScreen()->availableGeometry());
+    }
+    Fixture f(dir.path());
+    QCOMPARE(f.window->normalGeometry(), expected);
+    QCOMPARE(f.window->isMaximized(), maximized);
+    QVERIFY(f.prompt.shown.isEmpty());
+}
+
+void TestMainWindow::placementRoundTrip()
+{
+    QTemporaryDir dir;
+    writeFile(dir.filePath("Veltrano.ini"), "[YandexWM_Token]\ntoken_1=secret\n");
+    // Within the window's least size, and on the test screen (800x600).
+    const QRect place(60, 50, 1000, 560);
+    const auto stored = [&](const char *key) {
+        return SettingsFile(dir.filePath("Veltrano.ini")).readString(QStringLiteral("Window"), QLatin1String(key));
+    };
+    {
+        Fixture f(dir.path());
+        f.window->show();
+        f.window->setGeometry(place);
+        QTRY_COMPARE(f.window->geometry(), place);
+        QVERIFY(f.window->close());
+    }
+    QCOMPARE(stored("left"), QStringLiteral("60"));
+    QCOMPARE(stored("top"), QStringLiteral("50"));
+    QCOMPARE(stored("width"), QStringLiteral("1000"));
+    QCOMPARE(stored("height"), QStringLiteral("560"));
+    QCOMPARE(stored("maximized"), QStringLiteral("0"));
+    QVERIFY(readFile(dir.filePath("Veltrano.ini")).contains(QStringLiteral("token_1=secret")));
+    {
+        // Maximized, it keeps the place it had before for the next start.
+        Fixture f(dir.path());
+        QCOMPARE(f.window->geometry(), place);
+        f.window->show();
+        f.window->showMaximized();
+        QTRY_VERIFY(f.window->isMaximized());
+        QVERIFY(f.window->close());
+    }
+    QCOMPARE(stored("maximized"), QStringLiteral("1"));
+    QCOMPARE(stored("width"), QStringLiteral("1000"));
+    {
+        Fixture f(dir.path());
+        QVERIFY(f.window->isMaximized());
+        QCOMPARE(f.window->normalGeometry(), place);
+    }
+}
+
+void TestMainWindow::settingsTabsKeepTheWindowWidth()
+{
+    QTemporaryDir dir;
+    Fixture f(dir.path());
+    f.window->show();
+    f.window->resize(928, 700);
+    QTest::qWait(20);
+    const int width = f.window->width();
+    f.find<QTabWidget>("pcPages")->setCurrentIndex(1);
+    auto *services = f.find<QTabWidget>("pcAnalyticSystems");
+    for (int tab = services->count() - 1; tab >= 0; --tab) {
+        services->setCurrentIndex(tab);
+        QTest::qWait(20);
+        QCOMPARE(f.window->width(), width);
+    }
+    // The Ahrefs tab's backlinks chart is on show beside the tabs.
+    services->setCurrentIndex(4);
+    QTest::qWait(20);
+    QVERIFY(f.find<QWidget>("Chart1")->isVisible());
+    QVERIFY(f.find<QWidget>("Chart1")->width() > 0);
+    QCOMPARE(f.window->width(), width);
+    f.window->close();
 }
 
 void TestMainWindow::productPages_data()

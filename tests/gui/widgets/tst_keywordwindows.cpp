@@ -45,6 +45,11 @@ namespace {
 struct RecordingPrompt final : MessagePrompt {
     QStringList texts;
     void show(Icon, const QString &, const QString &text) override { texts << text; }
+    bool ask(const QString &, const QString &text) override
+    {
+        texts << text;
+        return false;
+    }
 };
 
 // Save-dialog answers given in advance; an empty answer is a cancelled dialog.

@@ -26,7 +26,6 @@ AhrefsSettingsTab::AhrefsSettingsTab(QWidget *parent)
     : ServiceSettingsTab(ServiceId::Ahrefs, "tsSettingsAhrefs", parent)
 {
     m_historyChart = named(new AreaChartView(QStringLiteral("Backlinks History")), "Chart1");
-    m_historyChart->setMinimumWidth(360);
     m_historyTable = reportList("ListView10", {QStringLiteral("Date"), QStringLiteral("Count")}, {100, 80});
     m_historyTable->setParent(this);
     m_historyTable->hide();
