@@ -20,12 +20,6 @@ void OAuthAuthenticator::setConfig(const Config &config)
     m_config = config;
 }
 
-void OAuthAuthenticator::setScope(const QString &scope)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_config.scope = scope;
-}
-
 QString OAuthAuthenticator::encode(const QString &text)
 {
     static const char hex[] = "0123456789ABCDEF";

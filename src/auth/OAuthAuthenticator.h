@@ -34,7 +34,6 @@ public:
 
     Config config() const;
     void setConfig(const Config &config);
-    void setScope(const QString &scope);
 
     // The address the browser opens: the authorization endpoint with
     // response_type, client_id, redirect_uri and scope (each only when not

@@ -5,7 +5,6 @@
 #include "app/VeltranoError.h"
 #include "auth/TokenStore.h"
 #include "net/HttpClient.h"
-#include "net/ParseString.h"
 #include "net/RequestTrace.h"
 #include "net/SecretText.h"
 

@@ -1,5 +1,7 @@
 #include "ui/reports/StatsChartView.h"
 
+#include "ui/widgets/AreaChartView.h"
+
 #include "reports/StatsChartData.h"
 
 #include <QChart>
@@ -115,7 +117,7 @@ void StatsChartView::drawForeground(QPainter *painter, const QRectF &rect)
     painter->drawEllipse(disc);
     // No row of the table has an answer yet: the disc says so.
     painter->setPen(QColor(0x80, 0x80, 0x80));
-    painter->drawText(disc, Qt::AlignCenter, noDataText());
+    painter->drawText(disc, Qt::AlignCenter, AreaChartView::noDataText());
     painter->restore();
 }
 

@@ -15,8 +15,6 @@ struct StatsChartData;
 class StatsChartView final : public QChartView {
     Q_OBJECT
 public:
-    // Written in the empty disc while no row of the table has an answer.
-    static QString noDataText() { return QStringLiteral("(No data)"); }
     explicit StatsChartView(QWidget *parent = nullptr);
     ~StatsChartView() override;
 
