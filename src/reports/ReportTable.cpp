@@ -11,15 +11,17 @@ namespace {
 
 // A bounce-rate cell as a fraction: the percentage in the user's number
 // format (42,5) or with a dot (42.5); anything else draws an empty bar.
-double percentFraction(const QString &text)
+// Nothing for an empty cell (a row the check did not answer) or a text
+// that is not a number: neither is a bounce rate of 0 %.
+QVariant percentFraction(const QString &text)
 {
     if (text.isEmpty())
-        return 0.0;
+        return {};
     bool ok = false;
     double value = QLocale().toDouble(text, &ok);
     if (!ok)
         value = QLocale::c().toDouble(text, &ok);
-    return ok ? value / 100.0 : 0.0;
+    return ok ? QVariant(value / 100.0) : QVariant();
 }
 
 } // namespace

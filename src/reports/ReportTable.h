@@ -46,8 +46,8 @@ public:
         ColumnWidthRole = Qt::UserRole + 1,
         // Header and cells: the column's CellDrawing (int).
         CellDrawingRole,
-        // Cells of a percent-bar column: the cell's value / 100 (double),
-        // 0 for an empty cell or a text that is not a number.
+        // Cells of a percent-bar column: the cell's value / 100 (double);
+        // nothing for an empty cell or a text that is not a number.
         PercentFractionRole,
     };
 

@@ -98,8 +98,10 @@ void ReportCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
     painter->setPen(Qt::NoPen);
     if (drawing == CellDrawing::StatusBadge)
         paintStatus(painter, option, index.data(Qt::DisplayRole).toString());
+    else if (const QVariant fraction = index.data(ReportTable::PercentFractionRole); fraction.isValid())
+        paintPercent(painter, option, fraction.toDouble());
     else
-        paintPercent(painter, option, index.data(ReportTable::PercentFractionRole).toDouble());
+        paintBareTrack(painter, option, index.data(Qt::DisplayRole).toString());
     painter->restore();
 }
 
@@ -144,6 +146,18 @@ void ReportCellDelegate::paintPercent(QPainter *painter, const QStyleOptionViewI
         flatBar(painter, fill, QColor::fromRgb(FillColour), true);
     }
     paintCaption(painter, option, track, percentCaption(fraction), greyText(option));
+}
+
+void ReportCellDelegate::paintBareTrack(QPainter *painter, const QStyleOptionViewItem &option,
+                                        const QString &text) const
+{
+    const QRect track = option.rect.adjusted(1, 1, -1, -1);
+    if (m_themed) {
+        const QStyleOptionProgressBar bar = progressOption(option, track);
+        styleOf(option)->drawControl(QStyle::CE_ProgressBarGroove, &bar, painter, option.widget);
+    } else
+        flatBar(painter, track, QColor::fromRgb(TrackColour), false);
+    paintCaption(painter, option, track, text, greyText(option));
 }
 
 void ReportCellDelegate::paintCaption(QPainter *painter, const QStyleOptionViewItem &option, const QRect &rect,

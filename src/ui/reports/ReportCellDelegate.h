@@ -15,7 +15,9 @@ namespace veltrano {
 // - a bounce-rate cell as a bar filled to the cell's percentage (the model's
 //   PercentFractionRole), captioned with the percentage, one decimal, in the
 //   user's number format. The fraction is not limited: above 100% the bar
-//   runs past the cell.
+//   runs past the cell. An empty cell (a row not answered) is the bare
+//   track, and a text that is not a number the track with that text: neither
+//   reads as a rate of 0%.
 // With a desktop style that draws its own progress bars (a native theme) the
 // badge and the bar are that style's progress-bar track and fill; otherwise
 // they are flat rounded rectangles, track #EBEBEB and fill #84C1FF.
@@ -48,6 +50,8 @@ public:
 private:
     void paintStatus(QPainter *painter, const QStyleOptionViewItem &option, const QString &text) const;
     void paintPercent(QPainter *painter, const QStyleOptionViewItem &option, double fraction) const;
+    // The track alone, captioned with the cell's own text (empty: none).
+    void paintBareTrack(QPainter *painter, const QStyleOptionViewItem &option, const QString &text) const;
     void paintCaption(QPainter *painter, const QStyleOptionViewItem &option, const QRect &rect, const QString &text,
                       const QColor &colour) const;
     // The table's font at a pixel size whose line height fills the given

@@ -31,17 +31,50 @@ void ReportHeaderView::initStyleOptionForIndex(QStyleOptionHeader *option, int l
     option->text = shownCaption(logicalIndex, sectionSize(logicalIndex));
 }
 
+int ReportHeaderView::leastWidth(int logicalIndex) const
+{
+    return model() ? model()->headerData(logicalIndex, orientation(), ReportTable::ColumnWidthRole).toInt() : 0;
+}
+
+int ReportHeaderView::wholeCaptionWidth(int logicalIndex) const
+{
+    if (!model())
+        return 0;
+    const QString caption = model()->headerData(logicalIndex, orientation()).toString();
+    const int margin = style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, this);
+    // One more pixel each side for the section's frame line.
+    return std::max(leastWidth(logicalIndex), fontMetrics().horizontalAdvance(caption) + 2 * margin + 2);
+}
+
+void ReportHeaderView::fitCaptionsOnce()
+{
+    if (m_captionsFitted || width() <= 0)
+        return;
+    int needed = leastWidth(0);
+    for (int c = 1; c < count(); ++c) {
+        if (!isSectionHidden(c))
+            needed += std::max(sectionSize(c), wholeCaptionWidth(c));
+    }
+    if (needed > width())
+        return; // not yet: the URL column keeps its least width first
+    m_captionsFitted = true;
+    for (int c = 1; c < count(); ++c) {
+        if (!isSectionHidden(c) && sectionSize(c) < wholeCaptionWidth(c))
+            resizeSection(c, wholeCaptionWidth(c));
+    }
+}
+
 void ReportHeaderView::fitFirstColumn()
 {
     if (!model() || count() == 0)
         return;
+    fitCaptionsOnce();
     int others = 0;
     for (int c = 1; c < count(); ++c) {
         if (!isSectionHidden(c))
             others += sectionSize(c);
     }
-    const int least = model()->headerData(0, orientation(), ReportTable::ColumnWidthRole).toInt();
-    const int width = std::max(least, this->width() - others);
+    const int width = std::max(leastWidth(0), this->width() - others);
     if (width != sectionSize(0))
         resizeSection(0, width);
 }

@@ -10,9 +10,10 @@ namespace veltrano {
 // lose its first letters); its tooltip then shows the whole caption.
 //
 // The model's column widths (ColumnWidthRole) are the least each column
-// gets. The first column, the URL, takes whatever width the other columns
-// leave free whenever the table is resized; the user can still drag any
-// column wider or narrower.
+// gets. The first time the table is wide enough, every other column widens
+// to show its caption whole; from then on the first column, the URL, takes
+// whatever width the other columns leave free whenever the table is resized.
+// The user can still drag any column wider or narrower.
 class ReportHeaderView final : public QHeaderView {
     Q_OBJECT
 public:
@@ -20,6 +21,11 @@ public:
 
     // The caption as drawn in a section of the given width.
     QString shownCaption(int logicalIndex, int width) const;
+
+    // The model's width of a column: the least it gets.
+    int leastWidth(int logicalIndex) const;
+    // The width that shows a column's caption whole, never below its least.
+    int wholeCaptionWidth(int logicalIndex) const;
 
     // Widens the first column to the width the others leave free, never
     // below the model's width for it.
@@ -30,6 +36,12 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     // A caption shown whole has no tooltip.
     bool viewportEvent(QEvent *event) override;
+
+private:
+    // Gives the captions their whole width once, when the table has room.
+    void fitCaptionsOnce();
+
+    bool m_captionsFitted = false;
 };
 
 } // namespace veltrano
