@@ -249,6 +249,35 @@ BENCHMARK(BM_ImportPaste)->IMPORT_ARGS;
 BENCHMARK(BM_ImportTextFile)->IMPORT_ARGS;
 BENCHMARK(BM_ImportSitemap)->IMPORT_ARGS;
 
+// A pasted list of which every other line is no web address (words, script
+// and mail links, markup, other schemes) or a host without its scheme: the
+// junk is counted into one log line, never one line per skipped row.
+void BM_ImportPasteHalfJunk(benchmark::State &state)
+{
+    const int lines = int(state.range(0));
+    const QStringList junk{QStringLiteral("hello world"), QStringLiteral("javascript:alert(1)"),
+                           QStringLiteral("<a href=\"https://example.com/\">x</a>"),
+                           QStringLiteral("ftp://example.com/file"), QStringLiteral("mailto:a@example.com")};
+    QStringList text;
+    const QStringList urls = benchUrls(lines / 2);
+    for (int i = 0; i < lines / 2; ++i) {
+        text << (i % 10 == 0 ? urls[i].mid(urls[i].indexOf(QLatin1String("//")) + 2) : urls[i]);
+        text << junk[i % junk.size()] + QString::number(i);
+    }
+    const QString pasted = text.join(QLatin1Char('\n'));
+    ImportBench b;
+    ReportTable table(ServiceId::SearchConsole);
+    for (auto _ : state) {
+        state.PauseTiming();
+        table.clear();
+        state.ResumeTiming();
+        b.importer.pasteText(table, pasted, true);
+    }
+    state.counters["rows"] = table.rowCount();
+    state.counters["logLinesPerImport"] = double(b.log.messagesInOrder().size()) / double(state.iterations());
+}
+BENCHMARK(BM_ImportPasteHalfJunk)->Arg(50000)->Unit(benchmark::kMillisecond);
+
 // ---- sort -------------------------------------------------------------------
 
 // Sorts a full Search Console table by one column, in alternating
