@@ -12,7 +12,10 @@ struct Endpoints final {
     QString googleApis;
     QString searchConsoleApi;
     QString indexingApi;
+    QString analyticsAdminApi; // Google Analytics 4: accounts and properties
+    QString analyticsDataApi;  // Google Analytics 4: reports
     QString ahrefsApi;
+    QString ahrefsApiV3; // the host of Ahrefs API v3, which serves it below /v3
     QString yandexOAuth;
     QString googleAccounts;
     QString googleScopeBase;

@@ -12,7 +12,10 @@ Endpoints simulatorEndpoints(const QString &simBase, int loopbackPort)
     e.googleApis = simBase + QLatin1String(simprefix::GoogleApis);
     e.searchConsoleApi = simBase + QLatin1String(simprefix::SearchConsoleApi);
     e.indexingApi = simBase + QLatin1String(simprefix::IndexingApi);
+    e.analyticsAdminApi = simBase + QLatin1String(simprefix::AnalyticsAdminApi);
+    e.analyticsDataApi = simBase + QLatin1String(simprefix::AnalyticsDataApi);
     e.ahrefsApi = simBase + QLatin1String(simprefix::AhrefsApi);
+    e.ahrefsApiV3 = simBase + QLatin1String(simprefix::AhrefsApiV3);
     e.yandexOAuth = simBase + QLatin1String(simprefix::YandexOAuth);
     e.googleAccounts = simBase + QLatin1String(simprefix::GoogleAccounts);
     e.googleScopeBase = QStringLiteral("https://www.googleapis.com");

@@ -5,6 +5,7 @@
 #include "net/ServiceAnswer.h"
 #include "services/analytics/AnalyticsClient.h"
 
+#include <QHash>
 #include <QLocale>
 
 namespace veltrano {
@@ -41,7 +42,7 @@ QString nameMember(const JsonValue &object)
 
 AnalyticsProperty readProperty(const JsonValue &item)
 {
-    AnalyticsProperty property{idMember(item, "internalWebPropertyId"), nameMember(item), {}, {}};
+    AnalyticsProperty property{idMember(item, "internalWebPropertyId"), nameMember(item), {}, {}, false};
     if (const JsonValue *website = item.member("websiteUrl"); website && website->isString())
         property.websiteUrl = website->text();
     if (const JsonValue *profiles = listMember(item, "profiles")) {
@@ -103,6 +104,25 @@ AnalyticsSummary AnalyticsSummary::fetch(AnalyticsClient &client, const QString 
     return summary;
 }
 
+void AnalyticsSummary::merge(AnalyticsSummary other)
+{
+    QHash<qint64, size_t> byId;
+    byId.reserve(qsizetype(accounts.size()));
+    for (size_t i = 0; i < accounts.size(); ++i)
+        byId.insert(accounts[i].id, i);
+    for (AnalyticsAccount &account : other.accounts) {
+        const auto known = byId.constFind(account.id);
+        if (known == byId.constEnd()) {
+            byId.insert(account.id, accounts.size());
+            accounts.push_back(std::move(account));
+            continue;
+        }
+        std::vector<AnalyticsProperty> &properties = accounts[*known].properties;
+        properties.insert(properties.end(), std::make_move_iterator(account.properties.begin()),
+                          std::make_move_iterator(account.properties.end()));
+    }
+}
+
 const AnalyticsAccount *AnalyticsSummary::account(qint64 accountId) const
 {
     for (const AnalyticsAccount &account : accounts) {
@@ -112,13 +132,13 @@ const AnalyticsAccount *AnalyticsSummary::account(qint64 accountId) const
     return nullptr;
 }
 
-const AnalyticsProperty *AnalyticsSummary::property(qint64 accountId, qint64 propertyId) const
+const AnalyticsProperty *AnalyticsSummary::property(qint64 accountId, qint64 propertyId, bool ga4) const
 {
     const AnalyticsAccount *owner = account(accountId);
     if (!owner)
         return nullptr;
     for (const AnalyticsProperty &property : owner->properties) {
-        if (property.id == propertyId)
+        if (property.id == propertyId && property.ga4 == ga4)
             return &property;
     }
     return nullptr;

@@ -27,6 +27,9 @@ struct AnalyticsProperty {
     QString name;
     std::vector<AnalyticsView> views;
     QString websiteUrl; // the site the property measures; empty when Google gives none
+    // A Google Analytics 4 property (Admin API): it has no views, and its
+    // reports come from the Data API.
+    bool ga4 = false;
 };
 
 struct AnalyticsAccount {
@@ -55,8 +58,15 @@ struct AnalyticsSummary {
     // to the trace between blank lines; a refusal on any page is the result.
     static AnalyticsSummary fetch(AnalyticsClient &client, const QString &token, RequestTrace &trace);
 
+    // Adds the accounts and properties of another summary (the GA4 one):
+    // properties of an account listed already join it after its own,
+    // accounts not listed yet follow in their order.
+    void merge(AnalyticsSummary other);
+
     const AnalyticsAccount *account(qint64 accountId) const;
-    const AnalyticsProperty *property(qint64 accountId, qint64 propertyId) const;
+    // A v3 property by its internalWebPropertyId, or a GA4 property by its
+    // number: the two kinds count their ids apart.
+    const AnalyticsProperty *property(qint64 accountId, qint64 propertyId, bool ga4 = false) const;
 };
 
 } // namespace veltrano

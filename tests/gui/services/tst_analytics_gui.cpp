@@ -21,7 +21,10 @@
 #include "ui/shell/Workbench.h"
 
 #include "SimServer.h"
+#include "services/AnalyticsAdminModule.h"
+#include "services/AnalyticsDataModule.h"
 #include "services/AnalyticsModule.h"
+#include "services/Ga4Accounts.h"
 #include "services/TokenRegistry.h"
 
 #include <QApplication>
@@ -49,6 +52,8 @@ const char *const AcceptedToken = "ya29.ga-gui-test-token";
 const char *const OtherUserToken = "ya29.ga-gui-other-user";
 const std::string DataPath = "/googleapis/analytics/v3/data/ga";
 const std::string SummaryPath = "/googleapis/analytics/v3/management/accountSummaries";
+const std::string Ga4SummaryPath = "/analyticsadmin/v1beta/accountSummaries";
+const std::string Ga4ReportPath = "/analyticsdata/v1beta/properties/312345678:runReport";
 const QString SelectView = QStringLiteral("Please select View from Poject list");
 const QDate Today(2024, 4, 2);
 
@@ -97,12 +102,19 @@ class TestAnalyticsGui : public QObject {
         sim::SimServer sim;
         std::shared_ptr<sim::TokenRegistry> tokens = std::make_shared<sim::TokenRegistry>();
         Module module{tokens};
+        // Google Analytics 4 on its two hosts; the user has no GA4 account
+        // unless a test gives it one.
+        std::shared_ptr<sim::Ga4Accounts> ga4 = std::make_shared<sim::Ga4Accounts>(tokens);
+        sim::AnalyticsAdminModule ga4Admin{ga4};
+        sim::AnalyticsDataModule ga4Data{ga4};
         CountingPump pump;
 
         // secondToken: "token_2" too, of a user without accounts.
         explicit Fixture(bool scriptedPump = false, bool secondToken = false)
         {
             module.install(sim, module.defaultPrefix());
+            ga4Admin.install(sim, ga4Admin.defaultPrefix());
+            ga4Data.install(sim, ga4Data.defaultPrefix());
             module.acceptToken(AcceptedToken, UserId);
             module.setAccounts(UserId, accounts());
             module.acceptToken(OtherUserToken, UserId + 1);
@@ -180,7 +192,8 @@ private Q_SLOTS:
         QCOMPARE(f.combo("ComboBox1")->currentIndex(), 0);
         QCOMPARE(f.combo("ComboBox2")->count(), 0);
         QCOMPARE(f.combo("ComboBox3")->count(), 0);
-        QCOMPARE(f.log(), QStringList{"Google Analytics - HTTP Code: 200 OK"});
+        // The v3 summary and the GA4 one.
+        QCOMPARE(f.log(), QStringList(2, "Google Analytics - HTTP Code: 200 OK"));
 
         // A selection made from code loads nothing.
         f.combo("ComboBox1")->setCurrentIndex(1);
@@ -254,6 +267,7 @@ private Q_SLOTS:
             sim::Response dropped;
             dropped.fault = sim::Fault::CloseWithoutAnswer;
             f.sim.setResponse("GET", SummaryPath, dropped);
+            f.sim.setResponse("GET", Ga4SummaryPath, dropped);
         }
 
         f.button("Button18")->click();
@@ -306,6 +320,68 @@ private Q_SLOTS:
         QCOMPARE(f.log().last(), line);
         QCOMPARE(f.combo("ComboBox2")->count(), 0);
         QCOMPARE(f.combo("ComboBox3")->count(), 0);
+    }
+
+    // Universal Analytics refused alone (Google has switched it off) is a
+    // log line; the GA4 properties are listed beside the v3 ones, marked,
+    // without views, and "Check GA" reports on the one chosen.
+    void ga4PropertyBesideV3()
+    {
+        Fixture f;
+        sim::Ga4Accounts::Property shop;
+        shop.id = "312345678";
+        shop.name = "example.com";
+        sim::Ga4Accounts::PageTotals home;
+        home.users = 80;
+        home.pageviews = 90;
+        home.sessions = 60;
+        home.avgSessionDuration = 125;
+        home.bounceRate = 45.4545;
+        shop.pages = {{"/", home}};
+        f.ga4->setAccounts(UserId, {{"1001", "Example Furniture", {shop}}, {"250000001", "GA4 only", {}}});
+
+        f.button("Button18")->click();
+        QCOMPARE(Fixture::entries(f.combo("ComboBox1")),
+                 (QStringList{"Example Furniture=1001", QStringLiteral("Мебель «Уют»=3000000001"), "GA4 only=250000001"}));
+        Fixture::choose(f.combo("ComboBox1"), 0);
+        QCOMPARE(Fixture::entries(f.combo("ComboBox2")),
+                 (QStringList{"example.com=2001", "Staging=2002", "example.com (GA4)=312345678"}));
+        Fixture::choose(f.combo("ComboBox2"), 0);
+        QCOMPARE(f.combo("ComboBox3")->count(), 2);
+        QVERIFY(f.combo("ComboBox3")->isEnabled());
+        const size_t summaries = f.sim.requestsTo(Ga4SummaryPath).size();
+
+        Fixture::choose(f.combo("ComboBox2"), 2);
+        QCOMPARE(f.combo("ComboBox3")->count(), 0);
+        QVERIFY(!f.combo("ComboBox3")->isEnabled());
+        QVERIFY(f.app->analytics()->ga4PropertySelected());
+        QCOMPARE(f.sim.requestsTo(Ga4SummaryPath).size(), summaries); // nothing to load for it
+
+        f.paste({"https://example.com/", "https://example.com/never-seen"});
+        f.checkUrl();
+        QVERIFY2(f.prompt.texts.isEmpty(), qPrintable(f.prompt.texts.join('\n')));
+        QCOMPARE(f.report().rowTexts(0).mid(1), (QStringList{"80", "90", "60", "0:2:5", "1.5", "45.5"}));
+        QCOMPARE(f.report().rowTexts(1).mid(1), (QStringList{"0", "0", "0", "0:0:0", "0.0", "0.0"}));
+        QCOMPARE(f.sim.requestsTo(Ga4ReportPath).size(), size_t(2));
+        QCOMPARE(f.sim.requestsTo(Ga4ReportPath).front().header("Authorization"),
+                 std::string("Bearer ") + AcceptedToken);
+        QCOMPARE(f.sim.requestsTo(DataPath).size(), size_t(0));
+        QCOMPARE(f.log().filter(QStringLiteral("quota left")).size(), 1);
+
+        // Back on a v3 property, its views are there again.
+        Fixture::choose(f.combo("ComboBox2"), 0);
+        QVERIFY(f.combo("ComboBox3")->isEnabled());
+        QCOMPARE(f.combo("ComboBox3")->count(), 2);
+
+        // v3 switched off: one log line, the GA4 accounts still listed.
+        f.sim.setResponse("GET", SummaryPath,
+                          sim::Response::text("<!DOCTYPE html><title>Error 404 (Not Found)!!1</title>", 404,
+                                              "text/html; charset=UTF-8"));
+        f.find<QListWidget>("ListBox4")->setCurrentRow(0);
+        f.app->analytics()->connectAccount();
+        QVERIFY(f.prompt.texts.isEmpty());
+        QCOMPARE(Fixture::entries(f.combo("ComboBox1")), (QStringList{"Example Furniture=1001", "GA4 only=250000001"}));
+        QCOMPARE(f.log().filter(QStringLiteral("Google Analytics (Universal Analytics) - ")).size(), 1);
     }
 
     void checkNeedsAView()

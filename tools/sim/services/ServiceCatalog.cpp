@@ -1,6 +1,8 @@
 #include "ServiceCatalog.h"
 
 #include "AhrefsModule.h"
+#include "AnalyticsAdminModule.h"
+#include "AnalyticsDataModule.h"
 #include "AnalyticsModule.h"
 #include "ControlModule.h"
 #include "GoogleAccountsModule.h"
@@ -52,6 +54,12 @@ std::vector<std::unique_ptr<ServiceModule>> allServiceModules()
     auto analytics = std::make_unique<AnalyticsModule>(tokens);
     analytics->installDemoData();
     modules.push_back(std::move(analytics));
+    // Google Analytics 4: the Admin API lists the accounts and properties
+    // that the Data API reports on, each on a host of its own.
+    auto ga4 = std::make_shared<Ga4Accounts>(tokens);
+    ga4->installDemoData();
+    modules.push_back(std::make_unique<AnalyticsAdminModule>(ga4));
+    modules.push_back(std::make_unique<AnalyticsDataModule>(ga4));
 
     auto ahrefs = std::make_unique<AhrefsModule>();
     ahrefs->installDemoData();

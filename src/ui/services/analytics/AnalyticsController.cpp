@@ -9,6 +9,7 @@
 #include "app/VeltranoError.h"
 #include "net/RequestTrace.h"
 #include "reports/ReportTable.h"
+#include "services/analytics/Ga4AccountSummaries.h"
 #include "ui/accounts/TokenListGroup.h"
 #include "ui/desktop/HandlerGuard.h"
 #include "ui/desktop/WaitCursor.h"
@@ -17,12 +18,15 @@
 
 #include <QComboBox>
 #include <QPushButton>
+#include <QSignalBlocker>
 
 namespace veltrano {
 
 namespace {
 
 const QString SelectViewText = QStringLiteral("Please select View from Poject list");
+// How a GA4 property shows in the property list.
+const QString Ga4Mark = QStringLiteral(" (GA4)");
 // Where the user chooses the Google period.
 const QString GooglePeriodTab = QStringLiteral("Google Analytics");
 
@@ -45,7 +49,9 @@ void fill(QComboBox *list, const QList<QPair<QString, qint64>> &entries)
 
 AnalyticsController::AnalyticsController(ServiceContext context, AnalyticsSettingsTab &tab)
     : ServiceController(context, Service, "AnalyticsController"), m_tab(tab), m_exchange(context.makeExchange()),
-      m_client(m_exchange, context.endpoints.googleApis), m_check(m_client)
+      m_client(m_exchange, context.endpoints.googleApis), m_check(m_client),
+      m_ga4Client(m_exchange, {context.endpoints.analyticsAdminApi, context.endpoints.analyticsDataApi}),
+      m_ga4Check(m_ga4Client)
 {
 
     // Button18 and the double-click on ListBox4 reach connectAccount through
@@ -67,6 +73,10 @@ AnalyticsController::AnalyticsController(ServiceContext context, AnalyticsSettin
                                 [this](CheckContext &check) { runCheck(check); });
 
     connect(m_tab.views(), &QComboBox::currentIndexChanged, this, [this] { refreshCheckTarget(); });
+    connect(m_tab.properties(), &QComboBox::currentIndexChanged, this, [this] {
+        updateViewsEnabled();
+        refreshCheckTarget();
+    });
     connect(&m_context.periods.google, &ReportingPeriod::changed, this, [this] { refreshCheckTarget(); });
     followCheckTarget(m_tab.tokens(), [this] { return describeCheckTarget(); });
 }
@@ -74,7 +84,9 @@ AnalyticsController::AnalyticsController(ServiceContext context, AnalyticsSettin
 QString AnalyticsController::describeCheckTarget() const
 {
     QString view;
-    if (m_tab.views()->currentIndex() >= 0) {
+    if (ga4PropertySelected()) {
+        view = QStringLiteral("%1 / %2").arg(m_tab.accounts()->currentText(), m_tab.properties()->currentText());
+    } else if (m_tab.views()->currentIndex() >= 0) {
         view =
             QStringLiteral("%1 / %2 / %3")
                 .arg(m_tab.accounts()->currentText(), m_tab.properties()->currentText(), m_tab.views()->currentText());
@@ -106,6 +118,19 @@ std::optional<qint64> AnalyticsController::selectedView() const
     return selectedId(m_tab.views());
 }
 
+bool AnalyticsController::ga4PropertySelected() const
+{
+    return m_tab.properties()->currentIndex() >= 0 && m_tab.properties()->currentData(Ga4Role).toBool();
+}
+
+void AnalyticsController::updateViewsEnabled()
+{
+    const bool ga4 = ga4PropertySelected();
+    if (ga4)
+        m_tab.views()->clear();
+    m_tab.views()->setEnabled(!ga4);
+}
+
 void AnalyticsController::reportRefusal(const GoogleError &error)
 {
     const QString line = AnalyticsCheck::errorLine(error);
@@ -117,14 +142,49 @@ void AnalyticsController::reportRefusal(const GoogleError &error)
 std::optional<AnalyticsSummary> AnalyticsController::fetchSummary()
 {
     const QString token = m_context.accounts.selectedToken(Service);
-    AnalyticsSummary summary = [&] {
-        WaitCursor wait;
-        return AnalyticsSummary::fetch(m_client, token, m_context.trace);
-    }();
-    if (summary.error) {
-        reportRefusal(*summary.error);
+    WaitCursor wait;
+    // Universal Analytics first, as it has always been listed; Google has
+    // switched it off, so an answer that is no JSON at all counts as its
+    // refusal too.
+    AnalyticsSummary summary;
+    try {
+        summary = AnalyticsSummary::fetch(m_client, token, m_context.trace);
+    } catch (const VeltranoError &e) {
+        summary.error = GoogleError{QString(), QString(), e.message()};
+    }
+    AnalyticsSummary ga4;
+    bool ga4Unusable = false; // no Google answer at all, not a refusal in Google's words
+    try {
+        ga4 = Ga4AccountSummaries::fetch(m_ga4Client, token, m_context.trace);
+    } catch (const VeltranoError &e) {
+        ga4.error = GoogleError{QString(), QString(), e.message()};
+        ga4Unusable = true;
+    }
+    const auto logRefusal = [this](const char *api, const GoogleError &error) {
+        m_context.log.addToLog(QLatin1String(api) +
+                               (error.code.isEmpty() ? error.message : error.codeAndMessage()));
+    };
+    if (summary.error && ga4.error) {
+        // Neither API answers: the user is told why, in Google's words
+        // where Google gave any.
+        const bool ga4Words = !ga4Unusable || summary.error->code.isEmpty();
+        logRefusal(ga4Words ? "Google Analytics (Universal Analytics) - " : "Google Analytics 4 - ",
+                   ga4Words ? *summary.error : *ga4.error);
+        const GoogleError &shown = ga4Words ? *ga4.error : *summary.error;
+        if (shown.code.isEmpty())
+            throw VeltranoError(shown.message);
+        reportRefusal(shown);
         return std::nullopt;
     }
+    if (summary.error) {
+        logRefusal("Google Analytics (Universal Analytics) - ", *summary.error);
+        return ga4;
+    }
+    if (ga4.error) {
+        logRefusal("Google Analytics 4 - ", *ga4.error);
+        return summary;
+    }
+    summary.merge(std::move(ga4));
     return summary;
 }
 
@@ -161,11 +221,22 @@ void AnalyticsController::chooseAccount()
         return;
 
     QList<QPair<QString, qint64>> entries;
+    QList<bool> ga4;
     if (const AnalyticsAccount *account = summary->account(*accountId)) {
-        for (const AnalyticsProperty &property : account->properties)
-            entries.append({property.name, property.id});
+        for (const AnalyticsProperty &property : account->properties) {
+            entries.append({property.ga4 ? property.name + Ga4Mark : property.name, property.id});
+            ga4.append(property.ga4);
+        }
     }
-    fill(m_tab.properties(), entries);
+    {
+        // The marks go on before the first entry counts as selected.
+        const QSignalBlocker blocker(m_tab.properties());
+        fill(m_tab.properties(), entries);
+        for (int i = 0; i < ga4.size(); ++i)
+            m_tab.properties()->setItemData(i, ga4[i], Ga4Role);
+    }
+    updateViewsEnabled();
+    refreshCheckTarget();
 }
 
 void AnalyticsController::chooseProperty()
@@ -173,6 +244,12 @@ void AnalyticsController::chooseProperty()
     if (m_context.accounts.selectedAlias(Service).isEmpty())
         return;
     m_tab.views()->clear();
+    // A GA4 property has no views to load.
+    updateViewsEnabled();
+    if (ga4PropertySelected()) {
+        refreshCheckTarget();
+        return;
+    }
     const std::optional<qint64> accountId = selectedAccount();
     const std::optional<qint64> propertyId = selectedProperty();
     const std::optional<AnalyticsSummary> summary = fetchSummary();
@@ -203,6 +280,10 @@ void AnalyticsController::runCheck(CheckContext &context)
     ReportTable *table = m_context.reports.table(Service);
     if (!table || m_context.accounts.selectedAlias(Service).isEmpty())
         return;
+    if (ga4PropertySelected()) {
+        runGa4Check(context, *table);
+        return;
+    }
     const std::optional<qint64> viewId = selectedView();
     if (!viewId) {
         context.prompt().show(MessagePrompt::Icon::None, applicationErrorTitle(), SelectViewText);
@@ -219,6 +300,20 @@ void AnalyticsController::runCheck(CheckContext &context)
     m_check.run(context, *table,
                 {*viewId, period.fromText(), period.toText(),
                  [this] { return m_context.accounts.selectedToken(Service); }, selectedWebsiteUrl()});
+}
+
+void AnalyticsController::runGa4Check(CheckContext &context, ReportTable &table)
+{
+    const std::optional<qint64> propertyId = selectedProperty();
+    if (!propertyId || table.rowCount() == 0)
+        return;
+    const ReportingPeriod &period = m_context.periods.google;
+    if (const QString refusal = period.refusal(ReportingPeriod::FutureDays::Allowed, GooglePeriodTab);
+        !refusal.isEmpty())
+        throw VeltranoError(refusal);
+    m_ga4Check.run(context, table,
+                   {*propertyId, period.fromText(), period.toText(),
+                    [this] { return m_context.accounts.selectedToken(Service); }});
 }
 
 } // namespace veltrano

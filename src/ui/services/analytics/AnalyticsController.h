@@ -4,6 +4,8 @@
 #include "services/analytics/AnalyticsCheck.h"
 #include "services/analytics/AnalyticsClient.h"
 #include "services/analytics/AnalyticsSummary.h"
+#include "services/analytics/Ga4Client.h"
+#include "services/analytics/Ga4PageCheck.h"
 #include "ui/services/ServiceController.h"
 
 #include <QObject>
@@ -15,6 +17,7 @@ namespace veltrano {
 
 class AnalyticsSettingsTab;
 class CheckContext;
+class ReportTable;
 
 // Google Analytics in the program:
 // - "Connect to Account" (Button18, and a double-click on ListBox4) lists
@@ -24,8 +27,13 @@ class CheckContext;
 //   choosing a property its views in "View:" (ComboBox3), the first of each
 //   selected. Each step asks for the account summary again; only the user's
 //   choice of an entry (also of the one already shown) loads anything;
+// - the accounts and properties are those of Universal Analytics (the v3
+//   Management API) and of Google Analytics 4 (the Admin API) together.
+//   Google has switched v3 off, so its refusal alone is one log line; a
+//   GA4 property is marked "(GA4)" and has no views: choosing it empties
+//   and disables the view list;
 // - "Check URL" on the Google Analytics report tab runs "Check GA" for the
-//   selected view over the Google period.
+//   selected view, or the selected GA4 property, over the Google period.
 // The choice is only the selection of the three lists; nothing is stored.
 class AnalyticsController final : public ServiceController {
     Q_OBJECT
@@ -46,29 +54,40 @@ public:
     std::optional<qint64> selectedAccount() const;
     std::optional<qint64> selectedProperty() const;
     std::optional<qint64> selectedView() const;
+    // Whether the selected property is a Google Analytics 4 one.
+    bool ga4PropertySelected() const;
     // The website URL of the selected view's property; empty when none.
     QString selectedWebsiteUrl() const;
     // The line above the report: account, view with its site, and period.
     QString describeCheckTarget() const;
 
     AnalyticsClient &client() { return m_client; }
+    Ga4Client &ga4Client() { return m_ga4Client; }
     ServiceExchange &exchange() { return m_exchange; }
 
 private:
-    // The summary for the selected token; nothing when Google refused it
-    // (the user is told).
+    // The v3 and GA4 summaries of the selected token together; nothing when
+    // Google refused both (the user is told). A refusal of one of them
+    // alone is a log line.
     std::optional<AnalyticsSummary> fetchSummary();
+    // The view list is for v3 properties only.
+    void updateViewsEnabled();
     // "Google Analytics Error - Code: N, message" in the log and a box.
     void reportRefusal(const GoogleError &error);
     void runCheck(CheckContext &context);
+    void runGa4Check(CheckContext &context, ReportTable &table);
 
     // Where a view entry keeps its property's website URL.
     static constexpr int WebsiteUrlRole = Qt::UserRole + 1;
+    // Where a property entry keeps whether it is a GA4 property.
+    static constexpr int Ga4Role = Qt::UserRole + 2;
 
     AnalyticsSettingsTab &m_tab;
     ServiceExchange m_exchange;
     AnalyticsClient m_client;
     AnalyticsCheck m_check;
+    Ga4Client m_ga4Client;
+    Ga4PageCheck m_ga4Check;
 };
 
 } // namespace veltrano
