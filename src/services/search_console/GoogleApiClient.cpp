@@ -45,6 +45,13 @@ ExchangeResult GoogleApiClient::queryAllQueries(const QString &token, const QStr
     return post(token, searchAnalyticsUrl(propertyId), queriesBody(period.fromText(), period.toText(), startRow));
 }
 
+ExchangeResult GoogleApiClient::querySitePages(const QString &token, const QString &propertyId,
+                                               const ReportingPeriod &period, int startRow, int rowLimit)
+{
+    return post(token, searchAnalyticsUrl(propertyId),
+                sitePagesBody(period.fromText(), period.toText(), startRow, rowLimit));
+}
+
 ExchangeResult GoogleApiClient::inspectUrl(const QString &token, const QString &pageUrl, const QString &siteUrl)
 {
     return post(token, inspectionUrl(), inspectionBody(pageUrl, siteUrl));
@@ -92,6 +99,14 @@ QString GoogleApiClient::queriesBody(const QString &from, const QString &to, int
     return QStringLiteral("{\"startDate\":\"") + jsonEscaped(from) + QStringLiteral("\", \"endDate\":\"") +
            jsonEscaped(to) + QStringLiteral("\", \"dimensions\": [\"QUERY\", \"PAGE\"], \"rowLimit\": ") +
            QString::number(kQueryRowLimit) + QStringLiteral(", \"startRow\": ") + QString::number(startRow) +
+           QLatin1Char('}');
+}
+
+QString GoogleApiClient::sitePagesBody(const QString &from, const QString &to, int startRow, int rowLimit)
+{
+    return QStringLiteral("{\"startDate\":\"") + jsonEscaped(from) + QStringLiteral("\", \"endDate\":\"") +
+           jsonEscaped(to) + QStringLiteral("\", \"dimensions\": [\"PAGE\"], \"rowLimit\": ") +
+           QString::number(rowLimit) + QStringLiteral(", \"startRow\": ") + QString::number(startRow) +
            QLatin1Char('}');
 }
 

@@ -51,6 +51,10 @@ public:
                                    int startRow);
     // Get_SitedataGSC_POST_UrlInspection: what Google's index holds of a page
     // of the property siteUrl (as the property list gives it).
+    // One page of up to rowLimit pages of the property's page report
+    // (dimension "page") over the period, from startRow on.
+    ExchangeResult querySitePages(const QString &token, const QString &propertyId, const ReportingPeriod &period,
+                                  int startRow, int rowLimit);
     ExchangeResult inspectUrl(const QString &token, const QString &pageUrl, const QString &siteUrl);
     // Get_SitedataGSC_POST_UrlIndexation: tells the Indexing API a page was
     // updated.
@@ -64,6 +68,7 @@ public:
     // The bodies, byte for byte as sent (UTF-8).
     static QString pageQueryBody(const QString &from, const QString &to, const QString &pageUrl);
     static QString queriesBody(const QString &from, const QString &to, int startRow);
+    static QString sitePagesBody(const QString &from, const QString &to, int startRow, int rowLimit);
     static QString inspectionBody(const QString &pageUrl, const QString &siteUrl);
     static QString publishBody(const QString &pageUrl);
     // A text as the inside of a JSON string: quote, backslash and control

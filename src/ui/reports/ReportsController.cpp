@@ -337,6 +337,8 @@ int ReportsController::chooseCheck(const QStringList &names)
     QList<bool> placed(names.size(), false);
     for (QAction *action : fixed) {
         const int index = int(names.indexOf(action->text()));
+        // Items of another tab's checks are not shown.
+        action->setVisible(index >= 0);
         action->setEnabled(index >= 0);
         action->setData(index);
         if (index >= 0)

@@ -11,6 +11,7 @@
 #include "net/GoogleError.h"
 #include "net/JsonDocument.h"
 #include "net/NumberText.h"
+#include "net/UrlKey.h"
 #include "reports/ReportTable.h"
 #include "services/search_console/GoogleApiClient.h"
 #include "services/search_console/GoogleTrends.h"
@@ -18,6 +19,8 @@
 #include "services/search_console/SearchConsolePerformanceCheck.h"
 #include "services/search_console/SearchConsoleProperties.h"
 #include "services/search_console/SearchConsoleQueries.h"
+#include "services/search_console/SearchConsoleSiteCheck.h"
+#include "services/shared/SitePageFigures.h"
 
 #include "services/SearchConsoleAccounts.h"
 #include "services/SearchConsoleModule.h"
@@ -25,6 +28,7 @@
 #include "services/UrlInspectionModule.h"
 #include "support/ServiceTestFixture.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QtTest>
@@ -97,7 +101,7 @@ struct Fixture : ServiceTestFixture<HookedEvents, NoProgress> {
     }
 
     // Runs a check through the real run frame, on the property of the fixture.
-    void check(SearchConsoleCheck &check, const QString *token = &kToken)
+    template <typename Check> void check(Check &check, const QString *token = &kToken)
     {
         const SearchConsoleProperty property{QString::fromStdString(kSite), kSiteId};
         run.clearChecks(2);
@@ -438,6 +442,149 @@ private Q_SLOTS:
 
     // The days are read for every request: a period changed during the run
     // applies from the next page on.
+    // The page report's rows as Google documents them (dimension "page"),
+    // and the ones a whole-site check must not take.
+    void sitePageRows_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QStringList>("firstCells"); // of https://example.com/a
+        QTest::addColumn<QList<int>>("counts");      // rows, added, repeats, unreadable
+        QTest::newRow("documented answer")
+            << QByteArray("{\"rows\":[{\"keys\":[\"https://example.com/a\"],\"clicks\":3.0,\"impressions\":100.0,"
+                          "\"ctr\":0.03,\"position\":7.49},{\"keys\":[\"https://example.com/b\"],\"clicks\":0,"
+                          "\"impressions\":0,\"ctr\":0,\"position\":0}],\"responseAggregationType\":\"byPage\"}")
+            << QStringList{"Yes", "3", "100", "0.03", "7"} << QList<int>{2, 2, 0, 0};
+        QTest::newRow("the same page in another spelling is a repeat")
+            << QByteArray("{\"rows\":[{\"keys\":[\"https://example.com/a\"],\"clicks\":3,\"impressions\":100,\"position\":2},"
+                          "{\"keys\":[\"HTTPS://Example.COM:443/a#top\"],\"clicks\":9,\"impressions\":9,\"position\":1}]}")
+            << QStringList{"Yes", "3", "100", "0.03", "2"} << QList<int>{2, 1, 1, 0};
+        QTest::newRow("rows without a page or its numbers are skipped")
+            << QByteArray("{\"rows\":[{\"clicks\":1,\"impressions\":2,\"position\":1},"
+                          "{\"keys\":[\"https://example.com/c\"],\"clicks\":\"1\",\"impressions\":2,\"position\":1},"
+                          "{\"keys\":[\"https://example.com/d\"],\"clicks\":1.5,\"impressions\":2,\"position\":1},"
+                          "{\"keys\":[\"https://example.com/e\"],\"clicks\":1,\"impressions\":2},7,"
+                          "{\"keys\":[\"https://example.com/a\"],\"clicks\":1,\"impressions\":4,\"position\":3.5}]}")
+            << QStringList{"Yes", "1", "4", "0.25", "4"} << QList<int>{6, 1, 0, 5};
+        QTest::newRow("no rows: past the last page") << QByteArray("{\"responseAggregationType\":\"byPage\"}")
+                                                     << QStringList() << QList<int>{0, 0, 0, 0};
+    }
+    void sitePageRows()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(QStringList, firstCells);
+        QFETCH(QList<int>, counts);
+        SitePageFigures pages;
+        const JsonDocument doc = JsonDocument::parse(answer);
+        const SearchConsoleSiteCheck::PageRead read = SearchConsoleSiteCheck::readAnswer(doc.root(), pages);
+        QVERIFY(read.usable);
+        QCOMPARE((QList<int>{read.rows, read.added, read.repeats, read.unreadable}), counts);
+        const QStringList *cells = pages.find(UrlKey::of(QStringLiteral("https://example.com/a")));
+        QCOMPARE(cells ? cells->mid(0, 5) : QStringList(), firstCells);
+        if (cells)
+            QCOMPARE(cells->size(), SearchConsoleCheck::kCellCount);
+
+        SitePageFigures none;
+        QVERIFY(!SearchConsoleSiteCheck::readAnswer(JsonDocument::parse("{\"rows\":{}}").root(), none).usable);
+    }
+
+    // One request for the whole list: matched rows (in any spelling of their
+    // address) get the report's page figures, the others the no-data cells,
+    // and rows of another site stay as they were.
+    void siteCheckFillsRowsFromThePageReport()
+    {
+        Fixture f;
+        f.table.appendRows({QStringLiteral("HTTPS://EXAMPLE.COM/sofas/#reviews"), QStringLiteral("https://example.com/"),
+                            QStringLiteral("https://example.com/chairs/"), QStringLiteral("https://other.org/sofas/")});
+        f.table.setRowCells(1, {"Yes", "9", "9", "9", "9", "stale", "stale", "stale", "stale"});
+        f.table.setRowCells(3, {"Yes", "1", "1", "1", "1", "", "", "", ""});
+        SearchConsoleSiteCheck check(*f.client, f.period);
+        f.check(check);
+
+        const QString e;
+        QCOMPARE(f.table.rowTexts(0).mid(1), (QStringList{"Yes", "4", "150", "0.03", "9", e, e, e, e}));
+        QCOMPARE(f.table.rowTexts(1).mid(1), (QStringList{"No", e, e, e, e, e, e, e, e}));
+        QCOMPARE(f.table.rowTexts(2).mid(1), (QStringList{"Yes", "0", "40", "0.00", "20", e, e, e, e}));
+        QCOMPARE(f.table.rowTexts(3).mid(1), (QStringList{"Yes", "1", "1", "1", "1", e, e, e, e}));
+        const auto sent = f.sim.requestsTo(kQueryPath);
+        QCOMPARE(sent.size(), size_t(1));
+        const QJsonObject body = QJsonDocument::fromJson(QByteArray::fromStdString(sent[0].body)).object();
+        QCOMPARE(body["dimensions"].toArray(), QJsonArray({"PAGE"}));
+        QCOMPARE(body["rowLimit"].toInt(), 25000);
+        QCOMPARE(body["startRow"].toInt(), 0);
+        QCOMPARE(body["startDate"].toString(), QStringLiteral("2024-03-01"));
+        QVERIFY(f.log.messagesInOrder().contains(
+            QStringLiteral("Google Search Console: 2 pages in the site's report (1 requests), 2 of 3 rows matched")));
+        QVERIFY(f.run.flags().reportDataReady);
+        QCOMPARE(f.run.progressPosition(), 3);
+    }
+
+    // A report longer than a request pages on with startRow; one that brings
+    // nothing new at a startRow would never end: the paging stops there with
+    // a message and the rows are filled from what was read.
+    void siteCheckPagesThroughTheReport()
+    {
+        Fixture f;
+        const auto pageRow = [](int i) {
+            const std::string n = std::to_string(i);
+            return "{\"keys\":[\"https://example.com/p" + n + "\"],\"clicks\":" + n +
+                   ",\"impressions\":100,\"position\":3}";
+        };
+        const std::string path = kQueryPath;
+        f.sim.queueResponse("POST", path, sim::Response::json("{\"rows\":[" + pageRow(0) + "," + pageRow(1) + "]}"));
+        f.sim.queueResponse("POST", path, sim::Response::json("{\"rows\":[" + pageRow(2) + "," + pageRow(3) + "]}"));
+        f.sim.queueResponse("POST", path, sim::Response::json("{\"rows\":[" + pageRow(4) + "]}"));
+        for (int i = 0; i < 6; ++i)
+            f.table.appendRows({QStringLiteral("https://example.com/p%1").arg(i)});
+        SearchConsoleSiteCheck check(*f.client, f.period, 2);
+        f.check(check);
+        const auto sent = f.sim.requestsTo(path);
+        QCOMPARE(sent.size(), size_t(3));
+        for (int i = 0; i < 3; ++i) {
+            const QJsonObject body = QJsonDocument::fromJson(QByteArray::fromStdString(sent[size_t(i)].body)).object();
+            QCOMPARE(body["startRow"].toInt(), 2 * i);
+            QCOMPARE(body["rowLimit"].toInt(), 2);
+        }
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(f.table.cell(i, 2), QString::number(i));
+        QCOMPARE(f.table.cell(5, 1), QStringLiteral("No"));
+        QVERIFY(f.prompt.texts.isEmpty());
+
+        // The same two pages at every startRow.
+        Fixture g;
+        for (int i = 0; i < 4; ++i)
+            g.sim.queueResponse("POST", path,
+                                sim::Response::json("{\"rows\":[" + pageRow(0) + "," + pageRow(1) + "]}"));
+        g.table.appendRows({QStringLiteral("https://example.com/p1"), QStringLiteral("https://example.com/p7")});
+        SearchConsoleSiteCheck looping(*g.client, g.period, 2);
+        g.check(looping);
+        QCOMPARE(g.sim.requestsTo(path).size(), size_t(2));
+        QCOMPARE(g.table.cell(0, 2), QStringLiteral("1"));
+        QCOMPARE(g.table.cell(1, 1), QStringLiteral("No"));
+        QCOMPARE(g.prompt.texts.size(), 1);
+        QVERIFY2(g.prompt.texts[0].contains(QStringLiteral("brought no new page at row 3")),
+                 qPrintable(g.prompt.texts[0]));
+        QVERIFY(g.log.messagesInOrder().contains(
+            QStringLiteral("Google Search Console: 2 page rows repeat a page already listed and were skipped")));
+    }
+
+    // Any refusal ends the whole-site check before a row is written.
+    void siteCheckRefusalWritesNoRow()
+    {
+        Fixture f;
+        f.sim.queueResponse("POST", kQueryPath,
+                            sim::SearchConsoleModule::errorAnswer(
+                                403, "User does not have sufficient permission for site 'x'.", "PERMISSION_DENIED"));
+        f.table.appendRows({QStringLiteral("https://example.com/sofas/")});
+        f.table.setRowCells(0, {"Yes", "9", "9", "9", "9", "", "", "", ""});
+        SearchConsoleSiteCheck check(*f.client, f.period);
+        f.check(check);
+        QCOMPARE(f.table.cell(0, 2), QStringLiteral("9"));
+        QCOMPARE(f.prompt.texts,
+                 QStringList{"Google Search Console Error - Code: 403, User does not have sufficient permission "
+                             "for site 'x'."});
+        QVERIFY(!f.run.flags().reportDataReady);
+    }
+
     void performanceCheckReadsThePeriodPerRequest()
     {
         Fixture f;

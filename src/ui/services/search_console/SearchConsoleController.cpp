@@ -20,7 +20,9 @@
 #include "ui/services/search_console/SearchConsoleSettingsTab.h"
 #include "ui/widgets/WidgetFactory.h"
 
+#include <QAction>
 #include <QEvent>
+#include <QMenu>
 #include <QPushButton>
 #include <QTreeWidget>
 
@@ -41,7 +43,7 @@ SearchConsoleController::SearchConsoleController(ServiceContext context, SearchC
       m_client(m_exchange,
                {context.endpoints.googleApis, context.endpoints.searchConsoleApi, context.endpoints.indexingApi}),
       m_trends(m_exchange, context.endpoints.trendsService), m_performanceCheck(m_client, context.periods.google),
-      m_inspectionCheck(m_client)
+      m_inspectionCheck(m_client), m_siteCheck(m_client, context.periods.google)
 {
 
     // Button14 and the double-click on ListBox3 reach connectAccount through
@@ -57,6 +59,12 @@ SearchConsoleController::SearchConsoleController(ServiceContext context, SearchC
     if (checkMenu) {
         widgets::menuItem(checkMenu, QStringLiteral("Check GSC"), "CheckGSC1");
         widgets::menuItem(checkMenu, QStringLiteral("URL Inspection API"), "URLInspectionAPI1");
+        QAction *wholeSite = widgets::menuItem(checkMenu, QStringLiteral("Check GSC (whole site)"), "CheckGSCSite1");
+        wholeSite->setToolTip(QStringLiteral(
+            "The property's page report in a few requests (25 000 pages each) instead of one request per row. "
+            "Google's page totals include queries it hides from query rows, so they can exceed the figures of "
+            "\"Check GSC\"."));
+        checkMenu->setToolTipsVisible(true);
     }
     const int reportTab = ServiceTable::of(Service).tab();
     m_context.run.registerCheck(
@@ -72,6 +80,15 @@ SearchConsoleController::SearchConsoleController(ServiceContext context, SearchC
     m_context.run.registerCheck(
         reportTab, QStringLiteral("URL Inspection API"),
         [this](CheckContext &check) { runCheck(check, m_inspectionCheck); }, searchConsoleInspectionChart());
+    m_context.run.registerCheck(
+        reportTab, QStringLiteral("Check GSC (whole site)"),
+        [this](CheckContext &check) {
+            if (const QString refusal = periodRefusal(); !refusal.isEmpty())
+                throw VeltranoError(refusal);
+            runCheck(check, [this](CheckContext &c, ReportTable &table, const SearchConsoleProperty *property,
+                                   const QString *token) { m_siteCheck.run(c, table, property, token); });
+        },
+        searchConsolePerformanceChart());
 
     // The chart of a row is the trend of its query, the row's first text.
     m_keywords.setPorts({&m_context.prompt, &m_context.files, m_context.appFolder,
@@ -145,6 +162,12 @@ void SearchConsoleController::connectAccount()
 
 void SearchConsoleController::runCheck(CheckContext &context, SearchConsoleCheck &check)
 {
+    runCheck(context, [&check](CheckContext &c, ReportTable &table, const SearchConsoleProperty *property,
+                               const QString *token) { check.run(c, table, property, token); });
+}
+
+void SearchConsoleController::runCheck(CheckContext &context, const CheckRun &run)
+{
     ReportTable *table = m_context.reports.table(Service);
     if (!table)
         return;
@@ -153,7 +176,7 @@ void SearchConsoleController::runCheck(CheckContext &context, SearchConsoleCheck
     const std::optional<SearchConsoleProperty> property = selectedProperty();
     const bool accountSelected = !m_context.accounts.selectedAlias(Service).isEmpty();
     const QString token = accountSelected ? m_context.accounts.selectedToken(Service) : QString();
-    check.run(context, *table, property ? &*property : nullptr, accountSelected ? &token : nullptr);
+    run(context, *table, property ? &*property : nullptr, accountSelected ? &token : nullptr);
 }
 
 void SearchConsoleController::getAllKeywords()

@@ -7,11 +7,13 @@
 #include "services/search_console/SearchConsoleInspectionCheck.h"
 #include "services/search_console/SearchConsolePerformanceCheck.h"
 #include "services/search_console/SearchConsoleProperties.h"
+#include "services/search_console/SearchConsoleSiteCheck.h"
 #include "ui/services/ServiceController.h"
 
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class QMenu;
@@ -63,7 +65,12 @@ private:
     // Why the Google period cannot be sent to Search Analytics; empty when
     // it can.
     QString periodRefusal() const;
+    // How a check of the report runs on the table, the property and the
+    // token as the run starts (nullptr when none is chosen).
+    using CheckRun =
+        std::function<void(CheckContext &, ReportTable &, const SearchConsoleProperty *, const QString *)>;
     void runCheck(CheckContext &context, SearchConsoleCheck &check);
+    void runCheck(CheckContext &context, const CheckRun &run);
     // "Google Search Console Error - Code: N, message" in the log and a box.
     void reportRefusal(const GoogleError &error);
 
@@ -74,6 +81,7 @@ private:
     GoogleTrends m_trends;
     SearchConsolePerformanceCheck m_performanceCheck;
     SearchConsoleInspectionCheck m_inspectionCheck;
+    SearchConsoleSiteCheck m_siteCheck;
 };
 
 } // namespace veltrano
