@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -104,6 +105,9 @@ QWidget *SettingsPage::buildAdditionalGroup()
     m_noClearOnImport = named(new QCheckBox, "cbImpNoClearURLs");
     m_noClearOnImport->setChecked(false);
     form->addRow(label(QStringLiteral("Don't clear URL on import:")), m_noClearOnImport);
+    m_oauthApplications = named(new QPushButton(QStringLiteral("OAuth applications...")), "btnOAuthApplications");
+    m_oauthApplications->setToolTip(QStringLiteral("Sign in with client ids and secrets of your own"));
+    form->addRow(label(QStringLiteral("Your own sign-in applications:")), m_oauthApplications);
     return group;
 }
 
