@@ -74,9 +74,7 @@ QString OAuthApplicationSettings::problem(const OAuthApplication &application, c
 {
     if (c.isEmpty())
         return {};
-    if (c.clientId.isEmpty() || c.clientSecret.isEmpty())
-        return QStringLiteral("enter both the client id and the client secret, or leave both empty to use the "
-                              "application Veltrano was built with");
+    // What is wrong with a value typed comes first; a missing half last.
     for (const QString *text : {&c.clientId, &c.clientSecret}) {
         const QString what = text == &c.clientId ? QStringLiteral("client id") : QStringLiteral("client secret");
         if (text->size() > kMaxLength)
@@ -90,20 +88,23 @@ QString OAuthApplicationSettings::problem(const OAuthApplication &application, c
         }
     }
     if (application.host == OAuthApplication::Host::YandexOAuth) {
-        if (!isHex32(c.clientId))
+        if (!c.clientId.isEmpty() && !isHex32(c.clientId))
             return QStringLiteral("a Yandex client id (ClientID) is 32 hexadecimal digits");
-        if (!isHex32(c.clientSecret))
+        if (!c.clientSecret.isEmpty() && !isHex32(c.clientSecret))
             return QStringLiteral("a Yandex client secret is 32 hexadecimal digits");
-        return {};
+    } else {
+        static const QRegularExpression googleId(
+            QStringLiteral("^[0-9]+-[a-z0-9]+\\.apps\\.googleusercontent\\.com$"));
+        static const QRegularExpression googleSecret(QStringLiteral("^[A-Za-z0-9_-]+$"));
+        if (!c.clientId.isEmpty() && !googleId.match(c.clientId).hasMatch())
+            return QStringLiteral("a Google client id has the form <digits>-<letters and digits>"
+                                  ".apps.googleusercontent.com");
+        if (!c.clientSecret.isEmpty() && !googleSecret.match(c.clientSecret).hasMatch())
+            return QStringLiteral("a Google client secret holds only letters, digits, \"-\" and \"_\"");
     }
-    static const QRegularExpression googleId(
-        QStringLiteral("^[0-9]+-[a-z0-9]+\\.apps\\.googleusercontent\\.com$"));
-    static const QRegularExpression googleSecret(QStringLiteral("^[A-Za-z0-9_-]+$"));
-    if (!googleId.match(c.clientId).hasMatch())
-        return QStringLiteral("a Google client id has the form <digits>-<letters and digits>"
-                              ".apps.googleusercontent.com");
-    if (!googleSecret.match(c.clientSecret).hasMatch())
-        return QStringLiteral("a Google client secret holds only letters, digits, \"-\" and \"_\"");
+    if (c.clientId.isEmpty() || c.clientSecret.isEmpty())
+        return QStringLiteral("enter both the client id and the client secret, or leave both empty to use the "
+                              "application Veltrano was built with");
     return {};
 }
 
