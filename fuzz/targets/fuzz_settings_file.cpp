@@ -12,7 +12,11 @@
 #include "FuzzCheck.h"
 
 #include "app/VeltranoError.h"
+#include "auth/OAuthApplicationSettings.h"
+#include "auth/RefreshTokenStore.h"
 #include "auth/SettingsFile.h"
+#include "auth/TokenStore.h"
+#include "services/ServiceTable.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,6 +37,11 @@ const QStringList kProgramSections = {
     QStringLiteral("GoogleAnalytics_Token"),
     QStringLiteral("GoogleSC_IndexingApi_Token"),
     QStringLiteral("Ahrefs_Token"),
+    QStringLiteral("YandexWM_Token_Refresh"),
+    QStringLiteral("YandexWM_Token_Expiry"),
+    QStringLiteral("GoogleSC_Token_Refresh"),
+    QStringLiteral("GoogleSC_Token_Expiry"),
+    QStringLiteral("OAuthApplications"),
 };
 
 QString settingsPath()
@@ -123,5 +132,52 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     settings.deleteKey(section, renamed);
     FUZZ_CHECK(!settings.hasKey(section, renamed));
     othersUnchanged();
+
+    // The user's OAuth applications: read at every sign-in; a pair of the
+    // wrong form is refused with a message, never used.
+    const Endpoints endpoints;
+    for (const SignInKind *kind : ServiceTable::allSignIns()) {
+        try {
+            const OAuthCredentials used = OAuthApplicationSettings(settings).effective(*kind->application, endpoints);
+            FUZZ_CHECK(used.isEmpty() ||
+                       OAuthApplicationSettings::problem(*kind->application, used).isEmpty());
+        } catch (const VeltranoError &) {
+        }
+    }
+
+    // An account with its refresh token and expiry: stored in one write,
+    // moved by a rename and removed by a delete together, every other
+    // section untouched.
+    const QStringList companions = RefreshTokenStore::companionSections(section);
+    RefreshTokenStore renewal(settings, section);
+    renewal.read(key);
+    try {
+        renewal.store(key, value, value, QDateTime::fromSecsSinceEpoch(1800000000, Qt::UTC));
+    } catch (const VeltranoError &) {
+        return 0;
+    }
+    if (!value.trimmed().isEmpty()) {
+        FUZZ_CHECK(renewal.read(key).refreshToken == value.trimmed());
+        FUZZ_CHECK(renewal.read(key).expiry.toSecsSinceEpoch() == 1800000000);
+    }
+    TokenStore accounts(settings, section);
+    try {
+        if (!accounts.rename(key, renamed))
+            return 0;
+    } catch (const VeltranoError &) {
+        return 0; // an alias the list refuses: nothing moved
+    }
+    for (const QString &companion : companions)
+        FUZZ_CHECK(!settings.hasKey(companion, key) || key.compare(renamed, Qt::CaseInsensitive) == 0);
+    if (!value.trimmed().isEmpty())
+        FUZZ_CHECK(renewal.read(renamed).refreshToken == value.trimmed());
+    accounts.remove(renamed);
+    FUZZ_CHECK(!settings.hasKey(section, renamed));
+    for (const QString &companion : companions)
+        FUZZ_CHECK(!settings.hasKey(companion, renamed));
+    for (const QString &other : kProgramSections) {
+        if (other.compare(section, Qt::CaseInsensitive) != 0 && !companions.contains(other, Qt::CaseInsensitive))
+            FUZZ_CHECK(contentsOf(settings, other) == before.value(other));
+    }
     return 0;
 }

@@ -7,6 +7,8 @@
 
 namespace veltrano {
 
+class AccessRenewal;
+
 // The connected accounts as a service's controller sees them: the alias
 // selected in the service's token list, its token, and the service's
 // "Connect to Account" operation.
@@ -22,6 +24,10 @@ public:
     // double-click on an entry of its token list. Errors it raises are shown
     // in the application's error box.
     virtual void setConnectOperation(ServiceId service, std::function<void()> operation) = 0;
+    // What keeps the accounts' access tokens alive in the service requests
+    // (renewal before expiry and after a 401); nullptr: tokens go out as
+    // stored.
+    virtual AccessRenewal *accessRenewal() { return nullptr; }
 };
 
 } // namespace veltrano

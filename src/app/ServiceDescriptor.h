@@ -79,6 +79,13 @@ struct OAuthApplication {
     QLatin1String tokenPath;
     QString Endpoints::*clientId;
     QString Endpoints::*clientSecret;
+    // Where the user registers an application of their own and what it
+    // needs (the scopes, the APIs to enable); "%1" stands for the redirect
+    // address. Shown beside the client id and secret on the Settings page.
+    QLatin1String registrationHelp = QLatin1String("");
+    // The authorization request asks for offline access, so that every
+    // sign-in brings a refresh token (Google); Yandex sends one anyway.
+    bool asksOfflineAccess = false;
 
     QString hostOf(const Endpoints &endpoints) const
     {

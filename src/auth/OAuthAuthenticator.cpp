@@ -51,6 +51,8 @@ QString OAuthAuthenticator::authorizationRequestUri(const SignInProof &proof) co
         uri += QStringLiteral("&redirect_uri=") + encode(c.redirectUri);
     if (!c.scope.isEmpty())
         uri += QStringLiteral("&scope=") + encode(c.scope);
+    if (c.offlineAccess)
+        uri += QStringLiteral("&access_type=offline&prompt=consent");
     if (!proof.state.isEmpty())
         uri += QStringLiteral("&state=") + encode(proof.state);
     if (!proof.codeVerifier.isEmpty()) {
@@ -115,7 +117,10 @@ OAuthAuthenticator::ExchangeResult OAuthAuthenticator::applyTokenAnswer(const QB
         if (answer.member("expires_in")) {
             bool ok = false;
             const qint64 seconds = text("expires_in").toLongLong(&ok);
-            m_tokens.accessTokenExpiry = ok && seconds >= 0 ? now.addSecs(seconds) : QDateTime();
+            // A lifetime beyond 32 bits (Yandex documents 124234123534) is
+            // no usable expiry: the token is renewed once it is refused.
+            m_tokens.accessTokenExpiry =
+                ok && seconds >= 0 && seconds <= 0x7fffffffLL ? now.addSecs(seconds) : QDateTime();
         }
         m_code.clear();
     }

@@ -22,6 +22,9 @@ public:
         QString scope;
         QString clientId;
         QString clientSecret;
+        // "access_type=offline&prompt=consent" after the scope: Google then
+        // sends a refresh token with every sign-in, not only the first.
+        bool offlineAccess = false;
     };
     struct Tokens {
         QString accessToken;
@@ -37,7 +40,8 @@ public:
 
     // The address the browser opens: the authorization endpoint with
     // response_type, client_id, redirect_uri and scope (each only when not
-    // empty), every value percent-encoded. With a proof, "state",
+    // empty), every value percent-encoded, then access_type and prompt when
+    // the configuration asks for offline access. With a proof, "state",
     // "code_challenge" and "code_challenge_method=S256" follow them.
     QString authorizationRequestUri(const SignInProof &proof = {}) const;
 

@@ -19,14 +19,23 @@ OAuthAuthenticator *OAuthClients::of(SignInTarget target)
 OAuthAuthenticator::Config OAuthClients::configFor(const SignInKind &kind, const Endpoints &endpoints)
 {
     const OAuthApplication &application = *kind.application;
+    return configFor(kind, endpoints,
+                     {endpoints.*application.clientId, endpoints.*application.clientSecret});
+}
+
+OAuthAuthenticator::Config OAuthClients::configFor(const SignInKind &kind, const Endpoints &endpoints,
+                                                   const OAuthCredentials &credentials)
+{
+    const OAuthApplication &application = *kind.application;
     const QString host = application.hostOf(endpoints);
     OAuthAuthenticator::Config c;
     c.authorizationEndpoint = host + application.authorizePath;
     c.tokenEndpoint = host + application.tokenPath;
     c.redirectUri = endpoints.redirectUri();
     c.scope = kind.scope(endpoints);
-    c.clientId = endpoints.*application.clientId;
-    c.clientSecret = endpoints.*application.clientSecret;
+    c.clientId = credentials.clientId;
+    c.clientSecret = credentials.clientSecret;
+    c.offlineAccess = application.asksOfflineAccess;
     return c;
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/Endpoints.h"
 #include "app/ServiceDescriptor.h"
+#include "auth/OAuthApplicationSettings.h"
 #include "auth/OAuthAuthenticator.h"
 
 #include <map>
@@ -18,7 +19,11 @@ public:
     // The client of a sign-in; nullptr for None or a target no service offers.
     OAuthAuthenticator *of(SignInTarget target);
 
+    // The configuration of a sign-in with the build-time client credentials,
+    // or with the given ones.
     static OAuthAuthenticator::Config configFor(const SignInKind &kind, const Endpoints &endpoints);
+    static OAuthAuthenticator::Config configFor(const SignInKind &kind, const Endpoints &endpoints,
+                                                const OAuthCredentials &credentials);
 
 private:
     std::map<SignInTarget, OAuthAuthenticator> m_clients;

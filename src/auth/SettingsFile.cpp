@@ -194,6 +194,23 @@ qsizetype findKey(const Document &doc, SectionRange range, const QString &key, L
     return -1;
 }
 
+// Removes every entry of the key in the section (a file edited by hand may
+// repeat one), so that no later duplicate comes back in its place; returns
+// the value of the first.
+std::optional<QString> removeAll(Document &doc, const QString &section, const QString &key)
+{
+    std::optional<QString> first;
+    for (;;) {
+        LineInfo entry;
+        const qsizetype at = findKey(doc, findSection(doc, section), key, &entry);
+        if (at < 0)
+            return first;
+        if (!first)
+            first = entry.value;
+        doc.lines.removeAt(at);
+    }
+}
+
 QByteArray entryLine(const QString &key, const QString &value)
 {
     return (key + QLatin1Char('=') + value).toUtf8();
@@ -320,6 +337,26 @@ QStringList SettingsFile::keys(const QString &section) const
     return names;
 }
 
+QList<std::pair<QString, QString>> SettingsFile::entries(const QString &section) const
+{
+    QList<std::pair<QString, QString>> list;
+    Document doc;
+    if (load(m_path, doc) != LoadResult::Loaded)
+        return list;
+    const SectionRange range = findSection(doc, section);
+    if (!range.found())
+        return list;
+    QStringList seen;
+    for (qsizetype i = range.header + 1; i < range.end; ++i) {
+        LineInfo info = classify(doc.lines[i].text);
+        if (info.kind == LineKind::Entry && !seen.contains(info.name, Qt::CaseInsensitive)) {
+            seen.append(info.name);
+            list.append({std::move(info.name), std::move(info.value)});
+        }
+    }
+    return list;
+}
+
 bool SettingsFile::hasKey(const QString &section, const QString &key) const
 {
     Document doc;
@@ -386,6 +423,68 @@ void SettingsFile::renameKey(const QString &section, const QString &oldKey, cons
         if (oldAt >= 0)
             doc.lines.removeAt(oldAt);
         appendEntry(doc, section, newKey, oldEntry.value);
+        return true;
+    });
+}
+
+void SettingsFile::apply(const QList<Change> &changes)
+{
+    for (const Change &change : changes) {
+        checkNames(change.section, change.key);
+        if (change.value && hasLineBreakOrNul(*change.value))
+            throw VeltranoError(QStringLiteral("The settings file cannot hold a line break in the value of \"%1\"")
+                                    .arg(change.key));
+    }
+    rewrite(m_path, [&](Document &doc) {
+        bool changed = false;
+        for (const Change &change : changes) {
+            LineInfo entry;
+            const qsizetype at = findKey(doc, findSection(doc, change.section), change.key, &entry);
+            if (!change.value) {
+                if (at >= 0) {
+                    removeAll(doc, change.section, change.key);
+                    changed = true;
+                }
+                continue;
+            }
+            if (at >= 0) {
+                const QByteArray line = entryLine(entry.name, *change.value);
+                if (line == doc.lines[at].text)
+                    continue;
+                doc.lines[at].text = line;
+            } else {
+                appendEntry(doc, change.section, change.key, *change.value);
+            }
+            changed = true;
+        }
+        return changed;
+    });
+}
+
+void SettingsFile::renameKeyWith(const QString &section, const QStringList &companions, const QString &oldKey,
+                                 const QString &newKey)
+{
+    checkNames(section, newKey);
+    for (const QString &companion : companions)
+        checkNames(companion, newKey);
+    rewrite(m_path, [&](Document &doc) {
+        const SectionRange range = findSection(doc, section);
+        LineInfo oldEntry;
+        const qsizetype oldAt = findKey(doc, range, oldKey, &oldEntry);
+        const qsizetype newAt = findKey(doc, range, newKey);
+        if (newAt >= 0 && newAt != oldAt)
+            throw VeltranoError(
+                QStringLiteral("The section \"%1\" already holds the key \"%2\"").arg(section, newKey));
+        if (oldAt >= 0)
+            doc.lines.removeAt(oldAt);
+        appendEntry(doc, section, newKey, oldEntry.value);
+        for (const QString &companion : companions) {
+            const std::optional<QString> moved = removeAll(doc, companion, oldKey);
+            // Whatever stands under the new name is no account's: drop it.
+            removeAll(doc, companion, newKey);
+            if (moved)
+                appendEntry(doc, companion, newKey, *moved);
+        }
         return true;
     });
 }

@@ -4,6 +4,7 @@
 
 #include <QLatin1String>
 #include <QString>
+#include <QList>
 #include <QStringList>
 #include <array>
 #include <optional>
@@ -64,6 +65,8 @@ public:
     // Key names of a section in file order; a missing section lists as empty.
     QStringList keys(const QString &section) const;
     bool hasKey(const QString &section, const QString &key) const;
+    // Every key of a section with its value, in file order, from one read.
+    QList<std::pair<QString, QString>> entries(const QString &section) const;
 
     // Writes raise VeltranoError("Unable to write to <path>") when refused, and
     // a VeltranoError naming the problem for a section or key name the file
@@ -82,6 +85,21 @@ public:
     // entry of the section already has the name newKey, or when the write is
     // refused. newKey may be oldKey itself, in any letter case.
     void renameKey(const QString &section, const QString &oldKey, const QString &newKey);
+
+    // Several entries changed in one write, so that either all of them or
+    // none reach the file. A change without a value deletes its key.
+    struct Change {
+        QString section;
+        QString key;
+        std::optional<QString> value;
+    };
+    void apply(const QList<Change> &changes);
+    // renameKey in `section` and, in the same write, the entry oldKey of each
+    // of `companions` moved to newKey there; an entry newKey a companion held
+    // already is dropped (it belonged to no account), and so is one that
+    // would be left without a value to move.
+    void renameKeyWith(const QString &section, const QStringList &companions, const QString &oldKey,
+                       const QString &newKey);
 
     // Whether the file can hold the name as a key: not empty, no "=" or line
     // break inside, no "[" or ";" first, no leading or trailing blanks.

@@ -3,6 +3,7 @@
 #include "app/ActivityLog.h"
 #include "app/UiPorts.h"
 #include "app/VeltranoError.h"
+#include "auth/OAuthApplicationSettings.h"
 #include "auth/TokenStore.h"
 #include "net/HttpClient.h"
 #include "net/RequestTrace.h"
@@ -24,7 +25,8 @@ QString fromBytes(const std::string &s)
 SignInFlow::SignInFlow(const Endpoints &endpoints, SettingsFile settings, ActivityLog &log, RequestTrace &trace,
                        BrowserOpener &browser, SignInView &view, QObject *guiContext)
     : m_endpoints(endpoints), m_log(log), m_trace(trace), m_browser(browser), m_view(view), m_steps(guiContext),
-      m_redirectUri(endpoints.redirectUri()), m_clients(endpoints), m_storage(std::move(settings), log, trace)
+      m_redirectUri(endpoints.redirectUri()), m_clients(endpoints), m_settings(settings),
+      m_storage(std::move(settings), log, trace)
 {
 }
 
@@ -73,6 +75,13 @@ OAuthAuthenticator &SignInFlow::authenticator(SignInTarget target)
 SignInFlow::SignInStart SignInFlow::startSignIn(SignInTarget target)
 {
     OAuthAuthenticator &auth = authenticator(target);
+    // The user's own application, read anew for every sign-in; a stored one
+    // of the wrong form stops here, before the browser shows a failing page.
+    if (const SignInKind *kind = ServiceTable::signInKind(target)) {
+        const OAuthCredentials credentials =
+            OAuthApplicationSettings(m_settings).effective(*kind->application, m_endpoints);
+        auth.setConfig(OAuthClients::configFor(*kind, m_endpoints, credentials));
+    }
     // Pending before the browser opens: a quick browser may be back at once.
     const PendingSignIn::Entry pending = m_pending.start(target);
     const QString uri = auth.authorizationRequestUri(pending.proof);

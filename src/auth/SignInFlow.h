@@ -84,6 +84,9 @@ public:
     // "Add": makes the sign-in pending with a fresh proof (replacing an
     // earlier pending one), writes the address to the trace and opens it in
     // the browser. The caller then shows the wait dialog with the address.
+    // The client id and secret are read from the settings file each time
+    // (OAuthApplicationSettings); a stored pair of the wrong form raises
+    // VeltranoError and nothing is started.
     SignInStart startSignIn(SignInTarget target);
 
     // The user gave up waiting ("Cancel" in the wait dialog): the pending
@@ -161,6 +164,7 @@ private:
     GuiThreadSteps m_steps;
     QString m_redirectUri;
     OAuthClients m_clients;
+    SettingsFile m_settings;
     // The pending sign-in, shared with the listener's threads.
     PendingSignIn m_pending;
     SignInTokenStorage m_storage;

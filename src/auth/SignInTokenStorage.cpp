@@ -1,6 +1,7 @@
 #include "auth/SignInTokenStorage.h"
 
 #include "app/ActivityLog.h"
+#include "auth/RefreshTokenStore.h"
 #include "auth/TokenStore.h"
 #include "net/RequestTrace.h"
 #include "net/SecretText.h"
@@ -25,11 +26,13 @@ QString SignInTokenStorage::store(SignInTarget target, const QString &code, cons
 
     QString alias;
     if (kind->keepsSingleToken()) {
-        m_settings.writeString(kind->section, kind->singleTokenKey, tokens.accessToken);
+        RefreshTokenStore(m_settings, kind->section)
+            .store(kind->singleTokenKey, tokens.accessToken, tokens.refreshToken, tokens.accessTokenExpiry);
         if (singleTokenSaved)
             singleTokenSaved(kind->savedNotice);
     } else {
-        alias = TokenStore(m_settings, kind->section).addToken(tokens.accessToken);
+        alias = TokenStore(m_settings, kind->section)
+                    .addAccount(tokens.accessToken, tokens.refreshToken, tokens.accessTokenExpiry);
     }
     const QString logName = service->signInLogName;
     const QString expiry = expiryText(tokens.accessTokenExpiry);

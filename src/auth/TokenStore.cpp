@@ -1,6 +1,7 @@
 #include "auth/TokenStore.h"
 
 #include "app/VeltranoError.h"
+#include "auth/RefreshTokenStore.h"
 
 namespace veltrano {
 
@@ -35,6 +36,13 @@ QString TokenStore::addToken(const QString &token)
     return alias;
 }
 
+QString TokenStore::addAccount(const QString &token, const QString &refreshToken, const QDateTime &expiry)
+{
+    const QString alias = nextAlias(aliases());
+    m_file.apply(RefreshTokenStore(m_file, m_section).changes(alias, token, refreshToken, expiry));
+    return alias;
+}
+
 QString TokenStore::aliasProblem(const QString &newAlias, const QString &currentAlias) const
 {
     if (newAlias.trimmed().isEmpty())
@@ -58,13 +66,13 @@ bool TokenStore::rename(const QString &alias, const QString &newAlias)
     if (!problem.isEmpty())
         throw VeltranoError(problem);
     // One write moves the token, so a refused write cannot lose it.
-    m_file.renameKey(m_section, alias, newAlias);
+    m_file.renameKeyWith(m_section, RefreshTokenStore::companionSections(m_section), alias, newAlias);
     return true;
 }
 
 void TokenStore::remove(const QString &alias)
 {
-    m_file.deleteKey(m_section, alias);
+    m_file.apply(RefreshTokenStore(m_file, m_section).removal(alias));
 }
 
 } // namespace veltrano

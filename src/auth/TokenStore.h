@@ -2,6 +2,7 @@
 
 #include "auth/SettingsFile.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -29,15 +30,21 @@ public:
     // next higher number when an earlier rename or delete left that one taken,
     // so an existing token is never replaced.
     QString addToken(const QString &token);
+    // The same for a sign-in that also brought a refresh token and an expiry
+    // (RefreshTokenStore): all go to the file in one write, and entries a
+    // former account left under the new alias are dropped.
+    QString addAccount(const QString &token, const QString &refreshToken, const QDateTime &expiry);
 
     // Gives the token stored under alias the alias newAlias; the entry becomes
-    // the last of the section. Empty newAlias changes nothing and returns
+    // the last of the section. Its refresh token and expiry move with it in
+    // the same write. Empty newAlias changes nothing and returns
     // false. An alias that another entry already has, or that the file cannot
     // hold as a key, is refused with VeltranoError and the token stays where
     // it was; so does a refused write. Renaming to the same alias is allowed.
     bool rename(const QString &alias, const QString &newAlias);
 
-    // Removes the entry; a missing alias is ignored. A refused write raises
+    // Removes the entry with its refresh token and expiry, in one write; a
+    // missing alias is ignored. A refused write raises
     // VeltranoError and the entry stays.
     void remove(const QString &alias);
 

@@ -3,6 +3,7 @@
 #include "app/ActivityLog.h"
 #include "app/BusyState.h"
 #include "app/VeltranoError.h"
+#include "net/AccessRenewal.h"
 #include "net/RequestTrace.h"
 
 namespace veltrano {
@@ -31,14 +32,33 @@ ExchangeResult ServiceExchange::post(const QString &label, const QString &url, c
 
 ExchangeResult ServiceExchange::send(const QString &label, const HttpRequest &request, Options options)
 {
-    HttpClient::Options clientOptions;
-    clientOptions.readTimeout = m_readTimeout;
-    clientOptions.extraCaFile = m_extraCaFile;
-    clientOptions.pump = m_pump;
-    clientOptions.cancel = m_busy ? m_busy->abortFlag() : nullptr;
+    if (!m_renewal)
+        return sendOnce(label, request, options);
+    // A token about to expire is renewed first; a refused one once, after
+    // which the request goes out again with the new token.
+    HttpRequest authorized = request;
+    m_renewal->beforeSend(authorized, clientOptions());
+    ExchangeResult result = sendOnce(label, authorized, options);
+    if (result.status == 401 && m_renewal->renewAfterRefusal(authorized, clientOptions()))
+        result = sendOnce(label, authorized, options);
+    return result;
+}
+
+HttpClient::Options ServiceExchange::clientOptions() const
+{
+    HttpClient::Options options;
+    options.readTimeout = m_readTimeout;
+    options.extraCaFile = m_extraCaFile;
+    options.pump = m_pump;
+    options.cancel = m_busy ? m_busy->abortFlag() : nullptr;
+    return options;
+}
+
+ExchangeResult ServiceExchange::sendOnce(const QString &label, const HttpRequest &request, Options options)
+{
     HttpResponse response = [&] {
         const BusyState::Hold busy(m_busy);
-        return HttpClient(clientOptions).send(request);
+        return HttpClient(clientOptions()).send(request);
     }();
     if (response.cancelled)
         throw RequestAborted();

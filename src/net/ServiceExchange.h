@@ -9,6 +9,7 @@
 
 namespace veltrano {
 
+class AccessRenewal;
 class ActivityLog;
 class BusyState;
 class EventPump;
@@ -58,16 +59,23 @@ public:
     // The program is busy while a request is in flight; a raised abort flag
     // abandons it, and send() raises RequestAborted instead of answering.
     void setBusyState(BusyState *busy) { m_busy = busy; }
+    // Renews OAuth access tokens before they expire and once after a 401
+    // (AccessRenewal); without one, requests go out as given.
+    void setAccessRenewal(AccessRenewal *renewal) { m_renewal = renewal; }
 
     ActivityLog &log() const { return m_log; }
     RequestTrace &trace() const { return m_trace; }
 
 private:
+    HttpClient::Options clientOptions() const;
+    ExchangeResult sendOnce(const QString &label, const HttpRequest &request, Options options);
+
     ActivityLog &m_log;
     RequestTrace &m_trace;
     QString m_extraCaFile;
     EventPump *m_pump;
     BusyState *m_busy = nullptr;
+    AccessRenewal *m_renewal = nullptr;
     std::chrono::milliseconds m_readTimeout = HttpClient::kDefaultReadTimeout;
 };
 

@@ -2,6 +2,7 @@
 // SIGINT or SIGTERM. The sandbox program starts it; tests that run the
 // program as a separate process steer it through "/__sim/".
 #include "SimServer.h"
+#include "services/OAuthServerState.h"
 #include "services/ServiceCatalog.h"
 
 #include <csignal>
@@ -17,10 +18,11 @@ constexpr int kDefaultPort = 42380;
 
 void printUsage(std::FILE *to)
 {
-    std::fprintf(to, "usage: veltrano-sim [--port N] [--tls] [--bind ADDR]\n"
+    std::fprintf(to, "usage: veltrano-sim [--port N] [--tls] [--bind ADDR] [--token-lifetime N]\n"
                      "  --port N     port to listen on (default %d; 0 picks a free one)\n"
                      "  --tls        serve HTTPS with a certificate of a throw-away test authority\n"
-                     "  --bind ADDR  address to listen on (default 127.0.0.1)\n",
+                     "  --bind ADDR  address to listen on (default 127.0.0.1)\n"
+                     "  --token-lifetime N  access tokens expire after N seconds (expires_in)\n",
                  kDefaultPort);
 }
 
@@ -47,6 +49,13 @@ int main(int argc, char *argv[])
                 std::fprintf(stderr, "veltrano-sim: \"%s\" is not a port number\n", argv[i]);
                 return 2;
             }
+        } else if (arg == "--token-lifetime" && i + 1 < argc) {
+            int seconds = 0;
+            if (!parsePort(argv[++i], seconds) || seconds <= 0) {
+                std::fprintf(stderr, "veltrano-sim: --token-lifetime needs a number of seconds\n");
+                return 2;
+            }
+            veltrano::sim::OAuthServerState::setDefaultAccessTokenLifetime(std::chrono::seconds(seconds));
         } else if (arg == "--bind" && i + 1 < argc) {
             options.bindAddress = argv[++i];
         } else if (arg == "--help" || arg == "-h") {

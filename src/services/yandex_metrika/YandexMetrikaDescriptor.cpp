@@ -10,7 +10,13 @@ const ServiceDescriptor &yandexMetrikaDescriptor()
     using namespace columns;
     static const OAuthApplication application{QLatin1String("Yandex Metrika"), OAuthApplication::Host::YandexOAuth,
                                               QLatin1String("/authorize"),     QLatin1String("/token"),
-                                              &Endpoints::ymClientId,          &Endpoints::ymClientSecret};
+                                              &Endpoints::ymClientId,          &Endpoints::ymClientSecret,
+                                              QLatin1String(
+                                                  "Register an application at https://oauth.yandex.com/client/new "
+                                                  "(\"For API access or debugging\" or \"Web services\"). "
+                                                  "Redirect URI: %1. Data access: Yandex.Metrica, "
+                                                  "\"Read statistics and settings of all counters\" (metrika:read). "
+                                                  "Client ID and Client secret are 32 hexadecimal digits each.")};
     static const ServiceDescriptor descriptor{
         ServiceId::YandexMetrika,
         QLatin1String("Yandex Metrika"),

@@ -10,7 +10,14 @@ const ServiceDescriptor &yandexWebmasterDescriptor()
     using namespace columns;
     static const OAuthApplication application{QLatin1String("Yandex Webmaster"), OAuthApplication::Host::YandexOAuth,
                                               QLatin1String("/authorize"),       QLatin1String("/token"),
-                                              &Endpoints::ywmClientId,           &Endpoints::ywmClientSecret};
+                                              &Endpoints::ywmClientId,           &Endpoints::ywmClientSecret,
+                                              QLatin1String(
+                                                  "Register an application at https://oauth.yandex.com/client/new "
+                                                  "(\"For API access or debugging\" or \"Web services\"). "
+                                                  "Redirect URI: %1. Data access: Yandex.Webmaster, "
+                                                  "\"Get information about the site\" (webmaster:hostinfo) and "
+                                                  "\"Add sites, get the status of verification\" (webmaster:verify). "
+                                                  "Client ID and Client secret are 32 hexadecimal digits each.")};
     static const ServiceDescriptor descriptor{
         ServiceId::YandexWebmaster,
         QLatin1String("Yandex Webmaster"),

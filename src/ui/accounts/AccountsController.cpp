@@ -2,6 +2,7 @@
 
 #include "app/ActivityLog.h"
 #include "app/BusyState.h"
+#include "auth/AccountRenewal.h"
 #include "services/ServiceTable.h"
 #include "ui/accounts/SignInCoordinator.h"
 #include "ui/accounts/TokenListController.h"
@@ -17,6 +18,7 @@ AccountsController::AccountsController(Ports ports, Widgets widgets) : QObject(n
 {
     setObjectName(QStringLiteral("AccountsController"));
     const SettingsFile settings(ports.settingsPath);
+    m_renewal = std::make_unique<AccountRenewal>(ports.endpoints, settings, ports.log, ports.trace);
     const auto idle = [this](const std::function<void()> &handler) { runWhenIdle(handler); };
     m_lists.resize(size_t(ServiceTable::count()));
     for (const ServiceDescriptor *info : ServiceTable::all()) {
@@ -112,6 +114,11 @@ QString AccountsController::selectedToken(ServiceId service) const
 {
     const TokenListController *tokens = list(service);
     return tokens ? tokens->selectedToken() : QString();
+}
+
+AccessRenewal *AccountsController::accessRenewal()
+{
+    return m_renewal.get();
 }
 
 QListWidget *AccountsController::tokenList(ServiceId service) const

@@ -18,6 +18,7 @@ class QWidget;
 
 namespace veltrano {
 
+class AccountRenewal;
 class ActivityLog;
 class BrowserOpener;
 class BusyState;
@@ -83,6 +84,7 @@ public:
     void setConnectOperation(ServiceId service, std::function<void()> operation) override;
     QString selectedAlias(ServiceId service) const override;
     QString selectedToken(ServiceId service) const override;
+    AccessRenewal *accessRenewal() override;
 
     // Runs the service's "Connect to Account" operation, if one is set.
     void runConnectOperation(ServiceId service);
@@ -99,6 +101,7 @@ private:
     Ports m_ports;
     std::vector<std::unique_ptr<TokenListController>> m_lists; // by service; null without a list
     std::unique_ptr<SignInCoordinator> m_signIn;
+    std::unique_ptr<AccountRenewal> m_renewal;
 };
 
 } // namespace veltrano

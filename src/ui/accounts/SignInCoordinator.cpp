@@ -74,7 +74,13 @@ void SignInCoordinator::startSignIn(SignInTarget target)
     // again, and say so at once when it is still taken.
     if (!ensureListening())
         return;
-    const SignInFlow::SignInStart start = m_flow->startSignIn(target);
+    SignInFlow::SignInStart start;
+    try {
+        start = m_flow->startSignIn(target);
+    } catch (const VeltranoError &error) {
+        m_ports.prompt.show(MessagePrompt::Icon::Error, applicationErrorTitle(), error.message());
+        return;
+    }
     if (m_ports.waitDialog)
         m_ports.waitDialog->showWaiting(start.address, start.browserOpened);
 }

@@ -2,6 +2,7 @@
 
 #include "app/ActivityLog.h"
 #include "app/BusyState.h"
+#include "app/ServiceAccounts.h"
 
 namespace veltrano {
 
@@ -9,6 +10,7 @@ ServiceExchange ServiceContext::makeExchange() const
 {
     ServiceExchange exchange(log, trace, endpoints.extraCaFile, &events);
     exchange.setBusyState(&busy);
+    exchange.setAccessRenewal(accounts.accessRenewal());
     return exchange;
 }
 

@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -100,7 +101,18 @@ QWidget *SettingsPage::buildAdditionalGroup()
     m_delay->setSingleStep(GeneralSettings::RequestDelayStep);
     m_delay->setValue(GeneralSettings::DefaultRequestDelay);
     m_delay->setMinimumWidth(100);
-    form->addRow(label(QStringLiteral("Delay between requests, ms:")), m_delay);
+    // The button to the user's own OAuth applications shares the first row,
+    // no taller than the spin box, so the page asks for no more height.
+    m_oauthApplications = named(new QPushButton(QStringLiteral("OAuth applications...")), "btnOAuthApplications");
+    m_oauthApplications->setToolTip(QStringLiteral("Sign in with client ids and secrets of your own"));
+    m_oauthApplications->setMaximumHeight(m_delay->sizeHint().height());
+    auto *delayRow = new QHBoxLayout;
+    delayRow->setContentsMargins(0, 0, 0, 0);
+    delayRow->addWidget(m_delay);
+    delayRow->addSpacing(24);
+    delayRow->addWidget(m_oauthApplications);
+    delayRow->addStretch(1);
+    form->addRow(label(QStringLiteral("Delay between requests, ms:")), delayRow);
     m_noClearOnImport = named(new QCheckBox, "cbImpNoClearURLs");
     m_noClearOnImport->setChecked(false);
     form->addRow(label(QStringLiteral("Don't clear URL on import:")), m_noClearOnImport);

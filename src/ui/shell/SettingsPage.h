@@ -8,6 +8,7 @@
 
 class QCheckBox;
 class QLabel;
+class QPushButton;
 class QSpinBox;
 class QTabWidget;
 
@@ -29,6 +30,8 @@ public:
 
     QTabWidget *analyticSystems() const { return m_analyticSystems; }
     QCheckBox *noClearOnImport() const { return m_noClearOnImport; }
+    // Opens the dialog of the user's own OAuth applications.
+    QPushButton *oauthApplicationsButton() const { return m_oauthApplications; }
 
     // The general settings as the page shows them, and into the page.
     GeneralSettings generalSettings() const;
@@ -50,6 +53,7 @@ private:
     QTabWidget *m_analyticSystems = nullptr;
     QSpinBox *m_delay = nullptr;
     QCheckBox *m_noClearOnImport = nullptr;
+    QPushButton *m_oauthApplications = nullptr;
     QLabel *m_version = nullptr;
 };
 

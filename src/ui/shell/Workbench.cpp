@@ -17,6 +17,7 @@
 #include "ui/reports/ReportsController.h"
 #include "ui/reports/StatsChartView.h"
 #include "ui/services/ServiceContext.h"
+#include "ui/accounts/OAuthApplicationsDialog.h"
 #include "ui/services/ServiceSettingsTab.h"
 #include "ui/services/ServiceWindows.h"
 #include "ui/shell/MainWindow.h"
@@ -69,6 +70,11 @@ Workbench::Workbench(const Endpoints &endpoints, Options options)
         m_ownEventPump->addInterruptControl(m_urlsPage->cancelButton());
 
     createReportsController(options.clipboard ? *options.clipboard : *m_ownClipboard);
+
+    connect(m_settingsPage->oauthApplicationsButton(), &QPushButton::clicked, this, [this] {
+        OAuthApplicationsDialog dialog(SettingsFile(settingsPath()), m_endpoints, *m_prompt, m_window.get());
+        dialog.exec();
+    });
 
     // The bottom panel turns to the log as soon as something is written.
     connect(&m_log, &ActivityLog::messageAdded, this, [this] {

@@ -587,7 +587,7 @@ void TestSignIn::indexingApiSignInKeepsOneToken()
         answeredWhileShown = browserAnswered;
     };
     f.press("MenuItem2");
-    QVERIFY(f.browser.opened.value(0).contains(QStringLiteral("%2Fauth%2Findexing&state=")));
+    QVERIFY(f.browser.opened.value(0).contains(QStringLiteral("%2Fauth%2Findexing&access_type=offline&prompt=consent&state=")));
     const BrowserVisit visit = agreeInBrowser(f.browser.opened.value(0), &browserAnswered);
     QCOMPARE(visit.callback.status, 200);
 

@@ -31,6 +31,12 @@ private Q_SLOTS:
                                 "&client_id=123456789012-abc.apps.googleusercontent.com"
                                 "&redirect_uri=http%3A%2F%2Flocalhost%3A42361%2FCallback"
                                 "&scope=https%3A%2F%2Fwww.googleapis.com%2Fauth%2Fanalytics.readonly"));
+
+        // Offline access: after the scope, before the state and the challenge.
+        google.offlineAccess = true;
+        const SignInProof proof{QStringLiteral("s"), QStringLiteral("dBjftJeZ4CVP-mB92K27uhbUJU1p1r_wW1gFWFOEjXk")};
+        QVERIFY(OAuthAuthenticator(google).authorizationRequestUri(proof).contains(
+            QLatin1String("analytics.readonly&access_type=offline&prompt=consent&state=s&code_challenge=")));
     }
 
     void proofFollowsThePartsFields()
@@ -116,6 +122,11 @@ private Q_SLOTS:
         r = a.applyTokenAnswer(R"({"access_token":"AT2","expires_in":"soon"})", now);
         QVERIFY(r.gotAccessToken);
         QVERIFY(!a.tokens().accessTokenExpiry.isValid());
+        // So does a lifetime beyond 32 bits, as Yandex documents one.
+        a.applyTokenAnswer(R"({"access_token":"AT3","expires_in":3600})", now);
+        a.applyTokenAnswer(R"({"access_token":"AT4","expires_in":124234123534})", now);
+        QVERIFY(!a.tokens().accessTokenExpiry.isValid());
+        a.applyTokenAnswer(R"({"access_token":"AT2","expires_in":"soon"})", now);
         QCOMPARE(a.tokens().refreshToken, QStringLiteral("RT1"));
 
         // Not JSON, or an empty token: nothing taken.

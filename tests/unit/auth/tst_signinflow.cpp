@@ -342,7 +342,8 @@ private Q_SLOTS:
                           sim::Response::json(R"({"access_token":"ya29.new","expires_in":3599})"));
         f.flow->startSignIn(SignInTarget::IndexingApi);
         QVERIFY(f.browser.opened[0].contains(
-            QStringLiteral("&scope=https%3A%2F%2Fwww.googleapis.com%2Fauth%2Findexing&state=")));
+            QStringLiteral("&scope=https%3A%2F%2Fwww.googleapis.com%2Fauth%2Findexing"
+                           "&access_type=offline&prompt=consent&state=")));
         f.callback(f.withState("code=xyz"));
         QCOMPARE(f.settings.readString(QStringLiteral("GoogleSC_IndexingApi_Token"), QStringLiteral("GSC_IA")),
                  QStringLiteral("ya29.new"));
@@ -352,7 +353,7 @@ private Q_SLOTS:
 
         // The next Search Console sign-in asks for its own scope again.
         f.flow->startSignIn(SignInTarget::SearchConsole);
-        QVERIFY(f.browser.opened[1].contains(QStringLiteral("%2Fauth%2Fwebmasters.readonly&state=")));
+        QVERIFY(f.browser.opened[1].contains(QStringLiteral("%2Fauth%2Fwebmasters.readonly&access_type=offline&prompt=consent&state=")));
     }
 
     // Where the code is read from a browser's return: the code parameter

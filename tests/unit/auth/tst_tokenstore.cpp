@@ -1,4 +1,5 @@
 #include "app/VeltranoError.h"
+#include "auth/RefreshTokenStore.h"
 #include "auth/SettingsFile.h"
 #include "auth/TokenStore.h"
 #include "services/yandex_metrika/YandexMetrikaDescriptor.h"
@@ -171,6 +172,102 @@ private Q_SLOTS:
         QCOMPARE(metrika.token(QStringLiteral("token_1")), QString());
         QCOMPARE(metrika.addToken(QStringLiteral("M")), QStringLiteral("token_1"));
         QCOMPARE(store().token(QStringLiteral("token_1")), QStringLiteral("AAA"));
+    }
+
+    // The refresh token and expiry of an account travel with it: a rename
+    // moves them, a delete removes them, each in one write, and entries a
+    // former account left behind under the new alias are dropped. The
+    // token section keeps only "alias=access token" entries, so an earlier
+    // version lists exactly the accounts.
+    void renewalEntriesFollowTheAccount_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("operation"); // "rename <new>" or "delete"
+        QTest::addColumn<QByteArray>("expected");
+
+        const QByteArray withRenewal("[YandexWM_Token]\ntoken_1=AAA\ntoken_2=BBB\n"
+                                     "[YandexWM_Token_Refresh]\ntoken_1=R1\ntoken_2=R2\n"
+                                     "[YandexWM_Token_Expiry]\ntoken_1=1800000000\n");
+        QTest::newRow("rename moves them")
+            << withRenewal << QStringLiteral("rename site")
+            << QByteArray("[YandexWM_Token]\ntoken_2=BBB\nsite=AAA\n"
+                          "[YandexWM_Token_Refresh]\ntoken_2=R2\nsite=R1\n"
+                          "[YandexWM_Token_Expiry]\nsite=1800000000\n");
+        QTest::newRow("rename drops an orphan under the new alias")
+            << QByteArray("[YandexWM_Token]\ntoken_1=AAA\n[YandexWM_Token_Refresh]\nsite=OLD\n"
+                          "[YandexWM_Token_Expiry]\nsite=1\n")
+            << QStringLiteral("rename site")
+            << QByteArray("[YandexWM_Token]\nsite=AAA\n[YandexWM_Token_Refresh]\n[YandexWM_Token_Expiry]\n");
+        QTest::newRow("delete removes them")
+            << withRenewal << QStringLiteral("delete")
+            << QByteArray("[YandexWM_Token]\ntoken_2=BBB\n[YandexWM_Token_Refresh]\ntoken_2=R2\n"
+                          "[YandexWM_Token_Expiry]\n");
+        QTest::newRow("file of the earlier version")
+            << QByteArray("[YandexWM_Token]\ntoken_1=AAA\n") << QStringLiteral("rename site")
+            << QByteArray("[YandexWM_Token]\nsite=AAA\n");
+    }
+    void renewalEntriesFollowTheAccount()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, operation);
+        QFETCH(QByteArray, expected);
+        writeFile(content);
+        if (operation == QLatin1String("delete"))
+            store().remove(QStringLiteral("token_1"));
+        else
+            QVERIFY(store().rename(QStringLiteral("token_1"), operation.section(QLatin1Char(' '), 1)));
+        QCOMPARE(readBytes(m_path), expected);
+    }
+
+    void newAccountKeepsItsRenewalBesideItsToken()
+    {
+        // A refresh entry left by a deleted account must not join the new one.
+        writeFile("[YandexWM_Token]\ntoken_1=AAA\n[YandexWM_Token_Refresh]\ntoken_2=STALE\n");
+        const QDateTime expiry = QDateTime::fromSecsSinceEpoch(1800000000, Qt::UTC);
+        QCOMPARE(store().addAccount(QStringLiteral("BBB"), QString(), expiry), QStringLiteral("token_2"));
+        QCOMPARE(store().addAccount(QStringLiteral("CCC"), QStringLiteral("R3"), {}), QStringLiteral("token_3"));
+        QCOMPARE(readBytes(m_path), QByteArray("[YandexWM_Token]\ntoken_1=AAA\ntoken_2=BBB\ntoken_3=CCC\n"
+                                               "[YandexWM_Token_Refresh]\ntoken_3=R3\n"
+                                               "[YandexWM_Token_Expiry]\ntoken_2=1800000000\n"));
+        // What an earlier version lists: the aliases, each with its access token.
+        const SettingsFile file(m_path);
+        QCOMPARE(file.keys(settings::YandexWebmasterTokens), (QStringList{"token_1", "token_2", "token_3"}));
+        QCOMPARE(file.readString(settings::YandexWebmasterTokens, QStringLiteral("token_3")), QStringLiteral("CCC"));
+        const veltrano::RefreshTokenStore renewal(file, settings::YandexWebmasterTokens);
+        QCOMPARE(renewal.read(QStringLiteral("token_3")).refreshToken, QStringLiteral("R3"));
+        QCOMPARE(renewal.read(QStringLiteral("token_2")).expiry, expiry);
+    }
+
+    void unusableRenewalEntriesAreIgnored_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("refresh");
+        QTest::addColumn<bool>("expiryValid");
+        QTest::newRow("orphan") << QByteArray("[YandexWM_Token_Refresh]\ntoken_1=R\n[YandexWM_Token_Expiry]\ntoken_1=5\n")
+                                << QString() << false;
+        QTest::newRow("expiry no number")
+            << QByteArray("[YandexWM_Token]\ntoken_1=A\n[YandexWM_Token_Refresh]\ntoken_1=R\n"
+                          "[YandexWM_Token_Expiry]\ntoken_1=soon\n")
+            << QStringLiteral("R") << false;
+        QTest::newRow("expiry out of range")
+            << QByteArray("[YandexWM_Token]\ntoken_1=A\n[YandexWM_Token_Expiry]\ntoken_1=99999999999999999999\n")
+            << QString() << false;
+        QTest::newRow("negative expiry")
+            << QByteArray("[YandexWM_Token]\ntoken_1=A\n[YandexWM_Token_Expiry]\ntoken_1=-5\n") << QString() << false;
+        QTest::newRow("hexadecimal") << QByteArray("[YandexWM_Token]\ntoken_1=A\n[YandexWM_Token_Expiry]\ntoken_1=0x10\n"
+                                            "[YandexWM_Token_Expiry]\n")
+                              << QString() << false;
+    }
+    void unusableRenewalEntriesAreIgnored()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, refresh);
+        QFETCH(bool, expiryValid);
+        writeFile(content);
+        const veltrano::RefreshTokenStore renewal(SettingsFile(m_path), settings::YandexWebmasterTokens);
+        const veltrano::RefreshTokenStore::Entry entry = renewal.read(QStringLiteral("token_1"));
+        QCOMPARE(entry.refreshToken, refresh);
+        QCOMPARE(entry.expiry.isValid(), expiryValid);
     }
 };
 

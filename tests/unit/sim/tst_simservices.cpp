@@ -160,6 +160,9 @@ private Q_SLOTS:
     void pkceIsVerifiedAsTheServicesDo_data();
     void pkceIsVerifiedAsTheServicesDo();
     void signInRecordShowsStateAndPkce();
+    void refreshGrantAsEachServerAnswers_data();
+    void refreshGrantAsEachServerAnswers();
+    void ownApplicationIsTakenWithItsFirstSecret();
     void samplesArePagedByOffsetAndLimit_data();
     void samplesArePagedByOffsetAndLimit();
     void popularQueriesArePagedAndSorted();
@@ -237,8 +240,10 @@ void SimServicesTest::authorizeRedirectsToCallback_data()
     QTest::newRow("yandex implicit flow")
         << "/yandex-oauth/authorize?response_type=token&client_id=" + ywm + "&redirect_uri=" + kRedirectEncoded << false
         << 302 << callback + "\\?error=unsupported_response_type&.*";
+    // A client id of Yandex's form is taken as the user's own application;
+    // one of no such form is unknown.
     QTest::newRow("yandex unknown client")
-        << yandexAuthorize("ffffffffffffffffffffffffffffffff") << false << 400 << QString();
+        << yandexAuthorize("ffffffffffffffff-not-a-client-id") << false << 400 << QString();
     QTest::newRow("yandex without redirect_uri")
         << "/yandex-oauth/authorize?response_type=code&client_id=" + ywm << false << 400 << QString();
     QTest::newRow("yandex redirect off this machine") << "/yandex-oauth/authorize?response_type=code&client_id=" + ywm +
@@ -273,7 +278,7 @@ void SimServicesTest::authorizeRedirectsToCallback_data()
     QTest::newRow("google without scope")
         << googleAuthorize(google).replace("&scope=", "&x=") << false << 400 << QString();
     QTest::newRow("google unknown client")
-        << googleAuthorize("1-x.apps.googleusercontent.com") << false << 401 << QString();
+        << googleAuthorize("1-x.apps.example.com") << false << 401 << QString();
 }
 
 void SimServicesTest::authorizeRedirectsToCallback()
@@ -373,6 +378,99 @@ void SimServicesTest::googleCodeBecomesTokenWithGrantedScope()
     m_sim.clearScenario();
 }
 
+void SimServicesTest::refreshGrantAsEachServerAnswers_data()
+{
+    QTest::addColumn<bool>("google");
+    QTest::newRow("Yandex") << false;
+    QTest::newRow("Google") << true;
+}
+
+// A sign-in's refresh token gives new access tokens as each server
+// documents it: Yandex with a new refresh token, Google without one. Access
+// tokens expire after expires_in (shortened here), a revoked refresh token
+// is answered invalid_grant, and the client's credentials are checked.
+void SimServicesTest::refreshGrantAsEachServerAnswers()
+{
+    QFETCH(bool, google);
+    const QByteArray client = google ? demo::kGoogleClientId : demo::kYandexWebmasterClientId;
+    const QByteArray secret = google ? demo::kGoogleClientSecret : demo::kYandexWebmasterClientSecret;
+    const QByteArray prefix = google ? "/google-accounts" : "/yandex-oauth";
+    const QByteArray tokenPath = prefix + (google ? "/o/oauth2/token" : "/token");
+    const auto settings = [&](const QByteArray &json) {
+        QCOMPARE(exchange(m_port, "POST", "/__sim/oauth" + prefix, {"Content-Type: application/json"}, json).status,
+                 200);
+    };
+    settings(R"({"accessTokenLifetime":1})");
+    const QByteArray code = codeOf(exchange(m_port, "GET", google ? googleAuthorize(client) : yandexAuthorize(client)));
+    const Reply signIn = exchange(m_port, "POST", tokenPath, {},
+                                  form({{"code", code},
+                                        {"client_id", client},
+                                        {"client_secret", secret},
+                                        {"redirect_uri", kRedirect},
+                                        {"grant_type", "authorization_code"}}));
+    QCOMPARE(signIn.status, 200);
+    QCOMPARE(signIn.json().value("expires_in").toInteger(), qint64(1));
+    const QByteArray refreshToken = signIn.json().value("refresh_token").toString().toLatin1();
+    const auto refresh = [&](const QByteArray &token, const QByteArray &withSecret) {
+        return exchange(m_port, "POST", tokenPath, {},
+                        form({{"grant_type", "refresh_token"},
+                              {"refresh_token", token},
+                              {"client_id", client},
+                              {"client_secret", withSecret}}));
+    };
+
+    const Reply renewed = refresh(refreshToken, secret);
+    QCOMPARE(renewed.status, 200);
+    const QJsonObject answer = renewed.json();
+    QCOMPARE(answer.contains("refresh_token"), !google);
+    QCOMPARE(answer.value("expires_in").toInteger(), qint64(1));
+    const std::string access = answer.value("access_token").toString().toStdString();
+    QVERIFY(m_tokens->find(access));
+    // Expired tokens are refused like unknown ones.
+    QTRY_VERIFY_WITH_TIMEOUT(!m_tokens->find(access), 5000);
+    settings(R"({"accessTokenLifetime":0})");
+    QCOMPARE(refresh(refreshToken, secret).json().value("expires_in").toInteger(), google ? qint64(3599) : qint64(31536000));
+
+    const Reply wrongSecret = refresh(refreshToken, google ? "GOCSPX-wrong" : "ffffffffffffffffffffffffffffffff");
+    QCOMPARE(wrongSecret.status, 401);
+    QCOMPARE(wrongSecret.json().value("error").toString(), QStringLiteral("invalid_client"));
+    QCOMPARE(refresh("1//0unknown", secret).json().value("error").toString(), QStringLiteral("invalid_grant"));
+
+    settings(R"({"revokeRefreshTokens":true})");
+    const Reply revoked = refresh(refreshToken, secret);
+    QCOMPARE(revoked.status, 400);
+    QCOMPARE(revoked.json().value("error").toString(), QStringLiteral("invalid_grant"));
+}
+
+// An application the user registered: a client id of the service's form
+// is taken, and the secret of its first token request is its secret.
+void SimServicesTest::ownApplicationIsTakenWithItsFirstSecret()
+{
+    const QByteArray client = "999999999999-ownclientownclientownclient0123.apps.googleusercontent.com";
+    const QByteArray code = codeOf(exchange(m_port, "GET", googleAuthorize(client)));
+    QVERIFY(!code.isEmpty());
+    const auto tokenRequest = [&](const QByteArray &body) {
+        return exchange(m_port, "POST", "/google-accounts/o/oauth2/token", {}, body);
+    };
+    const Reply signIn = tokenRequest(form({{"code", code},
+                                            {"client_id", client},
+                                            {"client_secret", "GOCSPX-mine"},
+                                            {"redirect_uri", kRedirect},
+                                            {"grant_type", "authorization_code"}}));
+    QCOMPARE(signIn.status, 200);
+    const QByteArray refreshToken = signIn.json().value("refresh_token").toString().toLatin1();
+    const auto refresh = [&](const QByteArray &secret) {
+        return tokenRequest(form({{"grant_type", "refresh_token"},
+                                  {"refresh_token", refreshToken},
+                                  {"client_id", client},
+                                  {"client_secret", secret}}));
+    };
+    QCOMPARE(refresh("GOCSPX-other").status, 401);
+    QCOMPARE(refresh("GOCSPX-mine").status, 200);
+    // A client id of no known form is still refused at the sign-in page.
+    QCOMPARE(exchange(m_port, "GET", googleAuthorize("not-a-client")).status, 401);
+}
+
 void SimServicesTest::tokenRequestErrors_data()
 {
     QTest::addColumn<QByteArray>("path");
@@ -401,8 +499,10 @@ void SimServicesTest::tokenRequestErrors_data()
                                          << "invalid_request";
     QTest::newRow("yandex without grant_type")
         << yandex << yandexForm("1234567", ywm, ywmSecret, "") << 400 << "invalid_request";
-    QTest::newRow("yandex refresh grant")
-        << yandex << yandexForm("1234567", ywm, ywmSecret, "refresh_token") << 400 << "unsupported_grant_type";
+    QTest::newRow("yandex refresh grant without refresh_token")
+        << yandex << yandexForm("1234567", ywm, ywmSecret, "refresh_token") << 400 << "invalid_request";
+    QTest::newRow("yandex password grant")
+        << yandex << yandexForm("1234567", ywm, ywmSecret, "password") << 400 << "unsupported_grant_type";
     QTest::newRow("yandex empty body") << yandex << QByteArray() << 400 << "invalid_request";
 
     const QByteArray google = "/google-accounts/o/oauth2/token";

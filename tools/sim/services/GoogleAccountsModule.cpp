@@ -25,6 +25,21 @@ Response errorPage(int status, const std::string &error, const std::string &mess
     return support::htmlPage(status, "Error " + std::to_string(status) + ": " + error, message);
 }
 
+// A client id as the Google Cloud console gives them:
+// "<project number>-<letters and digits>.apps.googleusercontent.com".
+bool isOwnClientId(const std::string &clientId)
+{
+    static const std::string suffix = ".apps.googleusercontent.com";
+    if (clientId.size() <= suffix.size() || clientId.compare(clientId.size() - suffix.size(), suffix.size(), suffix) != 0)
+        return false;
+    const std::string head = clientId.substr(0, clientId.size() - suffix.size());
+    const size_t dash = head.find('-');
+    if (dash == 0 || dash == std::string::npos || dash + 1 == head.size())
+        return false;
+    return head.find_first_not_of("0123456789") == dash &&
+           head.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789", dash + 1) == std::string::npos;
+}
+
 Response authorize(OAuthServerState &state, const RecordedRequest &request)
 {
     const std::string clientId = request.queryParam("client_id");
@@ -35,6 +50,8 @@ Response authorize(OAuthServerState &state, const RecordedRequest &request)
 
     if (clientId.empty())
         return errorPage(400, "invalid_request", "Missing required parameter: client_id");
+    if (!state.knowsClient(clientId) && isOwnClientId(clientId))
+        state.adoptClient(clientId);
     if (!refusingClient && !state.knowsClient(clientId))
         return errorPage(401, "invalid_client", "The OAuth client was not found.");
     if (redirectUri.empty())
@@ -88,8 +105,41 @@ Response authorize(OAuthServerState &state, const RecordedRequest &request)
     return support::redirectTo(support::withQuery(redirectUri, params));
 }
 
+// grant_type=refresh_token: a new access token for the refresh token; the
+// answer carries no refresh token (the old one stays good until revoked).
+Response refresh(OAuthServerState &state, TokenRegistry &tokens, const RecordedRequest &request)
+{
+    for (const char *field : {"client_id", "refresh_token"}) {
+        if (request.formParam(field).empty())
+            return tokenError(400, "invalid_request", std::string("Missing required parameter: ") + field);
+    }
+    const std::string clientId = request.formParam("client_id");
+    if (!state.knowsClient(clientId))
+        return tokenError(401, "invalid_client", "The OAuth client was not found.");
+    if (!state.secretMatches(clientId, request.formParam("client_secret")))
+        return tokenError(401, "invalid_client", "Unauthorized");
+    OAuthServerState::RefreshGrant grant;
+    switch (state.redeemRefresh(request.formParam("refresh_token"), clientId, grant)) {
+    case OAuthServerState::RefreshRedemption::Granted:
+        break;
+    case OAuthServerState::RefreshRedemption::OtherClient:
+        return tokenError(400, "unauthorized_client", "Unauthorized");
+    default:
+        return tokenError(400, "invalid_grant", "Token has been expired or revoked.");
+    }
+    const auto lifetime = state.accessTokenLifetime(std::chrono::seconds(kTokenLifetimeSeconds));
+    const std::string accessToken = "ya29.a0" + state.randomText(support::kUrlSafe, 150);
+    tokens.add(accessToken, {"google", clientId, grant.scope, grant.userId}, std::chrono::steady_clock::now() + lifetime);
+    return support::jsonAnswer(Json{{"access_token", accessToken},
+                                    {"expires_in", static_cast<long long>(lifetime.count())},
+                                    {"scope", grant.scope},
+                                    {"token_type", "Bearer"}});
+}
+
 Response token(OAuthServerState &state, TokenRegistry &tokens, const RecordedRequest &request)
 {
+    if (request.formParam("grant_type") == "refresh_token")
+        return refresh(state, tokens, request);
     for (const char *field : {"code", "client_id", "redirect_uri", "grant_type"}) {
         if (request.formParam(field).empty())
             return tokenError(400, "invalid_request", std::string("Missing required parameter: ") + field);
@@ -120,11 +170,13 @@ Response token(OAuthServerState &state, TokenRegistry &tokens, const RecordedReq
         return tokenError(400, "invalid_grant", "Bad Request");
     }
 
+    const auto lifetime = state.accessTokenLifetime(std::chrono::seconds(kTokenLifetimeSeconds));
     const std::string accessToken = "ya29.a0" + state.randomText(support::kUrlSafe, 150);
     const std::string refreshToken = "1//0" + state.randomText(support::kUrlSafe, 99);
-    tokens.add(accessToken, {"google", clientId, grant.scope, state.userId()});
+    tokens.add(accessToken, {"google", clientId, grant.scope, state.userId()}, std::chrono::steady_clock::now() + lifetime);
+    state.addRefreshToken(refreshToken, {clientId, grant.scope, state.userId(), false});
     return support::jsonAnswer(Json{{"access_token", accessToken},
-                                    {"expires_in", kTokenLifetimeSeconds},
+                                    {"expires_in", static_cast<long long>(lifetime.count())},
                                     {"refresh_token", refreshToken},
                                     {"scope", grant.scope},
                                     {"token_type", "Bearer"}});
@@ -142,6 +194,7 @@ GoogleAccountsModule::GoogleAccountsModule(std::shared_ptr<TokenRegistry> tokens
 void GoogleAccountsModule::install(SimServer &server, const std::string &prefix)
 {
     installSignInRecord(server, prefix);
+    installSettingsControl(server, prefix);
     server.addHandler("*", prefix, [state = m_state, tokens = m_tokens, prefix](const RecordedRequest &request) {
         const std::string path = request.path.substr(prefix.size());
         const bool get = request.method == "GET" || request.method == "HEAD";

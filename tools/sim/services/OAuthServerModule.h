@@ -23,6 +23,13 @@ public:
     void setRefuseAccess(bool refuse);
     void setUserId(long long userId);
     void setCodeLifetime(std::chrono::seconds lifetime);
+    // expires_in of the access tokens issued from now on; 0: the server's own.
+    void setAccessTokenLifetime(std::chrono::seconds lifetime);
+    // Revokes every refresh token issued so far (or the one given): the
+    // next refresh grant with it is answered invalid_grant.
+    size_t revokeRefreshTokens(const std::string &refreshToken = {});
+    // A refresh token as if a sign-in of clientId had brought it.
+    void addRefreshToken(const std::string &refreshToken, const std::string &clientId, const std::string &scope = {});
 
     // Every authorization answered with a code: the state that came with
     // it, the PKCE method, and how the code's redemption went.
@@ -35,6 +42,10 @@ protected:
     // as a JSON array of {"client_id", "state" (when sent),
     // "code_challenge_method" (when sent), "redemption"}.
     void installSignInRecord(SimServer &server, const std::string &prefix);
+    // POST /__sim/oauth<prefix> with {"accessTokenLifetime": seconds,
+    // "revokeRefreshTokens": true, "refreshToken": "..."} changes the
+    // settings above while the simulator runs.
+    void installSettingsControl(SimServer &server, const std::string &prefix);
 
     std::shared_ptr<TokenRegistry> m_tokens;
     std::shared_ptr<OAuthServerState> m_state;

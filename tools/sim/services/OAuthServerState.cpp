@@ -5,6 +5,8 @@
 #include <openssl/evp.h>
 #include <openssl/sha.h>
 
+#include <atomic>
+
 namespace veltrano::sim {
 
 OAuthServerState::OAuthServerState() : m_random(std::random_device{}()) {}
@@ -25,7 +27,79 @@ bool OAuthServerState::secretMatches(const std::string &clientId, const std::str
 {
     std::lock_guard lock(m_mutex);
     const auto it = m_clients.find(clientId);
-    return it != m_clients.end() && it->second == secret;
+    if (it == m_clients.end())
+        return false;
+    if (it->second.empty() && !secret.empty()) {
+        // An adopted application: its first secret is the registered one.
+        it->second = secret;
+        return true;
+    }
+    return it->second == secret;
+}
+
+void OAuthServerState::adoptClient(const std::string &clientId)
+{
+    std::lock_guard lock(m_mutex);
+    m_clients.emplace(clientId, std::string());
+}
+
+namespace {
+std::atomic<long long> defaultAccessTokenLifetime{0};
+} // namespace
+
+void OAuthServerState::setAccessTokenLifetime(std::chrono::seconds lifetime)
+{
+    std::lock_guard lock(m_mutex);
+    m_accessTokenLifetime = lifetime;
+}
+
+std::chrono::seconds OAuthServerState::accessTokenLifetime(std::chrono::seconds serverDefault) const
+{
+    std::lock_guard lock(m_mutex);
+    if (m_accessTokenLifetime.count() > 0)
+        return m_accessTokenLifetime;
+    const long long processDefault = defaultAccessTokenLifetime.load();
+    return processDefault > 0 ? std::chrono::seconds(processDefault) : serverDefault;
+}
+
+void OAuthServerState::setDefaultAccessTokenLifetime(std::chrono::seconds lifetime)
+{
+    defaultAccessTokenLifetime = lifetime.count();
+}
+
+void OAuthServerState::addRefreshToken(const std::string &refreshToken, RefreshGrant grant)
+{
+    std::lock_guard lock(m_mutex);
+    m_refreshTokens[refreshToken] = std::move(grant);
+}
+
+OAuthServerState::RefreshRedemption OAuthServerState::redeemRefresh(const std::string &refreshToken,
+                                                                    const std::string &clientId,
+                                                                    RefreshGrant &grant) const
+{
+    std::lock_guard lock(m_mutex);
+    const auto it = m_refreshTokens.find(refreshToken);
+    if (it == m_refreshTokens.end())
+        return RefreshRedemption::Unknown;
+    if (it->second.clientId != clientId)
+        return RefreshRedemption::OtherClient;
+    if (it->second.revoked)
+        return RefreshRedemption::Revoked;
+    grant = it->second;
+    return RefreshRedemption::Granted;
+}
+
+size_t OAuthServerState::revokeRefreshTokens(const std::string &refreshToken)
+{
+    std::lock_guard lock(m_mutex);
+    size_t count = 0;
+    for (auto &[token, grant] : m_refreshTokens) {
+        if ((refreshToken.empty() || token == refreshToken) && !grant.revoked) {
+            grant.revoked = true;
+            ++count;
+        }
+    }
+    return count;
 }
 
 void OAuthServerState::setRefuseAccess(bool refuse)

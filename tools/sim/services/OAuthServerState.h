@@ -73,6 +73,36 @@ public:
 
     void setCodeLifetime(std::chrono::seconds lifetime);
 
+    // An application the user registered themselves: a client id of the
+    // service's form that this server has not heard of is taken as
+    // registered, and the first secret sent for it in a token request
+    // becomes its secret (every later one must match).
+    void adoptClient(const std::string &clientId);
+
+    // The lifetime of the access tokens issued from now on, as expires_in
+    // says it; 0: the server's own (Google 3599 s, Yandex a year). Tests
+    // shorten it to see tokens expire. The process-wide default comes from
+    // veltrano-sim --token-lifetime.
+    void setAccessTokenLifetime(std::chrono::seconds lifetime);
+    std::chrono::seconds accessTokenLifetime(std::chrono::seconds serverDefault) const;
+    static void setDefaultAccessTokenLifetime(std::chrono::seconds lifetime);
+
+    // Refresh tokens (RFC 6749, section 6): issued with an access token,
+    // redeemed by the client they were issued to until revoked.
+    struct RefreshGrant {
+        std::string clientId;
+        std::string scope;
+        long long userId = 0;
+        bool revoked = false;
+    };
+    void addRefreshToken(const std::string &refreshToken, RefreshGrant grant);
+    enum class RefreshRedemption { Granted, Unknown, Revoked, OtherClient };
+    RefreshRedemption redeemRefresh(const std::string &refreshToken, const std::string &clientId,
+                                    RefreshGrant &grant) const;
+    // Revokes one refresh token, or every one when token is empty (the user
+    // took the access back, or changed the password); returns how many.
+    size_t revokeRefreshTokens(const std::string &refreshToken = {});
+
     // Remembers a new code for grant and returns it; makeCode draws a
     // candidate text from the server's random source until it is unused.
     template <typename MakeCode> std::string issueCode(const CodeGrant &grant, MakeCode makeCode)
@@ -121,12 +151,15 @@ private:
 
     mutable std::mutex m_mutex;
     std::mt19937_64 m_random;
-    std::map<std::string, std::string> m_clients; // client id -> secret
+    // client id -> secret; an adopted client gets its secret on first use
+    mutable std::map<std::string, std::string> m_clients;
     std::map<std::string, IssuedCode> m_codes;
     std::vector<SignInRecord> m_records;
     bool m_refuseAccess = false;
     long long m_userId = 0;
     std::chrono::seconds m_codeLifetime{600};
+    std::chrono::seconds m_accessTokenLifetime{0};
+    std::map<std::string, RefreshGrant> m_refreshTokens;
 };
 
 } // namespace veltrano::sim

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -22,6 +23,10 @@ public:
     };
 
     void add(const std::string &token, Grant grant);
+    // A token that stops working at expiresAt (its expires_in ran out).
+    void add(const std::string &token, Grant grant, std::chrono::steady_clock::time_point expiresAt);
+    // The grant of a live token; an expired token is found no more, so every
+    // API answers it as it answers a token it does not know.
     std::optional<Grant> find(const std::string &token) const;
     bool remove(const std::string &token);
     void clear();
@@ -30,6 +35,7 @@ public:
 private:
     mutable std::mutex m_mutex;
     std::unordered_map<std::string, Grant> m_tokens;
+    std::unordered_map<std::string, std::chrono::steady_clock::time_point> m_expiry;
 };
 
 } // namespace veltrano::sim

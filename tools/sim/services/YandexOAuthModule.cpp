@@ -19,6 +19,12 @@ Response tokenError(int status, const std::string &error, const std::string &des
     return support::jsonAnswer(Json{{"error", error}, {"error_description", description}}, status);
 }
 
+// A ClientID as Yandex OAuth gives them: 32 lowercase hexadecimal digits.
+bool isOwnClientId(const std::string &clientId)
+{
+    return clientId.size() == 32 && clientId.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
 Response authorize(OAuthServerState &state, const RecordedRequest &request)
 {
     const std::string clientId = request.queryParam("client_id");
@@ -28,6 +34,8 @@ Response authorize(OAuthServerState &state, const RecordedRequest &request)
 
     if (clientId.empty())
         return support::htmlPage(400, "Yandex OAuth", "The request has no client_id.");
+    if (!state.knowsClient(clientId) && isOwnClientId(clientId))
+        state.adoptClient(clientId);
     if (!refusingClient && !state.knowsClient(clientId))
         return support::htmlPage(400, "Yandex OAuth", "Application with client_id \"" + clientId + "\" was not found.");
     if (redirectUri.empty())
@@ -77,11 +85,50 @@ Response authorize(OAuthServerState &state, const RecordedRequest &request)
     return support::redirectTo(support::withQuery(redirectUri, withState({{"code", code}})));
 }
 
+// A new access token with a new refresh token, as Yandex answers both the
+// code and the refresh grant.
+Response issueTokens(OAuthServerState &state, TokenRegistry &tokens, const std::string &clientId,
+                     const std::string &scope, long long userId)
+{
+    const auto lifetime = state.accessTokenLifetime(std::chrono::seconds(kTokenLifetimeSeconds));
+    const std::string accessToken = "y0_" + state.randomText(support::kUrlSafe, 55);
+    const std::string refreshToken =
+        "1:" + state.randomText(support::kUrlSafe, 16) + ":" + state.randomText(support::kUrlSafe, 60);
+    tokens.add(accessToken, {"yandex", clientId, scope, userId}, std::chrono::steady_clock::now() + lifetime);
+    state.addRefreshToken(refreshToken, {clientId, scope, userId, false});
+    return support::jsonAnswer(Json{{"token_type", "bearer"},
+                                    {"access_token", accessToken},
+                                    {"expires_in", static_cast<long long>(lifetime.count())},
+                                    {"refresh_token", refreshToken}});
+}
+
+// grant_type=refresh_token: the refresh token and the application's
+// credentials give a new pair of tokens; the old refresh token stays good.
+Response refresh(OAuthServerState &state, TokenRegistry &tokens, const RecordedRequest &request)
+{
+    for (const char *field : {"refresh_token", "client_id", "client_secret"}) {
+        if (request.formParam(field).empty())
+            return tokenError(400, "invalid_request", std::string(field) + " not in POST");
+    }
+    const std::string clientId = request.formParam("client_id");
+    if (!state.knowsClient(clientId))
+        return tokenError(401, "invalid_client", "Client not found");
+    if (!state.secretMatches(clientId, request.formParam("client_secret")))
+        return tokenError(401, "invalid_client", "Wrong client secret");
+    OAuthServerState::RefreshGrant grant;
+    if (state.redeemRefresh(request.formParam("refresh_token"), clientId, grant) !=
+        OAuthServerState::RefreshRedemption::Granted)
+        return tokenError(400, "invalid_grant", "Invalid refresh token");
+    return issueTokens(state, tokens, clientId, grant.scope, grant.userId);
+}
+
 Response token(OAuthServerState &state, TokenRegistry &tokens, const RecordedRequest &request)
 {
     const std::string grantType = request.formParam("grant_type");
     if (grantType.empty())
         return tokenError(400, "invalid_request", "grant_type not in POST");
+    if (grantType == "refresh_token")
+        return refresh(state, tokens, request);
     if (grantType != "authorization_code")
         return tokenError(400, "unsupported_grant_type", "Unsupported grant_type \"" + grantType + "\"");
     for (const char *field : {"code", "client_id", "client_secret"}) {
@@ -102,14 +149,7 @@ Response token(OAuthServerState &state, TokenRegistry &tokens, const RecordedReq
                      grant) != OAuthServerState::Redemption::Granted)
         return tokenError(400, "invalid_grant", "Code has expired");
 
-    const std::string accessToken = "y0_" + state.randomText(support::kUrlSafe, 55);
-    const std::string refreshToken =
-        "1:" + state.randomText(support::kUrlSafe, 16) + ":" + state.randomText(support::kUrlSafe, 60);
-    tokens.add(accessToken, {"yandex", clientId, grant.scope, state.userId()});
-    return support::jsonAnswer(Json{{"token_type", "bearer"},
-                                    {"access_token", accessToken},
-                                    {"expires_in", kTokenLifetimeSeconds},
-                                    {"refresh_token", refreshToken}});
+    return issueTokens(state, tokens, clientId, grant.scope, state.userId());
 }
 
 } // namespace
@@ -125,6 +165,7 @@ YandexOAuthModule::YandexOAuthModule(std::shared_ptr<TokenRegistry> tokens)
 void YandexOAuthModule::install(SimServer &server, const std::string &prefix)
 {
     installSignInRecord(server, prefix);
+    installSettingsControl(server, prefix);
     server.addHandler("*", prefix, [state = m_state, tokens = m_tokens, prefix](const RecordedRequest &request) {
         const std::string path = request.path.substr(prefix.size());
         const bool get = request.method == "GET" || request.method == "HEAD";
