@@ -31,7 +31,9 @@ std::optional<double> decimal(const QString &text)
     return value;
 }
 
-std::optional<QString> cellText(int column, const QString &total)
+} // namespace
+
+std::optional<QString> AnalyticsCheck::cellText(int column, const QString &total)
 {
     switch (column) {
     case Duration:
@@ -48,7 +50,13 @@ std::optional<QString> cellText(int column, const QString &total)
     }
 }
 
-} // namespace
+QStringList AnalyticsCheck::noDataCells()
+{
+    QStringList cells;
+    for (int column = 0; column < kCellCount; ++column)
+        cells << cellText(column, QStringLiteral("0")).value_or(QString());
+    return cells;
+}
 
 int AnalyticsCheck::columnOf(QStringView metric)
 {

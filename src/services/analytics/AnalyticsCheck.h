@@ -60,6 +60,11 @@ public:
     // The column (0-5) of a metric name such as "ga:avgSessionDuration";
     // -1 for a metric the report has no column for.
     static int columnOf(QStringView metric);
+    // The cell of a metric's value as Google writes it (column 0-5), or
+    // nothing when the value is not a number.
+    static std::optional<QString> cellText(int column, const QString &value);
+    // The six cells of a page without data: every total 0.
+    static QStringList noDataCells();
     // Whole seconds "h:m:s": 125 gives "0:2:5", 59.5 "0:1:0".
     static QString durationText(double seconds);
 

@@ -32,6 +32,15 @@ QString AnalyticsClient::reportUrl(qint64 viewId, const QString &from, const QSt
            QStringLiteral("&max-results=50");
 }
 
+QString AnalyticsClient::sitePagesUrl(qint64 viewId, const QString &from, const QString &to, qint64 startIndex,
+                                      int maxResults) const
+{
+    return m_googleApis + QStringLiteral("/analytics/v3/data/ga?ids=ga:") + QString::number(viewId) +
+           QStringLiteral("&start-date=") + from + QStringLiteral("&end-date=") + to + QStringLiteral("&metrics=") +
+           kMetrics + QStringLiteral("&dimensions=ga:pagePath&start-index=") + QString::number(startIndex) +
+           QStringLiteral("&max-results=") + QString::number(maxResults);
+}
+
 QString AnalyticsClient::pagePath(const QString &pageUrl)
 {
     QStringView rest(pageUrl);

@@ -44,6 +44,10 @@ public:
     // is "/" (with its query, if any: "/?a=1"). Nothing inside the path is
     // changed, so "/www.file" and "?to=http://x" stay as written.
     static QString pagePath(const QString &pageUrl);
+    // The report of every page path of a view (dimension ga:pagePath), up to
+    // maxResults rows from startIndex (1-based) on.
+    QString sitePagesUrl(qint64 viewId, const QString &from, const QString &to, qint64 startIndex,
+                         int maxResults) const;
     // The path as the value of a "ga:pagePath==" filter: "\", "," and ";"
     // escaped with a backslash (a bare "," or ";" would join another
     // filter), then percent-encoded so that "&", "#", "+", blanks and

@@ -65,7 +65,7 @@ void ServiceWindows::createControllers(const ServiceContext &context, QMenu *che
     m_searchConsole =
         std::make_unique<SearchConsoleController>(context, *m_searchConsoleTab, *m_searchConsoleKeywords, checkMenu);
     m_indexingApi = std::make_unique<IndexingApiController>(context, *m_indexingApiWindow, urlsMenu);
-    m_analytics = std::make_unique<AnalyticsController>(context, *m_analyticsTab);
+    m_analytics = std::make_unique<AnalyticsController>(context, *m_analyticsTab, checkMenu);
     m_ahrefs = std::make_unique<AhrefsController>(context, *m_ahrefsTab, *m_ahrefsTab->historyChart(),
                                                   *m_ahrefsTab->historyTable());
 }

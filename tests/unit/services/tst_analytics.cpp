@@ -14,6 +14,8 @@
 #include "reports/ReportTable.h"
 #include "services/analytics/AnalyticsCheck.h"
 #include "services/analytics/AnalyticsClient.h"
+#include "services/analytics/AnalyticsSiteCheck.h"
+#include "services/shared/SitePageFigures.h"
 #include "services/analytics/AnalyticsSummary.h"
 
 #include "SimServer.h"
@@ -360,6 +362,140 @@ private slots:
             QCOMPARE(first.queryParam("filters"), std::string("ga:pagePath==/blog/post?p=2"));
             QCOMPARE(sent[3].queryParam("filters"), std::string("ga:pagePath==/a\\,b\\;c"));
         }
+    }
+
+    // "Check GA (whole site)" gives every row the cells "Check GA" gives it,
+    // from one request by page path, whatever order the columns come in.
+    void siteCheckFillsTheCellsOfThePageCheck()
+    {
+        for (const bool shuffled : {false, true}) {
+            Fixture f;
+            f.module.setShuffledColumns(shuffled);
+            std::vector<Module::Account> withEscapes = accounts();
+            withEscapes[0].properties[0].views[0].pages.emplace("/caf%C3%A9/%7Euser", totals(8, 9, 10, 61, 20, 2));
+            f.module.setAccounts(UserId, withEscapes);
+            const QStringList rows{QStringLiteral("https://www.example.com/blog/post?p=2"),
+                                   QStringLiteral("HTTP://WWW.EXAMPLE.COM/A"), QStringLiteral("https://example.com"),
+                                   QStringLiteral("https://example.com/a,b;c"), QStringLiteral("https://example.com/none"),
+                                   QString::fromUtf8("https://example.com/café/~user#top")};
+            f.table.appendRows(rows);
+            AnalyticsSiteCheck check(*f.client);
+            f.run.registerCheck(3, QStringLiteral("Check GA (whole site)"), [&](CheckContext &context) {
+                check.run(context, f.table,
+                          {11112222, QStringLiteral("2024-03-01"), QStringLiteral("2024-03-31"), [] { return Token; },
+                           QString()});
+            });
+            f.run.markApiConnected();
+            f.run.runCheck(3, 0);
+            QCOMPARE(f.table.rowTexts(0).mid(1), (QStringList{"120", "340", "150", "0:2:5", "3.0", "45.5"}));
+            QCOMPARE(f.table.rowTexts(1).mid(1), (QStringList{"5", "6", "7", "0:1:0", "1.0", "10.0"}));
+            QCOMPARE(f.table.rowTexts(2).mid(1), (QStringList{"1000", "2000", "1500", "0:59:59", "1.3", "50.0"}));
+            QCOMPARE(f.table.rowTexts(3).mid(1), (QStringList{"3", "4", "5", "1:0:0", "0.8", "0.0"}));
+            QCOMPARE(f.table.rowTexts(4).mid(1), (QStringList{"0", "0", "0", "0:0:0", "0.0", "0.0"}));
+            QCOMPARE(f.table.rowTexts(5).mid(1), (QStringList{"8", "9", "10", "0:1:1", "2.0", "20.0"}));
+            QVERIFY(f.prompt.texts.isEmpty());
+            QVERIFY(f.run.flags().reportDataReady);
+
+            const auto sent = f.requests();
+            QCOMPARE(sent.size(), size_t(1));
+            QCOMPARE(sent[0].queryParam("dimensions"), std::string("ga:pagePath"));
+            QCOMPARE(sent[0].queryParam("start-index"), std::string("1"));
+            QCOMPARE(sent[0].queryParam("max-results"), std::string("10000"));
+            QVERIFY(sent[0].query.find("filters=") == std::string::npos);
+        }
+    }
+
+    // A longer report pages on with start-index; one that brings no new page
+    // at a start-index stops there with a message; a refusal writes no row.
+    void siteCheckPagingAndRefusals()
+    {
+        const auto runSite = [](Fixture &f, int maxResults) {
+            AnalyticsSiteCheck check(*f.client, maxResults);
+            f.run.registerCheck(3, QStringLiteral("Check GA (whole site)"), [&](CheckContext &context) {
+                check.run(context, f.table,
+                          {11112222, QStringLiteral("2024-03-01"), QStringLiteral("2024-03-31"), [] { return Token; },
+                           QString()});
+            });
+            f.run.markApiConnected();
+            f.run.runCheck(3, 0);
+        };
+        {
+            Fixture f;
+            f.table.appendRows({QStringLiteral("https://example.com/a,b;c"), QStringLiteral("https://example.com/A")});
+            runSite(f, 2); // four pages: start-index 1 and 3
+            const auto sent = f.requests();
+            QCOMPARE(sent.size(), size_t(2));
+            QCOMPARE(sent[1].queryParam("start-index"), std::string("3"));
+            QCOMPARE(f.table.rowTexts(0).mid(1, 3), (QStringList{"3", "4", "5"}));
+            QCOMPARE(f.table.rowTexts(1).mid(1, 3), (QStringList{"5", "6", "7"}));
+        }
+        {
+            Fixture f;
+            const std::string page =
+                "{\"columnHeaders\":[{\"name\":\"ga:pagePath\"},{\"name\":\"ga:users\"}],\"totalResults\":99,"
+                "\"rows\":[[\"/x\",\"1\"],[\"/y\",\"2\"]]}";
+            for (int i = 0; i < 3; ++i)
+                f.sim.queueResponse("GET", DataPath.toStdString(), sim::Response::json(page));
+            f.table.appendRows({QStringLiteral("https://example.com/y")});
+            runSite(f, 2);
+            QCOMPARE(f.requests().size(), size_t(2));
+            QCOMPARE(f.table.rowTexts(0).mid(1), (QStringList{"2", "", "", "", "", ""}));
+            QCOMPARE(f.prompt.texts.size(), 1);
+            QVERIFY2(f.prompt.texts[0].contains(QStringLiteral("brought no new page at row 3")),
+                     qPrintable(f.prompt.texts[0]));
+        }
+        {
+            Fixture f;
+            f.sim.queueResponse("GET", DataPath.toStdString(),
+                                sim::Response::json("{\"error\":{\"errors\":[{\"domain\":\"global\",\"reason\":\"x\","
+                                                    "\"message\":\"Refused\"}],\"code\":403,\"message\":\"Refused\"}}",
+                                                    403));
+            f.table.appendRows({QStringLiteral("https://example.com/A")});
+            f.table.setRowCells(0, {"old", "old", "old", "old", "old", "old"});
+            runSite(f, 10000);
+            QCOMPARE(f.table.rowTexts(0).mid(1), QStringList(6, QStringLiteral("old")));
+            QCOMPARE(f.prompt.texts, QStringList{"Google Analytics Error - Code: 403, Refused"});
+        }
+    }
+
+    // Report rows as Google writes them, and the ones the check must skip.
+    void sitePageRows_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QStringList>("cellsOfA");
+        QTest::addColumn<QList<int>>("counts"); // rows, added, repeats, unreadable
+        const QByteArray headers = "\"columnHeaders\":[{\"name\":\"ga:pagePath\",\"columnType\":\"DIMENSION\"},"
+                                   "{\"name\":\"ga:users\"},{\"name\":\"ga:bounceRate\"}]";
+        QTest::newRow("documented") << "{" + headers + ",\"rows\":[[\"/a\",\"12\",\"45.4545\"]],\"totalResults\":1}"
+                                    << QStringList{"12", "", "", "", "", "45.5"} << QList<int>{1, 1, 0, 0};
+        QTest::newRow("metrics first, in another case")
+            << QByteArray("{\"columnHeaders\":[{\"name\":\"GA:BOUNCERATE\"},{\"name\":\"ga:pagepath\"},"
+                          "{\"name\":\"ga:users\"}],\"rows\":[[\"10\",\"/a\",\"3\"]]}")
+            << QStringList{"3", "", "", "", "", "10.0"} << QList<int>{1, 1, 0, 0};
+        QTest::newRow("repeat in another escape form, short and bad rows")
+            << "{" + headers +
+                   ",\"rows\":[[\"/a\",\"1\",\"2\"],[\"/%61\",\"9\",\"9\"],[\"/b\",\"1\"],[\"/c\",\"x\",\"1\"],7]}"
+            << QStringList{"1", "", "", "", "", "2.0"} << QList<int>{5, 1, 1, 3};
+        QTest::newRow("no rows") << "{" + headers + ",\"totalResults\":0}" << QStringList() << QList<int>{0, 0, 0, 0};
+    }
+    void sitePageRows()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(QStringList, cellsOfA);
+        QFETCH(QList<int>, counts);
+        SitePageFigures pages;
+        const AnalyticsSiteCheck::PageRead read =
+            AnalyticsSiteCheck::readAnswer(JsonDocument::parse(answer).root(), pages);
+        QVERIFY(read.usable);
+        QCOMPARE((QList<int>{read.rows, read.added, read.repeats, read.unreadable}), counts);
+        const QStringList *cells = pages.find(AnalyticsSiteCheck::pathKey(QStringLiteral("/a")));
+        QCOMPARE(cells ? *cells : QStringList(), cellsOfA);
+        // Without the path column there is nothing to match.
+        SitePageFigures none;
+        QVERIFY(!AnalyticsSiteCheck::readAnswer(
+                     JsonDocument::parse("{\"columnHeaders\":[{\"name\":\"ga:users\"}],\"rows\":[[\"1\"]]}").root(),
+                     none)
+                     .usable);
     }
 
     void refusalsEndOrSkipRows_data()

@@ -394,6 +394,12 @@ Json report(const RecordedRequest &request, const std::vector<Account> *accounts
         filters = parseFilters(filtersText);
     }
     const long long maxResults = intParameter(request, "max-results", 1000, 1, 10000);
+    const long long startIndex = intParameter(request, "start-index", 1, 1, 1LL << 40);
+    // The one dimension the program asks for: a row per page path.
+    const std::string dimensionsText = request.queryParam("dimensions");
+    const bool byPage = support::hasParam(request.query, "dimensions");
+    if (byPage && dimensionsText != "ga:pagePath")
+        throw Refusal{invalidParameter("Unknown dimension(s): " + dimensionsText)};
 
     const std::string viewId = ids.substr(3);
     const Found found = findView(accounts, viewId);
@@ -449,26 +455,43 @@ Json report(const RecordedRequest &request, const std::vector<Account> *accounts
         for (auto &[name, metric] : columns)
             name = lower(name);
     }
-    auto valueText = [&](Metric metric) -> std::string {
-        if (matched == 0)
-            return "0";
+    auto textOf = [](const PageTotals &of, Metric metric) -> std::string {
         switch (metric) {
-        case Users: return wholeText(sum.users);
-        case Pageviews: return wholeText(sum.pageviews);
-        case Sessions: return wholeText(sum.sessions);
-        case AvgSessionDuration: return decimalText(sum.avgSessionDuration);
-        case BounceRate: return decimalText(sum.bounceRate);
-        default: return decimalText(sum.pageviewsPerSession);
+        case Users: return wholeText(of.users);
+        case Pageviews: return wholeText(of.pageviews);
+        case Sessions: return wholeText(of.sessions);
+        case AvgSessionDuration: return decimalText(of.avgSessionDuration);
+        case BounceRate: return decimalText(of.bounceRate);
+        default: return decimalText(of.pageviewsPerSession);
         }
     };
+    auto valueText = [&](Metric metric) -> std::string { return matched == 0 ? "0" : textOf(sum, metric); };
 
     Json headers = Json::array();
+    if (byPage)
+        headers.push_back({{"name", "ga:pagePath"}, {"columnType", "DIMENSION"}, {"dataType", "STRING"}});
     Json totals = Json::object();
     Json row = Json::array();
     for (const auto &[name, metric] : columns) {
         headers.push_back({{"name", name}, {"columnType", "METRIC"}, {"dataType", kDataTypes[size_t(metric)]}});
         totals[name] = valueText(metric);
         row.push_back(valueText(metric));
+    }
+    // By page: the rows from start-index on, in path order.
+    Json pageRows = Json::array();
+    if (byPage) {
+        long long index = 0;
+        for (const auto &[path, pageTotals] : pages) {
+            if (!passes(filters, path))
+                continue;
+            ++index;
+            if (index < startIndex || index >= startIndex + maxResults)
+                continue;
+            Json line = Json::array({path});
+            for (const auto &[name, metric] : columns)
+                line.push_back(textOf(pageTotals, metric));
+            pageRows.push_back(std::move(line));
+        }
     }
 
     Json query = {{"start-date", startText}, {"end-date", endText}, {"ids", ids}};
@@ -478,7 +501,9 @@ Json report(const RecordedRequest &request, const std::vector<Account> *accounts
     query["metrics"] = std::move(metricList);
     if (!filtersText.empty())
         query["filters"] = filtersText;
-    query["start-index"] = 1;
+    if (byPage)
+        query["dimensions"] = dimensionsText;
+    query["start-index"] = startIndex;
     query["max-results"] = maxResults;
 
     const std::string self = std::string(kPublicBase) + "data/ga?" + request.query;
@@ -486,7 +511,7 @@ Json report(const RecordedRequest &request, const std::vector<Account> *accounts
                    {"id", self},
                    {"query", std::move(query)},
                    {"itemsPerPage", maxResults},
-                   {"totalResults", matched > 0 ? 1 : 0},
+                   {"totalResults", byPage ? static_cast<long long>(matched) : matched > 0 ? 1 : 0},
                    {"selfLink", self},
                    {"profileInfo",
                     {{"profileId", viewId},
@@ -498,8 +523,21 @@ Json report(const RecordedRequest &request, const std::vector<Account> *accounts
                    {"containsSampledData", false},
                    {"columnHeaders", std::move(headers)},
                    {"totalsForAllResults", std::move(totals)}};
-    if (matched > 0)
+    if (byPage) {
+        if (startIndex - 1 + maxResults < static_cast<long long>(matched)) {
+            std::string rest;
+            for (const std::string &part : split(request.query, '&')) {
+                if (part.rfind("start-index=", 0) != 0)
+                    rest += (rest.empty() ? "" : "&") + part;
+            }
+            answer["nextLink"] = std::string(kPublicBase) + "data/ga?" + rest +
+                                 "&start-index=" + std::to_string(startIndex + maxResults);
+        }
+        if (!pageRows.empty())
+            answer["rows"] = std::move(pageRows);
+    } else if (matched > 0) {
         answer["rows"] = Json::array({std::move(row)});
+    }
     return answer;
 }
 

@@ -15,8 +15,11 @@
 #include "ui/desktop/WaitCursor.h"
 #include "ui/reports/ReportPages.h"
 #include "ui/services/analytics/AnalyticsSettingsTab.h"
+#include "ui/widgets/WidgetFactory.h"
 
+#include <QAction>
 #include <QComboBox>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalBlocker>
 
@@ -47,9 +50,9 @@ void fill(QComboBox *list, const QList<QPair<QString, qint64>> &entries)
 
 } // namespace
 
-AnalyticsController::AnalyticsController(ServiceContext context, AnalyticsSettingsTab &tab)
+AnalyticsController::AnalyticsController(ServiceContext context, AnalyticsSettingsTab &tab, QMenu *checkMenu)
     : ServiceController(context, Service, "AnalyticsController"), m_tab(tab), m_exchange(context.makeExchange()),
-      m_client(m_exchange, context.endpoints.googleApis), m_check(m_client),
+      m_client(m_exchange, context.endpoints.googleApis), m_check(m_client), m_siteCheck(m_client),
       m_ga4Client(m_exchange, {context.endpoints.analyticsAdminApi, context.endpoints.analyticsDataApi}),
       m_ga4Check(m_ga4Client)
 {
@@ -71,6 +74,14 @@ AnalyticsController::AnalyticsController(ServiceContext context, AnalyticsSettin
 
     m_context.run.registerCheck(ServiceTable::of(Service).tab(), QStringLiteral("Check GA"),
                                 [this](CheckContext &check) { runCheck(check); });
+    m_context.run.registerCheck(ServiceTable::of(Service).tab(), QStringLiteral("Check GA (whole site)"),
+                                [this](CheckContext &check) { runSiteCheck(check); });
+    if (checkMenu) {
+        QAction *item = widgets::menuItem(checkMenu, QStringLiteral("Check GA (whole site)"), "CheckGASite1");
+        item->setToolTip(QStringLiteral("The view's report by page path in a few requests (10 000 pages each) "
+                                        "instead of one request per row."));
+        checkMenu->setToolTipsVisible(true);
+    }
 
     connect(m_tab.views(), &QComboBox::currentIndexChanged, this, [this] { refreshCheckTarget(); });
     connect(m_tab.properties(), &QComboBox::currentIndexChanged, this, [this] {
@@ -300,6 +311,30 @@ void AnalyticsController::runCheck(CheckContext &context)
     m_check.run(context, *table,
                 {*viewId, period.fromText(), period.toText(),
                  [this] { return m_context.accounts.selectedToken(Service); }, selectedWebsiteUrl()});
+}
+
+void AnalyticsController::runSiteCheck(CheckContext &context)
+{
+    ReportTable *table = m_context.reports.table(Service);
+    if (!table || m_context.accounts.selectedAlias(Service).isEmpty())
+        return;
+    if (ga4PropertySelected())
+        throw VeltranoError(QStringLiteral("The whole-site check reads the report of a Universal Analytics view; "
+                                           "for a Google Analytics 4 property use \"Check GA\"."));
+    const std::optional<qint64> viewId = selectedView();
+    if (!viewId) {
+        context.prompt().show(MessagePrompt::Icon::None, applicationErrorTitle(), SelectViewText);
+        return;
+    }
+    if (table->rowCount() == 0)
+        return;
+    const ReportingPeriod &period = m_context.periods.google;
+    if (const QString refusal = period.refusal(ReportingPeriod::FutureDays::Allowed, GooglePeriodTab);
+        !refusal.isEmpty())
+        throw VeltranoError(refusal);
+    m_siteCheck.run(context, *table,
+                    {*viewId, period.fromText(), period.toText(),
+                     [this] { return m_context.accounts.selectedToken(Service); }, selectedWebsiteUrl()});
 }
 
 void AnalyticsController::runGa4Check(CheckContext &context, ReportTable &table)

@@ -3,6 +3,7 @@
 #include "net/ServiceExchange.h"
 #include "services/analytics/AnalyticsCheck.h"
 #include "services/analytics/AnalyticsClient.h"
+#include "services/analytics/AnalyticsSiteCheck.h"
 #include "services/analytics/AnalyticsSummary.h"
 #include "services/analytics/Ga4Client.h"
 #include "services/analytics/Ga4PageCheck.h"
@@ -12,6 +13,8 @@
 #include <QString>
 
 #include <optional>
+
+class QMenu;
 
 namespace veltrano {
 
@@ -40,7 +43,9 @@ class AnalyticsController final : public ServiceController {
 public:
     static constexpr ServiceId Service = ServiceId::Analytics;
 
-    AnalyticsController(ServiceContext context, AnalyticsSettingsTab &tab);
+    // checkMenu takes the item of the whole-site check beside the other
+    // services' checks.
+    AnalyticsController(ServiceContext context, AnalyticsSettingsTab &tab, QMenu *checkMenu = nullptr);
     ~AnalyticsController() override;
 
     // Button18Click.
@@ -75,6 +80,7 @@ private:
     // "Google Analytics Error - Code: N, message" in the log and a box.
     void reportRefusal(const GoogleError &error);
     void runCheck(CheckContext &context);
+    void runSiteCheck(CheckContext &context);
     void runGa4Check(CheckContext &context, ReportTable &table);
 
     // Where a view entry keeps its property's website URL.
@@ -86,6 +92,7 @@ private:
     ServiceExchange m_exchange;
     AnalyticsClient m_client;
     AnalyticsCheck m_check;
+    AnalyticsSiteCheck m_siteCheck;
     Ga4Client m_ga4Client;
     Ga4PageCheck m_ga4Check;
 };
