@@ -8,6 +8,8 @@
 #include "net/SecretText.h"
 #include "services/ServiceTable.h"
 
+#include <QFileInfo>
+
 namespace veltrano {
 
 AccountRenewal::AccountRenewal(const Endpoints &endpoints, SettingsFile settings, ActivityLog &log,
@@ -30,10 +32,43 @@ QString AccountRenewal::currentToken(const QString &token) const
     return current;
 }
 
+void AccountRenewal::dropStaleReadings(bool force) const
+{
+    const QFileInfo file(m_settings.path());
+    const QDateTime modified = file.exists() ? file.lastModified() : QDateTime();
+    const qint64 size = file.exists() ? file.size() : -1;
+    if (!force && modified == m_readModified && size == m_readSize)
+        return;
+    m_readModified = modified;
+    m_readSize = size;
+    m_accounts.clear();
+    m_entries.clear();
+}
+
+RefreshTokenStore::Entry AccountRenewal::entryOf(const Account &account) const
+{
+    const QString id = account.section + QLatin1Char('\n') + account.key;
+    if (const auto known = m_entries.constFind(id); known != m_entries.constEnd())
+        return *known;
+    const RefreshTokenStore::Entry entry = RefreshTokenStore(m_settings, account.section).read(account.key);
+    m_entries.insert(id, entry);
+    return entry;
+}
+
 std::optional<AccountRenewal::Account> AccountRenewal::accountOf(const QString &token) const
 {
     if (token.isEmpty())
         return std::nullopt;
+    dropStaleReadings();
+    if (const auto known = m_accounts.constFind(token); known != m_accounts.constEnd())
+        return *known;
+    std::optional<Account> found = findAccount(token);
+    m_accounts.insert(token, found);
+    return found;
+}
+
+std::optional<AccountRenewal::Account> AccountRenewal::findAccount(const QString &token) const
+{
     for (const SignInKind *kind : ServiceTable::allSignIns()) {
         const QString section = kind->section;
         for (const auto &[key, value] : m_settings.entries(section)) {
@@ -58,7 +93,7 @@ void AccountRenewal::beforeSend(HttpRequest &request, const HttpClient::Options 
     const std::optional<Account> account = accountOf(current);
     if (!account)
         return;
-    const RefreshTokenStore::Entry entry = RefreshTokenStore(m_settings, account->section).read(account->key);
+    const RefreshTokenStore::Entry entry = entryOf(*account);
     if (!entry.canRenew() || !entry.expiry.isValid())
         return;
     if (m_now().secsTo(entry.expiry) > kRenewAheadSeconds)
@@ -74,7 +109,7 @@ bool AccountRenewal::renewAfterRefusal(HttpRequest &request, const HttpClient::O
     const std::optional<Account> account = accountOf(token);
     if (!account)
         return false;
-    const RefreshTokenStore::Entry entry = RefreshTokenStore(m_settings, account->section).read(account->key);
+    const RefreshTokenStore::Entry entry = entryOf(*account);
     if (!entry.canRenew())
         return false;
     return renew(*account, entry.refreshToken, request, token, transport);
@@ -113,6 +148,7 @@ bool AccountRenewal::renew(const Account &account, const QString &refreshToken, 
 
     RefreshTokenStore(m_settings, account.section)
         .store(account.key, answer.accessToken, answer.refreshToken, answer.expiry);
+    dropStaleReadings(true);
     if (answer.accessToken != token)
         m_renewed.insert(token, answer.accessToken);
     AccessRenewal::replaceToken(request, answer.accessToken);

@@ -2,6 +2,7 @@
 
 #include "app/Endpoints.h"
 #include "app/ServiceDescriptor.h"
+#include "auth/RefreshTokenStore.h"
 #include "auth/SettingsFile.h"
 #include "auth/TokenRenewer.h"
 #include "net/AccessRenewal.h"
@@ -59,6 +60,14 @@ private:
     // The newest token for the one the request carries.
     QString currentToken(const QString &token) const;
     std::optional<Account> accountOf(const QString &token) const;
+    std::optional<Account> findAccount(const QString &token) const;
+    // The refresh token and expiry of an account.
+    RefreshTokenStore::Entry entryOf(const Account &account) const;
+    // Forgets what was read from the settings file when the file changed
+    // since (or when forced, after a write of our own), so a request costs
+    // one look at the file's date and size rather than a read of every
+    // token section.
+    void dropStaleReadings(bool force = false) const;
     // Renews and stores; false when no new token came.
     bool renew(const Account &account, const QString &refreshToken, HttpRequest &request, const QString &token,
                const HttpClient::Options &transport);
@@ -70,6 +79,11 @@ private:
     std::function<QDateTime()> m_now;
     // Every token replaced by a renewal, and the token that replaced it.
     QHash<QString, QString> m_renewed;
+    // What was read from the file, valid while its date and size stay.
+    mutable QDateTime m_readModified;
+    mutable qint64 m_readSize = -1;
+    mutable QHash<QString, std::optional<Account>> m_accounts;      // by token
+    mutable QHash<QString, RefreshTokenStore::Entry> m_entries; // by section + "\n" + key
 };
 
 } // namespace veltrano
