@@ -1,16 +1,14 @@
 #include "reports/ReportSorter.h"
 
+#include "reports/LocaleCollation.h"
 #include "reports/ReportTable.h"
 
-#include <QCollator>
 #include <QHash>
-#include <QLocale>
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
 #include <numeric>
-#include <string>
 
 namespace veltrano {
 
@@ -82,109 +80,6 @@ qint64 ReportSorter::wholeNumber(QStringView text)
     return value;
 }
 
-namespace {
-
-// The case-folded UTF-8 bytes the "C" locale collates by, up to the first
-// NUL (its keys compare as C strings). ASCII, the common case, is folded
-// here without a QString of its own.
-void appendCLocaleKey(QStringView text, std::string &bytes)
-{
-    const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
-    if (ascii) {
-        for (QChar c : text) {
-            const char16_t u = c.unicode();
-            if (u == 0)
-                return;
-            bytes.push_back(char(u >= u'A' && u <= u'Z' ? u + (u'a' - u'A') : u));
-        }
-        return;
-    }
-    const QByteArray utf8 = text.toString().toCaseFolded().toUtf8();
-    bytes.append(utf8.constData(), std::strlen(utf8.constData()));
-}
-
-// Ranks of distinct texts by their "C" locale keys: one buffer holds every
-// key, and the sort compares an 8-byte head before reading the rest.
-std::vector<int> cLocaleRanks(const std::vector<QStringView> &distinct)
-{
-    struct Key {
-        quint64 head; // the first 8 bytes, big-endian, zero-padded
-        quint32 offset;
-        quint32 size;
-    };
-    std::string bytes;
-    std::vector<Key> keys(distinct.size());
-    for (size_t i = 0; i < distinct.size(); ++i) {
-        const size_t offset = bytes.size();
-        appendCLocaleKey(distinct[i], bytes);
-        keys[i].offset = quint32(offset);
-        keys[i].size = quint32(bytes.size() - offset);
-    }
-    for (Key &k : keys) {
-        quint64 head = 0;
-        for (quint32 i = 0; i < 8; ++i)
-            head = (head << 8) | (i < k.size ? quint8(bytes[k.offset + i]) : 0);
-        k.head = head;
-    }
-    const auto compare = [&bytes](const Key &a, const Key &b) {
-        if (a.head != b.head)
-            return a.head < b.head ? -1 : 1;
-        const quint32 n = std::min(a.size, b.size);
-        if (n > 8) {
-            const int c = std::memcmp(bytes.data() + a.offset + 8, bytes.data() + b.offset + 8, n - 8);
-            if (c != 0)
-                return c;
-        }
-        return a.size == b.size ? 0 : (a.size < b.size ? -1 : 1);
-    };
-    std::vector<int> byKey(distinct.size());
-    std::iota(byKey.begin(), byKey.end(), 0);
-    std::sort(byKey.begin(), byKey.end(), [&](int a, int b) { return compare(keys[size_t(a)], keys[size_t(b)]) < 0; });
-    std::vector<int> rank(distinct.size());
-    int next = 0;
-    for (size_t i = 0; i < byKey.size(); ++i) {
-        if (i > 0 && compare(keys[size_t(byKey[i - 1])], keys[size_t(byKey[i])]) != 0)
-            ++next;
-        rank[size_t(byKey[i])] = next;
-    }
-    return rank;
-}
-
-// Ranks of distinct texts by the collator's sort keys.
-std::vector<int> collatorRanks(const QCollator &collator, const std::vector<QStringView> &distinct)
-{
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(distinct.size());
-    for (QStringView t : distinct)
-        keys.push_back(collator.sortKey(t.toString()));
-    std::vector<int> byKey(distinct.size());
-    std::iota(byKey.begin(), byKey.end(), 0);
-    std::sort(byKey.begin(), byKey.end(), [&](int a, int b) { return keys[size_t(a)].compare(keys[size_t(b)]) < 0; });
-    std::vector<int> rank(distinct.size());
-    int next = 0;
-    for (size_t i = 0; i < byKey.size(); ++i) {
-        if (i > 0 && keys[size_t(byKey[i - 1])].compare(keys[size_t(byKey[i])]) != 0)
-            ++next;
-        rank[size_t(byKey[i])] = next;
-    }
-    return rank;
-}
-
-// Ranks of texts known to be distinct, by the user's locale collation.
-std::vector<int> rankDistinctTexts(const std::vector<QStringView> &distinct)
-{
-    QCollator collator{QLocale()};
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    collator.setNumericMode(false);
-    collator.setIgnorePunctuation(false);
-    // The plain "C" locale collates by code point, letter case included; its
-    // keys are made here from the case-folded text, so the comparison stays
-    // case-insensitive.
-    return collator.locale().language() == QLocale::C ? cLocaleRanks(distinct) : collatorRanks(collator, distinct);
-}
-
-} // namespace
-
 std::vector<int> ReportSorter::localeTextRanks(const std::vector<QStringView> &texts)
 {
     // Report columns repeat few distinct texts ("Yes", "No", small numbers),
@@ -202,7 +97,7 @@ std::vector<int> ReportSorter::localeTextRanks(const std::vector<QStringView> &t
         rowDistinct[i] = *it;
     }
 
-    const std::vector<int> distinctRank = rankDistinctTexts(distinct);
+    const std::vector<int> distinctRank = LocaleCollation::rankTexts(distinct);
 
     std::vector<int> ranks(texts.size());
     for (size_t i = 0; i < texts.size(); ++i)
@@ -357,7 +252,7 @@ std::vector<int> ReportSorter::sortedOrder(const ReportTable &table, int column,
             }
             rowDistinct[size_t(r)] = d;
         }
-        const std::vector<int> distinctRank = rankDistinctTexts(distinct);
+        const std::vector<int> distinctRank = LocaleCollation::rankTexts(distinct);
         std::vector<int> ranks(static_cast<size_t>(rows));
         for (int r = 0; r < rows; ++r)
             ranks[size_t(r)] = distinctRank[size_t(rowDistinct[size_t(r)])];
