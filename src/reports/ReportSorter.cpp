@@ -134,6 +134,31 @@ std::vector<int> orderByRanks(const std::vector<int> &ranks, bool ascending)
     return order;
 }
 
+// Asks the processor to start loading the memory at p. In assembly on x86:
+// GCC 12 drops a __builtin_prefetch of the characters of a table cell.
+inline void prefetch(const void *p)
+{
+#if defined(__x86_64__) || defined(__i386__)
+    asm volatile("prefetcht0 (%0)" : : "r"(p));
+#else
+    __builtin_prefetch(p);
+#endif
+}
+
+// The texts of a column lie scattered in memory, each row's in a block of
+// its own. A pass over the rows asks ahead for the cell of a row further on
+// and for the characters of a nearer one, so that their loads overlap with
+// the work on the current row instead of stalling it one by one.
+void prefetchCell(const ReportTable &table, int rows, int row, int column)
+{
+    constexpr int cellAhead = 32;
+    constexpr int textAhead = 12;
+    if (row + cellAhead < rows)
+        prefetch(&table.cell(row + cellAhead, column));
+    if (row + textAhead < rows)
+        prefetch(QStringView(table.cell(row + textAhead, column)).utf16());
+}
+
 char16_t foldAscii(char16_t c)
 {
     return (c >= u'a' && c <= u'z') ? char16_t(c - (u'a' - u'A')) : c;
@@ -159,6 +184,7 @@ std::vector<int> urlOrder(const ReportTable &table, int column, bool ascending)
     if (rows > 0) {
         const QString &first = table.cell(0, column);
         for (int r = 0; r < rows; ++r) {
+            prefetchCell(table, rows, r, column);
             const QStringView text = table.cell(r, column);
             totalSize += size_t(text.size());
             qsizetype i = 0;
@@ -176,6 +202,7 @@ std::vector<int> urlOrder(const ReportTable &table, int column, bool ascending)
     std::vector<char16_t> units(totalSize - size_t(rows) * size_t(common));
     size_t offset = 0;
     for (int r = 0; r < rows; ++r) {
+        prefetchCell(table, rows, r, column);
         const QStringView rest = QStringView(table.cell(r, column)).sliced(common);
         Key &k = keys[size_t(r)];
         k.offset = quint32(offset);
@@ -233,8 +260,10 @@ std::vector<int> ReportSorter::sortedOrder(const ReportTable &table, int column,
         return urlOrder(table, column, ascending);
     case SortRule::WholeNumber: {
         std::vector<qint64> values(static_cast<size_t>(rows));
-        for (int r = 0; r < rows; ++r)
+        for (int r = 0; r < rows; ++r) {
+            prefetchCell(table, rows, r, column);
             values[size_t(r)] = wholeNumber(table.cell(r, column));
+        }
         return stableOrder(rows, ascending, [&](int a, int b) { return values[size_t(a)] < values[size_t(b)]; });
     }
     case SortRule::LocaleText:
@@ -245,6 +274,7 @@ std::vector<int> ReportSorter::sortedOrder(const ReportTable &table, int column,
         std::vector<QStringView> distinct;
         std::vector<int> rowDistinct(static_cast<size_t>(rows));
         for (int r = 0; r < rows; ++r) {
+            prefetchCell(table, rows, r, column);
             int &d = distinctOfId[table.cellTextId(r, column)];
             if (d < 0) {
                 d = int(distinct.size());
