@@ -282,7 +282,7 @@ BENCHMARK(BM_ImportPasteHalfJunk)->Arg(50000)->Unit(benchmark::kMillisecond);
 
 // Sorts a full Search Console table by one column, in alternating
 // directions so every run reorders the rows. Rows are shuffled first.
-void sortBench(benchmark::State &state, int column)
+void sortBench(benchmark::State &state, int column, bool cyrillic = false)
 {
     const int rows = int(state.range(0));
     ReportTable table(ServiceId::SearchConsole);
@@ -294,7 +294,9 @@ void sortBench(benchmark::State &state, int column)
     for (int r = 0; r < rows; ++r) {
         QStringList cells = filledCells(ServiceId::SearchConsole, r);
         // Distinct texts make the locale column the hard case.
-        cells[5] = QStringLiteral("State %1 of the page %2").arg(r * 7919 % rows).arg(r);
+        cells[5] = (cyrillic ? QStringLiteral("Состояние %1 страницы %2") : QStringLiteral("State %1 of the page %2"))
+                       .arg(r * 7919 % rows)
+                       .arg(r);
         table.setRowCells(r, cells);
     }
     bool ascending = true;
@@ -316,6 +318,10 @@ void BM_SortByLocaleText(benchmark::State &state)
 {
     sortBench(state, 6);
 } // "Coverage State", all distinct
+void BM_SortByLocaleTextCyrillic(benchmark::State &state)
+{
+    sortBench(state, 6, true);
+} // the same in Russian
 void BM_SortByRepeatedText(benchmark::State &state)
 {
     sortBench(state, 1);
@@ -327,6 +333,7 @@ void BM_SortByCellText(benchmark::State &state)
 BENCHMARK(BM_SortByUrl)->Arg(5000)->Arg(50000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SortByWholeNumber)->Arg(5000)->Arg(50000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SortByLocaleText)->Arg(5000)->Arg(50000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SortByLocaleTextCyrillic)->Arg(50000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SortByRepeatedText)->Arg(50000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SortByCellText)->Arg(50000)->Unit(benchmark::kMillisecond);
 

@@ -2,7 +2,9 @@
 // application object first (the event loop, the locale, timers; a
 // QApplication for the benchmarks of windows, which paint off screen unless
 // QT_QPA_PLATFORM names a platform), then Google Benchmark with its own
-// command-line options.
+// command-line options. The allocator is set up as the program sets it.
+
+#include "app/AllocatorSettings.h"
 
 #include <benchmark/benchmark.h>
 
@@ -16,6 +18,7 @@ using Application = QCoreApplication;
 
 int main(int argc, char **argv)
 {
+    veltrano::AllocatorSettings::apply();
 #ifdef VELTRANO_BENCH_WIDGETS
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -1,13 +1,45 @@
 #include "app/ActivityLog.h"
 
+#include <limits>
 #include <utility>
 
+#include <QDateTime>
 #include <QLocale>
 
 namespace veltrano {
 
+namespace {
+
+// The local time of day, for the time column. Asking the system for the
+// local time reads the time zone anew each time, which a log line per
+// request paid for; the zone's offset from UTC is kept instead and asked for
+// again in every new minute. Offsets change on whole minutes (daylight
+// saving, a new zone rule), so the kept one is always the one in force.
+class LocalTimeOfDay {
+public:
+    QTime operator()()
+    {
+        constexpr qint64 msPerMinute = 60 * 1000;
+        constexpr qint64 msPerDay = 24 * 60 * msPerMinute;
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        const qint64 minute = now / msPerMinute;
+        if (minute != m_minute) {
+            m_offsetMs = qint64(QDateTime::fromMSecsSinceEpoch(now).offsetFromUtc()) * 1000;
+            m_minute = minute;
+        }
+        const qint64 ofDay = ((now + m_offsetMs) % msPerDay + msPerDay) % msPerDay;
+        return QTime::fromMSecsSinceStartOfDay(int(ofDay));
+    }
+
+private:
+    qint64 m_minute = std::numeric_limits<qint64>::min();
+    qint64 m_offsetMs = 0;
+};
+
+} // namespace
+
 ActivityLog::ActivityLog(QObject *parent)
-    : QAbstractTableModel(parent), m_clock([] { return QTime::currentTime(); }), m_separator(localeTimeSeparator())
+    : QAbstractTableModel(parent), m_clock(LocalTimeOfDay()), m_separator(localeTimeSeparator())
 {
 }
 

@@ -319,7 +319,12 @@ bool UrlImporter::readImportFile(const QString &path, QByteArray &bytes)
             QStringLiteral("Cannot open file \"%1\". %2").arg(QDir::toNativeSeparators(path), file.errorString()));
         return false;
     }
-    bytes = file.read(MaxFileSize + 1);
+    // A buffer of the file's size, not of the largest size allowed: the
+    // whole allowance would be taken from the system and faulted in page by
+    // page. A file that grew since is read on up to the allowance.
+    bytes = file.read(std::min<qint64>(info.size(), MaxFileSize) + 1);
+    if (bytes.size() > info.size() && file.error() == QFileDevice::NoError)
+        bytes += file.read(MaxFileSize + 1 - bytes.size());
     if (file.error() != QFileDevice::NoError || bytes.size() > MaxFileSize) {
         m_prompt.show(
             MessagePrompt::Icon::Error, applicationErrorTitle(),

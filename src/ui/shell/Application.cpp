@@ -1,5 +1,6 @@
 #include "ui/shell/Application.h"
 
+#include "app/AllocatorSettings.h"
 #include "app/SingleInstanceLock.h"
 #include "ui/desktop/GuiMessagePrompt.h"
 #include "ui/shell/MainWindow.h"
@@ -21,6 +22,7 @@ bool takeInstanceLock(SingleInstanceLock &lock, MessagePrompt &prompt)
 
 int runVeltrano(int argc, char *argv[], const Endpoints &endpoints, const RunOptions &options)
 {
+    AllocatorSettings::apply();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Veltrano"));
     QApplication::setApplicationVersion(QStringLiteral(VELTRANO_VERSION));

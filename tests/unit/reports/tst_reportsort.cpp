@@ -306,28 +306,39 @@ void ReportSortTest::localeTextAgreesWithTheCollator_data()
     QTest::newRow("Russian") << QLocale(QLocale::Russian, QLocale::Russia);
     QTest::newRow("English") << QLocale(QLocale::English, QLocale::UnitedStates);
     QTest::newRow("German") << QLocale(QLocale::German, QLocale::Germany);
+    // Locales whose letters join: "aa" in Danish, "ch" in Czech.
+    QTest::newRow("Danish") << QLocale(QLocale::Danish, QLocale::Denmark);
+    QTest::newRow("Czech") << QLocale(QLocale::Czech, QLocale::CzechRepublic);
     QTest::newRow("C") << QLocale::c();
 }
 
-// A column of many texts from a small alphabet (Latin, Cyrillic, digits,
-// punctuation, both cases, accents), so that many of them tie: its order
-// must be a stable sort by the locale's case-insensitive collation.
+// A column of many texts from a small alphabet, so that many of them tie:
+// its order must be a stable sort by the locale's case-insensitive
+// collation. The alphabet holds what could set a text's order apart from
+// the order of its single characters: Latin and Cyrillic letters in both
+// cases, accents precomposed and combining (й written both ways), letters
+// that are a variant of another (ð of d, ґ of г, ſ of s), letters
+// that expand (ß, æ) or join ("l·l", "aa", "ch"), digits, spaces,
+// punctuation, characters the collation ignores (NUL, other controls, the
+// soft hyphen), and characters far beyond Cyrillic.
 void ReportSortTest::localeTextAgreesWithTheCollator()
 {
     QFETCH(QLocale, locale);
     QLocale::setDefault(locale);
     const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); });
 
-    const QString alphabet = QStringLiteral("aAbBéÉeEёЁеЕжЖzZ019 -_.яЯ");
+    const QString alphabet = QStringLiteral("aAbBéÉeEёЁеЕжЖzZ019 -_.яЯ") +
+                             QStringLiteral("йЙиИ\u0306\u0301lL·ßsæøåcChH'\t\u00ad\u0001\u00a0") + QChar(0) +
+                             QStringLiteral("dðгґſ中😀ǅ");
     QStringList texts;
     quint32 seed = 12345;
     const auto next = [&seed] {
         seed = seed * 1103515245u + 12345u;
         return (seed >> 16) & 0x7fff;
     };
-    for (int r = 0; r < 600; ++r) {
+    for (int r = 0; r < 1500; ++r) {
         QString text;
-        const int length = int(next() % 4);
+        const int length = int(next() % 5);
         for (int i = 0; i < length; ++i)
             text += alphabet[int(next() % alphabet.size())];
         texts << text;
@@ -339,13 +350,15 @@ void ReportSortTest::localeTextAgreesWithTheCollator()
     collator.setIgnorePunctuation(false);
     // The C locale collates by code point; the table folds the case there.
     const bool foldCase = locale.language() == QLocale::C;
-    const auto key = [&](const QString &t) { return foldCase ? t.toCaseFolded() : t; };
+    std::vector<QCollatorSortKey> keys;
+    for (const QString &t : texts)
+        keys.push_back(collator.sortKey(foldCase ? t.toCaseFolded() : t));
 
     for (const bool up : {true, false}) {
         QList<int> expected(texts.size());
         std::iota(expected.begin(), expected.end(), 0);
         std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) {
-            const int c = collator.compare(key(texts[a]), key(texts[b]));
+            const int c = keys[size_t(a)].compare(keys[size_t(b)]);
             return up ? c < 0 : c > 0;
         });
         ReportTable table(ServiceId::Ahrefs); // column 6, "Title", sorts by text
