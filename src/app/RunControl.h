@@ -118,6 +118,8 @@ public:
     // table is being checked, its imports are unavailable too.
     ButtonStates buttonsFor(int selectedTab) const;
 
+    // The bar, for a note about a wait between two tries of a request.
+    ProgressReporter &progress() { return m_progress; }
     int progressMaximum() const { return m_progressMaximum; }
     int progressPosition() const { return m_progressPosition; }
     void setProgressMaximum(int maximum);

@@ -4,6 +4,7 @@
 #include "app/BusyState.h"
 #include "app/VeltranoError.h"
 #include "net/RequestTrace.h"
+#include "net/RetryRunner.h"
 
 namespace veltrano {
 
@@ -15,6 +16,16 @@ ServiceExchange::ServiceExchange(ActivityLog &log, RequestTrace &trace, QString 
 QString ServiceExchange::logLine(const QString &label, int status, const QString &reason)
 {
     return label + QString::number(status) + QLatin1Char(' ') + reason;
+}
+
+QString ServiceExchange::giveUpText(const QString &label)
+{
+    const qsizetype cut = label.indexOf(QLatin1String(" - HTTP Code: "));
+    return QStringLiteral("%1 gave no usable answer to %2 requests in a row, each tried %3 times. The run stops here "
+                          "so as not to spend the quota; try again later.")
+        .arg(cut < 0 ? label : label.left(cut))
+        .arg(kGiveUpsInARow)
+        .arg(RetryPolicy().maxTries);
 }
 
 ExchangeResult ServiceExchange::get(const QString &label, const QString &url, const QStringList &headerLines,
@@ -36,12 +47,15 @@ ExchangeResult ServiceExchange::send(const QString &label, const HttpRequest &re
     clientOptions.extraCaFile = m_extraCaFile;
     clientOptions.pump = m_pump;
     clientOptions.cancel = m_busy ? m_busy->abortFlag() : nullptr;
-    HttpResponse response = [&] {
-        const BusyState::Hold busy(m_busy);
-        return HttpClient(clientOptions).send(request);
-    }();
+    const BusyState::Hold busy(m_busy);
+    RetryRunner::Outcome outcome =
+        RetryRunner(m_retry, {m_log, m_pump, clientOptions.cancel, m_progress}).run(label, [&] {
+            return HttpClient(clientOptions).send(request);
+        });
+    HttpResponse &response = outcome.response;
     if (response.cancelled)
         throw RequestAborted();
+    m_giveUpsInARow = outcome.gaveUp ? m_giveUpsInARow + 1 : 0;
 
     ExchangeResult result;
     result.status = response.status;
@@ -56,6 +70,10 @@ ExchangeResult ServiceExchange::send(const QString &label, const HttpRequest &re
     }
     if (options.writeLog)
         m_log.addToLog(logLine(label, result.status, result.reason));
+    if (m_giveUpsInARow >= kGiveUpsInARow) {
+        m_giveUpsInARow = 0;
+        throw VeltranoError(giveUpText(label));
+    }
     return result;
 }
 

@@ -56,11 +56,31 @@ public:
         if (m_bar)
             m_bar->setValue(std::clamp(position, 0, m_maximum));
     }
+    void showWaiting(const QString &note) override
+    {
+        if (!m_bar)
+            return;
+        if (note.isEmpty()) {
+            if (!m_waiting)
+                return;
+            m_waiting = false;
+            m_bar->resetFormat();
+            m_bar->setTextVisible(m_textVisible);
+        } else {
+            if (!m_waiting)
+                m_textVisible = m_bar->isTextVisible();
+            m_waiting = true;
+            m_bar->setFormat(note);
+            m_bar->setTextVisible(true);
+        }
+    }
 
 private:
     QPointer<QProgressBar> m_bar;
     int m_maximum = 0;
     int m_position = 0;
+    bool m_textVisible = false; // as the page set it, restored after a wait
+    bool m_waiting = false;
 };
 
 } // namespace

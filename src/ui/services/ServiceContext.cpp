@@ -2,6 +2,7 @@
 
 #include "app/ActivityLog.h"
 #include "app/BusyState.h"
+#include "app/RunControl.h"
 
 namespace veltrano {
 
@@ -9,6 +10,10 @@ ServiceExchange ServiceContext::makeExchange() const
 {
     ServiceExchange exchange(log, trace, endpoints.extraCaFile, &events);
     exchange.setBusyState(&busy);
+    exchange.setProgress(&run.progress());
+    RetryPolicy retry;
+    retry.firstDelay = endpoints.retryFirstDelay;
+    exchange.setRetryPolicy(retry);
     return exchange;
 }
 
