@@ -1,5 +1,6 @@
 #include "net/RetryPolicy.h"
 
+#include "net/DailyQuota.h"
 #include "net/HttpClient.h"
 
 #include <QLocale>
@@ -32,6 +33,9 @@ RetryPolicy::Reason RetryPolicy::reasonToRetry(const HttpResponse &response)
         return response.transient ? Reason::NoAnswer : Reason::None;
     switch (response.status) {
     case 429:
+        // A spent daily quota does not come back within any wait worth making.
+        if (DailyQuota::spentIn(response.status, response.body, QDateTime::currentDateTimeUtc()))
+            return Reason::None;
         return Reason::Quota;
     case 500:
     case 502:

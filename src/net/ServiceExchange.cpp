@@ -3,6 +3,7 @@
 #include "app/ActivityLog.h"
 #include "app/BusyState.h"
 #include "app/VeltranoError.h"
+#include "net/DailyQuota.h"
 #include "net/RequestTrace.h"
 #include "net/RetryRunner.h"
 
@@ -70,6 +71,11 @@ ExchangeResult ServiceExchange::send(const QString &label, const HttpRequest &re
     }
     if (options.writeLog)
         m_log.addToLog(logLine(label, result.status, result.reason));
+    if (m_stopOnSpentQuota) {
+        if (std::optional<QuotaSpent> spent =
+                DailyQuota::spentIn(result.status, result.body, QDateTime::currentDateTimeUtc()))
+            throw *spent;
+    }
     if (m_giveUpsInARow >= kGiveUpsInARow) {
         m_giveUpsInARow = 0;
         throw VeltranoError(giveUpText(label));

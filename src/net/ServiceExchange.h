@@ -71,6 +71,10 @@ public:
     const RetryPolicy &retryPolicy() const { return m_retry; }
     // Where a wait before another try is shown.
     void setProgress(ProgressReporter *progress) { m_progress = progress; }
+    // An answer saying a daily or monthly quota is spent (DailyQuota) raises
+    // QuotaSpent instead of coming back, so that a run stops with one message
+    // naming the quota. Off: the caller reads such an answer itself.
+    void setStopOnSpentQuota(bool stop) { m_stopOnSpentQuota = stop; }
     static constexpr int kGiveUpsInARow = 20;
     // The message of a run that ends for that.
     static QString giveUpText(const QString &label);
@@ -88,6 +92,7 @@ private:
     RetryPolicy m_retry;
     ProgressReporter *m_progress = nullptr;
     int m_giveUpsInARow = 0;
+    bool m_stopOnSpentQuota = false;
 };
 
 } // namespace veltrano

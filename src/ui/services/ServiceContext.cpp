@@ -14,6 +14,7 @@ ServiceExchange ServiceContext::makeExchange() const
     RetryPolicy retry;
     retry.firstDelay = endpoints.retryFirstDelay;
     exchange.setRetryPolicy(retry);
+    exchange.setStopOnSpentQuota(true);
     return exchange;
 }
 

@@ -11,6 +11,7 @@
 #include "app/ProgressReporter.h"
 #include "app/UiPorts.h"
 #include "app/VeltranoError.h"
+#include "net/DailyQuota.h"
 #include "net/HttpClient.h"
 #include "net/RequestTrace.h"
 
@@ -352,6 +353,76 @@ private Q_SLOTS:
         QCOMPARE(m_server.requestsTo("/query").size(), size_t(1));
         QVERIFY(!busy.isBusy());
         QCOMPARE(progress.notes.last(), QString()); // the bar is given back
+    }
+
+    // Answers that say a daily quota is spent, in each service's words, and
+    // when that quota returns; a per-minute quota is no such answer.
+    void dailyQuotaIsRecognised_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("quota"); // empty: not a spent daily quota
+        QTest::addColumn<QDateTime>("returnsAt");
+        const QDateTime pacificMidnight(QDate(2026, 3, 6), QTime(8, 0), Qt::UTC);   // PST
+        const QDateTime summerMidnight(QDate(2026, 7, 16), QTime(7, 0), Qt::UTC);   // PDT
+        const QByteArray perDay = "{\"error\":{\"code\":429,\"message\":\"Quota exceeded for quota metric 'Queries' and "
+                                  "limit 'Queries per day' of service 'searchconsole.googleapis.com' for consumer "
+                                  "'project_number:1'.\",\"status\":\"RESOURCE_EXHAUSTED\"}}";
+        QTest::newRow("Google per day") << 429 << perDay << "\"Queries per day\" of searchconsole.googleapis.com"
+                                        << pacificMidnight;
+        QTest::newRow("Google per minute")
+            << 429
+            << QByteArray("{\"error\":{\"code\":429,\"message\":\"Quota exceeded for quota metric 'Queries' and limit "
+                          "'Queries per minute per user' of service 's'.\",\"status\":\"RESOURCE_EXHAUSTED\"}}")
+            << QString() << QDateTime();
+        QTest::newRow("Metrika's daily requests")
+            << 429
+            << QByteArray("{\"errors\":[{\"error_type\":\"quota_requests_by_uid\",\"message\":\"Quota exceeded\"}],"
+                          "\"code\":429,\"message\":\"Quota exceeded\"}")
+            << "\"quota_requests_by_uid\" (Yandex Metrika requests of a user a day)"
+            << QDateTime(QDate(2026, 3, 6), QTime(0, 0), Qt::UTC);
+        QTest::newRow("Metrika's short window")
+            << 429 << QByteArray("{\"errors\":[{\"error_type\":\"quota_requests_by_ip\",\"message\":\"x\"}],\"code\":429}")
+            << QString() << QDateTime();
+        QTest::newRow("a per-day text with a success status") << 200 << perDay << QString() << QDateTime();
+        QTest::newRow("not JSON") << 429 << QByteArray("<html>per day</html>") << QString() << QDateTime();
+        QTest::newRow("summer time") << 429 << perDay << "\"Queries per day\" of searchconsole.googleapis.com"
+                                     << summerMidnight;
+    }
+    void dailyQuotaIsRecognised()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, quota);
+        QFETCH(QDateTime, returnsAt);
+        const bool summer = QString::fromUtf8(QTest::currentDataTag()) == QLatin1String("summer time");
+        const QDateTime now = summer ? QDateTime(QDate(2026, 7, 15), QTime(23, 30), Qt::UTC)
+                                     : QDateTime(QDate(2026, 3, 5), QTime(23, 30), Qt::UTC);
+        const std::optional<veltrano::QuotaSpent> spent = veltrano::DailyQuota::spentIn(status, body, now);
+        QCOMPARE(spent.has_value(), !quota.isEmpty());
+        if (!spent)
+            return;
+        QCOMPARE(spent->quota(), quota);
+        QCOMPARE(spent->returnsAt(), returnsAt);
+        // A spent daily quota is not waited for.
+        HttpResponse response = answer(status);
+        response.body = body;
+        QCOMPARE(int(RetryPolicy::reasonToRetry(response)), int(RetryPolicy::Reason::None));
+    }
+
+    // An exchange that stops on a spent quota raises it; one that does not
+    // hands the answer back to its caller.
+    void spentQuotaStopsWhenAsked()
+    {
+        m_server.setResponse("POST", "/query",
+                             sim::Response::json("{\"error\":{\"code\":429,\"message\":\"Quota exceeded for quota metric "
+                                                 "'Queries' and limit 'Queries per day' of service 'x'.\"}}",
+                                                 429));
+        ServiceExchange e = exchange();
+        QCOMPARE(e.post(kLabel, m_base + "/query", {}, QStringLiteral("{}")).status, 429);
+        e.setStopOnSpentQuota(true);
+        QVERIFY_THROWS_EXCEPTION(veltrano::QuotaSpent, e.post(kLabel, m_base + "/query", {}, QStringLiteral("{}")));
+        QCOMPARE(m_server.requestsTo("/query").size(), size_t(2)); // never tried again
     }
 
     void waitLineWordsAndSeconds_data()
