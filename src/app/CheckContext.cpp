@@ -1,6 +1,7 @@
 #include "app/CheckContext.h"
 
 #include "app/ActivityLog.h"
+#include "app/RowRunStates.h"
 #include "app/RunControl.h"
 #include "app/UiPorts.h"
 
@@ -51,7 +52,10 @@ CheckContext::RowLoopEnd CheckContext::forEachRow(int rowCount, const std::funct
     // writes a line.
     m_run.m_log.flushLineBeforeNext();
     for (int row = 0; row < rowCount; ++row) {
+        m_rowFailed = false;
         const RowStep next = step(row);
+        if (next == RowStep::Next)
+            setRowState(row, !m_rowFailed);
         advanceProgress();
         if (next == RowStep::EndCheck)
             return RowLoopEnd::Ended;
@@ -62,6 +66,50 @@ CheckContext::RowLoopEnd CheckContext::forEachRow(int rowCount, const std::funct
     }
     markReportDataReady();
     return RowLoopEnd::Completed;
+}
+
+std::vector<int> CheckContext::rowsToCheck(const std::vector<int> &rows, const std::function<QString(int row)> &urlOf)
+{
+    RowRunStates &states = m_run.rowStates(m_tab);
+    std::vector<int> taken;
+    m_rowUrls.clear();
+    m_rowsDone = 0;
+    if (m_scope == RowScope::RowsLeft) {
+        for (const int row : rows) {
+            QString url = urlOf(row);
+            if (states.isLeft(url)) {
+                taken.push_back(row);
+                m_rowUrls.push_back(std::move(url));
+            }
+        }
+        addToLog(QStringLiteral("Continuing with the %1 rows the last run did not answer").arg(taken.size()));
+        return taken;
+    }
+    m_rowUrls.reserve(rows.size());
+    for (const int row : rows)
+        m_rowUrls.push_back(urlOf(row));
+    states.begin(m_name, m_target, m_rowUrls);
+    return rows;
+}
+
+void CheckContext::markRowAnswered(int index)
+{
+    setRowState(index, true);
+}
+
+void CheckContext::setRowState(int index, bool answered)
+{
+    if (index < 0 || size_t(index) >= m_rowUrls.size())
+        return;
+    m_run.rowStates(m_tab).set(m_rowUrls[size_t(index)],
+                               answered ? RowRunStates::State::Answered : RowRunStates::State::Failed);
+    ++m_rowsDone;
+    m_run.rowStatesChanged(m_tab);
+}
+
+int CheckContext::rowsNotDone() const
+{
+    return int(m_rowUrls.size()) - m_rowsDone;
 }
 
 void CheckContext::logCancelled()

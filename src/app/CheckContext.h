@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 namespace veltrano {
 
@@ -27,12 +28,35 @@ public:
         EndCheck, // the rest would fail alike (a refused token, a spent quota)
     };
     enum class RowLoopEnd { Completed, Cancelled, Ended };
+    // Which rows a run takes: all of them, or only those the last run of
+    // this check did not reach or failed ("continue").
+    enum class RowScope { All, RowsLeft };
 
     // Runs step for rows 0 .. rowCount-1. After each row: the progress bar
     // advances, pending events are handled, and a requested cancel ends the
     // loop with the check's cancel line in the log. A loop that went
     // through every row marks the report data ready.
+    //
+    // When the check named its rows with rowsToCheck, row i is the i-th of
+    // them and the loop keeps their states: a row whose step went through is
+    // answered, or failed when the step said so with markRowFailed; a row
+    // the run did not get through (cancel, an error, a spent quota) stays
+    // not reached.
     RowLoopEnd forEachRow(int rowCount, const std::function<RowStep(int row)> &step);
+
+    // The rows (table positions) this run takes out of those the check
+    // could take: all of them, or in a continued run those left by the last
+    // one. urlOf gives a row's URL. A run of all rows starts the rows'
+    // states afresh.
+    std::vector<int> rowsToCheck(const std::vector<int> &rows, const std::function<QString(int row)> &urlOf);
+    // The step of the current row found no usable answer for it.
+    void markRowFailed() { m_rowFailed = true; }
+    // For a check that answers its rows without forEachRow: the i-th row of
+    // rowsToCheck is answered.
+    void markRowAnswered(int index);
+    RowScope rowScope() const { return m_scope; }
+    // Rows the run took and has not answered yet.
+    int rowsNotDone() const;
 
     // The check's own line when it is cancelled ("Check cancelled..." unless
     // the check sets another).
@@ -64,11 +88,17 @@ public:
 private:
     friend class RunControl;
     CheckContext(RunControl &run, int tab, QString name) : m_run(run), m_tab(tab), m_name(std::move(name)) {}
+    void setRowState(int index, bool answered);
 
     RunControl &m_run;
     int m_tab;
     QString m_name;
     QString m_cancelLine = QStringLiteral("Check cancelled...");
+    RowScope m_scope = RowScope::All;
+    QString m_target; // what the run uses, as the line above the report says
+    std::vector<QString> m_rowUrls; // of the rows named by rowsToCheck
+    int m_rowsDone = 0;
+    bool m_rowFailed = false;
 };
 
 } // namespace veltrano

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <chrono>
+
 namespace veltrano {
 
 // Every address the program talks to and the OAuth client credentials. Fixed
@@ -38,6 +40,10 @@ struct Endpoints final {
     // Extra certificate authority file trusted besides the system store. Empty
     // in the product; the tests set it to the simulator's own authority.
     QString extraCaFile;
+
+    // The first wait before a rationed or failed request is tried again; the
+    // later ones double from it. Tests shorten it.
+    std::chrono::milliseconds retryFirstDelay{1000};
 
     // "http://<loopback host>:<port>/Callback", where sign-ins come back.
     QString redirectUri() const

@@ -5,6 +5,7 @@
 #include "app/CheckContext.h"
 #include "app/CheckTarget.h"
 #include "app/ProgressReporter.h"
+#include "app/QuotaSpent.h"
 #include "app/UiPorts.h"
 #include "app/VeltranoError.h"
 
@@ -31,6 +32,7 @@ void RunControl::addTab(int tab)
         m_tables.resize(size_t(tab) + 1, nullptr);
         m_checks.resize(size_t(tab) + 1);
         m_chartRules.resize(size_t(tab) + 1);
+        m_rowStates.resize(size_t(tab) + 1);
     }
 }
 
@@ -180,6 +182,22 @@ void RunControl::runFrame(int tab, int index, bool setMaximumFromTable)
     // from under the running check.
     const RegisteredCheck entry = m_checks[size_t(tab)][size_t(index)];
 
+    // A check whose last run left rows asks once whether to go on with them.
+    CheckContext::RowScope scope = CheckContext::RowScope::All;
+    const QString target = m_targetText ? m_targetText(tab) : QString();
+    const RowRunStates &states = m_rowStates[size_t(tab)];
+    if (m_rowScopeQuestion && states.rowsLeft() > 0 && states.check() == entry.name) {
+        const std::optional<CheckContext::RowScope> answer = m_rowScopeQuestion(tab, states.rowsLeft());
+        if (!answer)
+            return;
+        scope = *answer;
+        if (scope == CheckContext::RowScope::RowsLeft && states.target() != target) {
+            m_log.addToLog(QStringLiteral("The site, account or period has changed since the last run, so every "
+                                          "row is checked again"));
+            scope = CheckContext::RowScope::All;
+        }
+    }
+
     m_buttons = refreshedButtons(m_flags, m_buttons);
     m_flags.cancelRequested = false;
     m_running = true;
@@ -198,11 +216,18 @@ void RunControl::runFrame(int tab, int index, bool setMaximumFromTable)
     // writes neither it nor "Check finished".
     m_log.setLineBeforeNext(QStringLiteral("Check started"));
     CheckContext context(*this, tab, entry.name);
+    context.m_scope = scope;
+    context.m_target = target;
     QString error;
     {
         const BusyState::Hold busy(m_busy);
         try {
             entry.check(context);
+        } catch (const QuotaSpent &spent) {
+            // Rows not reached keep their state, so a continued run takes
+            // exactly them once the quota is back.
+            error = spent.runMessage(context.m_rowsDone, context.rowsNotDone());
+            m_log.addToLog(error);
         } catch (const RequestAborted &) {
             // "Cancel" abandoned the request in flight: that row or page
             // stays as it was and the run ends as a cancelled one.
@@ -239,8 +264,10 @@ void RunControl::endRun()
     m_cancelEnabled = false;
     if (CheckTarget *table = m_tables[size_t(m_runningTab)])
         table->setCheckRunning(false);
+    const int tab = m_runningTab;
     m_runningTab = -1;
     Q_EMIT runningChanged(false);
+    Q_EMIT rowStatesChanged(tab);
     refreshButtons();
 }
 

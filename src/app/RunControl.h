@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/CheckContext.h"
+#include "app/RowRunStates.h"
 #include "app/ServiceDescriptor.h"
 
 #include <QObject>
@@ -59,6 +61,12 @@ public:
     // Which of the tab's checks to run (index into names), or -1 when the
     // user dismissed the choice.
     using CheckChooser = std::function<int(int tab, const QStringList &names)>;
+    // Asked before a run of a check whose last run left rows not reached
+    // or failed: which rows to take, or nothing to run none.
+    using RowScopeQuestion = std::function<std::optional<CheckContext::RowScope>(int tab, int rowsLeft)>;
+    // What a check of the tab will use (site, account, period), as the line
+    // above its report says.
+    using TargetText = std::function<QString(int tab)>;
 
     RunControl(ActivityLog &log, EventPump &events, MessagePrompt &prompt, ProgressReporter &progress,
                QObject *parent = nullptr);
@@ -74,6 +82,12 @@ public:
     // Removes every check of a tab, so that another can take its place.
     void clearChecks(int tab);
     void setCheckChooser(CheckChooser chooser) { m_chooser = std::move(chooser); }
+    void setRowScopeQuestion(RowScopeQuestion question) { m_rowScopeQuestion = std::move(question); }
+    void setTargetText(TargetText text) { m_targetText = std::move(text); }
+
+    // What the last run of the tab's check made of each row.
+    RowRunStates &rowStates(int tab) { return m_rowStates[size_t(tab)]; }
+    const RowRunStates &rowStates(int tab) const { return m_rowStates[size_t(tab)]; }
     // The program is busy for the whole of a run; "Cancel" abandons the
     // request in flight through it.
     void setBusyState(BusyState *busy) { m_busy = busy; }
@@ -118,6 +132,8 @@ public:
     // table is being checked, its imports are unavailable too.
     ButtonStates buttonsFor(int selectedTab) const;
 
+    // The bar, for a note about a wait between two tries of a request.
+    ProgressReporter &progress() { return m_progress; }
     int progressMaximum() const { return m_progressMaximum; }
     int progressPosition() const { return m_progressPosition; }
     void setProgressMaximum(int maximum);
@@ -130,6 +146,8 @@ Q_SIGNALS:
     // A run ended normally: redraw the statistics chart from this tab's table.
     void chartRefreshRequested(int tab);
     void runningChanged(bool running);
+    // Rows of the tab's table were answered, failed or left.
+    void rowStatesChanged(int tab);
 
 private:
     friend class CheckContext;
@@ -152,6 +170,9 @@ private:
     MessagePrompt &m_prompt;
     ProgressReporter &m_progress;
     CheckChooser m_chooser;
+    RowScopeQuestion m_rowScopeQuestion;
+    TargetText m_targetText;
+    std::vector<RowRunStates> m_rowStates;
     BusyState *m_busy = nullptr;
     std::vector<CheckTarget *> m_tables;
     std::vector<std::vector<RegisteredCheck>> m_checks;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <algorithm>
 #include <chrono>
@@ -53,6 +54,14 @@ public:
     virtual void show(Icon icon, const QString &title, const QString &text) = 0;
     // True when the user answered Yes; No, or closing the box, is false.
     virtual bool ask(const QString &title, const QString &text) = 0;
+    // A question with several answers, one button each; returns the index
+    // of the chosen one. The last answer is the one that changes nothing
+    // ("Cancel"): closing the box chooses it. This fallback asks Yes (the
+    // first answer) or No (the last).
+    virtual int choose(const QString &title, const QString &text, const QStringList &answers)
+    {
+        return ask(title, text) ? 0 : int(answers.size()) - 1;
+    }
 };
 
 // Opens an address in the user's default web browser.

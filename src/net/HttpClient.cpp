@@ -32,6 +32,7 @@ void initCurlOnce()
 struct Transfer {
     QByteArray body;
     QByteArray reason;
+    QByteArray retryAfter; // of the last status line's headers
     Clock::time_point lastActivity = Clock::now();
     std::chrono::milliseconds readTimeout{};
     curl_off_t uploaded = 0;
@@ -58,6 +59,8 @@ size_t onBody(char *data, size_t size, size_t count, void *user)
 
 // Takes the reason phrase from each status line; the last one wins, so an
 // interim "100 Continue" never hides the final answer.
+QByteArrayView headerName(QByteArrayView line);
+
 size_t onHeader(char *data, size_t size, size_t count, void *user)
 {
     auto *t = static_cast<Transfer *>(user);
@@ -80,6 +83,9 @@ size_t onHeader(char *data, size_t size, size_t count, void *user)
                 reason.chop(1);
         }
         t->reason = reason;
+        t->retryAfter.clear(); // an interim or redirected answer's headers do not count
+    } else if (headerName(line).trimmed().compare("Retry-After", Qt::CaseInsensitive) == 0) {
+        t->retryAfter = line.sliced(line.indexOf(':') + 1).trimmed().toByteArray();
     }
     return n;
 }
@@ -352,6 +358,20 @@ HttpResponse HttpClient::send(const HttpRequest &request)
         else
             response.failure = QString::fromUtf8(curl_easy_strerror(result));
         response.cancelled = transfer.cancelled;
+        // The failures a later try may well not meet: the server refused or
+        // dropped the connection, or was silent too long.
+        switch (result) {
+        case CURLE_COULDNT_CONNECT:
+        case CURLE_OPERATION_TIMEDOUT:
+        case CURLE_SEND_ERROR:
+        case CURLE_RECV_ERROR:
+        case CURLE_GOT_NOTHING:
+        case CURLE_PARTIAL_FILE:
+            response.transient = !transfer.cancelled && !transfer.tooLarge;
+            break;
+        default:
+            response.transient = transfer.timedOut;
+        }
         // Only the address up to its query: some services take the access
         // token as a query parameter, and a token never goes to a log.
         qCDebug(lcHttp).noquote() << request.verb << request.url.section(QLatin1Char('?'), 0, 0)
@@ -361,6 +381,7 @@ HttpResponse HttpClient::send(const HttpRequest &request)
     response.status = int(status);
     response.reason = QString::fromLatin1(transfer.reason);
     response.body = std::move(transfer.body);
+    response.retryAfter = std::move(transfer.retryAfter);
     return response;
 }
 

@@ -23,6 +23,10 @@ struct HttpResponse {
     QByteArray body;   // the whole body; empty when no answer came
     QString failure;   // why no answer came (diagnostics only); empty otherwise
     bool cancelled = false; // the cancel flag ended the transfer
+    // No answer, for a reason a later try may not meet: the connection was
+    // refused, reset or dropped, or the server was silent too long.
+    bool transient = false;
+    QByteArray retryAfter; // the answer's Retry-After header value, when it has one
 };
 
 // One HTTP/1.1 exchange over libcurl. A client is made for one call and

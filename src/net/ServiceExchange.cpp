@@ -4,7 +4,9 @@
 #include "app/BusyState.h"
 #include "app/VeltranoError.h"
 #include "net/AccessRenewal.h"
+#include "net/DailyQuota.h"
 #include "net/RequestTrace.h"
+#include "net/RetryRunner.h"
 
 namespace veltrano {
 
@@ -16,6 +18,16 @@ ServiceExchange::ServiceExchange(ActivityLog &log, RequestTrace &trace, QString 
 QString ServiceExchange::logLine(const QString &label, int status, const QString &reason)
 {
     return label + QString::number(status) + QLatin1Char(' ') + reason;
+}
+
+QString ServiceExchange::giveUpText(const QString &label)
+{
+    const qsizetype cut = label.indexOf(QLatin1String(" - HTTP Code: "));
+    return QStringLiteral("%1 gave no usable answer to %2 requests in a row, each tried %3 times. The run stops here "
+                          "so as not to spend the quota; try again later.")
+        .arg(cut < 0 ? label : label.left(cut))
+        .arg(kGiveUpsInARow)
+        .arg(RetryPolicy().maxTries);
 }
 
 ExchangeResult ServiceExchange::get(const QString &label, const QString &url, const QStringList &headerLines,
@@ -56,12 +68,17 @@ HttpClient::Options ServiceExchange::clientOptions() const
 
 ExchangeResult ServiceExchange::sendOnce(const QString &label, const HttpRequest &request, Options options)
 {
-    HttpResponse response = [&] {
-        const BusyState::Hold busy(m_busy);
-        return HttpClient(clientOptions()).send(request);
-    }();
+    const HttpClient::Options transport = clientOptions();
+    // Busy for the whole of the tries, the waits between them included.
+    const BusyState::Hold busy(m_busy);
+    RetryRunner::Outcome outcome =
+        RetryRunner(m_retry, {m_log, m_pump, transport.cancel, m_progress}).run(label, [&] {
+            return HttpClient(transport).send(request);
+        });
+    HttpResponse &response = outcome.response;
     if (response.cancelled)
         throw RequestAborted();
+    m_giveUpsInARow = outcome.gaveUp ? m_giveUpsInARow + 1 : 0;
 
     ExchangeResult result;
     result.status = response.status;
@@ -76,6 +93,15 @@ ExchangeResult ServiceExchange::sendOnce(const QString &label, const HttpRequest
     }
     if (options.writeLog)
         m_log.addToLog(logLine(label, result.status, result.reason));
+    if (m_stopOnSpentQuota) {
+        if (std::optional<QuotaSpent> spent =
+                DailyQuota::spentIn(result.status, result.body, QDateTime::currentDateTimeUtc()))
+            throw *spent;
+    }
+    if (m_giveUpsInARow >= kGiveUpsInARow) {
+        m_giveUpsInARow = 0;
+        throw VeltranoError(giveUpText(label));
+    }
     return result;
 }
 

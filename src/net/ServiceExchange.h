@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/HttpClient.h"
+#include "net/RetryPolicy.h"
 
 #include <QByteArray>
 #include <QString>
@@ -13,6 +14,7 @@ class AccessRenewal;
 class ActivityLog;
 class BusyState;
 class EventPump;
+class ProgressReporter;
 class RequestTrace;
 
 // What a service request brings back. The status is never judged here: an
@@ -35,6 +37,12 @@ struct ExchangeOptions {
 // <reason>", and one activity-log line made of the service's label, the code,
 // a blank and the reason, e.g. "Yandex Webmaster - HTTP Code: 200 OK" (after
 // no answer: "Yandex Webmaster - HTTP Code: 500 ").
+//
+// A request the service rations or briefly fails (429, 5xx, no answer) is
+// tried again as the RetryPolicy says (see RetryRunner); the lines above
+// are written for the last try only. When requests are given up on that
+// many times in a row, the service is taken to be down: send() raises
+// VeltranoError rather than spend the rest of the quota on it.
 class ServiceExchange final {
 public:
     using Options = ExchangeOptions;
@@ -63,6 +71,18 @@ public:
     // (AccessRenewal); without one, requests go out as given.
     void setAccessRenewal(AccessRenewal *renewal) { m_renewal = renewal; }
 
+    void setRetryPolicy(const RetryPolicy &policy) { m_retry = policy; }
+    const RetryPolicy &retryPolicy() const { return m_retry; }
+    // Where a wait before another try is shown.
+    void setProgress(ProgressReporter *progress) { m_progress = progress; }
+    // An answer saying a daily or monthly quota is spent (DailyQuota) raises
+    // QuotaSpent instead of coming back, so that a run stops with one message
+    // naming the quota. Off: the caller reads such an answer itself.
+    void setStopOnSpentQuota(bool stop) { m_stopOnSpentQuota = stop; }
+    static constexpr int kGiveUpsInARow = 20;
+    // The message of a run that ends for that.
+    static QString giveUpText(const QString &label);
+
     ActivityLog &log() const { return m_log; }
     RequestTrace &trace() const { return m_trace; }
 
@@ -77,6 +97,10 @@ private:
     BusyState *m_busy = nullptr;
     AccessRenewal *m_renewal = nullptr;
     std::chrono::milliseconds m_readTimeout = HttpClient::kDefaultReadTimeout;
+    RetryPolicy m_retry;
+    ProgressReporter *m_progress = nullptr;
+    int m_giveUpsInARow = 0;
+    bool m_stopOnSpentQuota = false;
 };
 
 } // namespace veltrano

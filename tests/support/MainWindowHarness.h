@@ -126,9 +126,14 @@ public:
         options.clipboard = &clipboard;
         return options;
     }
+    // The first wait before a failed request is tried again; none unless a
+    // test asks for one, so that a failing service costs the tests no time.
+    std::chrono::milliseconds retryFirstDelay{0};
     void open(const Endpoints &endpoints, const MainWindowOptions &options)
     {
-        app = std::make_unique<Workbench>(endpoints, options);
+        Endpoints used = endpoints;
+        used.retryFirstDelay = retryFirstDelay;
+        app = std::make_unique<Workbench>(used, options);
         window = &app->window();
         window->show();
     }

@@ -49,6 +49,19 @@ struct RecordingPrompt final : MessagePrompt {
             whileAsked();
         return answer;
     }
+
+    // Choices: recorded with the questions; the answer is `choice` (the
+    // first answer unless the test sets another).
+    int choice = 0;
+    int choose(const QString &title, const QString &text, const QStringList &answers) override
+    {
+        asked.append({Icon::None, title, text});
+        chosenFrom << answers;
+        if (whileAsked)
+            whileAsked();
+        return choice;
+    }
+    QList<QStringList> chosenFrom;
 };
 
 // The default browser: the addresses it was asked to open. available

@@ -52,7 +52,14 @@ struct ServiceTestFixture : RunTestFixture<Events, Progress> {
     sim::SimServer sim;
     std::shared_ptr<sim::TokenRegistry> tokens = std::make_shared<sim::TokenRegistry>();
     RequestTrace trace;
-    ServiceExchange exchange{this->log, trace};
+    // Retries wait no time here: the tests look at what is tried, not how long.
+    ServiceExchange exchange = [this] {
+        ServiceExchange e{this->log, trace};
+        RetryPolicy retry;
+        retry.firstDelay = std::chrono::milliseconds(0);
+        e.setRetryPolicy(retry);
+        return e;
+    }();
 
     // The simulator's address followed by path ("/yandex-metrika"): where a
     // client finds the module installed under that prefix.

@@ -276,6 +276,7 @@ struct SimServer::Impl {
     std::vector<SetEntry> fixed;
     std::vector<HandlerEntry> handlers;
     std::vector<HandlerEntry> controlHandlers;
+    std::vector<std::pair<std::string, Gate>> gates;
 
     mutable std::mutex requestsMutex;
     mutable std::condition_variable requestsChanged;
@@ -479,7 +480,16 @@ Response SimServer::Impl::choose(const RecordedRequest &request)
 
     if (const Handler *h = bestHandler(handlers, request)) {
         const Handler handler = *h;
+        std::vector<Gate> gatesOnPath;
+        for (const auto &[prefix, gate] : gates) {
+            if (request.path.compare(0, prefix.size(), prefix) == 0)
+                gatesOnPath.push_back(gate);
+        }
         lock.unlock();
+        for (const Gate &gate : gatesOnPath) {
+            if (std::optional<Response> refusal = gate(request))
+                return std::move(*refusal);
+        }
         return invoke(handler, request);
     }
     return Response::json(errorBody("not_found", "veltrano-sim has no answer for " + request.method + " "
@@ -644,6 +654,12 @@ void SimServer::addHandler(const std::string &method, const std::string &pathPre
 {
     std::lock_guard lock(m->scenarioMutex);
     putHandler(m->handlers, method, pathPrefix, std::move(handler));
+}
+
+void SimServer::addGate(const std::string &pathPrefix, Gate gate)
+{
+    std::lock_guard lock(m->scenarioMutex);
+    m->gates.emplace_back(pathPrefix, std::move(gate));
 }
 
 void SimServer::addControlHandler(const std::string &method, const std::string &pathPrefix, Handler handler)

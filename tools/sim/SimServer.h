@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -62,6 +63,10 @@ struct Response {
 };
 
 using Handler = std::function<Response(const RecordedRequest &)>;
+// Looks at a request before the handler of its path: a response to send
+// instead (a spent quota, a server fault), or nothing to let the handler
+// answer.
+using Gate = std::function<std::optional<Response>(const RecordedRequest &)>;
 
 // The usual reason phrase of an HTTP status ("Not Found" for 404), "" for
 // codes without one.
@@ -107,6 +112,9 @@ public:
     void queueResponse(const std::string &method, const std::string &path, Response response);
     void addHandler(const std::string &method, const std::string &pathPrefix, Handler handler);
     void clearScenario();     // drops set and queued responses, keeps handlers
+    // A gate for every handled path below pathPrefix; queued and set
+    // responses pass it by. Gates are kept like handlers.
+    void addGate(const std::string &pathPrefix, Gate gate);
 
     // Handlers of the simulator's own control interface: consulted before the
     // scenario, and their requests are not recorded.

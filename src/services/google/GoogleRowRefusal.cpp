@@ -26,6 +26,7 @@ void GoogleRowRefusal::handle(CheckContext &context, ReportTable &table, int row
     }
     context.addToLog(text + QStringLiteral(" (%1/%2)").arg(row + 1).arg(rows));
     table.clearRowCells(row);
+    context.markRowFailed();
 }
 
 } // namespace veltrano

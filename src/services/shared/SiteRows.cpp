@@ -33,7 +33,7 @@ std::vector<int> rowsOnSite(CheckContext &context, const ReportTable &table, con
         throw VeltranoError(noRowOnSiteText(rows, site.name()));
     if (int(onSite.size()) < rows)
         context.addToLog(rowsNotOnSiteLine(rows - int(onSite.size()), rows, site.name()));
-    return onSite;
+    return context.rowsToCheck(onSite, [&](int row) { return table.url(row); });
 }
 
 } // namespace veltrano

@@ -14,6 +14,8 @@ class SiteScope;
 // table order. Rows of another site are neither sent nor touched, and the
 // log gets one line saying how many were held back. When no row is on the
 // site the run ends with an error that says so, before anything is sent.
+// Of the rows on the site, the run takes those CheckContext::rowsToCheck
+// gives: all, or in a continued run those the last run left.
 std::vector<int> rowsOnSite(CheckContext &context, const ReportTable &table, const SiteScope &site);
 
 // "3 of 6 rows are not on http://shop.example.org/ and were not checked"

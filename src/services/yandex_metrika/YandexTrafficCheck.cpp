@@ -135,6 +135,7 @@ void YandexTrafficCheck::run(CheckContext &context, ReportTable &table, const In
                 line += QStringLiteral(" - ") + read.error;
             context.addToLog(line);
             table.clearRowCells(row);
+            context.markRowFailed();
             break;
         }
         case RowAnswer::Kind::Filled:

@@ -74,7 +74,8 @@ void YandexIndexingCheck::run(CheckContext &context, ReportTable &table, const Q
     // The cells of a row, built once: a row costs no list of its own.
     QStringList indexed{QStringLiteral("Yes"), QString()};
     const QStringList notIndexed{QStringLiteral("No"), QString()};
-    for (const int row : onSite) {
+    for (size_t index = 0; index < onSite.size(); ++index) {
+        const int row = onSite[index];
         const auto found = titleOfUrl.constFind(UrlKey::of(table.url(row)));
         if (found != titleOfUrl.constEnd()) {
             indexed[1] = found.value();
@@ -82,6 +83,7 @@ void YandexIndexingCheck::run(CheckContext &context, ReportTable &table, const Q
         } else {
             table.setRowCells(row, notIndexed);
         }
+        context.markRowAnswered(int(index));
         context.advanceProgress();
     }
     context.markReportDataReady();

@@ -11,6 +11,7 @@
 #include "ui/desktop/DesktopPorts.h"
 #include "ui/desktop/HandlerGuard.h"
 #include "ui/reports/ReportCellDelegate.h"
+#include "ui/reports/RowStateMarkerDelegate.h"
 #include "ui/reports/ReportHeaderView.h"
 #include "ui/reports/StatsChartView.h"
 
@@ -56,11 +57,31 @@ public:
         if (m_bar)
             m_bar->setValue(std::clamp(position, 0, m_maximum));
     }
+    void showWaiting(const QString &note) override
+    {
+        if (!m_bar)
+            return;
+        if (note.isEmpty()) {
+            if (!m_waiting)
+                return;
+            m_waiting = false;
+            m_bar->resetFormat();
+            m_bar->setTextVisible(m_textVisible);
+        } else {
+            if (!m_waiting)
+                m_textVisible = m_bar->isTextVisible();
+            m_waiting = true;
+            m_bar->setFormat(note);
+            m_bar->setTextVisible(true);
+        }
+    }
 
 private:
     QPointer<QProgressBar> m_bar;
     int m_maximum = 0;
     int m_position = 0;
+    bool m_textVisible = false; // as the page set it, restored after a wait
+    bool m_waiting = false;
 };
 
 } // namespace
@@ -90,6 +111,8 @@ ReportsController::ReportsController(const Widgets &widgets, Ports ports, QObjec
     m_views = widgets.views;
 
     m_delegate = new ReportCellDelegate(this);
+    m_rowMarker = new RowStateMarkerDelegate([this](const QModelIndex &index) { return rowState(index); }, this);
+    m_rowsLeft = widgets.rowsLeft;
     const int tabs = ServiceTable::count();
     m_connectedWhenSelected.resize(size_t(tabs));
     for (int tab = 0; tab < tabs; ++tab) {
@@ -105,6 +128,32 @@ ReportsController::ReportsController(const Widgets &widgets, Ports ports, QObjec
             updateStatsChart(selectedTab());
     });
     m_run->setCheckChooser([this](int, const QStringList &names) { return chooseCheck(names); });
+    m_run->setRowScopeQuestion([this](int tab, int rowsLeft) { return askRowScope(tab, rowsLeft); });
+    m_run->setTargetText([this](int tab) {
+        return tab >= 0 && size_t(tab) < m_targetLines.size() && m_targetLines[size_t(tab)]
+                   ? m_targetLines[size_t(tab)]->text()
+                   : QString();
+    });
+    for (int tab = 0; tab < tabs; ++tab) {
+        // Rows that leave the table leave its states; a cleared table has none.
+        ReportTable *model = m_tables[size_t(tab)];
+        connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+                [this, tab, model](const QModelIndex &, int first, int last) {
+                    for (int row = first; row <= last; ++row)
+                        m_run->rowStates(tab).forget(model->url(row));
+                    m_run->rowStatesChanged(tab);
+                });
+        connect(model, &QAbstractItemModel::modelAboutToBeReset, this, [this, tab] {
+            m_run->rowStates(tab).clear();
+            m_run->rowStatesChanged(tab);
+        });
+    }
+    connect(m_run.get(), &RunControl::rowStatesChanged, this, [this](int tab) {
+        if (tab == selectedTab())
+            updateRowsLeft();
+        if (tab >= 0 && size_t(tab) < m_views.size() && m_views[size_t(tab)] && !m_run->isRunning())
+            m_views[size_t(tab)]->viewport()->update();
+    });
     connectWidgets();
     applyButtonStates();
 }
@@ -157,6 +206,7 @@ void ReportsController::setUpView(int tab)
         if (drawing != CellDrawing::Plain)
             view->setItemDelegateForColumn(c, m_delegate);
     }
+    view->setItemDelegateForColumn(0, m_rowMarker);
     connect(header, &QHeaderView::sectionClicked, this, [this, tab](int column) { headerClicked(tab, column); });
     view->viewport()->installEventFilter(this);
 }
@@ -197,6 +247,7 @@ void ReportsController::connectWidgets()
     connect(m_urlsMenu, &QMenu::aboutToHide, this, [this] { restoreMenuShortcuts(); });
     connect(m_tabs, &QTabWidget::currentChanged, this,
             guarded(prompt, [this] { reportTabChanged(m_tabs->currentIndex()); }));
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this] { updateRowsLeft(); });
 
     connect(m_run.get(), &RunControl::buttonsChanged, this, [this] { applyButtonStates(); });
     connect(m_run.get(), &RunControl::chartRefreshRequested, this,
@@ -218,6 +269,42 @@ void ReportsController::applyButtonStates()
     m_runButton->setToolTip(why);
     m_cancelButton->setEnabled(s.cancel);
     m_exportButton->setEnabled(s.exportCsv);
+}
+
+RowRunStates::State ReportsController::rowState(const QModelIndex &index) const
+{
+    for (size_t tab = 0; tab < m_tables.size(); ++tab) {
+        if (index.model() == m_tables[tab])
+            return m_run->rowStates(int(tab)).state(m_tables[tab]->url(index.row()));
+    }
+    return RowRunStates::State::None;
+}
+
+void ReportsController::updateRowsLeft()
+{
+    if (!m_rowsLeft)
+        return;
+    const int tab = selectedTab();
+    const int left = tab >= 0 && tab < int(m_tables.size()) ? m_run->rowStates(tab).rowsLeft() : 0;
+    m_rowsLeft->setVisible(left > 0);
+    m_rowsLeft->setText(left == 1 ? QStringLiteral("1 row left") : QStringLiteral("%1 rows left").arg(left));
+}
+
+std::optional<CheckContext::RowScope> ReportsController::askRowScope(int tab, int rowsLeft)
+{
+    (void)tab;
+    const QString text =
+        (rowsLeft == 1 ? QStringLiteral("The last check did not answer 1 row of this report.")
+                       : QStringLiteral("The last check did not answer %1 rows of this report.").arg(rowsLeft)) +
+        QStringLiteral("\n\nContinue with those rows, or check all rows again?");
+    const int chosen = m_ports.prompt.choose(
+        QStringLiteral("Check URL"), text,
+        {QStringLiteral("Continue"), QStringLiteral("Check all again"), QStringLiteral("Cancel")});
+    if (chosen == 0)
+        return CheckContext::RowScope::RowsLeft;
+    if (chosen == 1)
+        return CheckContext::RowScope::All;
+    return std::nullopt;
 }
 
 void ReportsController::updateTabCaption(const ReportTable &table)

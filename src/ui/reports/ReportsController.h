@@ -33,6 +33,7 @@ class FileDialogs;
 class MessagePrompt;
 class ProgressReporter;
 class ReportCellDelegate;
+class RowStateMarkerDelegate;
 class ReportTable;
 class StatsChartView;
 
@@ -74,6 +75,7 @@ public:
         QMenu *checkMenu = nullptr;          // PopupMenu1
         QCheckBox *noClear = nullptr;        // cbImpNoClearURLs
         QProgressBar *progressBar = nullptr; // ProgressBar
+        QLabel *rowsLeft = nullptr;          // beside it: rows the last run left
         StatsChartView *chart = nullptr;     // the statistics pie
         // The report tables' views in tab order (ListView4 ...).
         std::vector<QTableView *> views;
@@ -147,6 +149,13 @@ private:
     void setUpView(int tab);
     void applyButtonStates();
     void updateTabCaption(const ReportTable &table);
+    // The count beside the progress bar: rows the last run of the selected
+    // report's check left.
+    void updateRowsLeft();
+    // Before a run of a check that left rows: go on with them, check all
+    // again, or run nothing.
+    std::optional<CheckContext::RowScope> askRowScope(int tab, int rowsLeft);
+    RowRunStates::State rowState(const QModelIndex &index) const;
     // pmURLsPopup: which items the report tables' menu offers now.
     void prepareUrlsMenu();
     void restoreMenuShortcuts();
@@ -164,6 +173,8 @@ private:
     SortState m_sortState;
     std::vector<ReportTable *> m_tables;
     ReportCellDelegate *m_delegate = nullptr;
+    RowStateMarkerDelegate *m_rowMarker = nullptr;
+    QLabel *m_rowsLeft = nullptr;
 
     QTabWidget *m_pages = nullptr;
     QTabWidget *m_tabs = nullptr;

@@ -2,6 +2,7 @@
 
 #include "app/ActivityLog.h"
 #include "app/BusyState.h"
+#include "app/RunControl.h"
 #include "app/ServiceAccounts.h"
 
 namespace veltrano {
@@ -11,6 +12,11 @@ ServiceExchange ServiceContext::makeExchange() const
     ServiceExchange exchange(log, trace, endpoints.extraCaFile, &events);
     exchange.setBusyState(&busy);
     exchange.setAccessRenewal(accounts.accessRenewal());
+    exchange.setProgress(&run.progress());
+    RetryPolicy retry;
+    retry.firstDelay = endpoints.retryFirstDelay;
+    exchange.setRetryPolicy(retry);
+    exchange.setStopOnSpentQuota(true);
     return exchange;
 }
 

@@ -46,7 +46,15 @@ UrlsPage::UrlsPage(ActivityLog &log, BrowserOpener &browser, QWidget *parent) : 
     m_progressBar->setValue(0);
     m_progressBar->setTextVisible(false);
     m_progressBar->setFixedHeight(16);
-    topLayout->addWidget(m_progressBar);
+    // Beside the bar: how many rows of the selected report the last run of
+    // its check left (not reached or failed); hidden when none.
+    m_rowsLeft = named(new QLabel, "RowsLeftLabel");
+    m_rowsLeft->setVisible(false);
+    auto *progressRow = new QHBoxLayout;
+    progressRow->setContentsMargins(0, 0, 0, 0);
+    progressRow->addWidget(m_progressBar, 1);
+    progressRow->addWidget(m_rowsLeft);
+    topLayout->addLayout(progressRow);
 
     auto *splitter = named(new QSplitter(Qt::Vertical), "Splitter1");
     splitter->setChildrenCollapsible(false);

@@ -34,6 +34,7 @@ public:
     // tab order.
     const std::vector<QLabel *> &targetLines() const { return m_targetLines; }
     QProgressBar *progressBar() const { return m_progressBar; }
+    QLabel *rowsLeftLabel() const { return m_rowsLeft; }
     QTabWidget *bottomTabs() const { return m_bottomTabs; }
     NewsBrowser *news() const { return m_news; }
     QPushButton *pasteButton() const { return m_pasteButton; }
@@ -56,6 +57,7 @@ private:
     std::vector<QTableView *> m_reportViews;
     std::vector<QLabel *> m_targetLines;
     QProgressBar *m_progressBar = nullptr;
+    QLabel *m_rowsLeft = nullptr;
     QTabWidget *m_bottomTabs = nullptr;
     NewsBrowser *m_news = nullptr;
     QTableView *m_logView = nullptr;

@@ -183,6 +183,7 @@ void Workbench::createReportsController(ClipboardText &clipboard)
     page.checkMenu = window.checkMenu();
     page.noClear = m_settingsPage->noClearOnImport();
     page.progressBar = m_urlsPage->progressBar();
+    page.rowsLeft = m_urlsPage->rowsLeftLabel();
     page.chart = m_urlsPage->statsChart();
     page.views = m_urlsPage->reportViews();
     page.targetLines = m_urlsPage->targetLines();

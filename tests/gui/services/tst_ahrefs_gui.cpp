@@ -196,18 +196,21 @@ void TestAhrefsGui::checkMarksFiveRows()
 
     const QStringList log = f.log();
     const QString ok = QStringLiteral("Ahrefs - HTTP Code: 200 OK");
+    // The 502 is tried five times, each wait one line, before the row fails.
+    const QString waiting = QStringLiteral("Ahrefs - HTTP Code: 502 Bad Gateway, trying again in 0 s (%1/5)");
     QCOMPARE(log.mid(log.indexOf(QStringLiteral("Check started"))),
-             (QStringList{"Check started", ok, ok, "Ahrefs - HTTP Code: 502 Bad Gateway",
-                          "Ahrefs Error Get Object Data: 3/5", ok, ok, "Check finished"}));
+             (QStringList{"Check started", ok, ok, waiting.arg(2), waiting.arg(3), waiting.arg(4), waiting.arg(5),
+                          "Ahrefs - HTTP Code: 502 Bad Gateway", "Ahrefs Error Get Object Data: 3/5", ok, ok,
+                          "Check finished"}));
     QVERIFY(f.prompt.texts.isEmpty());
     QCOMPARE(f.window->runProgressBar()->maximum(), 5);
     QCOMPARE(f.window->runProgressBar()->value(), 5);
 
     const auto sent = f.sim.requests();
-    QCOMPARE(sent.size(), size_t(5));
-    QCOMPARE(sent[3].queryParam("target"), std::string("https://example.com/?a=1&b=2"));
-    QCOMPARE(sent[3].queryParam("mode"), std::string("exact"));
-    QCOMPARE(sent[3].queryParam("limit"), std::string("1"));
+    QCOMPARE(sent.size(), size_t(5 + 4));
+    QCOMPARE(sent[7].queryParam("target"), std::string("https://example.com/?a=1&b=2"));
+    QCOMPARE(sent[7].queryParam("mode"), std::string("exact"));
+    QCOMPARE(sent[7].queryParam("limit"), std::string("1"));
 
     QPieSeries *pie = f.window->statsChartView()->series();
     // The row Ahrefs failed on (502) is neither indexed nor not indexed:
@@ -483,8 +486,10 @@ void TestAhrefsGui::historyFailureKeepsTheChart()
     QCOMPARE(lines(f.data()), expected);
     QCOMPARE(f.history()->topLevelItemCount(), 1);
     QCOMPARE(pointsOf(f.chart()), QStringList{"2024-03-08: 4"});
-    QCOMPARE(f.log().mid(f.log().size() - 2),
-             (QStringList{"Ahrefs - HTTP Code: 200 OK", "Ahrefs - HTTP Code: 502 Bad Gateway"}));
+    const QString waiting = QStringLiteral("Ahrefs - HTTP Code: 502 Bad Gateway, trying again in 0 s (%1/5)");
+    QCOMPARE(f.log().mid(f.log().size() - 6),
+             (QStringList{"Ahrefs - HTTP Code: 200 OK", waiting.arg(2), waiting.arg(3), waiting.arg(4),
+                          waiting.arg(5), "Ahrefs - HTTP Code: 502 Bad Gateway"}));
     QVERIFY(f.prompt.texts.isEmpty());
 }
 

@@ -28,6 +28,7 @@
 #include "SimServer.h"
 #include "services/SearchConsoleAccounts.h"
 #include "services/SearchConsoleModule.h"
+#include "services/ServiceRation.h"
 #include "services/TokenRegistry.h"
 #include "services/TrendsModule.h"
 #include "services/UrlInspectionModule.h"
@@ -204,6 +205,7 @@ private Q_SLOTS:
     void refusedTokenEndsTheCheckAtTheFirstRow();
     void cancelWorksAmidFailingRows();
     void inspectionReplacesThePerformanceCells();
+    void spentDailyQuotaStopsAndContinueTakesTheRowsLeft();
     void checksNeedAProperty();
     void checksSendOnlyThePropertysPages_data();
     void checksSendOnlyThePropertysPages();
@@ -471,6 +473,70 @@ void TestSearchConsoleGui::inspectionReplacesThePerformanceCells()
     QCOMPARE(f.pieLabels(), (QStringList{"Indexed (67%)", "Not indexed (33%)"}));
 }
 
+// URL Inspection with a daily quota of three pages and a 503 on every other
+// request: the 503s are tried again, the fourth page meets the spent quota
+// and the run stops with one message; the two rows not reached keep their
+// marker and count. On the next day "Continue" inspects exactly those two.
+void TestSearchConsoleGui::spentDailyQuotaStopsAndContinueTakesTheRowsLeft()
+{
+    Fixture f;
+    auto ration = std::make_shared<sim::ServiceRation>(sim::ServiceRation::Style::GooglePlain,
+                                                       "searchconsole.googleapis.com");
+    ration->install(f.sim, "/searchconsole");
+    sim::ServiceRation::Settings settings;
+    settings.perDay = 3;
+    settings.failEvery = 2;
+    ration->setSettings(settings);
+    f.connectAndSelect();
+    QStringList urls;
+    for (int i = 1; i <= 5; ++i)
+        urls << QStringLiteral("https://example.com/p%1/").arg(i);
+    f.paste(urls);
+    const auto inspected = [&] {
+        QStringList pages;
+        for (const auto &request : f.sim.requestsTo(InspectPath)) {
+            const QString page = QJsonDocument::fromJson(QByteArray::fromStdString(request.body))
+                                     .object()
+                                     .value(QStringLiteral("inspectionUrl"))
+                                     .toString();
+            if (!pages.contains(page))
+                pages << page;
+        }
+        return pages;
+    };
+
+    f.runCheck(QStringLiteral("URL Inspection API"));
+
+    QCOMPARE(f.prompt.texts.size(), 1);
+    QVERIFY2(f.prompt.texts.first().startsWith(
+                 QStringLiteral("The quota \"Queries per day\" of searchconsole.googleapis.com is spent: 3 rows were "
+                                "checked, 2 remain. It returns at midnight Pacific time")),
+             qPrintable(f.prompt.texts.first()));
+    QVERIFY(f.log().contains(
+        QStringLiteral("Google Search Console - HTTP Code: 503 Service Unavailable, trying again in 0 s (2/5)")));
+    for (int row = 0; row < 5; ++row)
+        QCOMPARE(f.report().cell(row, 6).isEmpty(), row >= 3); // an error never reads as data
+    auto *left = f.find<QLabel>("RowsLeftLabel");
+    QVERIFY(left->isVisibleTo(f.window));
+    QCOMPARE(left->text(), QStringLiteral("2 rows left"));
+    const RowRunStates &states = f.run().rowStates(2);
+    QCOMPARE(states.state(urls[2]), RowRunStates::State::Answered);
+    QCOMPARE(states.state(urls[3]), RowRunStates::State::NotReached);
+
+    ration->advanceDay();
+    f.sim.clearRequests();
+    f.prompt.choice = 0; // "Continue"
+    f.runCheck(QStringLiteral("URL Inspection API"));
+
+    QCOMPARE(f.prompt.chosenFrom, (QList<QStringList>{{"Continue", "Check all again", "Cancel"}}));
+    QCOMPARE(inspected(), (QStringList{urls[3], urls[4]}));
+    QCOMPARE(f.prompt.texts.size(), 1); // no new message
+    for (int row = 0; row < 5; ++row)
+        QVERIFY(!f.report().cell(row, 6).isEmpty());
+    QVERIFY(!left->isVisibleTo(f.window));
+    QCOMPARE(states.rowsLeft(), 0);
+}
+
 void TestSearchConsoleGui::checksNeedAProperty()
 {
     Fixture f;
@@ -662,7 +728,7 @@ void TestSearchConsoleGui::keywordsPaging_data()
     QTest::addColumn<QString>("message");
     QTest::newRow("exactly 25 000") << 25000 << 2 << QString();
     QTest::newRow("no data") << 0 << 1 << "Keywords not found";
-    QTest::newRow("refused") << -1 << 1
+    QTest::newRow("refused (a per-minute quota, tried five times)") << -1 << 5
                              << "Google Search Console Error - Code: 429, Quota exceeded for quota metric 'Queries' "
                                 "and limit 'Queries per minute per user' of service 'searchconsole.googleapis.com' "
                                 "for consumer 'project_number:123456789012'.";

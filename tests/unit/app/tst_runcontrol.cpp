@@ -1,6 +1,7 @@
 #include "app/BusyState.h"
 #include "app/CheckContext.h"
 #include "app/CheckTarget.h"
+#include "app/QuotaSpent.h"
 #include "app/VeltranoError.h"
 #include "support/ServiceTestFixture.h"
 
@@ -82,7 +83,135 @@ private Q_SLOTS:
     void errorInACheckIsShownAndTheNextRunStarts();
     void rowStepCanEndTheCheck();
     void abandonedRequestEndsTheRunAsCancelled();
+    void rowStatesFollowTheRunAndItContinues();
+    void continuingAfterTheTargetChangedChecksAll_data();
+    void continuingAfterTheTargetChangedChecksAll();
+    void spentQuotaStopsTheRunWithOneMessage();
 };
+
+namespace {
+
+// A check over named rows "u0".."u<n-1>" that records the rows it takes and
+// fails the rows in `failing`.
+struct NamedRowsCheck {
+    int rows = 6;
+    QList<int> failing;
+    QList<int> taken;
+    void operator()(CheckContext &ctx)
+    {
+        std::vector<int> all(static_cast<size_t>(rows));
+        for (int row = 0; row < rows; ++row)
+            all[size_t(row)] = row;
+        const std::vector<int> chosen = ctx.rowsToCheck(all, [](int row) { return QStringLiteral("u%1").arg(row); });
+        ctx.forEachRow(int(chosen.size()), [&](int index) {
+            const int row = chosen[size_t(index)];
+            taken << row;
+            if (failing.contains(row))
+                ctx.markRowFailed();
+            return CheckContext::RowStep::Next;
+        });
+    }
+};
+
+} // namespace
+
+// A run cancelled after its third row: the rows it answered are answered,
+// the one without a usable answer failed, the rest not reached. The next
+// "Check URL" asks once, and "Continue" takes exactly the rows left; after
+// that nothing is left and no question is asked.
+void RunControlTest::rowStatesFollowTheRunAndItContinues()
+{
+    Fixture f;
+    NamedRowsCheck check;
+    check.failing = {1};
+    f.run.clearChecks(0);
+    f.run.registerCheck(0, QStringLiteral("named"), [&](CheckContext &ctx) { check(ctx); });
+    QList<int> asked;
+    std::optional<CheckContext::RowScope> answer = CheckContext::RowScope::RowsLeft;
+    f.run.setRowScopeQuestion([&](int, int rowsLeft) {
+        asked << rowsLeft;
+        return answer;
+    });
+    f.run.setTargetText([](int) { return QStringLiteral("Checks site https://example.com/ with account token_1"); });
+    f.events.onProcess = [&](int processed) {
+        if (processed == 3)
+            f.run.cancelClicked();
+    };
+    f.run.markApiConnected();
+    f.run.checkUrl(0);
+
+    const RowRunStates &states = f.run.rowStates(0);
+    using State = RowRunStates::State;
+    QCOMPARE(check.taken, (QList<int>{0, 1, 2}));
+    const QList<State> expected{State::Answered,   State::Failed,     State::Answered,
+                                State::NotReached, State::NotReached, State::NotReached};
+    for (int row = 0; row < 6; ++row)
+        QCOMPARE(states.state(QStringLiteral("u%1").arg(row)), expected[row]);
+    QCOMPARE(states.rowsLeft(), 4);
+    QVERIFY(asked.isEmpty());
+
+    // "Cancel" in the question runs nothing.
+    answer = std::nullopt;
+    check.taken.clear();
+    f.events.onProcess = {};
+    f.run.checkUrl(0);
+    QCOMPARE(asked, QList<int>{4});
+    QVERIFY(check.taken.isEmpty());
+    QVERIFY(!f.run.isRunning());
+
+    answer = CheckContext::RowScope::RowsLeft;
+    check.failing.clear();
+    f.run.checkUrl(0);
+    QCOMPARE(check.taken, (QList<int>{1, 3, 4, 5}));
+    QCOMPARE(states.rowsLeft(), 0);
+    QVERIFY(f.log.messagesInOrder().contains(QStringLiteral("Continuing with the 4 rows the last run did not answer")));
+
+    check.taken.clear();
+    f.run.checkUrl(0);
+    QCOMPARE(asked.size(), 2); // nothing left: no question
+    QCOMPARE(check.taken.size(), 6);
+
+    // Another check of the same report does not continue this one's rows.
+    check.failing = {0};
+    f.run.checkUrl(0);
+    QCOMPARE(states.rowsLeft(), 1);
+    f.run.registerCheck(0, QStringLiteral("other"), [](CheckContext &) {});
+    f.run.runCheck(0, 1);
+    QCOMPARE(asked.size(), 2);
+}
+
+void RunControlTest::continuingAfterTheTargetChangedChecksAll_data()
+{
+    QTest::addColumn<QString>("targetThen");
+    QTest::addColumn<bool>("continued");
+    QTest::newRow("same site, account and period") << "Checks site A with account token_1" << true;
+    QTest::newRow("another site") << "Checks site B with account token_1" << false;
+}
+
+void RunControlTest::continuingAfterTheTargetChangedChecksAll()
+{
+    QFETCH(QString, targetThen);
+    QFETCH(bool, continued);
+    Fixture f;
+    NamedRowsCheck check;
+    check.failing = {2, 4};
+    f.run.clearChecks(0);
+    f.run.registerCheck(0, QStringLiteral("named"), [&](CheckContext &ctx) { check(ctx); });
+    f.run.setRowScopeQuestion([](int, int) { return CheckContext::RowScope::RowsLeft; });
+    QString target = QStringLiteral("Checks site A with account token_1");
+    f.run.setTargetText([&](int) { return target; });
+    f.run.markApiConnected();
+    f.run.checkUrl(0);
+    QCOMPARE(f.run.rowStates(0).rowsLeft(), 2);
+
+    target = targetThen;
+    check.taken.clear();
+    f.run.checkUrl(0);
+    QCOMPARE(check.taken, continued ? (QList<int>{2, 4}) : (QList<int>{0, 1, 2, 3, 4, 5}));
+    QCOMPARE(f.log.messagesInOrder().contains(QStringLiteral(
+                 "The site, account or period has changed since the last run, so every row is checked again")),
+             !continued);
+}
 
 // A row whose answer says the rest would fail alike (a refused token) ends
 // the loop there: the bar shows the rows done, the report is not ready,
@@ -328,6 +457,38 @@ void RunControlTest::errorInACheckIsShownAndTheNextRunStarts()
     f.run.checkUrl(3);
     QCOMPARE(f.log.messages().first(), QStringLiteral("Check finished"));
     QVERIFY(f.run.flags().reportDataReady);
+}
+
+// A quota spent at the third row: one message names it, the rows done and
+// left and when it returns; the rows not reached stay so for a continue.
+void RunControlTest::spentQuotaStopsTheRunWithOneMessage()
+{
+    Fixture f;
+    const QuotaSpent spent(QStringLiteral("\"Queries per day\" of searchconsole.googleapis.com"),
+                           QDateTime(QDate(2026, 3, 6), QTime(8, 0), Qt::UTC), QStringLiteral("midnight Pacific time"));
+    f.run.clearChecks(0);
+    f.run.registerCheck(0, QStringLiteral("named"), [&](CheckContext &ctx) {
+        std::vector<int> all{0, 1, 2, 3, 4};
+        const std::vector<int> rows = ctx.rowsToCheck(all, [](int row) { return QStringLiteral("u%1").arg(row); });
+        ctx.forEachRow(int(rows.size()), [&](int index) {
+            if (index == 2)
+                throw spent;
+            return CheckContext::RowStep::Next;
+        });
+    });
+    f.run.markApiConnected();
+    f.run.checkUrl(0);
+    QCOMPARE(f.prompt.texts.size(), 1);
+    const QString message = f.prompt.texts.first();
+    QCOMPARE(message, spent.runMessage(2, 3));
+    QVERIFY2(message.startsWith(QStringLiteral("The quota \"Queries per day\" of searchconsole.googleapis.com is "
+                                               "spent: 2 rows were checked, 3 remain. It returns at midnight Pacific "
+                                               "time (")),
+             qPrintable(message));
+    QCOMPARE(f.log.messagesInOrder().last(), message);
+    QCOMPARE(f.run.rowStates(0).rowsLeft(), 3);
+    QCOMPARE(f.run.rowStates(0).state(QStringLiteral("u2")), RowRunStates::State::NotReached);
+    QVERIFY(!f.run.isRunning());
 }
 
 QTEST_GUILESS_MAIN(RunControlTest)

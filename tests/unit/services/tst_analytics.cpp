@@ -502,16 +502,18 @@ private slots:
     {
         QTest::addColumn<int>("code");
         QTest::addColumn<bool>("ends");
-        QTest::newRow("400 skips the row") << 400 << false;
-        QTest::newRow("403 skips the row") << 403 << false;
-        QTest::newRow("500 skips the row") << 500 << false;
-        QTest::newRow("401 ends the check") << 401 << true;
-        QTest::newRow("429 ends the check") << 429 << true;
+        QTest::addColumn<int>("tries"); // of a refused page
+        QTest::newRow("400 skips the row") << 400 << false << 1;
+        QTest::newRow("403 skips the row") << 403 << false << 1;
+        QTest::newRow("500 tried five times, then skips the row") << 500 << false << 5;
+        QTest::newRow("401 ends the check") << 401 << true << 1;
+        QTest::newRow("429 tried five times, then ends the check") << 429 << true << 5;
     }
     void refusalsEndOrSkipRows()
     {
         QFETCH(int, code);
         QFETCH(bool, ends);
+        QFETCH(int, tries);
         Fixture f;
         f.table.appendRows({QStringLiteral("https://example.com/A"), QStringLiteral("https://example.com/bad"),
                             QStringLiteral("https://example.com/")});
@@ -520,13 +522,13 @@ private slots:
                                  std::to_string(code) + R"(,"message":"Refused"}})";
         // Row 2's page only is refused.
         const QString badUrl = f.reportUrl(QStringLiteral("/bad"));
-        f.sim.queueResponse("GET", badUrl.mid(badUrl.indexOf(QLatin1String("/googleapis"))).toStdString(),
-                            sim::Response::json(body, code));
+        f.sim.setResponse("GET", badUrl.mid(badUrl.indexOf(QLatin1String("/googleapis"))).toStdString(),
+                          sim::Response::json(body, code));
         if (ends) {
             // Refused at the first row: nothing changes.
             const QString firstUrl = f.reportUrl(QStringLiteral("/A"));
-            f.sim.queueResponse("GET", firstUrl.mid(firstUrl.indexOf(QLatin1String("/googleapis"))).toStdString(),
-                                sim::Response::json(body, code));
+            f.sim.setResponse("GET", firstUrl.mid(firstUrl.indexOf(QLatin1String("/googleapis"))).toStdString(),
+                              sim::Response::json(body, code));
         }
         f.check();
         const QString line = QStringLiteral("Google Analytics Error - Code: %1, Refused").arg(code);
@@ -536,7 +538,7 @@ private slots:
             QCOMPARE(f.prompt.texts.last(), line);
             QCOMPARE(f.table.rowTexts(0).mid(1), QStringList(6, QString()));
             QCOMPARE(f.table.rowTexts(1).mid(1), QStringList(6, QStringLiteral("old")));
-            QCOMPARE(f.requests().size(), size_t(1));
+            QCOMPARE(f.requests().size(), size_t(tries));
             QVERIFY(!log.contains(QStringLiteral("Check finished")));
             return;
         }
@@ -544,6 +546,7 @@ private slots:
         QCOMPARE(f.table.rowTexts(0).mid(1), (QStringList{"5", "6", "7", "0:1:0", "1.0", "10.0"}));
         QCOMPARE(f.table.rowTexts(1).mid(1), QStringList(6, QString()));
         QCOMPARE(f.table.rowTexts(2).mid(1), (QStringList{"1000", "2000", "1500", "0:59:59", "1.3", "50.0"}));
+        QCOMPARE(f.requests().size(), size_t(2 + tries));
         QVERIFY(log.contains(QStringLiteral("Check finished")));
         QVERIFY(f.prompt.texts.isEmpty());
     }

@@ -609,10 +609,11 @@ private Q_SLOTS:
         QTest::addColumn<int>("quota");
         QTest::addColumn<int>("rowsWritten");
         QTest::addColumn<QString>("lineStart");
+        QTest::addColumn<int>("tries"); // of the refused page: a per-minute quota is waited out five times
         QTest::newRow("401") << "ya29.revoked" << -1 << 0
-                             << "Google Search Console Error - Code: 401, Request had invalid authentication";
+                             << "Google Search Console Error - Code: 401, Request had invalid authentication" << 1;
         QTest::newRow("429 at the third page")
-            << QString(kToken) << 2 << 2 << "Google Search Console Error - Code: 429, Quota exceeded";
+            << QString(kToken) << 2 << 2 << "Google Search Console Error - Code: 429, Quota exceeded" << 5;
     }
     void refusedTokenOrSpentQuotaEndsTheCheck()
     {
@@ -620,6 +621,7 @@ private Q_SLOTS:
         QFETCH(int, quota);
         QFETCH(int, rowsWritten);
         QFETCH(QString, lineStart);
+        QFETCH(int, tries);
         Fixture f;
         f.accounts->setRequestsBeforeQuotaExceeded(quota);
         for (int i = 0; i < 5; ++i)
@@ -627,7 +629,7 @@ private Q_SLOTS:
         SearchConsolePerformanceCheck check(*f.client, f.period);
         f.check(check, &token);
 
-        QCOMPARE(f.sim.requestsTo(kQueryPath).size(), size_t(rowsWritten + 1));
+        QCOMPARE(f.sim.requestsTo(kQueryPath).size(), size_t(rowsWritten + tries));
         for (int i = 0; i < 5; ++i)
             QCOMPARE(f.table.cell(i, 1), i < rowsWritten ? QStringLiteral("No") : QString());
         QCOMPARE(f.prompt.texts.size(), 1);
@@ -797,8 +799,9 @@ private Q_SLOTS:
         QCOMPARE(list.error->status, QStringLiteral("RESOURCE_EXHAUSTED"));
         QVERIFY(list.rows.empty());
 
-        // An answer that is not JSON is said in plain words.
-        f.sim.queueResponse("POST", kQueryPath, sim::Response::text("<html>down</html>", 503));
+        // An answer that is not JSON is said in plain words (here from a
+        // server that stays down through every try).
+        f.sim.setResponse("POST", kQueryPath, sim::Response::text("<html>down</html>", 503));
         QVERIFY_THROWS_EXCEPTION(VeltranoError, SearchConsoleQueries::fetch(*f.client, kToken, kSiteId, f.period));
     }
 
@@ -867,10 +870,10 @@ private Q_SLOTS:
             QCOMPARE(e.message(),
                      QStringLiteral("Value 'data' not found\nquery is required (HTTP status 400 Bad Request)"));
         }
-        // No answer at all is an error, not an empty chart.
+        // No answer at all, through every try, is an error, not an empty chart.
         sim::Response dropped;
         dropped.fault = sim::Fault::CloseWithoutAnswer;
-        f.sim.queueResponse("GET", "/trends", dropped);
+        f.sim.setResponse("GET", "/trends", dropped);
         QVERIFY_THROWS_EXCEPTION(VeltranoError, f.trends->fetch(QStringLiteral("q")));
     }
 };

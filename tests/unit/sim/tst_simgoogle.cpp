@@ -8,6 +8,7 @@
 #include "services/SearchConsoleAccounts.h"
 #include "services/SearchConsoleModule.h"
 #include "services/ServiceCatalog.h"
+#include "services/ServiceRation.h"
 #include "services/TokenRegistry.h"
 #include "services/TrendsModule.h"
 #include "services/UrlInspectionModule.h"
@@ -204,6 +205,8 @@ private Q_SLOTS:
     void inspection();
     void htmlSensitiveCharactersAreEscapedLikeGoogle();
     void quotaRunsOutAndAnswersCanBeSlow();
+    void rationRefusesInGooglesWords_data();
+    void rationRefusesInGooglesWords();
     void scenarioAnswersComeBeforeTheModule();
     void signedInTokenNeedsSearchConsoleScope();
     void trends_data();
@@ -219,6 +222,8 @@ private:
     SearchConsoleModule m_webmasters{m_accounts};
     UrlInspectionModule m_inspection{m_accounts};
     TrendsModule m_trends;
+    std::shared_ptr<ServiceRation> m_inspectionRation =
+        std::make_shared<ServiceRation>(ServiceRation::Style::GooglePlain, "searchconsole.googleapis.com");
     int m_port = 0;
 };
 
@@ -228,6 +233,7 @@ void SimGoogleTest::initTestCase()
     m_webmasters.install(m_sim, m_webmasters.defaultPrefix());
     m_inspection.install(m_sim, m_inspection.defaultPrefix());
     m_trends.install(m_sim, m_trends.defaultPrefix());
+    m_inspectionRation->install(m_sim, m_inspection.defaultPrefix());
     m_google.setUserId(kUser);
 
     Property unverified = SearchConsoleAccounts::generatedProperty("https://unverified.example/", 5, 5);
@@ -256,6 +262,7 @@ void SimGoogleTest::init()
     m_accounts->setAnswerDelayMs(0);
     m_trends.clearSeries();
     m_sim.clearScenario();
+    m_inspectionRation->reset();
 }
 
 void SimGoogleTest::sitesListNamesEachPropertyWithItsPermission()
@@ -975,6 +982,67 @@ void SimGoogleTest::demoAccountIsInstalledWithEveryService()
         inspected.json().value("inspectionResult").toObject().value("indexStatusResult").toObject().value("verdict"),
         QJsonValue("PASS"));
     QCOMPARE(exchange(demo.port(), "GET", "/trends?query=sofa&lang=us").status, 200);
+}
+
+// The rationing in front of URL Inspection, set through the control
+// interface: each request's answer in turn ("200", "429 day", "429 minute",
+// "503", "dropped"), the quota's words in Google's object, and a Retry-After
+// where the setting or the minute asks for one.
+void SimGoogleTest::rationRefusesInGooglesWords_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<QByteArray>("retryAfter"); // of the refusals; "minute": 1..60
+    QTest::newRow("per day, then a new day")
+        << QByteArray(R"({"perDay":2})") << QStringList{"200", "200", "429 day", "429 day", "advance", "200"}
+        << QByteArray();
+    QTest::newRow("per minute names the rest of the minute")
+        << QByteArray(R"({"perMinute":2})") << QStringList{"200", "200", "429 minute"} << QByteArray("minute");
+    QTest::newRow("a burst of two 503 in every three")
+        << QByteArray(R"({"failEvery":3,"failBurst":2,"retryAfterSeconds":7})")
+        << QStringList{"200", "503", "503", "200", "503"} << QByteArray("7");
+    QTest::newRow("bursts of 500") << QByteArray(R"({"failEvery":2,"failStatus":500})")
+                                   << QStringList{"200", "500", "200", "500"} << QByteArray();
+    QTest::newRow("dropped connections") << QByteArray(R"({"failEvery":2,"dropConnection":true})")
+                                         << QStringList{"200", "dropped", "200"} << QByteArray();
+}
+
+void SimGoogleTest::rationRefusesInGooglesWords()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(QStringList, answers);
+    QFETCH(QByteArray, retryAfter);
+    QCOMPARE(exchange(m_port, "POST", "/__sim/ration/searchconsole", {}, settings).status, 200);
+    const QByteArray body = R"({"inspectionUrl": "https://example.com/", "siteUrl": "https://example.com/"})";
+    for (const QString &expected : answers) {
+        if (expected == QLatin1String("advance")) {
+            QCOMPARE(exchange(m_port, "POST", "/__sim/ration/searchconsole", {}, R"({"advanceDay":true})").status,
+                     200);
+            continue;
+        }
+        const Reply reply = exchange(m_port, "POST", kInspect, {oauth(kToken)}, body);
+        QVERIFY2(expected != QLatin1String("dropped") || reply.status == 0, qPrintable(expected));
+        if (expected == QLatin1String("dropped"))
+            continue;
+        QCOMPARE(QString::number(reply.status), expected.section(' ', 0, 0));
+        if (reply.status == 200)
+            continue;
+        const QJsonObject error = reply.error();
+        QCOMPARE(error.value("code").toInt(), reply.status);
+        if (reply.status == 429) {
+            QCOMPARE(error.value("status").toString(), QStringLiteral("RESOURCE_EXHAUSTED"));
+            QVERIFY2(error.value("message").toString().contains("'Queries per " + expected.section(' ', 1)),
+                     qPrintable(error.value("message").toString()));
+        } else {
+            QCOMPARE(error.value("status").toString(), reply.status == 500 ? QStringLiteral("INTERNAL")
+                                                                           : QStringLiteral("UNAVAILABLE"));
+        }
+        const QByteArray header = reply.header("Retry-After");
+        if (retryAfter == "minute" && expected.endsWith(QLatin1String("minute")))
+            QVERIFY2(header.toInt() >= 1 && header.toInt() <= 60, header.constData());
+        else if (retryAfter != "minute")
+            QCOMPARE(header, retryAfter);
+    }
 }
 
 QTEST_GUILESS_MAIN(SimGoogleTest)

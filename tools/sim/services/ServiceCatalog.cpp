@@ -1,5 +1,8 @@
 #include "ServiceCatalog.h"
 
+#include "ServiceRation.h"
+#include "app/SimulatorPrefixes.h"
+
 #include "AhrefsModule.h"
 #include "AnalyticsAdminModule.h"
 #include "AnalyticsDataModule.h"
@@ -73,6 +76,20 @@ void installAllServices(SimServer &server)
         module->install(server, module->defaultPrefix());
     ControlModule control;
     control.install(server, control.defaultPrefix());
+    installRations(server);
+}
+
+void installRations(SimServer &server)
+{
+    using Style = ServiceRation::Style;
+    const std::string googleApis = simprefix::GoogleApis;
+    std::make_shared<ServiceRation>(Style::GoogleWithErrorsList, "searchconsole.googleapis.com")
+        ->install(server, googleApis + "/webmasters");
+    std::make_shared<ServiceRation>(Style::GooglePlain, "searchconsole.googleapis.com")
+        ->install(server, simprefix::SearchConsoleApi);
+    std::make_shared<ServiceRation>(Style::GoogleErrorsListOnly, "analytics.googleapis.com")
+        ->install(server, googleApis + "/analytics");
+    std::make_shared<ServiceRation>(Style::YandexMetrika, "")->install(server, simprefix::YandexMetrikaApi);
 }
 
 } // namespace veltrano::sim

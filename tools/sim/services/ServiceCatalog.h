@@ -17,4 +17,10 @@ std::vector<std::unique_ptr<ServiceModule>> allServiceModules();
 // interface under "/__sim".
 void installAllServices(SimServer &server);
 
+// The rationing in front of the services that ration their requests (Search
+// Console, URL Inspection, Analytics, Metrika), each set through
+// /__sim/ration<prefix> (see ServiceRation). Off until set. Part of
+// installAllServices.
+void installRations(SimServer &server);
+
 } // namespace veltrano::sim

@@ -57,6 +57,12 @@ AnalyticsController::AnalyticsController(ServiceContext context, AnalyticsSettin
       m_ga4Check(m_ga4Client)
 {
 
+    // Google Analytics locks a property after ten server errors an hour: a
+    // server error is tried twice at most.
+    RetryPolicy retry = m_exchange.retryPolicy();
+    retry.maxServerErrorTries = RetryPolicy::analyticsReporting().maxServerErrorTries;
+    m_exchange.setRetryPolicy(retry);
+
     // Button18 and the double-click on ListBox4 reach connectAccount through
     // the accounts, which refuse it while a request runs and show any error
     // it raises.

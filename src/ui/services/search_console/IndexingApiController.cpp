@@ -26,6 +26,8 @@ IndexingApiController::IndexingApiController(ServiceContext context, IndexingApi
       m_submission(m_client)
 {
     setObjectName(QStringLiteral("IndexingApiController"));
+    // The submission names its spent daily quota in its own words.
+    m_exchange.setStopOnSpentQuota(false);
     m_window.setPorts({&m_context.run, &m_context.prompt, [this] { submit(); }});
     if (urlsMenu) {
         QAction *submitAction = widgets::menuItem(urlsMenu, QStringLiteral("Submit URLs via Google Indexing API"),
