@@ -52,7 +52,16 @@ std::optional<QuotaSpent> DailyQuota::spentIn(int status, const QByteArray &body
         static const QRegularExpression limit(
             QStringLiteral("quota metric '([^']*)' and limit '([^']*per day[^']*)' of service '([^']*)'"),
             QRegularExpression::CaseInsensitiveOption);
-        const QRegularExpressionMatch match = limit.match(textOf(member(*error, "message")));
+        const QString message = textOf(member(*error, "message"));
+        // Google Analytics 4: the property's tokens of the day, or of the
+        // hour (which no backoff worth making waits out either).
+        if (message.startsWith(QLatin1String("Exhausted property tokens per day"), Qt::CaseInsensitive))
+            return QuotaSpent(QStringLiteral("\"property tokens per day\" of analyticsdata.googleapis.com"),
+                              nextPacificMidnight(nowUtc), QStringLiteral("midnight Pacific time"));
+        if (message.startsWith(QLatin1String("Exhausted property tokens per hour"), Qt::CaseInsensitive))
+            return QuotaSpent(QStringLiteral("\"property tokens per hour\" of analyticsdata.googleapis.com"),
+                              nowUtc.addSecs(3600), QStringLiteral("within the hour"));
+        const QRegularExpressionMatch match = limit.match(message);
         if (match.hasMatch())
             return QuotaSpent(QStringLiteral("\"%1\" of %2").arg(match.captured(2), match.captured(3)),
                               nextPacificMidnight(nowUtc), QStringLiteral("midnight Pacific time"));

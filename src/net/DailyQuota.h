@@ -16,6 +16,9 @@ namespace veltrano {
 //   midnight Pacific time;
 // - Yandex Metrika: 429 with the error type quota_requests_by_uid, the
 //   user's requests of the day; it returns at 00:00 GMT.
+// - Google Analytics 4: 429 RESOURCE_EXHAUSTED "Exhausted property tokens
+//   per day" (back at midnight Pacific time) or "... per hour" (within the
+//   hour, longer than any wait between tries).
 // A per-minute quota is none of these: it is waited out (RetryPolicy).
 class DailyQuota final {
 public:

@@ -14,8 +14,11 @@
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/Workbench.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QByteArray>
 #include <QList>
+#include <QMenu>
 #include <QPieSeries>
 #include <QPieSlice>
 #include <QPushButton>
@@ -23,6 +26,8 @@
 #include <QStringList>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <atomic>
@@ -167,6 +172,27 @@ public:
         find<QTabWidget>("pcPages")->setCurrentIndex(0);
         find<QTabWidget>("pcReportsURLs")->setCurrentIndex(serviceTab);
     }
+    // "Check URL" on a report whose tab has several checks, then the item of
+    // the check menu that names the check.
+    void runCheckFromMenu(const QString &item) const
+    {
+        QTimer picker;
+        picker.setInterval(10);
+        QObject::connect(&picker, &QTimer::timeout, [&] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            if (!menu || menu->objectName() != QLatin1String("PopupMenu1"))
+                return;
+            picker.stop();
+            for (QAction *action : menu->actions()) {
+                if (action->text() == item && action->isEnabled() && action->isVisible())
+                    menu->setActiveAction(action);
+            }
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        picker.start();
+        button("btRunRequests")->click();
+    }
+
     // "Paste from Clipboard" into a service's report, one address a line.
     void pasteUrls(int serviceTab, const QStringList &urls)
     {

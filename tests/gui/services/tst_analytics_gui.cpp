@@ -165,7 +165,8 @@ class TestAnalyticsGui : public QObject {
             find<QDateEdit>("DateTimePicker1")->setDate(from);
             find<QDateEdit>("DateTimePicker2")->setDate(to);
         }
-        void checkUrl() { button("btRunRequests")->click(); }
+        // "Check URL", then "Check GA" of the tab's check menu.
+        void checkUrl() { runCheckFromMenu(QStringLiteral("Check GA")); }
         std::string targetOf(const QString &pagePath) const
         {
             const QString url = app->analytics()->client().reportUrl(11112222, QStringLiteral("2024-03-01"),
@@ -382,6 +383,36 @@ private Q_SLOTS:
         QVERIFY(f.prompt.texts.isEmpty());
         QCOMPARE(Fixture::entries(f.combo("ComboBox1")), (QStringList{"Example Furniture=1001", "GA4 only=250000001"}));
         QCOMPARE(f.log().filter(QStringLiteral("Google Analytics (Universal Analytics) - ")).size(), 1);
+    }
+
+    // "Check URL" asks which check; the whole-site one fills the same cells
+    // as "Check GA" from one request by page path, with the same pie.
+    void wholeSiteCheckFromTheMenu()
+    {
+        Fixture f;
+        f.chooseView();
+        f.customPeriod(QDate(2024, 3, 1), QDate(2024, 3, 31));
+        f.paste({"https://www.example.com/blog/post?p=2", "HTTP://WWW.EXAMPLE.COM/A", "https://example.com",
+                 "https://example.com/nothing-here"});
+        f.runCheckFromMenu(QStringLiteral("Check GA (whole site)"));
+
+        QCOMPARE(f.report().rowTexts(0).mid(1), (QStringList{"120", "340", "150", "0:2:5", "3.0", "45.5"}));
+        QCOMPARE(f.report().rowTexts(1).mid(1), (QStringList{"3", "6", "7", "0:59:59", "1.0", "10.0"}));
+        QCOMPARE(f.report().rowTexts(2).mid(1), (QStringList{"8", "9", "10", "1:0:0", "1.3", "50.0"}));
+        QCOMPARE(f.report().rowTexts(3).mid(1), (QStringList{"0", "0", "0", "0:0:0", "0.0", "0.0"}));
+        QCOMPARE(f.pieLabels(), (QStringList{"Traffic pages (50%)", "Pages without traffic (50%)"}));
+        QVERIFY(f.prompt.texts.isEmpty());
+        const auto sent = f.sim.requestsTo(DataPath);
+        QCOMPARE(sent.size(), size_t(1));
+        QCOMPARE(sent[0].queryParam("dimensions"), std::string("ga:pagePath"));
+        // The menu showed none of the Search Console tab's checks.
+        const auto *menu = f.find<QMenu>("PopupMenu1");
+        QStringList shown;
+        for (QAction *action : menu->actions()) {
+            if (action->isVisible())
+                shown << action->text();
+        }
+        QCOMPARE(shown, QStringList{"Check GA (whole site)"}); // "Check GA" came and went with the menu
     }
 
     void checkNeedsAView()

@@ -164,24 +164,7 @@ class TestSearchConsoleGui : public QObject {
         // The pages on the Search Console report tab.
         void paste(const QStringList &urls) { pasteUrls(2, urls); }
         // "Check URL", then the item of the check menu.
-        void runCheck(const QString &item) const
-        {
-            QTimer picker;
-            picker.setInterval(10);
-            QObject::connect(&picker, &QTimer::timeout, [&] {
-                auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-                if (!menu || menu->objectName() != QLatin1String("PopupMenu1"))
-                    return;
-                picker.stop();
-                for (QAction *action : menu->actions()) {
-                    if (action->text() == item && action->isEnabled())
-                        menu->setActiveAction(action);
-                }
-                QTest::keyClick(menu, Qt::Key_Return);
-            });
-            picker.start();
-            button("btRunRequests")->click();
-        }
+        void runCheck(const QString &item) const { runCheckFromMenu(item); }
         // The Google period: "Custom", then the two days by hand.
         void customPeriod(const QDate &from, const QDate &to) const
         {

@@ -384,6 +384,18 @@ private Q_SLOTS:
         QTest::newRow("Metrika's short window")
             << 429 << QByteArray("{\"errors\":[{\"error_type\":\"quota_requests_by_ip\",\"message\":\"x\"}],\"code\":429}")
             << QString() << QDateTime();
+        QTest::newRow("Analytics 4 tokens of the day")
+            << 429
+            << QByteArray("{\"error\":{\"code\":429,\"message\":\"Exhausted property tokens per day. These quota "
+                          "tokens will return tomorrow.\",\"status\":\"RESOURCE_EXHAUSTED\"}}")
+            << "\"property tokens per day\" of analyticsdata.googleapis.com" << pacificMidnight;
+        QTest::newRow("Analytics 4 tokens of the hour")
+            << 429
+            << QByteArray("{\"error\":{\"code\":429,\"message\":\"Exhausted property tokens per hour for a project "
+                          "per property. These quota tokens will return in under an hour.\",\"status\":"
+                          "\"RESOURCE_EXHAUSTED\"}}")
+            << "\"property tokens per hour\" of analyticsdata.googleapis.com"
+            << QDateTime(QDate(2026, 3, 6), QTime(0, 30), Qt::UTC);
         QTest::newRow("a per-day text with a success status") << 200 << perDay << QString() << QDateTime();
         QTest::newRow("not JSON") << 429 << QByteArray("<html>per day</html>") << QString() << QDateTime();
         QTest::newRow("summer time") << 429 << perDay << "\"Queries per day\" of searchconsole.googleapis.com"
