@@ -56,6 +56,10 @@ RetryRunner::Outcome RetryRunner::run(const QString &label, const std::function<
             outcome.gaveUp = true;
             return outcome;
         }
+        // "Cancel" came while the answer was on its way: no wait line, the
+        // run ends as cancelled.
+        if (aborted())
+            throw RequestAborted();
         const std::chrono::milliseconds pause =
             m_policy.waitBefore(outcome.tries, outcome.response.retryAfter, QDateTime::currentDateTimeUtc(),
                                 QRandomGenerator::global()->generateDouble());

@@ -355,6 +355,23 @@ private Q_SLOTS:
         QCOMPARE(progress.notes.last(), QString()); // the bar is given back
     }
 
+    // "Cancel" while a failed answer was on its way: the run ends as
+    // cancelled without announcing another try.
+    void cancelDuringTheRequestAnnouncesNoRetry()
+    {
+        ActivityLog log;
+        std::atomic<bool> abort = false;
+        RetryRunner runner(RetryPolicy(), {log, nullptr, &abort, nullptr});
+        int attempts = 0;
+        QVERIFY_THROWS_EXCEPTION(RequestAborted, runner.run(kLabel, [&] {
+            ++attempts;
+            abort = true; // the click, handled while the answer came in
+            return answer(503);
+        }));
+        QCOMPARE(attempts, 1);
+        QVERIFY(log.messagesInOrder().isEmpty());
+    }
+
     // Answers that say a daily quota is spent, in each service's words, and
     // when that quota returns; a per-minute quota is no such answer.
     void dailyQuotaIsRecognised_data()
