@@ -301,22 +301,8 @@ void AnalyticsController::runCheck(CheckContext &context)
         runGa4Check(context, *table);
         return;
     }
-    const std::optional<qint64> viewId = selectedView();
-    if (!viewId) {
-        context.prompt().show(MessagePrompt::Icon::None, applicationErrorTitle(), SelectViewText);
-        return;
-    }
-    if (table->rowCount() == 0)
-        return;
-    // The view and the days as the check starts; changing either during the
-    // run has no effect on it. The token is read for every request.
-    const ReportingPeriod &period = m_context.periods.google;
-    if (const QString refusal = period.refusal(ReportingPeriod::FutureDays::Allowed, GooglePeriodTab);
-        !refusal.isEmpty())
-        throw VeltranoError(refusal);
-    m_check.run(context, *table,
-                {*viewId, period.fromText(), period.toText(),
-                 [this] { return m_context.accounts.selectedToken(Service); }, selectedWebsiteUrl()});
+    if (const std::optional<AnalyticsCheck::Request> request = viewRequest(context, *table))
+        m_check.run(context, *table, *request);
 }
 
 void AnalyticsController::runSiteCheck(CheckContext &context)
@@ -327,20 +313,29 @@ void AnalyticsController::runSiteCheck(CheckContext &context)
     if (ga4PropertySelected())
         throw VeltranoError(QStringLiteral("The whole-site check reads the report of a Universal Analytics view; "
                                            "for a Google Analytics 4 property use \"Check GA\"."));
+    if (const std::optional<AnalyticsCheck::Request> request = viewRequest(context, *table))
+        m_siteCheck.run(context, *table, *request);
+}
+
+std::optional<AnalyticsCheck::Request> AnalyticsController::viewRequest(CheckContext &context,
+                                                                        const ReportTable &table) const
+{
     const std::optional<qint64> viewId = selectedView();
     if (!viewId) {
         context.prompt().show(MessagePrompt::Icon::None, applicationErrorTitle(), SelectViewText);
-        return;
+        return std::nullopt;
     }
-    if (table->rowCount() == 0)
-        return;
+    if (table.rowCount() == 0)
+        return std::nullopt;
+    // The view and the days as the check starts; changing either during the
+    // run has no effect on it. The token is read for every request.
     const ReportingPeriod &period = m_context.periods.google;
     if (const QString refusal = period.refusal(ReportingPeriod::FutureDays::Allowed, GooglePeriodTab);
         !refusal.isEmpty())
         throw VeltranoError(refusal);
-    m_siteCheck.run(context, *table,
-                    {*viewId, period.fromText(), period.toText(),
-                     [this] { return m_context.accounts.selectedToken(Service); }, selectedWebsiteUrl()});
+    return AnalyticsCheck::Request{*viewId, period.fromText(), period.toText(),
+                                   [this] { return m_context.accounts.selectedToken(Service); },
+                                   selectedWebsiteUrl()};
 }
 
 void AnalyticsController::runGa4Check(CheckContext &context, ReportTable &table)

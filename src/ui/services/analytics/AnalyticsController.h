@@ -81,6 +81,9 @@ private:
     void reportRefusal(const GoogleError &error);
     void runCheck(CheckContext &context);
     void runSiteCheck(CheckContext &context);
+    // The chosen view's request of a check over the Google period; nothing
+    // (the user told why) without a view or rows.
+    std::optional<AnalyticsCheck::Request> viewRequest(CheckContext &context, const ReportTable &table) const;
     void runGa4Check(CheckContext &context, ReportTable &table);
 
     // Where a view entry keeps its property's website URL.
