@@ -51,15 +51,15 @@ RetryRunner::Outcome RetryRunner::run(const QString &label, const std::function<
         const RetryPolicy::Reason reason = RetryPolicy::reasonToRetry(outcome.response);
         if (reason == RetryPolicy::Reason::None)
             return outcome;
+        // "Cancel" came while a failed answer was on its way: no wait line
+        // and no refusal for the row, the run ends as cancelled.
+        if (aborted())
+            throw RequestAborted();
         const int tries = m_policy.triesFor(reason);
         if (outcome.tries >= tries) {
             outcome.gaveUp = true;
             return outcome;
         }
-        // "Cancel" came while the answer was on its way: no wait line, the
-        // run ends as cancelled.
-        if (aborted())
-            throw RequestAborted();
         const std::chrono::milliseconds pause =
             m_policy.waitBefore(outcome.tries, outcome.response.retryAfter, QDateTime::currentDateTimeUtc(),
                                 QRandomGenerator::global()->generateDouble());

@@ -355,21 +355,32 @@ private Q_SLOTS:
         QCOMPARE(progress.notes.last(), QString()); // the bar is given back
     }
 
-    // "Cancel" while a failed answer was on its way: the run ends as
-    // cancelled without announcing another try.
-    void cancelDuringTheRequestAnnouncesNoRetry()
+    // "Cancel" while a failed answer was on its way, on the first try or on
+    // the last one: the run ends as cancelled, with neither another try
+    // announced nor the failure handed on as the row's answer.
+    void cancelDuringTheRequestEndsTheRun_data()
     {
+        QTest::addColumn<int>("clickOnTry");
+        QTest::newRow("first try") << 1;
+        QTest::newRow("last try") << RetryPolicy().maxServerErrorTries;
+    }
+
+    void cancelDuringTheRequestEndsTheRun()
+    {
+        QFETCH(int, clickOnTry);
         ActivityLog log;
         std::atomic<bool> abort = false;
-        RetryRunner runner(RetryPolicy(), {log, nullptr, &abort, nullptr});
+        RetryPolicy policy;
+        policy.firstDelay = std::chrono::milliseconds(0);
+        RetryRunner runner(policy, {log, nullptr, &abort, nullptr});
         int attempts = 0;
         QVERIFY_THROWS_EXCEPTION(RequestAborted, runner.run(kLabel, [&] {
-            ++attempts;
-            abort = true; // the click, handled while the answer came in
+            if (++attempts == clickOnTry)
+                abort = true; // the click, handled while the answer came in
             return answer(503);
         }));
-        QCOMPARE(attempts, 1);
-        QVERIFY(log.messagesInOrder().isEmpty());
+        QCOMPARE(attempts, clickOnTry);
+        QCOMPARE(log.messagesInOrder().size(), qsizetype(clickOnTry - 1));
     }
 
     // Answers that say a daily quota is spent, in each service's words, and
