@@ -32,6 +32,7 @@ void initCurlOnce()
 struct Transfer {
     QByteArray body;
     QByteArray reason;
+    QList<QPair<QByteArray, QByteArray>> headers;
     Clock::time_point lastActivity = Clock::now();
     std::chrono::milliseconds readTimeout{};
     curl_off_t uploaded = 0;
@@ -80,6 +81,11 @@ size_t onHeader(char *data, size_t size, size_t count, void *user)
                 reason.chop(1);
         }
         t->reason = reason;
+        // A new status line starts a new header section (after "100
+        // Continue" or a redirect): only the last one is kept.
+        t->headers.clear();
+    } else if (const qsizetype colon = line.indexOf(':'); colon > 0) {
+        t->headers.append({line.first(colon).trimmed().toByteArray(), line.sliced(colon + 1).trimmed().toByteArray()});
     }
     return n;
 }
@@ -361,6 +367,7 @@ HttpResponse HttpClient::send(const HttpRequest &request)
     response.status = int(status);
     response.reason = QString::fromLatin1(transfer.reason);
     response.body = std::move(transfer.body);
+    response.headers = std::move(transfer.headers);
     return response;
 }
 

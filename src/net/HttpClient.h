@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 #include <atomic>
@@ -23,6 +25,9 @@ struct HttpResponse {
     QByteArray body;   // the whole body; empty when no answer came
     QString failure;   // why no answer came (diagnostics only); empty otherwise
     bool cancelled = false; // the cancel flag ended the transfer
+    // The header lines of the final answer as "Name", "value" pairs, names
+    // as the server spelled them, in the order they came.
+    QList<QPair<QByteArray, QByteArray>> headers;
 };
 
 // One HTTP/1.1 exchange over libcurl. A client is made for one call and

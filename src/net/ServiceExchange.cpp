@@ -48,6 +48,7 @@ ExchangeResult ServiceExchange::send(const QString &label, const HttpRequest &re
     result.reason = response.reason;
     result.text = QString::fromUtf8(response.body);
     result.body = std::move(response.body);
+    result.headers = std::move(response.headers);
 
     if (options.writeTrace) {
         m_trace.add(QString());

@@ -704,6 +704,11 @@ std::vector<Site> AhrefsModule::demoSites()
             generatedSite("shop.example.org", 25, 0, today, 0)};
 }
 
+bool AhrefsModule::inTarget(const std::string &url, const std::string &target, const std::string &mode)
+{
+    return veltrano::sim::inTarget(url, target, mode);
+}
+
 AhrefsModule::AhrefsModule() : m_state(std::make_shared<State>()) {}
 
 void AhrefsModule::install(SimServer &server, const std::string &prefix)

@@ -1,6 +1,7 @@
 #include "ServiceCatalog.h"
 
 #include "AhrefsModule.h"
+#include "AhrefsV3Module.h"
 #include "AnalyticsAdminModule.h"
 #include "AnalyticsDataModule.h"
 #include "AnalyticsModule.h"
@@ -64,6 +65,9 @@ std::vector<std::unique_ptr<ServiceModule>> allServiceModules()
     auto ahrefs = std::make_unique<AhrefsModule>();
     ahrefs->installDemoData();
     modules.push_back(std::move(ahrefs));
+    auto ahrefsV3 = std::make_unique<AhrefsV3Module>();
+    ahrefsV3->installDemoData();
+    modules.push_back(std::move(ahrefsV3));
     return modules;
 }
 
