@@ -709,6 +709,11 @@ bool AhrefsModule::inTarget(const std::string &url, const std::string &target, c
     return veltrano::sim::inTarget(url, target, mode);
 }
 
+std::string AhrefsModule::addressWithoutScheme(const std::string &url)
+{
+    return veltrano::sim::withoutScheme(url);
+}
+
 AhrefsModule::AhrefsModule() : m_state(std::make_shared<State>()) {}
 
 void AhrefsModule::install(SimServer &server, const std::string &prefix)

@@ -101,6 +101,8 @@ public:
     // domain, subdomains); the scheme is not compared. API v3 matches
     // targets the same way.
     static bool inTarget(const std::string &url, const std::string &target, const std::string &mode);
+    // An address as exact mode compares it: without its scheme.
+    static std::string addressWithoutScheme(const std::string &url);
 
     AhrefsModule();
 

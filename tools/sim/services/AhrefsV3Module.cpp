@@ -10,6 +10,8 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <type_traits>
+#include <unordered_map>
 
 namespace veltrano::sim {
 
@@ -22,9 +24,16 @@ struct Key {
     long long used = 0;
 };
 
+// The sites with indexes of the addresses exact mode asks about, so a check
+// of tens of thousands of rows is not answered by scanning every page.
+struct Catalog {
+    std::vector<AhrefsModule::Site> sites;
+    std::unordered_map<std::string, std::vector<const AhrefsModule::Page *>> pagesByAddress;
+    std::unordered_map<std::string, std::vector<const AhrefsModule::Backlink *>> linksByTarget;
+};
+
 struct Settings {
-    std::shared_ptr<const std::vector<AhrefsModule::Site>> sites =
-        std::make_shared<const std::vector<AhrefsModule::Site>>();
+    std::shared_ptr<const Catalog> sites = std::make_shared<const Catalog>();
     std::map<std::string, Key> keys;
     std::set<std::string> refused;
     std::set<std::string> noPermission;
@@ -77,15 +86,53 @@ namespace {
 
 // The rows a list endpoint holds for a target, each a function from a field
 // name to its value (null for a field the endpoint does not know).
-std::vector<Row> listRows(const std::string &endpoint, const std::vector<AhrefsModule::Site> &sites,
-                          const std::string &target, const std::string &mode)
+// The pages (or the backlinks to pages) in the target: looked up for exact
+// mode, found by a walk through every site otherwise.
+template <typename Item, typename Index, typename Each>
+void forEachInTarget(const Catalog &catalog, const Index &index, const std::string &target, const std::string &mode,
+                     Each &&each)
+{
+    if (mode == "exact") {
+        const auto found = index.find(AhrefsModule::addressWithoutScheme(target));
+        if (found != index.end()) {
+            for (const Item *item : found->second)
+                each(*item);
+        }
+        return;
+    }
+    for (const auto &site : catalog.sites) {
+        if constexpr (std::is_same_v<Item, AhrefsModule::Page>) {
+            for (const auto &page : site.pages) {
+                if (AhrefsModule::inTarget(page.url, target, mode))
+                    each(page);
+            }
+        } else {
+            for (const auto &link : site.backlinks) {
+                if (AhrefsModule::inTarget(link.urlTo, target, mode))
+                    each(link);
+            }
+        }
+    }
+}
+
+template <typename Each>
+void pagesInTarget(const Catalog &catalog, const std::string &target, const std::string &mode, Each &&each)
+{
+    forEachInTarget<AhrefsModule::Page>(catalog, catalog.pagesByAddress, target, mode, std::forward<Each>(each));
+}
+
+template <typename Each>
+void linksInTarget(const Catalog &catalog, const std::string &target, const std::string &mode, Each &&each)
+{
+    forEachInTarget<AhrefsModule::Backlink>(catalog, catalog.linksByTarget, target, mode, std::forward<Each>(each));
+}
+
+std::vector<Row> listRows(const std::string &endpoint, const Catalog &catalog, const std::string &target,
+                          const std::string &mode)
 {
     std::vector<Row> rows;
     if (endpoint == "crawled-pages") {
-        for (const auto &site : sites) {
-            for (const auto &page : site.pages) {
-                if (!AhrefsModule::inTarget(page.url, target, mode))
-                    continue;
+        pagesInTarget(catalog, target, mode, [&](const AhrefsModule::Page &page) {
                 const auto *p = &page;
                 rows.push_back([p](const std::string &f) -> Json {
                     if (f == "url") return p->url;
@@ -96,13 +143,9 @@ std::vector<Row> listRows(const std::string &endpoint, const std::vector<AhrefsM
                     if (f == "last_crawled" || f == "last_attempt") return p->lastVisited;
                     return Json();
                 });
-            }
-        }
+        });
     } else if (endpoint == "all-backlinks") {
-        for (const auto &site : sites) {
-            for (const auto &link : site.backlinks) {
-                if (!AhrefsModule::inTarget(link.urlTo, target, mode))
-                    continue;
+        linksInTarget(catalog, target, mode, [&](const AhrefsModule::Backlink &link) {
                 const auto *b = &link;
                 rows.push_back([b](const std::string &f) -> Json {
                     if (f == "url_from") return b->urlFrom;
@@ -116,8 +159,7 @@ std::vector<Row> listRows(const std::string &endpoint, const std::vector<AhrefsM
                     if (f == "is_nofollow") return b->nofollow;
                     return Json();
                 });
-            }
-        }
+        });
     } else if (endpoint == "refdomains" || endpoint == "anchors") {
         const bool byDomain = endpoint == "refdomains";
         struct Group {
@@ -129,10 +171,7 @@ std::vector<Row> listRows(const std::string &endpoint, const std::vector<AhrefsM
         };
         auto groups = std::make_shared<std::vector<Group>>();
         std::map<std::string, size_t> index;
-        for (const auto &site : sites) {
-            for (const auto &link : site.backlinks) {
-                if (!AhrefsModule::inTarget(link.urlTo, target, mode))
-                    continue;
+        linksInTarget(catalog, target, mode, [&](const AhrefsModule::Backlink &link) {
                 const std::string name = byDomain ? hostOf(link.urlFrom) : link.anchor;
                 auto [it, added] = index.emplace(name, groups->size());
                 if (added)
@@ -142,8 +181,7 @@ std::vector<Row> listRows(const std::string &endpoint, const std::vector<AhrefsM
                 g.domains.insert(hostOf(link.urlFrom));
                 g.rating = std::max(g.rating, double(link.domainRating));
                 g.firstSeen = std::min(g.firstSeen, link.firstSeen);
-            }
-        }
+        });
         for (size_t i = 0; i < groups->size(); ++i) {
             rows.push_back([groups, i, byDomain](const std::string &f) -> Json {
                 const Group &g = (*groups)[i];
@@ -168,8 +206,7 @@ struct Answer {
     long long rows = 0;
 };
 
-Answer serveSiteExplorer(const std::string &endpoint, const RecordedRequest &request,
-                         const std::vector<AhrefsModule::Site> &sites)
+Answer serveSiteExplorer(const std::string &endpoint, const RecordedRequest &request, const Catalog &sites)
 {
     const auto missing = [](const std::string &name) {
         return Answer{error(400, "missing required parameter: " + name)};
@@ -200,14 +237,10 @@ Answer serveSiteExplorer(const std::string &endpoint, const RecordedRequest &req
         }
         long long live = 0;
         std::set<std::string> domains;
-        for (const auto &site : sites) {
-            for (const auto &link : site.backlinks) {
-                if (AhrefsModule::inTarget(link.urlTo, target, mode)) {
-                    ++live;
-                    domains.insert(hostOf(link.urlFrom));
-                }
-            }
-        }
+        linksInTarget(sites, target, mode, [&](const AhrefsModule::Backlink &link) {
+            ++live;
+            domains.insert(hostOf(link.urlFrom));
+        });
         const long long lost = live / 7;
         Json metrics{{"all_time", live + lost},
                      {"all_time_refdomains", (long long)domains.size() + lost / 3},
@@ -231,10 +264,7 @@ Answer serveSiteExplorer(const std::string &endpoint, const RecordedRequest &req
         if (grouping != "daily" && grouping != "weekly" && grouping != "monthly")
             return {error(400, "invalid value for parameter history_grouping: " + grouping)};
         long long base = 0;
-        for (const auto &site : sites) {
-            for (const auto &link : site.backlinks)
-                base += AhrefsModule::inTarget(link.urlTo, target, mode) ? 1 : 0;
-        }
+        linksInTarget(sites, target, mode, [&](const AhrefsModule::Backlink &) { ++base; });
         Json list = Json::array();
         const uint64_t seed = support::textHash(target);
         using namespace std::chrono;
@@ -360,7 +390,15 @@ void AhrefsV3Module::install(SimServer &server, const std::string &prefix)
 
 void AhrefsV3Module::setSites(std::vector<AhrefsModule::Site> sites)
 {
-    auto shared = std::make_shared<const std::vector<AhrefsModule::Site>>(std::move(sites));
+    auto catalog = std::make_shared<Catalog>();
+    catalog->sites = std::move(sites);
+    for (const auto &site : catalog->sites) {
+        for (const auto &page : site.pages)
+            catalog->pagesByAddress[AhrefsModule::addressWithoutScheme(page.url)].push_back(&page);
+        for (const auto &link : site.backlinks)
+            catalog->linksByTarget[AhrefsModule::addressWithoutScheme(link.urlTo)].push_back(&link);
+    }
+    std::shared_ptr<const Catalog> shared = std::move(catalog);
     m_state->with([&](Settings &s) { s.sites = std::move(shared); });
 }
 
