@@ -33,6 +33,7 @@ struct Transfer {
     QByteArray body;
     QByteArray reason;
     QByteArray retryAfter; // of the last status line's headers
+    QList<QPair<QByteArray, QByteArray>> headers;
     Clock::time_point lastActivity = Clock::now();
     std::chrono::milliseconds readTimeout{};
     curl_off_t uploaded = 0;
@@ -83,9 +84,17 @@ size_t onHeader(char *data, size_t size, size_t count, void *user)
                 reason.chop(1);
         }
         t->reason = reason;
-        t->retryAfter.clear(); // an interim or redirected answer's headers do not count
-    } else if (headerName(line).trimmed().compare("Retry-After", Qt::CaseInsensitive) == 0) {
-        t->retryAfter = line.sliced(line.indexOf(':') + 1).trimmed().toByteArray();
+        // A new status line starts a new header section (after "100
+        // Continue" or a redirect): only the last one is kept, and an
+        // interim or redirected answer's Retry-After does not count.
+        t->headers.clear();
+        t->retryAfter.clear();
+    } else if (const qsizetype colon = line.indexOf(':'); colon > 0) {
+        const QByteArrayView name = line.first(colon).trimmed();
+        const QByteArrayView value = line.sliced(colon + 1).trimmed();
+        if (name.compare("Retry-After", Qt::CaseInsensitive) == 0)
+            t->retryAfter = value.toByteArray();
+        t->headers.append({name.toByteArray(), value.toByteArray()});
     }
     return n;
 }
@@ -382,6 +391,7 @@ HttpResponse HttpClient::send(const HttpRequest &request)
     response.reason = QString::fromLatin1(transfer.reason);
     response.body = std::move(transfer.body);
     response.retryAfter = std::move(transfer.retryAfter);
+    response.headers = std::move(transfer.headers);
     return response;
 }
 

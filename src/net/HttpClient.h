@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 #include <atomic>
@@ -27,6 +29,9 @@ struct HttpResponse {
     // refused, reset or dropped, or the server was silent too long.
     bool transient = false;
     QByteArray retryAfter; // the answer's Retry-After header value, when it has one
+    // The header lines of the final answer as "Name", "value" pairs, names
+    // as the server spelled them, in the order they came.
+    QList<QPair<QByteArray, QByteArray>> headers;
 };
 
 // One HTTP/1.1 exchange over libcurl. A client is made for one call and

@@ -85,6 +85,7 @@ ExchangeResult ServiceExchange::sendOnce(const QString &label, const HttpRequest
     result.reason = response.reason;
     result.text = QString::fromUtf8(response.body);
     result.body = std::move(response.body);
+    result.headers = std::move(response.headers);
 
     if (options.writeTrace) {
         m_trace.add(QString());

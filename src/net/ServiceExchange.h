@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <chrono>
+#include <optional>
 
 namespace veltrano {
 
@@ -25,6 +26,19 @@ struct ExchangeResult {
     QString reason;
     QByteArray body;
     QString text; // the body decoded from UTF-8 (invalid bytes become U+FFFD)
+    // The answer's header lines ("Name", "value"), in the order they came.
+    QList<QPair<QByteArray, QByteArray>> headers;
+
+    // The value of the first header of that name (case-insensitive), or
+    // nothing when the answer has none.
+    std::optional<QByteArray> header(QByteArrayView name) const
+    {
+        for (const auto &[key, value] : headers) {
+            if (QByteArrayView(key).compare(name, Qt::CaseInsensitive) == 0)
+                return value;
+        }
+        return std::nullopt;
+    }
 };
 
 struct ExchangeOptions {

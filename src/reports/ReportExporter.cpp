@@ -23,7 +23,14 @@ QStringList ReportExporter::headerFields(ServiceId kind)
 
 void ReportExporter::writeLines(const ReportTable &table, CsvWriter &csv)
 {
-    csv.writeRow(headerFields(table.service()));
+    QStringList header = headerFields(table.service());
+    // A column the table names differently (another API's figure) is named
+    // so in the file too.
+    for (int c = 0; c < header.size() && c < table.columnCount(); ++c) {
+        if (const QString caption = table.caption(c); caption != table.layout().columns()[size_t(c)].caption)
+            header[c] = caption;
+    }
+    csv.writeRow(header);
     const int rows = table.rowCount();
     for (int r = 0; r < rows && csv.ok(); ++r)
         csv.writeRow(table.rowTexts(r));

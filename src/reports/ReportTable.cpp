@@ -187,6 +187,23 @@ QVariant ReportTable::data(const QModelIndex &index, int role) const
     }
 }
 
+void ReportTable::setCaptionOverrides(const QStringList &captions)
+{
+    if (captions == m_captionOverrides)
+        return;
+    m_captionOverrides = captions;
+    Q_EMIT headerDataChanged(Qt::Horizontal, 0, int(m_columns) - 1);
+}
+
+QString ReportTable::caption(int column) const
+{
+    if (column < 0 || column >= int(m_columns))
+        return {};
+    if (column < m_captionOverrides.size() && !m_captionOverrides[column].isEmpty())
+        return m_captionOverrides[column];
+    return m_layout->columns()[size_t(column)].caption;
+}
+
 QVariant ReportTable::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation != Qt::Horizontal || section < 0 || section >= int(m_columns))
@@ -195,7 +212,7 @@ QVariant ReportTable::headerData(int section, Qt::Orientation orientation, int r
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
-        return column.caption;
+        return caption(section);
     case Qt::TextAlignmentRole:
         return int(column.alignment);
     case ColumnWidthRole:

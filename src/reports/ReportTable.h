@@ -122,6 +122,13 @@ public:
     // Ignored while rows are staged.
     void applyOrder(const std::vector<int> &order);
 
+    // Captions that replace the layout's for this table (an API version that
+    // fills a column with another figure names it so); an empty text keeps
+    // the layout's caption, an empty list restores them all. The view's
+    // header and the CSV header both read caption().
+    void setCaptionOverrides(const QStringList &captions);
+    QString caption(int column) const;
+
     bool isLocked() const { return m_locked; }
     void setLocked(bool locked);
 
@@ -174,6 +181,7 @@ private:
     QHash<QStringView, quint32> m_idOfText; // views into m_texts
     std::vector<UrlBucket> m_urlBuckets;
     bool m_locked = false;
+    QStringList m_captionOverrides;
 };
 
 } // namespace veltrano

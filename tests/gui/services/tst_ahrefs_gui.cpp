@@ -93,7 +93,7 @@ class TestAhrefsGui : public QObject {
     Q_OBJECT
 
     // The window on a settings folder of its own with the Ahrefs token
-    // saved, the Ahrefs API at the in-process simulator.
+    // saved, the Ahrefs API v2 chosen and at the in-process simulator.
     struct Fixture : testing::MainWindowHarness {
         sim::SimServer sim;
         Module ahrefs;
@@ -107,6 +107,8 @@ class TestAhrefsGui : public QObject {
             SettingsFile(SettingsFile::pathIn(folder()))
                 .writeString(QStringLiteral("Ahrefs_Token"), QStringLiteral("Token"), savedToken);
             open(simulatorEndpoints(QString::fromStdString(sim.baseUrl()), 0));
+            // These cases drive the retired v2 API the simulator module serves.
+            find<QComboBox>("cbAhrefsApi")->setCurrentIndex(1);
             field("Edit2")->setText(Site);
         }
         QLineEdit *field(const char *name) const { return find<QLineEdit>(name); }

@@ -373,8 +373,9 @@ void TestMainWindow::reportColumns_data()
                                                      "GA: Page Views Per Session",
                                                      "GA: Bounce Rate"}
                                       << QList<int>{400, 60, 90, 80, 140, 150, 100};
-    QTest::newRow("Ahrefs") << 4 << "ListView11" << QStringList{"URL",       "Indexed",        "Ahrefs Rank (AR)",
-                                                                "HTTP Code", "Links Internal", "Links External",
+    // Ahrefs API v3 is the default: its figures name the rank and link columns.
+    QTest::newRow("Ahrefs") << 4 << "ListView11" << QStringList{"URL",       "Indexed",      "UR",
+                                                                "HTTP Code", "Ref. Domains", "Backlinks",
                                                                 "Title"}
                             << QList<int>{300, 60, 100, 70, 80, 80, 250};
 }
@@ -457,7 +458,9 @@ void TestMainWindow::startState()
     for (const char *to : {"DateTimePicker2", "DateTimePicker4"})
         QCOMPARE(f.find<QDateEdit>(to)->date(), today);
 
-    QCOMPARE(f.find<QComboBox>("ComboBox6")->currentText(), QStringLiteral("subscription_info"));
+    // Ahrefs API v3 is chosen; its free units read is the first endpoint.
+    QCOMPARE(f.find<QComboBox>("cbAhrefsApi")->currentText(), QStringLiteral("v3"));
+    QCOMPARE(f.find<QComboBox>("ComboBox6")->currentText(), QStringLiteral("limits-and-usage"));
     auto *rows = f.find<QSpinBox>("SpinEdit1");
     QCOMPARE(rows->minimum(), 100);
     QCOMPARE(rows->maximum(), 10000);

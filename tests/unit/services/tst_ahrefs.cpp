@@ -125,7 +125,7 @@ QByteArray countsAnswer(const QList<std::tuple<const char *, const char *, const
 ExchangeResult answerOf(const QByteArray &body, int status = 200)
 {
     return ExchangeResult{status, status == 200 ? QStringLiteral("OK") : QStringLiteral("Bad Gateway"), body,
-                          QString::fromUtf8(body)};
+                          QString::fromUtf8(body), {}};
 }
 
 } // namespace

@@ -287,7 +287,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, body);
         QFETCH(bool, refusal);
         QFETCH(QString, codeAndMessage);
-        const std::optional<GoogleError> error = GoogleError::of(ExchangeResult{status, reason, body, {}});
+        const std::optional<GoogleError> error = GoogleError::of(ExchangeResult{status, reason, body, {}, {}});
         QCOMPARE(error.has_value(), refusal);
         if (error)
             QCOMPARE(error->codeAndMessage(), codeAndMessage);
@@ -339,7 +339,7 @@ private Q_SLOTS:
         QFETCH(int, status);
         QFETCH(int, properties);
         QFETCH(QString, error);
-        const auto list = SearchConsolePropertyList::read(ExchangeResult{status, QString(), body, {}});
+        const auto list = SearchConsolePropertyList::read(ExchangeResult{status, QString(), body, {}, {}});
         QCOMPARE(int(list.properties.size()), properties);
         QCOMPARE(list.error ? list.error->codeAndMessage() : QString(), error);
     }
@@ -347,7 +347,7 @@ private Q_SLOTS:
     void propertyListNotJsonRaisesPlainWords()
     {
         try {
-            SearchConsolePropertyList::read(ExchangeResult{502, QStringLiteral("Bad Gateway"), "<html/>", {}});
+            SearchConsolePropertyList::read(ExchangeResult{502, QStringLiteral("Bad Gateway"), "<html/>", {}, {}});
             QFAIL("no error");
         } catch (const VeltranoError &e) {
             QVERIFY2(e.message().startsWith(
@@ -850,7 +850,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, body);
         QFETCH(int, points);
         QFETCH(QString, error);
-        const AreaChartData chart = GoogleTrends::read(QStringLiteral("q"), ExchangeResult{status, "OK", body, {}});
+        const AreaChartData chart = GoogleTrends::read(QStringLiteral("q"), ExchangeResult{status, "OK", body, {}, {}});
         QCOMPARE(int(chart.points.size()), points);
         QCOMPARE(chart.error, error);
     }

@@ -704,6 +704,16 @@ std::vector<Site> AhrefsModule::demoSites()
             generatedSite("shop.example.org", 25, 0, today, 0)};
 }
 
+bool AhrefsModule::inTarget(const std::string &url, const std::string &target, const std::string &mode)
+{
+    return veltrano::sim::inTarget(url, target, mode);
+}
+
+std::string AhrefsModule::addressWithoutScheme(const std::string &url)
+{
+    return veltrano::sim::withoutScheme(url);
+}
+
 AhrefsModule::AhrefsModule() : m_state(std::make_shared<State>()) {}
 
 void AhrefsModule::install(SimServer &server, const std::string &prefix)

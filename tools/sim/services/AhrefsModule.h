@@ -97,6 +97,13 @@ public:
     // days of counters up to today.
     static std::vector<Site> demoSites();
 
+    // Whether an address belongs to a target in a mode (exact, prefix,
+    // domain, subdomains); the scheme is not compared. API v3 matches
+    // targets the same way.
+    static bool inTarget(const std::string &url, const std::string &target, const std::string &mode);
+    // An address as exact mode compares it: without its scheme.
+    static std::string addressWithoutScheme(const std::string &url);
+
     AhrefsModule();
 
     std::string defaultPrefix() const override { return simprefix::AhrefsApi; }

@@ -4,6 +4,7 @@
 #include "app/SimulatorPrefixes.h"
 
 #include "AhrefsModule.h"
+#include "AhrefsV3Module.h"
 #include "AnalyticsAdminModule.h"
 #include "AnalyticsDataModule.h"
 #include "AnalyticsModule.h"
@@ -67,6 +68,9 @@ std::vector<std::unique_ptr<ServiceModule>> allServiceModules()
     auto ahrefs = std::make_unique<AhrefsModule>();
     ahrefs->installDemoData();
     modules.push_back(std::move(ahrefs));
+    auto ahrefsV3 = std::make_unique<AhrefsV3Module>();
+    ahrefsV3->installDemoData();
+    modules.push_back(std::move(ahrefsV3));
     return modules;
 }
 

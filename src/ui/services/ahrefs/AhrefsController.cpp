@@ -1,13 +1,17 @@
 #include "ui/services/ahrefs/AhrefsController.h"
 
+#include "app/ActivityLog.h"
 #include "app/RunControl.h"
 #include "app/UiPorts.h"
 #include "app/VeltranoError.h"
 #include "auth/SettingsFile.h"
 #include "net/RequestTrace.h"
+#include "reports/ReportTable.h"
 #include "services/ahrefs/AhrefsBacklinksHistory.h"
 #include "services/ahrefs/AhrefsDataExplorer.h"
 #include "services/ahrefs/AhrefsDescriptor.h"
+#include "services/ahrefs/AhrefsV3BacklinksHistory.h"
+#include "services/ahrefs/AhrefsV3DataExplorer.h"
 #include "ui/desktop/HandlerGuard.h"
 #include "ui/desktop/WaitCursor.h"
 #include "ui/reports/ReportPages.h"
@@ -49,7 +53,8 @@ private:
 AhrefsController::AhrefsController(ServiceContext context, AhrefsSettingsTab &tab, AreaChartView &historyChart,
                                    QTreeWidget &historyTable)
     : QObject(nullptr), m_context(context), m_tab(tab), m_historyChart(historyChart), m_historyTable(historyTable),
-      m_exchange(context.makeExchange()), m_client(m_exchange, context.endpoints.ahrefsApi), m_urlCheck(m_client)
+      m_exchange(context.makeExchange()), m_client(m_exchange, context.endpoints.ahrefsApi), m_urlCheck(m_client),
+      m_v3Client(m_exchange, context.endpoints.ahrefsApiV3), m_v3Check(m_v3Client)
 {
     setObjectName(QStringLiteral("AhrefsController"));
 
@@ -91,6 +96,40 @@ AhrefsController::AhrefsController(ServiceContext context, AhrefsSettingsTab &ta
     };
     connect(m_tab.tokenField(), &QLineEdit::textChanged, this, showTarget);
     showTarget();
+
+    connect(m_tab.apiChoice(), &QComboBox::currentIndexChanged, this,
+            [this] { runHandler(m_context.prompt, [this] { applyApiChoice(); }); });
+    applyApiChoice();
+}
+
+void AhrefsController::applyApiChoice()
+{
+    const bool v3 = m_tab.usesApiV3();
+    if (ReportTable *table = m_context.reports.table(Service))
+        table->setCaptionOverrides(v3 ? AhrefsV3UrlCheck::captions() : QStringList());
+    QComboBox *from = m_tab.tableChoice();
+    const QSignalBlocker blocker(from);
+    from->clear();
+    from->addItems(v3 ? AhrefsV3DataExplorer::endpointNames() : AhrefsDataExplorer::tableNames());
+    from->setCurrentText(v3 ? AhrefsV3DataExplorer::defaultEndpoint() : AhrefsDataExplorer::defaultTable());
+    m_tab.unitsLabel()->clear();
+}
+
+bool AhrefsController::showUnitsLeft()
+{
+    const QString key = m_tab.tokenField()->text();
+    if (const QString problem = AhrefsV3Client::keyProblem(key); !problem.isEmpty()) {
+        m_context.prompt.show(MessagePrompt::Icon::Warning, applicationErrorTitle(), problem);
+        return false;
+    }
+    const ExchangeResult answer = [&] {
+        WaitCursor wait;
+        return m_v3Client.request(AhrefsV3Client::limitsQuery(), key, ServiceExchange::silent());
+    }();
+    const QString text = AhrefsV3Client::limitsText(answer);
+    m_tab.unitsLabel()->setText(text);
+    m_context.log.addToLog(text);
+    return true;
 }
 
 AhrefsController::~AhrefsController() = default;
@@ -120,6 +159,15 @@ void AhrefsController::runUrlCheck(CheckContext &context)
     ReportTable *table = m_context.reports.table(Service);
     if (!table)
         return;
+    if (m_tab.usesApiV3()) {
+        const QString key = savedToken();
+        if (!key.isEmpty() && !m_tab.siteField()->text().isEmpty() && table->rowCount() > 0 &&
+            AhrefsV3Client::keyProblem(key).isEmpty())
+            showUnitsLeft();
+        m_v3Check.setToday(m_today);
+        m_v3Check.run(context, *table, {key, m_tab.siteField()->text()});
+        return;
+    }
     m_urlCheck.run(context, *table,
                    {m_tab.tokenField()->text(), m_tab.siteField()->text(), [this] { return savedToken(); }});
 }
@@ -134,6 +182,10 @@ void AhrefsController::showData()
 {
     if (!fieldsFilledOrAsk())
         return;
+    if (m_tab.usesApiV3()) {
+        showDataV3();
+        return;
+    }
     const ButtonOff off(m_tab.showDataButton());
     // From now on "Check URL" is there, whatever this answer brings.
     m_context.run.markApiConnected();
@@ -160,6 +212,10 @@ void AhrefsController::getBacklinksHistory()
 {
     if (!fieldsFilledOrAsk())
         return;
+    if (m_tab.usesApiV3()) {
+        getBacklinksHistoryV3();
+        return;
+    }
     const ButtonOff off(m_tab.historyButton());
 
     const QString site = m_tab.siteField()->text();
@@ -193,6 +249,79 @@ void AhrefsController::getBacklinksHistory()
     m_client.writeStatus(answer);
 }
 
+void AhrefsController::showDataV3()
+{
+    const ButtonOff off(m_tab.showDataButton());
+    // The units left are read first: a key that cannot be sent goes no
+    // further, and a refused one says so in the tab.
+    if (!showUnitsLeft())
+        return;
+    m_context.run.markApiConnected();
+
+    const QString endpoint = m_tab.tableChoice()->currentText();
+    const int rows = m_tab.rowCount()->value();
+    const std::optional<AhrefsV3Query> query =
+        AhrefsV3DataExplorer::query(endpoint, rows, m_tab.siteField()->text(), m_today());
+    if (!query)
+        return;
+    const ExchangeResult answer = [&] {
+        WaitCursor wait;
+        return m_v3Client.request(*query, m_tab.tokenField()->text(), ServiceExchange::silent());
+    }();
+    m_context.trace.add(answer.text);
+
+    const AhrefsV3DataExplorer::Listing listing = AhrefsV3DataExplorer::list(endpoint, rows, answer);
+    if (listing.label)
+        m_tab.dataLabel()->setText(*listing.label);
+    m_tab.dataText()->setPlainText(listing.lines.join(QLatin1Char('\n')));
+    m_v3Client.writeStatus(answer);
+    AhrefsUnitsTally tally;
+    tally.add(answer);
+    m_context.log.addToLog(tally.logLine());
+}
+
+void AhrefsController::getBacklinksHistoryV3()
+{
+    const QString key = m_tab.tokenField()->text();
+    if (const QString problem = AhrefsV3Client::keyProblem(key); !problem.isEmpty()) {
+        m_context.prompt.show(MessagePrompt::Icon::Warning, applicationErrorTitle(), problem);
+        return;
+    }
+    const ButtonOff off(m_tab.historyButton());
+    const QString site = m_tab.siteField()->text();
+    const AhrefsV3Query query = AhrefsV3BacklinksHistory::query(site, m_today());
+    const ExchangeResult answer = [&] {
+        WaitCursor wait;
+        return m_v3Client.request(query, key, ServiceExchange::silent());
+    }();
+    // The address holds no key: it goes to the trace as sent.
+    m_context.trace.clear();
+    m_context.trace.add(m_v3Client.url(query));
+    m_context.trace.add(QString());
+
+    const AhrefsBacklinksHistory::Reading reading = AhrefsV3BacklinksHistory::read(answer);
+    for (const QString &line : reading.counterLines)
+        m_context.trace.add(line);
+    const QString table = QStringLiteral("refdomains-history");
+    if (!reading.serviceError.isEmpty()) {
+        appendDataLines(AhrefsDataExplorer::errorLines(table, reading.serviceError));
+    } else if (!reading.failure.isEmpty()) {
+        appendDataLines(AhrefsDataExplorer::errorLines(table, reading.failure));
+    } else {
+        m_historyTable.clear();
+        QList<QTreeWidgetItem *> items;
+        items.reserve(qsizetype(reading.days.size()));
+        for (const AhrefsBacklinksHistory::Day &day : reading.days)
+            items << new QTreeWidgetItem(QStringList{day.date, day.refpages, day.all});
+        m_historyTable.addTopLevelItems(items);
+        fillGraph();
+    }
+    m_v3Client.writeStatus(answer);
+    AhrefsUnitsTally tally;
+    tally.add(answer);
+    m_context.log.addToLog(tally.logLine());
+}
+
 void AhrefsController::fillGraph()
 {
     std::vector<AhrefsBacklinksHistory::Day> days;
@@ -200,7 +329,10 @@ void AhrefsController::fillGraph()
         const QTreeWidgetItem *item = m_historyTable.topLevelItem(i);
         days.push_back({item->text(0), item->text(1), item->text(2), item->text(2).toLongLong()});
     }
-    m_historyChart.showData(AhrefsBacklinksHistory::chartData(m_tab.siteField()->text(), days));
+    AreaChartData data = AhrefsBacklinksHistory::chartData(m_tab.siteField()->text(), days);
+    if (m_tab.usesApiV3())
+        data.title = AhrefsV3BacklinksHistory::chartTitle(m_tab.siteField()->text());
+    m_historyChart.showData(data);
 }
 
 } // namespace veltrano

@@ -3,6 +3,8 @@
 #include "net/ServiceExchange.h"
 #include "services/ahrefs/AhrefsClient.h"
 #include "services/ahrefs/AhrefsUrlCheck.h"
+#include "services/ahrefs/AhrefsV3Client.h"
+#include "services/ahrefs/AhrefsV3UrlCheck.h"
 #include "ui/services/ServiceContext.h"
 
 #include <QDate>
@@ -31,6 +33,13 @@ class CheckContext;
 //   pages, all) and draws them in the backlinks chart (Chart1), oldest day
 //   on the left.
 // Each button stays disabled while its request runs.
+//
+// "API:" chooses Ahrefs API v3 (the default) or the retired v2. With v3 the
+// token field holds the API key, sent only in the Authorization header;
+// the report's rank and link columns are captioned after the v3 figures
+// they hold; "From:" lists v3 endpoints; the history charts the referring
+// domains. Show Data and every check first read the key's units left
+// (free) into the tab and the log.
 class AhrefsController final : public QObject {
     Q_OBJECT
 public:
@@ -53,7 +62,12 @@ public:
 
     static QString fillInFieldsText();
 
+    // Reads the key's API units left (v3) into the tab and the log; false
+    // when the key cannot be sent.
+    bool showUnitsLeft();
+
     AhrefsClient &client() { return m_client; }
+    AhrefsV3Client &clientV3() { return m_v3Client; }
     ServiceExchange &exchange() { return m_exchange; }
 
 private:
@@ -62,6 +76,10 @@ private:
     QString savedToken() const;
     void runUrlCheck(CheckContext &context);
     void appendDataLines(const QStringList &lines);
+    // Captions and the "From:" list for the chosen API.
+    void applyApiChoice();
+    void showDataV3();
+    void getBacklinksHistoryV3();
 
     ServiceContext m_context;
     AhrefsSettingsTab &m_tab;
@@ -70,6 +88,8 @@ private:
     ServiceExchange m_exchange;
     AhrefsClient m_client;
     AhrefsUrlCheck m_urlCheck;
+    AhrefsV3Client m_v3Client;
+    AhrefsV3UrlCheck m_v3Check;
     Today m_today = [] { return QDate::currentDate(); };
 };
 

@@ -33,6 +33,9 @@ AhrefsSettingsTab::AhrefsSettingsTab(QWidget *parent)
     auto *query = named(new QGroupBox(QStringLiteral(" Ahrefs API ")), "gbAhrefs");
     query->setFixedWidth(TokenListGroup::FixedWidth);
     auto *form = new QFormLayout(query);
+    m_api = named(new QComboBox, "cbAhrefsApi");
+    m_api->addItems({QStringLiteral("v3"), QStringLiteral("v2 (retired)")});
+    form->addRow(label(QStringLiteral("API:")), m_api);
     m_token = named(new QLineEdit, "Edit1");
     form->addRow(label(QStringLiteral("Token:")), m_token);
     m_site = named(new QLineEdit, "Edit2");
@@ -53,6 +56,9 @@ AhrefsSettingsTab::AhrefsSettingsTab(QWidget *parent)
     buttons->addWidget(m_showData);
     buttons->addWidget(m_history);
     form->addRow(buttons);
+    m_units = named(new QLabel, "lblAhrefsUnits");
+    m_units->setWordWrap(true);
+    form->addRow(m_units);
 
     auto *data = new QWidget;
     auto *dataLayout = new QVBoxLayout(data);
@@ -67,6 +73,11 @@ AhrefsSettingsTab::AhrefsSettingsTab(QWidget *parent)
     dataLayout->addWidget(m_data, 1);
 
     place(query, data, Qt::AlignTop);
+}
+
+bool AhrefsSettingsTab::usesApiV3() const
+{
+    return m_api->currentIndex() == 0;
 }
 
 QWidget *AhrefsSettingsTab::sideWidget() const

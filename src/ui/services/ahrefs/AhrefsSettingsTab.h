@@ -23,6 +23,11 @@ class AhrefsSettingsTab final : public ServiceSettingsTab {
 public:
     explicit AhrefsSettingsTab(QWidget *parent = nullptr);
 
+    // The API the tab talks to: "v3" (index 0, the default) or "v2 (retired)".
+    QComboBox *apiChoice() const { return m_api; }
+    bool usesApiV3() const;
+    // What is left of the key's API units, as the service last said.
+    QLabel *unitsLabel() const { return m_units; }
     QLineEdit *tokenField() const { return m_token; }
     QLineEdit *siteField() const { return m_site; }
     QComboBox *tableChoice() const { return m_table; }
@@ -38,6 +43,8 @@ public:
     QWidget *sideWidget() const override;
 
 private:
+    QComboBox *m_api = nullptr;
+    QLabel *m_units = nullptr;
     QLineEdit *m_token = nullptr;
     QLineEdit *m_site = nullptr;
     QComboBox *m_table = nullptr;

@@ -1,0 +1,191 @@
+#include "services/ahrefs/AhrefsV3UrlCheck.h"
+
+#include "app/CheckContext.h"
+#include "app/UiPorts.h"
+#include "app/VeltranoError.h"
+#include "net/JsonDocument.h"
+#include "net/RequestTrace.h"
+#include "net/ServiceAnswer.h"
+#include "reports/ReportTable.h"
+
+namespace veltrano {
+
+namespace {
+
+// The statuses after which every further row would be refused alike.
+bool endsTheCheck(int status)
+{
+    return status == 401 || status == 403 || status == 429;
+}
+
+QString memberText(const JsonValue &object, const char *name)
+{
+    const JsonValue *value = object.member(name);
+    return value ? value->text() : QString();
+}
+
+} // namespace
+
+AhrefsV3UrlCheck::AhrefsV3UrlCheck(AhrefsV3Client &client) : m_client(client) {}
+
+QStringList AhrefsV3UrlCheck::captions()
+{
+    return {QString(), QString(), QStringLiteral("UR"), QString(), QStringLiteral("Ref. Domains"),
+            QStringLiteral("Backlinks"), QString()};
+}
+
+AhrefsV3Query AhrefsV3UrlCheck::pageQuery(const QString &url)
+{
+    return {QStringLiteral("site-explorer/crawled-pages"),
+            {{QStringLiteral("select"), QStringLiteral("url,url_rating,http_code,title")},
+             {QStringLiteral("target"), url},
+             {QStringLiteral("mode"), QStringLiteral("exact")},
+             {QStringLiteral("limit"), QStringLiteral("1")},
+             {QStringLiteral("output"), QStringLiteral("json")}}};
+}
+
+AhrefsV3Query AhrefsV3UrlCheck::linksQuery(const QString &url, const QDate &day)
+{
+    return {QStringLiteral("site-explorer/backlinks-stats"),
+            {{QStringLiteral("target"), url},
+             {QStringLiteral("mode"), QStringLiteral("exact")},
+             {QStringLiteral("date"), day.toString(QStringLiteral("yyyy-MM-dd"))},
+             {QStringLiteral("output"), QStringLiteral("json")}}};
+}
+
+AhrefsV3UrlCheck::RowAnswer AhrefsV3UrlCheck::errorAnswer(const QString &serviceError, const ExchangeResult &answer)
+{
+    RowAnswer read;
+    read.kind = endsTheCheck(answer.status) ? RowAnswer::Kind::ServiceError : RowAnswer::Kind::RowError;
+    read.error = AhrefsV3Client::errorText(serviceError, answer);
+    return read;
+}
+
+AhrefsV3UrlCheck::RowAnswer AhrefsV3UrlCheck::readPage(const ExchangeResult &answer)
+{
+    const JsonDocument doc = JsonDocument::parse(answer.body);
+    if (const QString error = AhrefsV3Client::serviceError(doc); !error.isEmpty())
+        return errorAnswer(error, answer);
+    RowAnswer read;
+    const JsonValue *pages = doc.isValid() && doc.root().isObject() ? doc.root().member("pages") : nullptr;
+    if (answer.status != 200 || !pages || !pages->isArray()) {
+        // A refusal without the service's words still ends the check: the
+        // next row would be refused alike.
+        if (endsTheCheck(answer.status))
+            return errorAnswer(serviceanswer::statusText(answer), answer);
+        read.kind = RowAnswer::Kind::Unusable;
+        read.cells = QStringList(kColumns, QString());
+        return read;
+    }
+    if (pages->size() == 0 || !pages->at(0).isObject()) {
+        read.kind = pages->size() == 0 ? RowAnswer::Kind::NotFound : RowAnswer::Kind::Unusable;
+        read.cells = QStringList(kColumns, QString());
+        if (read.kind == RowAnswer::Kind::NotFound)
+            read.cells[0] = QStringLiteral("No");
+        return read;
+    }
+    // One page is asked for; should the service send more, the first is the
+    // page asked about. Members the select names may be left out or null
+    // (a page without a title): their cells stay empty.
+    const JsonValue &page = pages->at(0);
+    read.kind = RowAnswer::Kind::Found;
+    read.cells = QStringList{QStringLiteral("Yes"), memberText(page, "url_rating"), memberText(page, "http_code"),
+                             QString(), QString(), memberText(page, "title")};
+    return read;
+}
+
+AhrefsV3UrlCheck::RowAnswer AhrefsV3UrlCheck::readLinks(const ExchangeResult &answer)
+{
+    const JsonDocument doc = JsonDocument::parse(answer.body);
+    if (const QString error = AhrefsV3Client::serviceError(doc); !error.isEmpty())
+        return errorAnswer(error, answer);
+    RowAnswer read;
+    const JsonValue *metrics = doc.isValid() && doc.root().isObject() ? doc.root().member("metrics") : nullptr;
+    if (answer.status != 200 || !metrics || !metrics->isObject()) {
+        if (endsTheCheck(answer.status))
+            return errorAnswer(serviceanswer::statusText(answer), answer);
+        read.kind = RowAnswer::Kind::Unusable;
+        return read;
+    }
+    read.kind = RowAnswer::Kind::Found;
+    read.cells = QStringList{memberText(*metrics, "live_refdomains"), memberText(*metrics, "live")};
+    return read;
+}
+
+void AhrefsV3UrlCheck::run(CheckContext &context, ReportTable &table, const Inputs &inputs)
+{
+    if (inputs.key.isEmpty() || inputs.site.isEmpty()) {
+        context.prompt().show(MessagePrompt::Icon::None, applicationErrorTitle(), fillInFieldsText());
+        return;
+    }
+    if (const QString problem = AhrefsV3Client::keyProblem(inputs.key); !problem.isEmpty()) {
+        context.prompt().show(MessagePrompt::Icon::Warning, applicationErrorTitle(), problem);
+        return;
+    }
+    const int rows = table.rowCount();
+    if (rows == 0)
+        return;
+
+    RequestTrace &trace = m_client.exchange().trace();
+    trace.clear();
+    context.setProgressMaximum(rows);
+    const QDate day = m_today();
+
+    // The units are logged however the run ends: completed, ended by the
+    // service or cancelled with a request in flight.
+    AhrefsUnitsTally tally;
+    struct LogUnits {
+        CheckContext &context;
+        const AhrefsUnitsTally &tally;
+        ~LogUnits() { context.addToLog(tally.logLine()); }
+    } logUnits{context, tally};
+
+    const auto exchange = [&](const AhrefsV3Query &query) {
+        ExchangeResult answer = m_client.request(query, inputs.key);
+        tally.add(answer);
+        serviceanswer::trace(trace, answer);
+        return answer;
+    };
+    const auto unusable = [&](int row) {
+        table.setRowCells(row, QStringList(kColumns, QString()));
+        context.addToLog(QStringLiteral("Ahrefs Error Get Object Data: %1/%2").arg(row + 1).arg(rows));
+    };
+
+    context.forEachRow(rows, [&](int row) {
+        const QString url = table.url(row);
+        RowAnswer page = readPage(exchange(pageQuery(url)));
+        if (page.kind == RowAnswer::Kind::Found) {
+            const RowAnswer links = readLinks(exchange(linksQuery(url, day)));
+            if (links.kind == RowAnswer::Kind::Found) {
+                page.cells[3] = links.cells[0];
+                page.cells[4] = links.cells[1];
+            } else if (links.kind == RowAnswer::Kind::Unusable) {
+                table.setRowCells(row, page.cells);
+                context.addToLog(QStringLiteral("Ahrefs Error Get Object Data: %1/%2").arg(row + 1).arg(rows));
+                return CheckContext::RowStep::Next;
+            } else {
+                page = links;
+            }
+        }
+        switch (page.kind) {
+        case RowAnswer::Kind::ServiceError:
+            context.prompt().show(MessagePrompt::Icon::Warning, applicationErrorTitle(),
+                                  QStringLiteral("Ahrefs Error: ") + page.error);
+            return CheckContext::RowStep::EndCheck;
+        case RowAnswer::Kind::RowError:
+            table.clearRowCells(row);
+            context.addToLog(QStringLiteral("Ahrefs Error %1/%2: %3").arg(row + 1).arg(rows).arg(page.error));
+            break;
+        case RowAnswer::Kind::Unusable:
+            unusable(row);
+            break;
+        case RowAnswer::Kind::NotFound:
+        case RowAnswer::Kind::Found:
+            table.setRowCells(row, page.cells);
+            break;
+        }
+        return CheckContext::RowStep::Next;
+    });
+}
+
+} // namespace veltrano
