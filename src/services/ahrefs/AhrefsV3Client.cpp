@@ -120,6 +120,32 @@ QString AhrefsV3Client::limitsText(const ExchangeResult &answer)
     return line;
 }
 
+QDate AhrefsV3Client::usageResetDate(const ExchangeResult &answer)
+{
+    const JsonDocument doc = JsonDocument::parse(answer.body);
+    const JsonValue *limits = doc.isValid() && doc.root().isObject() ? doc.root().member("limits_and_usage") : nullptr;
+    const JsonValue *reset = limits && limits->isObject() ? limits->member("usage_reset_date") : nullptr;
+    if (answer.status != 200 || !reset)
+        return {};
+    // "2026-12-28", or a timestamp whose first ten characters are the day.
+    return QDate::fromString(reset->text().left(10), Qt::ISODate);
+}
+
+std::optional<QuotaSpent> AhrefsV3Client::unitsSpent(const ExchangeResult &answer, const QDate &resetDate,
+                                                     const QDateTime &nowUtc)
+{
+    if (answer.status != 403)
+        return std::nullopt;
+    const QString error = serviceError(JsonDocument::parse(answer.body));
+    if (!error.contains(QLatin1String("units"), Qt::CaseInsensitive))
+        return std::nullopt;
+    const QDate today = nowUtc.date();
+    const QDate day = resetDate.isValid() && resetDate > today ? resetDate
+                                                               : QDate(today.year(), today.month(), 1).addMonths(1);
+    return QuotaSpent(QStringLiteral("\"API units\" of the Ahrefs API key (%1)").arg(errorText(error, answer)),
+                      QDateTime(day, QTime(0, 0), Qt::UTC), QStringLiteral("the key's monthly renewal"));
+}
+
 void AhrefsUnitsTally::add(const ExchangeResult &answer)
 {
     ++m_answers;

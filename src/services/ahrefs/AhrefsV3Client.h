@@ -1,6 +1,9 @@
 #pragma once
 
+#include "app/QuotaSpent.h"
 #include "net/ServiceExchange.h"
+
+#include <QDate>
 
 #include <QLatin1String>
 #include <QList>
@@ -61,6 +64,15 @@ public:
     // (resets <date>)" from its answer, "unlimited" for a null limit; the
     // service's error or "no usable answer" otherwise.
     static QString limitsText(const ExchangeResult &answer);
+    // The day the key's monthly units renew ("usage_reset_date"), when the
+    // answer states one.
+    static QDate usageResetDate(const ExchangeResult &answer);
+
+    // A 403 saying the key's units are spent: every further request of the
+    // month would be refused alike. The units return on resetDate when the
+    // limits answer stated it, else on the first of next month (UTC).
+    static std::optional<QuotaSpent> unitsSpent(const ExchangeResult &answer, const QDate &resetDate,
+                                                const QDateTime &nowUtc);
 
     ServiceExchange &exchange() { return m_exchange; }
 

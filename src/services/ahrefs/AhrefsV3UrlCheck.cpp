@@ -1,6 +1,7 @@
 #include "services/ahrefs/AhrefsV3UrlCheck.h"
 
 #include "app/CheckContext.h"
+#include "app/QuotaSpent.h"
 #include "app/UiPorts.h"
 #include "app/VeltranoError.h"
 #include "net/JsonDocument.h"
@@ -144,14 +145,27 @@ void AhrefsV3UrlCheck::run(CheckContext &context, ReportTable &table, const Inpu
         ExchangeResult answer = m_client.request(query, inputs.key);
         tally.add(answer);
         serviceanswer::trace(trace, answer);
+        if (std::optional<QuotaSpent> spent =
+                AhrefsV3Client::unitsSpent(answer, inputs.unitsResetDate, QDateTime::currentDateTimeUtc()))
+            throw *spent;
         return answer;
     };
     const auto unusable = [&](int row) {
         table.setRowCells(row, QStringList(kColumns, QString()));
         context.addToLog(QStringLiteral("Ahrefs Error Get Object Data: %1/%2").arg(row + 1).arg(rows));
+        context.markRowFailed();
     };
 
-    context.forEachRow(rows, [&](int row) {
+    // Every row is Ahrefs' to answer; a continued run takes only the rows
+    // the last one did not answer.
+    std::vector<int> allRows(static_cast<size_t>(rows));
+    for (int row = 0; row < rows; ++row)
+        allRows[size_t(row)] = row;
+    const std::vector<int> taken = context.rowsToCheck(allRows, [&](int row) { return table.url(row); });
+    context.setProgressMaximum(int(taken.size()));
+
+    context.forEachRow(int(taken.size()), [&](int index) {
+        const int row = taken[size_t(index)];
         const QString url = table.url(row);
         RowAnswer page = readPage(exchange(pageQuery(url)));
         if (page.kind == RowAnswer::Kind::Found) {
@@ -162,6 +176,7 @@ void AhrefsV3UrlCheck::run(CheckContext &context, ReportTable &table, const Inpu
             } else if (links.kind == RowAnswer::Kind::Unusable) {
                 table.setRowCells(row, page.cells);
                 context.addToLog(QStringLiteral("Ahrefs Error Get Object Data: %1/%2").arg(row + 1).arg(rows));
+                context.markRowFailed();
                 return CheckContext::RowStep::Next;
             } else {
                 page = links;
@@ -175,6 +190,7 @@ void AhrefsV3UrlCheck::run(CheckContext &context, ReportTable &table, const Inpu
         case RowAnswer::Kind::RowError:
             table.clearRowCells(row);
             context.addToLog(QStringLiteral("Ahrefs Error %1/%2: %3").arg(row + 1).arg(rows).arg(page.error));
+            context.markRowFailed();
             break;
         case RowAnswer::Kind::Unusable:
             unusable(row);

@@ -26,9 +26,12 @@ class ReportTable;
 //   six empty cells and the line "Ahrefs Error Get Object Data: i/n".
 // - The service's error on a row's own request (400: the row's address is
 //   refused): the row's cells stay empty and the log says why.
-// - A refused key (401), a missing permission or spent units (403) or too
-//   many requests (429): the check ends with "Ahrefs Error: <text> (HTTP ..)",
-//   since every further row would get the same answer.
+// - A refused key (401), a missing permission (403) or too many requests
+//   (429) after the tries: the check ends with "Ahrefs Error: <text> (HTTP
+//   ..)", since every further row would get the same answer.
+// - Spent units (403): the run stops as for any spent quota, naming when the
+//   key's units renew; the rows not reached can be continued then.
+// A row refused or unusable is a failed row; "continue" takes it again.
 // The units every answer states it costs are summed and logged at the end.
 class AhrefsV3UrlCheck final {
 public:
@@ -44,6 +47,7 @@ public:
     struct Inputs {
         QString key;
         QString site;
+        QDate unitsResetDate; // from the limits answer read before the run, when known
     };
 
     void run(CheckContext &context, ReportTable &table, const Inputs &inputs);

@@ -98,12 +98,12 @@ struct Fixture : ServiceTestFixture<> {
         run.setTable(4, &table);
     }
 
-    void check(const QString &key = Key)
+    void check(const QString &key = Key, const QDate &unitsResetDate = QDate())
     {
         AhrefsV3UrlCheck ahrefs(*client);
         ahrefs.setToday([] { return QDate(2024, 3, 31); });
         run.registerCheck(4, QStringLiteral("Check Ahrefs"), [&](CheckContext &context) {
-            ahrefs.run(context, table, {key, QStringLiteral("example.com")});
+            ahrefs.run(context, table, {key, QStringLiteral("example.com"), unitsResetDate});
         });
         run.markApiConnected();
         run.checkUrl(4);
@@ -330,7 +330,6 @@ private slots:
         QTest::addColumn<QString>("prompt");
         QTest::newRow("unknown key") << 0 << "Ahrefs Error: Invalid API key (HTTP 401 Unauthorized)";
         QTest::newRow("no permission") << 1 << "Ahrefs Error: API key does not have access to this endpoint (HTTP 403 Forbidden)";
-        QTest::newRow("units spent") << 2 << "Ahrefs Error: API units limit reached (HTTP 403 Forbidden)";
         QTest::newRow("too many requests") << 3 << "Ahrefs Error: Too many requests (HTTP 429 Too Many Requests)";
     }
     void checkEndsOnTheServiceRefusal()
@@ -343,8 +342,6 @@ private slots:
             key = QStringLiteral("unknown");
         else if (scenario == 1)
             f.v3.denyPermission(Key.toStdString());
-        else if (scenario == 2)
-            f.v3.acceptKey(Key.toStdString(), 60); // the first page fits, its links do not
         else
             f.v3.setThrottled(true);
         f.table.appendRows({"https://example.com/", "https://example.com/old"});
@@ -355,6 +352,34 @@ private slots:
         QCOMPARE(f.table.rowTexts(0).last(), QStringLiteral("kept"));
         QVERIFY(f.table.rowTexts(1).mid(1).join(QString()).isEmpty());
         QCOMPARE(f.logLines().filter(QStringLiteral("Ahrefs API units spent")).size(), 1);
+    }
+
+    // Spent units stop the run as a spent quota: the service's words, the
+    // rows done and left, the day the key's units renew; the rows keep what
+    // they showed and stay to be continued.
+    void spentUnitsStopTheRunAsASpentQuota()
+    {
+        Fixture f;
+        f.v3.acceptKey(Key.toStdString(), 60); // the first page fits, its links do not
+        f.table.appendRows({"https://example.com/", "https://example.com/old"});
+        f.table.setRowCells(0, {"Yes", "1", "200", "1", "1", "kept"});
+        f.check(Key, QDate(2099, 6, 15));
+        const QString message = f.prompt.texts.last();
+        QVERIFY2(message.startsWith(QStringLiteral("The quota \"API units\" of the Ahrefs API key (API units limit "
+                                                   "reached (HTTP 403 Forbidden)) is spent: 0 rows were checked, 2 "
+                                                   "remain. It returns at the key's monthly renewal (2099-06-1")),
+                 qPrintable(message));
+        QCOMPARE(f.table.rowTexts(0).last(), QStringLiteral("kept"));
+        QCOMPARE(f.run.rowStates(4).rowsLeft(), 2);
+        QCOMPARE(f.logLines().filter(QStringLiteral("Ahrefs API units spent")).size(), 1);
+
+        // Without a known renewal day the units return on the first of the
+        // next month.
+        const std::optional<QuotaSpent> spent = AhrefsV3Client::unitsSpent(
+            answer(fixture("v3_error_403.json"), 403), QDate(), QDateTime(QDate(2026, 12, 11), QTime(9, 0), Qt::UTC));
+        QVERIFY(spent);
+        QCOMPARE(spent->returnsAt(), QDateTime(QDate(2027, 1, 1), QTime(0, 0), Qt::UTC));
+        QVERIFY(!AhrefsV3Client::unitsSpent(answer(fixture("v3_error_403.json"), 429), QDate(), QDateTime::currentDateTimeUtc()));
     }
 
     void keyWithALineBreakIsNeverSent()

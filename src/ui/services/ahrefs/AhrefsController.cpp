@@ -127,6 +127,7 @@ bool AhrefsController::showUnitsLeft()
         return m_v3Client.request(AhrefsV3Client::limitsQuery(), key, ServiceExchange::silent());
     }();
     const QString text = AhrefsV3Client::limitsText(answer);
+    m_unitsResetDate = AhrefsV3Client::usageResetDate(answer);
     m_tab.unitsLabel()->setText(text);
     m_context.log.addToLog(text);
     return true;
@@ -161,11 +162,12 @@ void AhrefsController::runUrlCheck(CheckContext &context)
         return;
     if (m_tab.usesApiV3()) {
         const QString key = savedToken();
+        m_unitsResetDate = QDate();
         if (!key.isEmpty() && !m_tab.siteField()->text().isEmpty() && table->rowCount() > 0 &&
             AhrefsV3Client::keyProblem(key).isEmpty())
             showUnitsLeft();
         m_v3Check.setToday(m_today);
-        m_v3Check.run(context, *table, {key, m_tab.siteField()->text()});
+        m_v3Check.run(context, *table, {key, m_tab.siteField()->text(), m_unitsResetDate});
         return;
     }
     m_urlCheck.run(context, *table,
