@@ -305,9 +305,19 @@ void TestYandexWebmasterGui::cancelAbandonsARequestTheServerNeverAnswers()
                                 QStringLiteral("/search-urls/in-search/samples?offset=0&limit=100")),
                       silent);
 
-    // The click comes while the request waits, as a user's would.
+    // The click comes while the page request waits (once the answer before
+    // it is in), as a user's would, however slow the machine is.
     QPushButton *cancel = f.button("btAbortRequests");
-    QTimer::singleShot(300, cancel, [cancel] { QTest::mouseClick(cancel, Qt::LeftButton); });
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, cancel, [&] {
+        const QStringList lines = f.log();
+        const qsizetype started = lines.indexOf(QStringLiteral("Check started"));
+        if (started >= 0 && lines.mid(started).contains(QStringLiteral("Yandex Webmaster - HTTP Code: 200 OK"))) {
+            watch.stop();
+            QTimer::singleShot(50, cancel, [cancel] { QTest::mouseClick(cancel, Qt::LeftButton); });
+        }
+    });
+    watch.start(5);
     f.button("btRunRequests")->click();
 
     const QStringList log = f.log();
