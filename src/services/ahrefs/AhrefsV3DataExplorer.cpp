@@ -41,8 +41,12 @@ const Endpoint *find(const QString &name)
     return nullptr;
 }
 
+// A fact's value as the answer writes it; a null (an unlimited limit, a
+// page without a title) reads "null" rather than nothing.
 QString valueText(const JsonValue &value)
 {
+    if (value.isNull())
+        return QStringLiteral("null");
     return value.isArray() || value.isObject() ? QString() : value.text();
 }
 

@@ -252,7 +252,7 @@ private slots:
             AhrefsV3DataExplorer::list(QStringLiteral("refdomains"), 100, answer(fixture("v3_refdomains.json")));
         QCOMPARE(listing.lines, (QStringList{"news.example.org", "- domain_rating: 71", "- links_to_target: 12",
                                              "- first_seen: 2023-05-14T08:21:37Z", "", "блог.рф",
-                                             "- domain_rating: 35.5", "- links_to_target: 3", "- first_seen: ", ""}));
+                                             "- domain_rating: 35.5", "- links_to_target: 3", "- first_seen: null", ""}));
         QCOMPARE(listing.label.value_or(QString()), QStringLiteral("Data: refdomains (first 100)"));
 
         listing = AhrefsV3DataExplorer::list(QStringLiteral("backlinks-stats"), 100, answer(fixture("v3_backlinks_stats.json")));
