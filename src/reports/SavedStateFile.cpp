@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QSet>
+#include <QStringEncoder>
 #include <QStringView>
 #include <QtEndian>
 
@@ -83,16 +84,24 @@ public:
         const quint64 le = qToLittleEndian(value);
         m_bytes.append(reinterpret_cast<const char *>(&le), sizeof le);
     }
+    // UTF-8 straight into the buffer: room for the longest encoding first,
+    // then the length written in front of what it took.
     void text(const QString &text)
     {
-        const QByteArray utf8 = text.toUtf8();
-        u32(quint32(utf8.size()));
-        m_bytes.append(utf8);
+        const qsizetype at = m_bytes.size();
+        m_bytes.resize(at + 4 + text.size() * 3);
+        char *start = m_bytes.data() + at + 4;
+        char *end = m_encoder.appendToBuffer(start, text);
+        const quint32 size = qToLittleEndian(quint32(end - start));
+        std::memcpy(m_bytes.data() + at, &size, 4);
+        m_bytes.resize(at + 4 + (end - start));
     }
+    void skip(qsizetype count) { m_bytes.resize(m_bytes.size() + count); }
     QByteArray take() { return std::move(m_bytes); }
 
 private:
     QByteArray m_bytes;
+    QStringEncoder m_encoder{QStringEncoder::Utf8, QStringConverter::Flag::Stateless};
 };
 
 // Reads the body front to back; every count is tested against the bytes
@@ -172,7 +181,10 @@ QByteArray SavedStateFile::encode(const SavedState &state)
     qsizetype expected = 64;
     for (const SavedReport &report : state.reports)
         expected += report.rowCount() * (80 + 4 * qsizetype(report.columns)) + qsizetype(report.texts.size()) * 16;
-    Writer body(expected);
+    // The header's room first, filled in once the body is known: the file
+    // is built in one buffer, never copied.
+    Writer body(HeaderSize + expected);
+    body.skip(HeaderSize);
     body.u32(quint32(state.reports.size()));
     for (const SavedReport &report : state.reports) {
         body.text(report.name);
@@ -192,8 +204,10 @@ QByteArray SavedStateFile::encode(const SavedState &state)
                 body.u32(*cell++);
         }
     }
-    const QByteArray bodyBytes = body.take();
-    return headerFor(bodyBytes) + bodyBytes;
+    QByteArray bytes = body.take();
+    const QByteArray header = headerFor(QByteArrayView(bytes).sliced(HeaderSize));
+    std::memcpy(bytes.data(), header.constData(), size_t(HeaderSize));
+    return bytes;
 }
 
 std::optional<SavedState> SavedStateFile::decode(QByteArrayView bytes, QString *why)
