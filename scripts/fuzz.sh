@@ -22,7 +22,7 @@ cd "$(dirname "$0")/.."
 
 seconds="${1:-60}"
 shift || true
-all_targets=(fuzz_json fuzz_settings_file fuzz_text_import fuzz_sitemap fuzz_listener_request)
+all_targets=(fuzz_json fuzz_settings_file fuzz_text_import fuzz_sitemap fuzz_listener_request fuzz_saved_state)
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=("${all_targets[@]}")
 

@@ -511,6 +511,19 @@ void ReportsController::windowShown()
     updateStatsChart(0);
 }
 
+void ReportsController::reportsRestored()
+{
+    for (int tab = 0; tab < int(m_tables.size()); ++tab) {
+        const ReportTable &restored = *m_tables[size_t(tab)];
+        updateTabCaption(restored);
+        const RowRunStates &states = m_run->rowStates(tab);
+        if (restored.rowCount() > 0 && !states.check().isEmpty() && states.rowsLeft() == 0)
+            m_run->markReportDataReady();
+        Q_EMIT m_run->rowStatesChanged(tab);
+    }
+    m_run->refreshButtons();
+}
+
 void ReportsController::prepareUrlsMenu()
 {
     const int tab = selectedTab();

@@ -132,6 +132,10 @@ public:
     void updateStatsChart(int tab);          // UpdateStatsChart
     // FormShow: the pie of the first report table.
     void windowShown();
+    // The tables were filled from the saved state at start: the captions,
+    // the rows-left count and the buttons follow them, and a report whose
+    // last check ran through every row can be exported again.
+    void reportsRestored();
 
     // A service whose account needs no connect (a typed token) counts as
     // connected whenever its report tab is selected while `ready` says so.

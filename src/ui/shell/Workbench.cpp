@@ -4,6 +4,8 @@
 #include "auth/GeneralSettings.h"
 #include "auth/SettingsFile.h"
 #include "auth/WindowSettings.h"
+#include "reports/SavedStateFile.h"
+#include "reports/StateKeeper.h"
 #include "services/ServiceTable.h"
 #include "ui/accounts/AccountsController.h"
 #include "ui/accounts/WaitDialog.h"
@@ -90,6 +92,7 @@ Workbench::Workbench(const Endpoints &endpoints, Options options)
     createAccounts();
     // The services, each handed the program's context and its own widgets.
     m_services->createControllers(serviceContext(), m_window->checkMenu(), m_window->urlsMenu());
+    restoreReports();
 
     // Where the window was when it last closed; a first start, or a place
     // no screen shows any more, centres it.
@@ -103,6 +106,12 @@ Workbench::Workbench(const Endpoints &endpoints, Options options)
 
 Workbench::~Workbench()
 {
+    // What the last moments of a run changed (a check cancelled by the
+    // close ends after the window has gone) reaches the file before the
+    // tables go.
+    if (m_stateKeeper)
+        m_stateKeeper->saveNow();
+    m_stateKeeper.reset();
     // The listener's threads use the log, the trace and the ports: it stops
     // first, then the services, then the windows.
     m_accounts.reset();
@@ -192,6 +201,17 @@ void Workbench::createReportsController(ClipboardText &clipboard)
     m_reports->runControl().setBusyState(&m_busy);
 }
 
+void Workbench::restoreReports()
+{
+    std::vector<ReportTable *> tables;
+    for (int tab = 0; tab < ServiceTable::count(); ++tab)
+        tables.push_back(m_reports->table(tab));
+    m_stateKeeper = std::make_unique<StateKeeper>(SavedStateFile::pathIn(m_appFolder), std::move(tables),
+                                                  m_reports->runControl(), m_log);
+    if (m_stateKeeper->restore())
+        m_reports->reportsRestored();
+}
+
 void Workbench::createAccounts()
 {
     // The token lists, then the sign-in listener, which runs until the
@@ -270,6 +290,8 @@ void Workbench::closing()
     // cancel point.
     m_busy.abortForClose();
     m_reports->cancelCheck();
+    if (m_stateKeeper)
+        m_stateKeeper->saveNow();
     m_accounts->stop();
     m_waitDialog->hide();
     for (QWidget *window : m_services->secondaryWindows())

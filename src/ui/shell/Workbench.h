@@ -32,6 +32,7 @@ class SearchConsoleController;
 class SearchConsoleKeywordsWindow;
 class ServiceWindows;
 class SettingsPage;
+class StateKeeper;
 class UrlsPage;
 class WaitDialog;
 class YandexMetrikaController;
@@ -108,6 +109,9 @@ public:
     // The report tables, the check-run frame and the buttons of the "URLs
     // List" page; services register their checks and fill the tables here.
     ReportsController &reports() const { return *m_reports; }
+    // Keeps the URL lists, reports and row states in Veltrano.state beside
+    // Veltrano.ini across restarts.
+    StateKeeper &stateKeeper() const { return *m_stateKeeper; }
     // The token lists, the sign-ins and their listener (Settings page).
     AccountsController *accounts() const { return m_accounts.get(); }
 
@@ -130,6 +134,8 @@ public:
 private:
     void createReportsController(ClipboardText &clipboard);
     void createAccounts();
+    // Reads the saved reports into the tables and keeps them saved from here on.
+    void restoreReports();
     ServiceContext serviceContext();
     // The window's first showing: settings, first tabs, news, pie, version.
     void showFirstTime();
@@ -171,6 +177,7 @@ private:
     WaitDialog *m_waitDialog = nullptr;
 
     ReportsController *m_reports = nullptr;
+    std::unique_ptr<StateKeeper> m_stateKeeper;
     // Last, so it goes first: the sign-in listener's threads use the log,
     // the trace and the ports above until it has stopped.
     std::unique_ptr<AccountsController> m_accounts;

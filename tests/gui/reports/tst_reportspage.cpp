@@ -8,6 +8,7 @@
 #include "app/RunControl.h"
 #include "auth/SettingsFile.h"
 #include "reports/ReportTable.h"
+#include "reports/SavedStateFile.h"
 #include "reports/SortState.h"
 #include "services/ServiceTable.h"
 #include "services/search_console/SearchConsoleDescriptor.h"
@@ -24,6 +25,7 @@
 #include <QApplication>
 #include <QChart>
 #include <QCheckBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
@@ -255,11 +257,26 @@ QString toolTipAt(QWidget *widget, const QPoint &pos)
 
 } // namespace
 
+// The URLs of a report in the state file as it is on the disk now.
+QStringList savedUrls(const QString &folder, const QString &report)
+{
+    SavedState state;
+    if (SavedStateFile::read(SavedStateFile::pathIn(folder), state) != SavedStateFile::ReadResult::Read)
+        return {QStringLiteral("(not read)")};
+    for (const SavedReport &saved : state.reports) {
+        if (saved.name == report)
+            return QStringList(saved.urls.begin(), saved.urls.end());
+    }
+    return {};
+}
+
 class TestReportsPage : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
     void initTestCase();
+    // Each test starts without the reports an earlier one left saved.
+    void cleanup();
 
     void viewsShowTheReportTables();
     void urlColumnTakesTheFreeWidth();
@@ -295,6 +312,9 @@ private Q_SLOTS:
     void percentCaption_data();
     void percentCaption();
 
+    void reportsAreKeptAcrossARestart();
+    void damagedSavedReportsAreSetAsideAtStart();
+
 private:
     QTemporaryDir m_dir;
 };
@@ -304,6 +324,13 @@ void TestReportsPage::initTestCase()
     QVERIFY(m_dir.isValid());
     // A user's locale: text columns sort by its collation, ignoring case.
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+}
+
+void TestReportsPage::cleanup()
+{
+    QDir folder(m_dir.path());
+    for (const QString &name : folder.entryList({QStringLiteral("Veltrano.state*")}, QDir::Files))
+        folder.remove(name);
 }
 
 void TestReportsPage::viewsShowTheReportTables()
@@ -1165,6 +1192,63 @@ void TestReportsPage::percentCaption()
     QFETCH(QLocale, locale);
     QFETCH(QString, caption);
     QCOMPARE(ReportCellDelegate::percentCaption(fraction, locale), caption);
+}
+
+
+void TestReportsPage::reportsAreKeptAcrossARestart()
+{
+    const QString folder = m_dir.path() + QLatin1Char('/');
+    const QString metrika = QStringLiteral("ListView5");
+    {
+        Page p(m_dir.path());
+        p.show();
+        p.tabs()->setCurrentIndex(1);
+        p.clipboard.value = QStringLiteral("https://example.com/a\r\nhttps://example.com/b\r\nhttps://example.com/c");
+        p.button("btInsertURLs4Clip")->click();
+        // Rows that come or go are on the disk without waiting for the interval.
+        QTRY_COMPARE(savedUrls(folder, metrika),
+                     (QStringList{"https://example.com/a", "https://example.com/b", "https://example.com/c"}));
+        p.selectRows(1, {1});
+        p.find<QAction>("miDeleteURL")->trigger();
+        QTRY_COMPARE(savedUrls(folder, metrika), (QStringList{"https://example.com/a", "https://example.com/c"}));
+        // A cell as a check writes it, just before the program ends.
+        p.table(1).setCell(1, 1, QStringLiteral("42"));
+    }
+
+    Page again(m_dir.path());
+    QCOMPARE(again.urls(1), (QStringList{"https://example.com/a", "https://example.com/c"}));
+    QCOMPARE(again.column(1, 1), (QStringList{"", "42"}));
+    QCOMPARE(again.tabs()->tabText(1), QStringLiteral("Yandex Metrika (2)"));
+    QCOMPARE(again.table(0).rowCount(), 0);
+    QVERIFY(again.app->activityLog().messagesInOrder().isEmpty());
+
+    // An import that clears the list empties it in the file too.
+    again.show();
+    again.tabs()->setCurrentIndex(1);
+    again.clipboard.value = QStringLiteral("https://example.com/z");
+    again.button("btInsertURLs4Clip")->click();
+    QTRY_COMPARE(savedUrls(folder, metrika), QStringList{"https://example.com/z"});
+}
+
+void TestReportsPage::damagedSavedReportsAreSetAsideAtStart()
+{
+    const QString path = SavedStateFile::pathIn(m_dir.path() + QLatin1Char('/'));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("VELTSTAT\x01\x00\x00\x00") + QByteArray(300, '\xff'));
+    }
+    Page p(m_dir.path());
+    for (int tab = 0; tab < ServiceTable::count(); ++tab)
+        QCOMPARE(p.table(tab).rowCount(), 0);
+    QVERIFY(!QFile::exists(path));
+    const QStringList aside = QDir(m_dir.path()).entryList({QStringLiteral("Veltrano.state.damaged-*")});
+    QCOMPARE(aside.size(), 1);
+    const QStringList log = p.app->activityLog().messagesInOrder();
+    QCOMPARE(log.size(), 1);
+    QVERIFY2(log[0].contains(QStringLiteral("were not read")) && log[0].contains(aside[0]) &&
+                 log[0].endsWith(QStringLiteral("Veltrano starts with empty reports")),
+             qPrintable(log[0]));
 }
 
 QTEST_MAIN(TestReportsPage)

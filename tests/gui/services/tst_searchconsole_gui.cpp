@@ -124,6 +124,8 @@ class TestSearchConsoleGui : public QObject {
         sim::UrlInspectionModule inspection{accounts};
         sim::TrendsModule trends;
         CountingPump pump;
+        Endpoints endpoints;
+        MainWindowOptions options;
 
         explicit Fixture(bool scriptedPump = false)
         {
@@ -136,11 +138,18 @@ class TestSearchConsoleGui : public QObject {
             SettingsFile(SettingsFile::pathIn(folder()))
                 .writeString(QStringLiteral("GoogleSC_Token"), QStringLiteral("token_1"),
                              QString::fromLatin1(AcceptedToken));
-            MainWindowOptions options = windowOptions();
+            options = windowOptions();
             options.clock = [] { return QDateTime(Today, QTime(10, 30)); };
             if (scriptedPump)
                 options.eventPump = &pump;
-            open(simulatorEndpoints(QString::fromStdString(sim.baseUrl()), testing::freePort()), options);
+            endpoints = simulatorEndpoints(QString::fromStdString(sim.baseUrl()), testing::freePort());
+            open(endpoints, options);
+        }
+        // The program ends and starts again on the same folder.
+        void restart()
+        {
+            app.reset();
+            open(endpoints, options);
         }
         QTreeWidget *properties() const { return find<QTreeWidget>("ListView3"); }
         SearchConsoleKeywordsWindow *keywords() const { return app->keywordsWindow(); }
@@ -189,6 +198,7 @@ private Q_SLOTS:
     void cancelWorksAmidFailingRows();
     void inspectionReplacesThePerformanceCells();
     void spentDailyQuotaStopsAndContinueTakesTheRowsLeft();
+    void rowsLeftSurviveARestartAndContinueTakesThem();
     void checksNeedAProperty();
     void checksSendOnlyThePropertysPages_data();
     void checksSendOnlyThePropertysPages();
@@ -528,6 +538,61 @@ void TestSearchConsoleGui::spentDailyQuotaStopsAndContinueTakesTheRowsLeft()
         QVERIFY(!f.report().cell(row, 6).isEmpty());
     QVERIFY(!left->isVisibleTo(f.window));
     QCOMPARE(states.rowsLeft(), 0);
+}
+
+// The same stop at a spent quota, then the program ends: at the next start
+// the report, its marks and count are back, and once the same property is
+// chosen again "Continue" inspects exactly the rows not reached.
+void TestSearchConsoleGui::rowsLeftSurviveARestartAndContinueTakesThem()
+{
+    Fixture f;
+    auto ration = std::make_shared<sim::ServiceRation>(sim::ServiceRation::Style::GooglePlain,
+                                                       "searchconsole.googleapis.com");
+    ration->install(f.sim, "/searchconsole");
+    sim::ServiceRation::Settings settings;
+    settings.perDay = 3;
+    ration->setSettings(settings);
+    f.connectAndSelect();
+    QStringList urls;
+    for (int i = 1; i <= 5; ++i)
+        urls << QStringLiteral("https://example.com/p%1/").arg(i);
+    f.paste(urls);
+    f.runCheck(QStringLiteral("URL Inspection API"));
+    QCOMPARE(f.run().rowStates(2).rowsLeft(), 2);
+    QList<QStringList> before;
+    for (int row = 0; row < 5; ++row)
+        before << f.report().rowTexts(row);
+
+    f.restart();
+
+    QCOMPARE(f.report().rowCount(), 5);
+    for (int row = 0; row < 5; ++row)
+        QCOMPARE(f.report().rowTexts(row), before[row]);
+    const RowRunStates &states = f.run().rowStates(2);
+    QCOMPARE(states.state(urls[2]), RowRunStates::State::Answered);
+    QCOMPARE(states.state(urls[3]), RowRunStates::State::NotReached);
+    f.showReport(2);
+    auto *left = f.find<QLabel>("RowsLeftLabel");
+    QVERIFY(left->isVisibleTo(f.window));
+    QCOMPARE(left->text(), QStringLiteral("2 rows left"));
+
+    ration->advanceDay();
+    f.sim.clearRequests();
+    f.connectAndSelect();
+    f.prompt.choice = 0; // "Continue"
+    f.runCheck(QStringLiteral("URL Inspection API"));
+
+    QCOMPARE(f.prompt.chosenFrom, (QList<QStringList>{{"Continue", "Check all again", "Cancel"}}));
+    QStringList inspected;
+    for (const auto &request : f.sim.requestsTo(InspectPath))
+        inspected << QJsonDocument::fromJson(QByteArray::fromStdString(request.body))
+                         .object()
+                         .value(QStringLiteral("inspectionUrl"))
+                         .toString();
+    QCOMPARE(inspected, (QStringList{urls[3], urls[4]}));
+    QCOMPARE(f.run().rowStates(2).rowsLeft(), 0);
+    for (int row = 0; row < 5; ++row)
+        QVERIFY(!f.report().cell(row, 6).isEmpty());
 }
 
 void TestSearchConsoleGui::checksNeedAProperty()
