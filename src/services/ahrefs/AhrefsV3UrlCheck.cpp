@@ -115,7 +115,7 @@ AhrefsV3UrlCheck::RowAnswer AhrefsV3UrlCheck::readLinks(const ExchangeResult &an
 
 void AhrefsV3UrlCheck::run(CheckContext &context, ReportTable &table, const Inputs &inputs)
 {
-    if (inputs.key.isEmpty() || inputs.site.isEmpty()) {
+    if (inputs.key.isEmpty()) {
         context.prompt().show(MessagePrompt::Icon::None, applicationErrorTitle(), fillInFieldsText());
         return;
     }

@@ -70,7 +70,8 @@ public:
     // figures (referring domains, backlinks).
     static RowAnswer readLinks(const ExchangeResult &answer);
 
-    static QString fillInFieldsText() { return QStringLiteral("Please enter the Ahrefs API key or Site Host"); }
+    // Each row names its own page: the check needs the key only.
+    static QString fillInFieldsText() { return QStringLiteral("Please enter the Ahrefs API key on Settings > Ahrefs"); }
 
 private:
     static RowAnswer errorAnswer(const QString &serviceError, const ExchangeResult &answer);

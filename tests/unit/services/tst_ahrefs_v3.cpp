@@ -382,6 +382,27 @@ private slots:
         QVERIFY(!AhrefsV3Client::unitsSpent(answer(fixture("v3_error_403.json"), 429), QDate(), QDateTime::currentDateTimeUtc()));
     }
 
+    // Each row names its page, so the site field may stay empty; without a
+    // key nothing is sent.
+    void theCheckNeedsTheKeyOnly()
+    {
+        Fixture f;
+        f.table.appendRows({"https://example.com/"});
+        AhrefsV3UrlCheck ahrefs(*f.client);
+        QString key;
+        f.run.registerCheck(4, QStringLiteral("Check Ahrefs"),
+                            [&](CheckContext &context) { ahrefs.run(context, f.table, {key, QString(), QDate()}); });
+        f.run.markApiConnected();
+        f.run.checkUrl(4);
+        QCOMPARE(f.prompt.texts, QStringList{AhrefsV3UrlCheck::fillInFieldsText()});
+        QCOMPARE(f.requests().size(), size_t(0));
+
+        key = Key;
+        f.run.checkUrl(4);
+        QCOMPARE(f.table.rowTexts(0).at(1), QStringLiteral("Yes"));
+        QCOMPARE(f.prompt.texts.size(), 1);
+    }
+
     void keyWithALineBreakIsNeverSent()
     {
         Fixture f;

@@ -163,8 +163,7 @@ void AhrefsController::runUrlCheck(CheckContext &context)
     if (m_tab.usesApiV3()) {
         const QString key = savedToken();
         m_unitsResetDate = QDate();
-        if (!key.isEmpty() && !m_tab.siteField()->text().isEmpty() && table->rowCount() > 0 &&
-            AhrefsV3Client::keyProblem(key).isEmpty())
+        if (!key.isEmpty() && table->rowCount() > 0 && AhrefsV3Client::keyProblem(key).isEmpty())
             showUnitsLeft();
         m_v3Check.setToday(m_today);
         m_v3Check.run(context, *table, {key, m_tab.siteField()->text(), m_unitsResetDate});
