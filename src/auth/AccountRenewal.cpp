@@ -19,6 +19,29 @@ AccountRenewal::AccountRenewal(const Endpoints &endpoints, SettingsFile settings
 {
 }
 
+AccountRenewal::~AccountRenewal()
+{
+    try {
+        waitForWrites();
+    } catch (const VeltranoError &error) {
+        m_log.addToLog(error.message());
+    }
+}
+
+void AccountRenewal::waitForWrites()
+{
+    if (!m_write.valid())
+        return;
+    // get() leaves the future empty, so an error is raised once.
+    m_write.get();
+}
+
+void AccountRenewal::reportFinishedWrite()
+{
+    if (m_write.valid() && m_write.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+        m_write.get();
+}
+
 QString AccountRenewal::currentToken(const QString &token) const
 {
     QString current = token;
@@ -32,58 +55,101 @@ QString AccountRenewal::currentToken(const QString &token) const
     return current;
 }
 
-void AccountRenewal::dropStaleReadings(bool force) const
+QString AccountRenewal::entryId(const QString &section, const QString &key)
+{
+    // Keys match without regard to letter case, as everywhere in the file.
+    return section + QLatin1Char('\n') + key.toCaseFolded();
+}
+
+AccountRenewal::FileStamp AccountRenewal::stampOfFile() const
 {
     const QFileInfo file(m_settings.path());
-    const QDateTime modified = file.exists() ? file.lastModified() : QDateTime();
-    const qint64 size = file.exists() ? file.size() : -1;
-    if (!force && modified == m_readModified && size == m_readSize)
-        return;
-    m_readModified = modified;
-    m_readSize = size;
-    m_accounts.clear();
-    m_entries.clear();
+    if (!file.exists())
+        return {};
+    return {file.lastModified(), file.size()};
+}
+
+const AccountRenewal::Index &AccountRenewal::index() const
+{
+    // A reading waits for the renewal's own write still under way, so it
+    // holds the renewed tokens.
+    const FileStamp stamp = stampOfFile();
+    if (!m_index || !(stamp == m_stamp)) {
+        m_stamp = stamp;
+        m_index = readIndex();
+    }
+    return *m_index;
+}
+
+AccountRenewal::Index AccountRenewal::readIndex() const
+{
+    const std::vector<const SignInKind *> kinds = ServiceTable::allSignIns();
+    QStringList sections;
+    for (const SignInKind *kind : kinds) {
+        const QString section = kind->section;
+        sections << section << RefreshTokenStore::refreshSection(section)
+                 << RefreshTokenStore::expirySection(section);
+    }
+    const QList<QList<std::pair<QString, QString>>> read = m_settings.entriesOf(sections);
+
+    Index index;
+    for (size_t k = 0; k < kinds.size(); ++k) {
+        const SignInKind *kind = kinds[k];
+        const QString section = kind->section;
+        QHash<QString, QString> refreshTokens;
+        QHash<QString, QString> expiries;
+        for (const auto &[key, value] : read[qsizetype(3 * k + 1)])
+            refreshTokens.insert(key.toCaseFolded(), value);
+        for (const auto &[key, value] : read[qsizetype(3 * k + 2)])
+            expiries.insert(key.toCaseFolded(), value);
+        for (const auto &[key, value] : read[qsizetype(3 * k)]) {
+            if (value.isEmpty())
+                continue;
+            if (kind->keepsSingleToken() && key.compare(kind->singleTokenKey, Qt::CaseInsensitive) != 0)
+                continue;
+            if (!index.byToken.contains(value))
+                index.byToken.insert(value, Account{ServiceTable::ofSignIn(kind->target), kind, section, key});
+            const QString folded = key.toCaseFolded();
+            index.entries.insert(entryId(section, key),
+                                 {refreshTokens.value(folded),
+                                  RefreshTokenStore::parseExpiry(expiries.value(folded))});
+        }
+    }
+    return index;
 }
 
 RefreshTokenStore::Entry AccountRenewal::entryOf(const Account &account) const
 {
-    const QString id = account.section + QLatin1Char('\n') + account.key;
-    if (const auto known = m_entries.constFind(id); known != m_entries.constEnd())
-        return *known;
-    const RefreshTokenStore::Entry entry = RefreshTokenStore(m_settings, account.section).read(account.key);
-    m_entries.insert(id, entry);
-    return entry;
+    return index().entries.value(entryId(account.section, account.key));
 }
 
 std::optional<AccountRenewal::Account> AccountRenewal::accountOf(const QString &token) const
 {
     if (token.isEmpty())
         return std::nullopt;
-    dropStaleReadings();
-    if (const auto known = m_accounts.constFind(token); known != m_accounts.constEnd())
-        return *known;
-    std::optional<Account> found = findAccount(token);
-    m_accounts.insert(token, found);
-    return found;
+    const Index &known = index();
+    const auto found = known.byToken.constFind(token);
+    if (found == known.byToken.constEnd())
+        return std::nullopt;
+    return *found;
 }
 
-std::optional<AccountRenewal::Account> AccountRenewal::findAccount(const QString &token) const
+void AccountRenewal::noteOwnWrite(const Account &account, const QString &oldToken, const QString &newToken,
+                                  const RefreshTokenStore::Entry &entry)
 {
-    for (const SignInKind *kind : ServiceTable::allSignIns()) {
-        const QString section = kind->section;
-        for (const auto &[key, value] : m_settings.entries(section)) {
-            if (value != token)
-                continue;
-            if (kind->keepsSingleToken() && key.compare(kind->singleTokenKey, Qt::CaseInsensitive) != 0)
-                continue;
-            return Account{ServiceTable::ofSignIn(kind->target), kind, section, key};
-        }
-    }
-    return std::nullopt;
+    if (!m_index)
+        return;
+    if (const auto old = m_index->byToken.constFind(oldToken);
+        old != m_index->byToken.constEnd() && old->section == account.section && old->key == account.key)
+        m_index->byToken.erase(old);
+    if (!m_index->byToken.contains(newToken))
+        m_index->byToken.insert(newToken, account);
+    m_index->entries.insert(entryId(account.section, account.key), entry);
 }
 
 void AccountRenewal::beforeSend(HttpRequest &request, const HttpClient::Options &transport)
 {
+    reportFinishedWrite();
     QString token;
     if (AccessRenewal::authorizationLine(request, &token) < 0 || token.isEmpty())
         return;
@@ -103,6 +169,7 @@ void AccountRenewal::beforeSend(HttpRequest &request, const HttpClient::Options 
 
 bool AccountRenewal::renewAfterRefusal(HttpRequest &request, const HttpClient::Options &transport)
 {
+    reportFinishedWrite();
     QString token;
     if (AccessRenewal::authorizationLine(request, &token) < 0 || token.isEmpty())
         return false;
@@ -118,6 +185,8 @@ bool AccountRenewal::renewAfterRefusal(HttpRequest &request, const HttpClient::O
 bool AccountRenewal::renew(const Account &account, const QString &refreshToken, HttpRequest &request,
                            const QString &token, const HttpClient::Options &transport)
 {
+    // The refresh token about to be spent is the one on disk.
+    waitForWrites();
     const OAuthApplication &application = *account.kind->application;
     const QString serviceName = account.service ? QString(account.service->name) : QString(application.name);
     const OAuthCredentials credentials = OAuthApplicationSettings(m_settings).effective(application, m_endpoints);
@@ -146,9 +215,11 @@ bool AccountRenewal::renew(const Account &account, const QString &refreshToken, 
         return false;
     }
 
-    RefreshTokenStore(m_settings, account.section)
-        .store(account.key, answer.accessToken, answer.refreshToken, answer.expiry);
-    dropStaleReadings(true);
+    // A token the file cannot hold raises here, before anything relies on it.
+    m_write = m_settings.applyInBackground(RefreshTokenStore(m_settings, account.section)
+                                               .changes(account.key, answer.accessToken, answer.refreshToken,
+                                                        answer.expiry));
+    noteOwnWrite(account, token, answer.accessToken, {answer.refreshToken.value_or(refreshToken), answer.expiry});
     if (answer.accessToken != token)
         m_renewed.insert(token, answer.accessToken);
     AccessRenewal::replaceToken(request, answer.accessToken);

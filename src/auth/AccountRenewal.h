@@ -12,6 +12,7 @@
 #include <QString>
 #include <atomic>
 #include <functional>
+#include <future>
 #include <optional>
 
 namespace veltrano {
@@ -37,9 +38,26 @@ class RequestTrace;
 // VeltranoError naming the account and saying to sign in again with "Add";
 // the file stays as it was. An account without a refresh token (a file of
 // an earlier version) is used as it is until its token is refused.
+//
+// The settings file gets a renewal's tokens in one flushed atomic write that
+// runs beside the requests (SettingsFile::applyInBackground): the new access
+// token goes out at once while the write waits on the disk, and every read or
+// write of the file after the renewal sees the renewed tokens. A refresh
+// token the server rotated is relied upon only once it is on disk: the next
+// renewal, waitForWrites() and the destructor wait for the write first; until
+// then the file holds the previous pair, which stays good. A write the file
+// refused raises its VeltranoError ("Unable to write to ...") at the next
+// request, so a check never goes on as if the tokens had been stored.
 class AccountRenewal final : public AccessRenewal {
 public:
     AccountRenewal(const Endpoints &endpoints, SettingsFile settings, ActivityLog &log, RequestTrace &trace);
+    ~AccountRenewal() override;
+    AccountRenewal(const AccountRenewal &) = delete;
+    AccountRenewal &operator=(const AccountRenewal &) = delete;
+
+    // Waits until the last renewal's tokens are on disk; raises the
+    // VeltranoError of a write the file refused.
+    void waitForWrites();
 
     // Tests set the clock.
     void setClock(std::function<QDateTime()> now) { m_now = std::move(now); }
@@ -57,17 +75,37 @@ private:
         QString section;
         QString key; // the alias, or the single token's key
     };
+    // What the settings file says of every account: which account holds a
+    // token (the first in the service table's and the file's order), and
+    // each account's refresh token and expiry. Read in one go and kept while
+    // the file's date and size stay, so a request costs one look at the
+    // file rather than a read of every token section.
+    struct FileStamp {
+        QDateTime modified;
+        qint64 size = -1;
+        bool operator==(const FileStamp &other) const = default;
+    };
+    struct Index {
+        QHash<QString, Account> byToken;
+        QHash<QString, RefreshTokenStore::Entry> entries; // by entryId()
+    };
     // The newest token for the one the request carries.
     QString currentToken(const QString &token) const;
     std::optional<Account> accountOf(const QString &token) const;
-    std::optional<Account> findAccount(const QString &token) const;
     // The refresh token and expiry of an account.
     RefreshTokenStore::Entry entryOf(const Account &account) const;
-    // Forgets what was read from the settings file when the file changed
-    // since (or when forced, after a write of our own), so a request costs
-    // one look at the file's date and size rather than a read of every
-    // token section.
-    void dropStaleReadings(bool force = false) const;
+    static QString entryId(const QString &section, const QString &key);
+    FileStamp stampOfFile() const;
+    // The index, read anew when the file changed since it was read.
+    const Index &index() const;
+    Index readIndex() const;
+    // After a renewal's own write: the index takes the new token and entry
+    // as written, so the next request reads nothing. When the file had
+    // changed by other hands before the write, it is read anew instead.
+    void noteOwnWrite(const Account &account, const QString &oldToken, const QString &newToken,
+                      const RefreshTokenStore::Entry &entry);
+    // Raises the error of a finished write, without waiting for one that runs.
+    void reportFinishedWrite();
     // Renews and stores; false when no new token came.
     bool renew(const Account &account, const QString &refreshToken, HttpRequest &request, const QString &token,
                const HttpClient::Options &transport);
@@ -79,11 +117,10 @@ private:
     std::function<QDateTime()> m_now;
     // Every token replaced by a renewal, and the token that replaced it.
     QHash<QString, QString> m_renewed;
-    // What was read from the file, valid while its date and size stay.
-    mutable QDateTime m_readModified;
-    mutable qint64 m_readSize = -1;
-    mutable QHash<QString, std::optional<Account>> m_accounts;      // by token
-    mutable QHash<QString, RefreshTokenStore::Entry> m_entries; // by section + "\n" + key
+    mutable FileStamp m_stamp;
+    mutable std::optional<Index> m_index;
+    // The settings write of the last renewal, while it is not waited for.
+    mutable std::future<void> m_write;
 };
 
 } // namespace veltrano

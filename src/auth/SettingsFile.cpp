@@ -9,7 +9,9 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <climits>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 
 namespace veltrano {
 
@@ -264,8 +266,67 @@ void checkNames(const QString &section, const QString &key)
 // anew through a temporary file that replaces the old one only once it is
 // complete. A file that exists but cannot be read is never overwritten: its
 // entries would be lost. QSaveFile also refuses a file that is read-only.
-void rewrite(const QString &path, const std::function<bool(Document &)> &edit)
+// The order of the program's writes to its settings files. A write takes its
+// turn when it is asked for, on the thread that asks, even when a worker
+// thread carries it out later; it waits until every write asked for before it
+// is done. A read waits for the writes asked for before it. So the file
+// always reads and changes as if each write had happened when asked for, and
+// two writes never run at once (each reads the whole file and puts it back:
+// together they would drop what the other changed).
+class WriteOrder final {
+public:
+    static WriteOrder &instance()
+    {
+        static WriteOrder order;
+        return order;
+    }
+    quint64 take()
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_next++;
+    }
+    void waitForTurn(quint64 ticket)
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_serving == ticket; });
+    }
+    void finish()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            ++m_serving;
+        }
+        m_changed.notify_all();
+    }
+    // Waits until every write asked for so far is done.
+    void settle()
+    {
+        std::unique_lock lock(m_mutex);
+        const quint64 asked = m_next;
+        m_changed.wait(lock, [&] { return m_serving >= asked; });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    quint64 m_next = 0;
+    quint64 m_serving = 0;
+};
+
+// A write's turn, from its start until it is done, whatever way it ends.
+class WriteTurn final {
+public:
+    explicit WriteTurn(quint64 ticket) { WriteOrder::instance().waitForTurn(ticket); }
+    ~WriteTurn() { WriteOrder::instance().finish(); }
+    WriteTurn(const WriteTurn &) = delete;
+    WriteTurn &operator=(const WriteTurn &) = delete;
+};
+
+// Reads the file and, once every write asked for before is done, lets edit
+// change it; see rewrite() below. `ticket` is the write's place in the order.
+void rewriteInTurn(quint64 ticket, const QString &path, const std::function<bool(Document &)> &edit)
 {
+    const WriteTurn turn(ticket);
     Document doc;
     const LoadResult loaded = load(path, doc);
     if (loaded == LoadResult::Unreadable)
@@ -276,8 +337,23 @@ void rewrite(const QString &path, const std::function<bool(Document &)> &edit)
     if (!file.open(QIODevice::WriteOnly))
         throw unableToWrite(path);
     const QByteArray bytes = doc.serialize();
-    if (file.write(bytes) != bytes.size() || !file.commit())
+    // write() only buffers a small file; the buffer reaches the disk in
+    // flush(), whose short write (a full disk, a file size limit) commit()
+    // would not report: the file would be replaced by its first bytes.
+    if (file.write(bytes) != bytes.size() || !file.flush() || file.size() != bytes.size() || !file.commit())
         throw unableToWrite(path); // QSaveFile drops its temporary file; the old file stays
+}
+
+void rewrite(const QString &path, const std::function<bool(Document &)> &edit)
+{
+    rewriteInTurn(WriteOrder::instance().take(), path, edit);
+}
+
+// Loads the file for a read, after the writes asked for before it.
+LoadResult loadSettled(const QString &path, Document &doc)
+{
+    WriteOrder::instance().settle();
+    return load(path, doc);
 }
 
 } // namespace
@@ -300,7 +376,7 @@ QString SettingsFile::readString(const QString &section, const QString &key,
                                  const QString &defaultValue) const
 {
     Document doc;
-    if (load(m_path, doc) != LoadResult::Loaded)
+    if (loadSettled(m_path, doc) != LoadResult::Loaded)
         return defaultValue;
     LineInfo entry;
     if (findKey(doc, findSection(doc, section), key, &entry) < 0)
@@ -323,7 +399,7 @@ QStringList SettingsFile::keys(const QString &section) const
 {
     QStringList names;
     Document doc;
-    if (load(m_path, doc) != LoadResult::Loaded)
+    if (loadSettled(m_path, doc) != LoadResult::Loaded)
         return names;
     const SectionRange range = findSection(doc, section);
     if (!range.found())
@@ -337,12 +413,13 @@ QStringList SettingsFile::keys(const QString &section) const
     return names;
 }
 
-QList<std::pair<QString, QString>> SettingsFile::entries(const QString &section) const
+namespace {
+
+// Every key of a section with its value, in file order; a repeated key
+// counts with its first entry only.
+QList<std::pair<QString, QString>> sectionEntries(const Document &doc, const QString &section)
 {
     QList<std::pair<QString, QString>> list;
-    Document doc;
-    if (load(m_path, doc) != LoadResult::Loaded)
-        return list;
     const SectionRange range = findSection(doc, section);
     if (!range.found())
         return list;
@@ -357,10 +434,31 @@ QList<std::pair<QString, QString>> SettingsFile::entries(const QString &section)
     return list;
 }
 
+} // namespace
+
+QList<std::pair<QString, QString>> SettingsFile::entries(const QString &section) const
+{
+    Document doc;
+    if (loadSettled(m_path, doc) != LoadResult::Loaded)
+        return {};
+    return sectionEntries(doc, section);
+}
+
+QList<QList<std::pair<QString, QString>>> SettingsFile::entriesOf(const QStringList &sections) const
+{
+    QList<QList<std::pair<QString, QString>>> all(sections.size());
+    Document doc;
+    if (loadSettled(m_path, doc) != LoadResult::Loaded)
+        return all;
+    for (qsizetype i = 0; i < sections.size(); ++i)
+        all[i] = sectionEntries(doc, sections[i]);
+    return all;
+}
+
 bool SettingsFile::hasKey(const QString &section, const QString &key) const
 {
     Document doc;
-    if (load(m_path, doc) != LoadResult::Loaded)
+    if (loadSettled(m_path, doc) != LoadResult::Loaded)
         return false;
     return findKey(doc, findSection(doc, section), key) >= 0;
 }
@@ -427,7 +525,7 @@ void SettingsFile::renameKey(const QString &section, const QString &oldKey, cons
     });
 }
 
-void SettingsFile::apply(const QList<Change> &changes)
+void SettingsFile::checkChanges(const QList<Change> &changes)
 {
     for (const Change &change : changes) {
         checkNames(change.section, change.key);
@@ -435,29 +533,51 @@ void SettingsFile::apply(const QList<Change> &changes)
             throw VeltranoError(QStringLiteral("The settings file cannot hold a line break in the value of \"%1\"")
                                     .arg(change.key));
     }
-    rewrite(m_path, [&](Document &doc) {
-        bool changed = false;
-        for (const Change &change : changes) {
-            LineInfo entry;
-            const qsizetype at = findKey(doc, findSection(doc, change.section), change.key, &entry);
-            if (!change.value) {
-                if (at >= 0) {
-                    removeAll(doc, change.section, change.key);
-                    changed = true;
-                }
-                continue;
-            }
+}
+
+namespace {
+
+// Puts the changes into the document; false when none of them changes it.
+bool applyChanges(Document &doc, const QList<SettingsFile::Change> &changes)
+{
+    bool changed = false;
+    for (const SettingsFile::Change &change : changes) {
+        LineInfo entry;
+        const qsizetype at = findKey(doc, findSection(doc, change.section), change.key, &entry);
+        if (!change.value) {
             if (at >= 0) {
-                const QByteArray line = entryLine(entry.name, *change.value);
-                if (line == doc.lines[at].text)
-                    continue;
-                doc.lines[at].text = line;
-            } else {
-                appendEntry(doc, change.section, change.key, *change.value);
+                removeAll(doc, change.section, change.key);
+                changed = true;
             }
-            changed = true;
+            continue;
         }
-        return changed;
+        if (at >= 0) {
+            const QByteArray line = entryLine(entry.name, *change.value);
+            if (line == doc.lines[at].text)
+                continue;
+            doc.lines[at].text = line;
+        } else {
+            appendEntry(doc, change.section, change.key, *change.value);
+        }
+        changed = true;
+    }
+    return changed;
+}
+
+} // namespace
+
+void SettingsFile::apply(const QList<Change> &changes)
+{
+    checkChanges(changes);
+    rewrite(m_path, [&](Document &doc) { return applyChanges(doc, changes); });
+}
+
+std::future<void> SettingsFile::applyInBackground(const QList<Change> &changes) const
+{
+    checkChanges(changes);
+    const quint64 ticket = WriteOrder::instance().take();
+    return std::async(std::launch::async, [ticket, path = m_path, changes] {
+        rewriteInTurn(ticket, path, [&](Document &doc) { return applyChanges(doc, changes); });
     });
 }
 

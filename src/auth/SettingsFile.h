@@ -7,6 +7,7 @@
 #include <QList>
 #include <QStringList>
 #include <array>
+#include <future>
 #include <optional>
 
 namespace veltrano {
@@ -44,7 +45,8 @@ inline constexpr QLatin1String ExportFolderKey("ExportFolder");
 // key goes to the end of its section, a new section to the end of the file,
 // and a missing file is created. The file is UTF-8 (a byte-order mark is
 // accepted). Each write replaces the file atomically, so a crash or a full
-// disk never leaves it half-written.
+// disk never leaves it half-written. Writes take turns in the order they are
+// asked for, from any thread, so none of them loses what another one wrote.
 class SettingsFile final {
 public:
     explicit SettingsFile(QString path);
@@ -67,6 +69,9 @@ public:
     bool hasKey(const QString &section, const QString &key) const;
     // Every key of a section with its value, in file order, from one read.
     QList<std::pair<QString, QString>> entries(const QString &section) const;
+    // The entries of each of several sections, in the order asked, from one
+    // read of the file: what reads many sections at once pays for one parse.
+    QList<QList<std::pair<QString, QString>>> entriesOf(const QStringList &sections) const;
 
     // Writes raise VeltranoError("Unable to write to <path>") when refused, and
     // a VeltranoError naming the problem for a section or key name the file
@@ -94,6 +99,16 @@ public:
         std::optional<QString> value;
     };
     void apply(const QList<Change> &changes);
+    // The same write carried out on a worker thread; the future raises what
+    // apply() would. Names and values are checked at once (raising here). The
+    // write takes its place in the order of writes now: every later read or
+    // write of a settings file waits for it, so the file reads as if it had
+    // been written at the call, and the caller goes on while it waits on the
+    // disk.
+    std::future<void> applyInBackground(const QList<Change> &changes) const;
+    // Raises the VeltranoError apply() would raise for a name or value the
+    // file cannot hold, without touching the file.
+    static void checkChanges(const QList<Change> &changes);
     // renameKey in `section` and, in the same write, the entry oldKey of each
     // of `companions` moved to newKey there; an entry newKey a companion held
     // already is dropped (it belonged to no account), and so is one that

@@ -213,6 +213,26 @@ void ControlModule::install(SimServer &server, const std::string &prefix)
             all.push_back(describe(request));
         return Response::json(dumped(all));
     });
+    // Answer latency by path prefix: {"prefix": "/yandex-metrika", "ms": 100};
+    // without a prefix, every path; 0 ms takes it away.
+    server.addControlHandler("GET", prefix + "/latency", [sim](const RecordedRequest &) {
+        Json all = Json::object();
+        for (const auto &[pathPrefix, ms] : sim->latencies())
+            all[pathPrefix] = ms;
+        return Response::json(dumped(all));
+    });
+    server.addControlHandler("POST", prefix + "/latency", [sim](const RecordedRequest &request) {
+        const Json body = Json::parse(request.body, nullptr, false);
+        if (!body.is_object() || !body.contains("ms") || !body["ms"].is_number_integer())
+            return failure("the body must be a JSON object with a whole number \"ms\"");
+        const long long ms = body["ms"].get<long long>();
+        if (ms < 0 || ms > 600000)
+            return failure("\"ms\" must be from 0 to 600000");
+        if (body.contains("prefix") && !body["prefix"].is_string())
+            return failure("\"prefix\" must be a string");
+        sim->setLatency(body.value("prefix", std::string()), int(ms));
+        return ok();
+    });
     server.addControlHandler("GET", prefix + "/ca-certificate", [sim](const RecordedRequest &) {
         const std::string pem = sim->caCertificatePem();
         if (pem.empty())

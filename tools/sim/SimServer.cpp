@@ -277,6 +277,7 @@ struct SimServer::Impl {
     std::vector<HandlerEntry> handlers;
     std::vector<HandlerEntry> controlHandlers;
     std::vector<std::pair<std::string, Gate>> gates;
+    std::vector<std::pair<std::string, int>> latencies; // by path prefix
 
     mutable std::mutex requestsMutex;
     mutable std::condition_variable requestsChanged;
@@ -285,7 +286,23 @@ struct SimServer::Impl {
     void acceptLoop();
     void serve(Connection *connection, int fd);
     bool answer(SimConnection &connection, const RecordedRequest &request, bool &reset);
-    Response choose(const RecordedRequest &request);
+    int latencyOf(const std::string &path) const
+    {
+        std::lock_guard lock(scenarioMutex);
+        int ms = 0;
+        size_t longest = 0;
+        bool found = false;
+        for (const auto &[prefix, latency] : latencies) {
+            if (path.compare(0, prefix.size(), prefix) == 0 && (!found || prefix.size() >= longest)) {
+                found = true;
+                longest = prefix.size();
+                ms = latency;
+            }
+        }
+        return ms;
+    }
+    // holds: what the gates keep until the answer is sent.
+    Response choose(const RecordedRequest &request, std::vector<std::shared_ptr<void>> &holds);
     const Handler *bestHandler(const std::vector<HandlerEntry> &entries, const RecordedRequest &request) const;
     size_t activeConnections() const
     {
@@ -383,6 +400,7 @@ bool SimServer::Impl::answer(SimConnection &connection, const RecordedRequest &r
 {
     bool keepAlive = wantsKeepAlive(request);
     Response response;
+    std::vector<std::shared_ptr<void>> holds; // released once the answer is out
     Handler control;
     {
         std::lock_guard lock(scenarioMutex);
@@ -397,7 +415,8 @@ bool SimServer::Impl::answer(SimConnection &connection, const RecordedRequest &r
             recorded.push_back(request);
         }
         requestsChanged.notify_all();
-        response = choose(request);
+        response = choose(request, holds);
+        response.delayMs += latencyOf(request.path);
     }
 
     if (response.delayMs > 0 && !connection.pause(response.delayMs))
@@ -447,7 +466,7 @@ const Handler *SimServer::Impl::bestHandler(const std::vector<HandlerEntry> &ent
     return best;
 }
 
-Response SimServer::Impl::choose(const RecordedRequest &request)
+Response SimServer::Impl::choose(const RecordedRequest &request, std::vector<std::shared_ptr<void>> &holds)
 {
     std::unique_lock lock(scenarioMutex);
     long long bestScore = -1;
@@ -487,8 +506,11 @@ Response SimServer::Impl::choose(const RecordedRequest &request)
         }
         lock.unlock();
         for (const Gate &gate : gatesOnPath) {
-            if (std::optional<Response> refusal = gate(request))
-                return std::move(*refusal);
+            GateAnswer verdict = gate(request);
+            if (verdict.hold)
+                holds.push_back(std::move(verdict.hold));
+            if (verdict.refusal)
+                return std::move(*verdict.refusal);
         }
         return invoke(handler, request);
     }
@@ -660,6 +682,27 @@ void SimServer::addGate(const std::string &pathPrefix, Gate gate)
 {
     std::lock_guard lock(m->scenarioMutex);
     m->gates.emplace_back(pathPrefix, std::move(gate));
+}
+
+void SimServer::setLatency(const std::string &pathPrefix, int ms)
+{
+    std::lock_guard lock(m->scenarioMutex);
+    auto &all = m->latencies;
+    all.erase(std::remove_if(all.begin(), all.end(), [&](const auto &entry) { return entry.first == pathPrefix; }),
+              all.end());
+    if (ms > 0)
+        all.emplace_back(pathPrefix, ms);
+}
+
+int SimServer::latencyFor(const std::string &path) const
+{
+    return m->latencyOf(path);
+}
+
+std::vector<std::pair<std::string, int>> SimServer::latencies() const
+{
+    std::lock_guard lock(m->scenarioMutex);
+    return m->latencies;
 }
 
 void SimServer::addControlHandler(const std::string &method, const std::string &pathPrefix, Handler handler)

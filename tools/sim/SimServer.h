@@ -63,10 +63,19 @@ struct Response {
 };
 
 using Handler = std::function<Response(const RecordedRequest &)>;
-// Looks at a request before the handler of its path: a response to send
-// instead (a spent quota, a server fault), or nothing to let the handler
-// answer.
-using Gate = std::function<std::optional<Response>(const RecordedRequest &)>;
+// What a gate says of a request: a response to send instead (a spent quota,
+// a server fault), or none to let the handler answer. `hold` is kept until
+// the answer has been sent, latency included: a request in flight, for a
+// limit of requests at once.
+struct GateAnswer {
+    std::optional<Response> refusal;
+    std::shared_ptr<void> hold;
+
+    GateAnswer() = default;
+    GateAnswer(std::optional<Response> refusal) : refusal(std::move(refusal)) {} // NOLINT: a plain refusal
+};
+// Looks at a request before the handler of its path.
+using Gate = std::function<GateAnswer(const RecordedRequest &)>;
 
 // The usual reason phrase of an HTTP status ("Not Found" for 404), "" for
 // codes without one.
@@ -115,6 +124,14 @@ public:
     // A gate for every handled path below pathPrefix; queued and set
     // responses pass it by. Gates are kept like handlers.
     void addGate(const std::string &pathPrefix, Gate gate);
+
+    // How long every answer below pathPrefix waits before it goes out (a
+    // service's answer latency), on top of a response's own delayMs; the
+    // longest matching prefix counts, "" for every path, 0 ms removes it.
+    // Only the connection of that answer waits: others are served meanwhile.
+    void setLatency(const std::string &pathPrefix, int ms);
+    int latencyFor(const std::string &path) const;
+    std::vector<std::pair<std::string, int>> latencies() const;
 
     // Handlers of the simulator's own control interface: consulted before the
     // scenario, and their requests are not recorded.

@@ -4,6 +4,7 @@
 #include "SimServer.h"
 #include "services/OAuthServerState.h"
 #include "services/ServiceCatalog.h"
+#include "services/ServiceRation.h"
 
 #include <csignal>
 #include <cstdio>
@@ -11,6 +12,8 @@
 #include <cstring>
 #include <pthread.h>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -19,10 +22,16 @@ constexpr int kDefaultPort = 42380;
 void printUsage(std::FILE *to)
 {
     std::fprintf(to, "usage: veltrano-sim [--port N] [--tls] [--bind ADDR] [--token-lifetime N]\n"
+                     "                    [--latency [PREFIX=]MS]... [--documented-limits]\n"
                      "  --port N     port to listen on (default %d; 0 picks a free one)\n"
                      "  --tls        serve HTTPS with a certificate of a throw-away test authority\n"
                      "  --bind ADDR  address to listen on (default 127.0.0.1)\n"
-                     "  --token-lifetime N  access tokens expire after N seconds (expires_in)\n",
+                     "  --token-lifetime N  access tokens expire after N seconds (expires_in)\n"
+                     "  --latency [PREFIX=]MS  answers below PREFIX (e.g. /yandex-metrika; without it,\n"
+                     "               every answer) wait MS milliseconds; may be given more than once\n"
+                     "  --documented-limits  the services ration requests as they document it (URL\n"
+                     "               Inspection 600 a minute per property, Search Analytics 1 200 a\n"
+                     "               minute, Ahrefs 60 a minute, Metrika 3 at once per user, ...)\n",
                  kDefaultPort);
 }
 
@@ -34,12 +43,26 @@ bool parsePort(const char *text, int &port)
     return port <= 65535;
 }
 
+// "[PREFIX=]MS": a path prefix ("" for every path) and a latency of 0 to
+// 600 000 ms.
+bool parseLatency(const std::string &text, std::string &prefix, int &ms)
+{
+    const size_t eq = text.rfind('=');
+    prefix = eq == std::string::npos ? std::string() : text.substr(0, eq);
+    const std::string number = eq == std::string::npos ? text : text.substr(eq + 1);
+    if (number.empty() || number.size() > 6 || number.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    ms = std::atoi(number.c_str());
+    return ms <= 600000 && (prefix.empty() || prefix.front() == '/');
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     veltrano::sim::SimServer::Options options;
     options.port = kDefaultPort;
+    std::vector<std::pair<std::string, int>> latencies;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--tls") {
@@ -56,6 +79,16 @@ int main(int argc, char *argv[])
                 return 2;
             }
             veltrano::sim::OAuthServerState::setDefaultAccessTokenLifetime(std::chrono::seconds(seconds));
+        } else if (arg == "--latency" && i + 1 < argc) {
+            std::string prefix;
+            int ms = 0;
+            if (!parseLatency(argv[++i], prefix, ms)) {
+                std::fprintf(stderr, "veltrano-sim: --latency needs [/PREFIX=]MS with MS from 0 to 600000\n");
+                return 2;
+            }
+            latencies.emplace_back(prefix, ms);
+        } else if (arg == "--documented-limits") {
+            veltrano::sim::ServiceRation::setDocumentedLimitsByDefault(true);
         } else if (arg == "--bind" && i + 1 < argc) {
             options.bindAddress = argv[++i];
         } else if (arg == "--help" || arg == "-h") {
@@ -78,6 +111,8 @@ int main(int argc, char *argv[])
 
     veltrano::sim::SimServer server(options);
     veltrano::sim::installAllServices(server);
+    for (const auto &[prefix, ms] : latencies)
+        server.setLatency(prefix, ms);
     if (!server.start()) {
         std::fprintf(stderr, "veltrano-sim: cannot listen on %s port %d\n", options.bindAddress.c_str(),
                      options.port);

@@ -17,6 +17,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
 using namespace veltrano;
 
 namespace {
@@ -258,6 +263,53 @@ private slots:
         }
         QCOMPARE(f.requestsTo("/api/").size(), size_t(0));
         QCOMPARE(fileBytes(f.settings.path()), before);
+    }
+
+    // The tokens of a renewal reach the file beside the requests. A second
+    // renewal spends the rotated refresh token only once it is on disk; a
+    // write the file refuses is an error, never a silent success, and the
+    // file keeps the pair it had.
+    void renewedTokensReachTheFileBeforeTheyAreSpent()
+    {
+        Fixture f;
+        const QString section = QStringLiteral("YandexMetrika_Token");
+        f.account(section, QStringLiteral("token_1"), QStringLiteral("a1"), QStringLiteral("r1"), f.now.addSecs(30));
+        QCOMPARE(f.call(QStringLiteral("a1")).status, 200);
+        f.now = f.now.addYears(2); // the renewed token comes due in turn
+        QCOMPARE(f.call(QStringLiteral("a1")).status, 200);
+        const auto grants = f.requestsTo("token");
+        QCOMPARE(grants.size(), size_t(2));
+        QCOMPARE(grants[0].formParam("refresh_token"), std::string("r1"));
+        const std::string rotated = grants[1].formParam("refresh_token");
+        QVERIFY(rotated != "r1" && !rotated.empty());
+        f.renewal->waitForWrites();
+        const QString stored = RefreshTokenStore(f.settings, section).read(QStringLiteral("token_1")).refreshToken;
+        QVERIFY(!stored.isEmpty() && stored.toStdString() != rotated); // rotated once more
+
+#ifdef Q_OS_UNIX
+        // A file size limit makes the write fail as on a full disk; reading still works.
+        f.account(section, QStringLiteral("token_1"), QStringLiteral("b1"), QStringLiteral("s1"), f.now.addSecs(30));
+        const QByteArray before = fileBytes(f.settings.path());
+        rlimit saved{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = saved;
+        limited.rlim_cur = 16;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+        int status = 0;
+        QString message;
+        try {
+            status = f.call(QStringLiteral("b1")).status;
+            f.renewal->waitForWrites();
+        } catch (const VeltranoError &error) {
+            message = error.message();
+        }
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+        QCOMPARE(status, 200);
+        QVERIFY2(message.startsWith(QLatin1String("Unable to write to ")), qPrintable(message));
+        QCOMPARE(fileBytes(f.settings.path()), before);
+#endif
     }
 
     // A file of the earlier version: tokens without refresh entries go out

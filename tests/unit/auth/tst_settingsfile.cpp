@@ -546,9 +546,21 @@ private Q_SLOTS:
         QCOMPARE(readBytes(m_path), before);
     }
 
+    void fullDiskLeavesTheOldFileWhole_data()
+    {
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<int>("valueSize");
+        QTest::newRow("write larger than the buffer") << 4096 << 64 * 1024;
+        // The whole file fits in the write buffer: the disk refuses it only
+        // when the buffer is flushed, after the first bytes went through.
+        QTest::newRow("write within the buffer") << 16 << 20;
+    }
+
     void fullDiskLeavesTheOldFileWhole()
     {
 #ifdef Q_OS_UNIX
+        QFETCH(int, limit);
+        QFETCH(int, valueSize);
         // A file size limit makes every write past it fail as on a full disk.
         const QByteArray before("[T]\ntoken_1=precious\n");
         writeBytes(m_path, before);
@@ -556,11 +568,11 @@ private Q_SLOTS:
         QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
         const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
         rlimit limited = saved;
-        limited.rlim_cur = 4096;
+        limited.rlim_cur = rlim_t(limit);
         QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
         QString message;
         try {
-            SettingsFile(m_path).writeString(QStringLiteral("T"), QStringLiteral("token_2"), QString(64 * 1024, u'x'));
+            SettingsFile(m_path).writeString(QStringLiteral("T"), QStringLiteral("token_2"), QString(valueSize, u'x'));
         } catch (const VeltranoError &error) {
             message = error.message();
         }
@@ -571,6 +583,45 @@ private Q_SLOTS:
 #else
         QSKIP("needs a file size limit");
 #endif
+    }
+
+    // A write carried out on a worker thread reads and changes the file as if
+    // it had happened when asked for: a read right after sees it, and a write
+    // asked for later is never undone by it.
+    void backgroundWriteKeepsTheOrderOfWrites()
+    {
+        writeBytes(m_path, "[T]\ntoken_1=old\ntoken_2=gone\n");
+        SettingsFile file(m_path);
+        std::future<void> written = file.applyInBackground(
+            {{QStringLiteral("T"), QStringLiteral("token_1"), QStringLiteral("renewed")},
+             {QStringLiteral("T"), QStringLiteral("token_2"), std::nullopt}});
+        QCOMPARE(file.readString(QStringLiteral("T"), QStringLiteral("token_1")), QStringLiteral("renewed"));
+        file.writeString(QStringLiteral("T"), QStringLiteral("token_1"), QStringLiteral("later"));
+        written.get();
+        QCOMPARE(readBytes(m_path), QByteArray("[T]\ntoken_1=later\n"));
+    }
+
+    // A name the file cannot hold is refused at the call; a write the file
+    // refuses raises through the future, and the old file stays.
+    void backgroundWriteRefusals()
+    {
+        SettingsFile file(m_path);
+        QVERIFY_THROWS_EXCEPTION(VeltranoError, file.applyInBackground({{QStringLiteral("T"), QStringLiteral("[key"),
+                                                                        QStringLiteral("v")}}));
+        QVERIFY_THROWS_EXCEPTION(VeltranoError, file.applyInBackground({{QStringLiteral("T"), QStringLiteral("key"),
+                                                                        QStringLiteral("two\nlines")}}));
+        QVERIFY(!QFileInfo::exists(m_path));
+
+        QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("Veltrano.ini")));
+        std::future<void> written =
+            file.applyInBackground({{QStringLiteral("T"), QStringLiteral("key"), QStringLiteral("v")}});
+        try {
+            written.get();
+            QFAIL("the write went through");
+        } catch (const VeltranoError &error) {
+            QCOMPARE(error.message(), expectedWriteError(m_path));
+        }
+        QVERIFY(QDir(m_dir.path()).rmdir(QStringLiteral("Veltrano.ini")));
     }
 
     void handEditedFileRoundTrips()

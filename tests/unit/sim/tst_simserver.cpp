@@ -205,6 +205,7 @@ private Q_SLOTS:
     void refusesOversizedAndMalformedRequests_data();
     void refusesOversizedAndMalformedRequests();
     void stopReturnsPromptlyWithHeldConnections();
+    void latencyHoldsOnlyTheAnswersOfItsPrefix();
     void startFailsOnTakenPort();
     void tlsHandshakeVerifiesAgainstTestAuthority_data();
     void tlsHandshakeVerifiesAgainstTestAuthority();
@@ -513,6 +514,54 @@ void SimServerTest::stopReturnsPromptlyWithHeldConnections()
     QVERIFY(stalled.readToEnd(error).size() < 48 * 1024 * 1024);
     RawClient refused(server.port());
     QVERIFY(!refused.connected());
+}
+
+// An answer below a prefix with a latency goes out no sooner than the
+// latency; while answers wait it out, other connections are answered, and
+// several answers of the prefix wait at once. Set in code or through the
+// control interface.
+void SimServerTest::latencyHoldsOnlyTheAnswersOfItsPrefix()
+{
+    SimServer server;
+    installAllServices(server);
+    QVERIFY(server.start());
+    server.setResponse("GET", "/module/a", Response::text("a"));
+    server.setResponse("GET", "/module/held", Response::text("held"));
+    server.setResponse("GET", "/other", Response::text("other"));
+
+    const std::string control = "POST /__sim/latency HTTP/1.1\r\nHost: sim\r\nContent-Type: application/json\r\n";
+    auto setLatency = [&](const std::string &json) {
+        return ask(server.port(), control + "Content-Length: " + std::to_string(json.size()) + "\r\n\r\n" + json);
+    };
+    QCOMPARE(setLatency(R"({"prefix":"/module","ms":150})").status, 200);
+    QCOMPARE(setLatency(R"({"prefix":"/module","ms":-1})").status, 400);
+    QCOMPARE(setLatency(R"({"prefix":"/module"})").status, 400);
+    QCOMPARE(QJsonDocument::fromJson(bytes(ask(server.port(), get("/__sim/latency")).body)).object(),
+             (QJsonObject{{"/module", 150}}));
+    QCOMPARE(server.latencyFor("/module/a"), 150);
+    QCOMPARE(server.latencyFor("/other"), 0);
+
+    const auto start = std::chrono::steady_clock::now();
+    QCOMPARE(ask(server.port(), get("/module/a")).body, std::string("a"));
+    QVERIFY(std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(150));
+
+    // The longest prefix counts; two answers of it wait at once while the
+    // rest of the server answers.
+    server.setLatency("/module/held", 600000);
+    RawClient first(server.port());
+    RawClient second(server.port());
+    QVERIFY(first.send(get("/module/held")));
+    QVERIFY(second.send(get("/module/held")));
+    QVERIFY(server.waitForRequestCount(3, 10000));
+    QCOMPARE(ask(server.port(), get("/other")).body, std::string("other"));
+    QCOMPARE(ask(server.port(), get("/module/a")).body, std::string("a"));
+    server.setLatency("/module", 0);
+    server.setLatency("/module/held", 0);
+    QVERIFY(server.latencies().empty());
+    // Stopping ends the waits (see stopReturnsPromptlyWithHeldConnections).
+    server.stop();
+    int error = -1;
+    QCOMPARE(first.readToEnd(error), std::string());
 }
 
 void SimServerTest::startFailsOnTakenPort()

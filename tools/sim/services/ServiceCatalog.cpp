@@ -1,6 +1,7 @@
 #include "ServiceCatalog.h"
 
 #include "ServiceRation.h"
+#include "ServiceSupport.h"
 #include "app/SimulatorPrefixes.h"
 
 #include "AhrefsModule.h"
@@ -86,14 +87,42 @@ void installAllServices(SimServer &server)
 void installRations(SimServer &server)
 {
     using Style = ServiceRation::Style;
+    using Settings = ServiceRation::Settings;
     const std::string googleApis = simprefix::GoogleApis;
-    std::make_shared<ServiceRation>(Style::GoogleWithErrorsList, "searchconsole.googleapis.com")
+
+    Settings searchAnalytics;
+    searchAnalytics.perMinute = ServiceRation::kSearchAnalyticsPerMinute;
+    std::make_shared<ServiceRation>(Style::GoogleWithErrorsList, "searchconsole.googleapis.com", searchAnalytics)
         ->install(server, googleApis + "/webmasters");
-    std::make_shared<ServiceRation>(Style::GooglePlain, "searchconsole.googleapis.com")
+
+    // URL Inspection counts per property: the siteUrl of the request.
+    Settings inspection;
+    inspection.perMinute = ServiceRation::kUrlInspectionPerMinute;
+    inspection.perDay = ServiceRation::kUrlInspectionPerDay;
+    std::make_shared<ServiceRation>(Style::GooglePlain, "searchconsole.googleapis.com", inspection,
+                                    [](const RecordedRequest &request) {
+                                        const support::Json body = support::Json::parse(request.body, nullptr, false);
+                                        return body.is_object() && body.contains("siteUrl") &&
+                                                       body["siteUrl"].is_string()
+                                                   ? body["siteUrl"].get<std::string>()
+                                                   : std::string();
+                                    })
         ->install(server, simprefix::SearchConsoleApi);
+
     std::make_shared<ServiceRation>(Style::GoogleErrorsListOnly, "analytics.googleapis.com")
         ->install(server, googleApis + "/analytics");
-    std::make_shared<ServiceRation>(Style::YandexMetrika, "")->install(server, simprefix::YandexMetrikaApi);
+
+    // Metrika counts per user: the token that speaks for one.
+    Settings metrika;
+    metrika.perDay = ServiceRation::kMetrikaPerDay;
+    metrika.atOnce = ServiceRation::kMetrikaAtOnce;
+    std::make_shared<ServiceRation>(Style::YandexMetrika, "", metrika,
+                                    [](const RecordedRequest &request) { return request.header("Authorization"); })
+        ->install(server, simprefix::YandexMetrikaApi);
+
+    Settings ahrefs;
+    ahrefs.perMinute = ServiceRation::kAhrefsPerMinute;
+    std::make_shared<ServiceRation>(Style::Ahrefs, "", ahrefs)->install(server, simprefix::AhrefsApi);
 }
 
 } // namespace veltrano::sim

@@ -18,9 +18,10 @@ std::vector<std::unique_ptr<ServiceModule>> allServiceModules();
 void installAllServices(SimServer &server);
 
 // The rationing in front of the services that ration their requests (Search
-// Console, URL Inspection, Analytics, Metrika), each set through
-// /__sim/ration<prefix> (see ServiceRation). Off until set. Part of
-// installAllServices.
+// Console, URL Inspection, Analytics, Metrika, Ahrefs), each set through
+// /__sim/ration<prefix> (see ServiceRation). Off until set, or each service's
+// documented limits when those are the default
+// (ServiceRation::setDocumentedLimitsByDefault). Part of installAllServices.
 void installRations(SimServer &server);
 
 } // namespace veltrano::sim
