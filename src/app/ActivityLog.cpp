@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QLocale>
+#include <QThread>
 
 namespace veltrano {
 
@@ -67,6 +68,14 @@ QString ActivityLog::formatTime(const QTime &time, QChar separator)
 
 void ActivityLog::addToLog(const QString &message)
 {
+    if (WorkerRow *row = WorkerRow::current()) {
+        row->hold(*this, message);
+        return;
+    }
+    if (QThread::currentThread() != thread()) {
+        QMetaObject::invokeMethod(this, [this, message] { addToLog(message); }, Qt::QueuedConnection);
+        return;
+    }
     flushLineBeforeNext();
     append(message);
 }

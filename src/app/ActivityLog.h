@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/WorkerRow.h"
+
 #include <QAbstractTableModel>
 #include <QString>
 #include <QTime>
@@ -10,7 +12,11 @@ namespace veltrano {
 
 // The activity log the user reads: newest line on top, each with the local
 // time of the call and the message. Held in memory for the whole run.
-class ActivityLog final : public QAbstractTableModel {
+//
+// Lines may come from any thread: those of a row's exchange on a worker
+// thread (WorkerRow) are held for the row and written when it is applied;
+// any other line from another thread is handed to the log's own thread.
+class ActivityLog final : public QAbstractTableModel, public LineTarget {
     Q_OBJECT
 public:
     struct Entry {
@@ -23,6 +29,8 @@ public:
     // Adds a line at the top. Emits messageAdded first, so a window can
     // switch from the news panel to the log before the line appears.
     void addToLog(const QString &message);
+    // A held line written when its row is applied.
+    void writeLine(const QString &line) override { addToLog(line); }
 
     // A line written just before the next message, once: the run frame's
     // "Check started", so that a run which writes nothing (refused before

@@ -1,6 +1,8 @@
 #include "app/CheckContext.h"
 
 #include "app/ActivityLog.h"
+#include "app/BusyState.h"
+#include "app/RowEngine.h"
 #include "app/RowRunStates.h"
 #include "app/RunControl.h"
 #include "app/UiPorts.h"
@@ -48,24 +50,26 @@ void CheckContext::markReportDataReady()
 
 CheckContext::RowLoopEnd CheckContext::forEachRow(int rowCount, const std::function<RowStep(int row)> &step)
 {
-    // The walk over the rows is the run's start, whether or not a row
-    // writes a line.
-    m_run.m_log.flushLineBeforeNext();
-    for (int row = 0; row < rowCount; ++row) {
-        m_rowFailed = false;
-        const RowStep next = step(row);
-        if (next == RowStep::Next)
-            setRowState(row, !m_rowFailed);
-        advanceProgress();
-        if (next == RowStep::EndCheck)
-            return RowLoopEnd::Ended;
-        if (processEventsAndTestCancel()) {
-            logCancelled();
-            return RowLoopEnd::Cancelled;
-        }
-    }
-    markReportDataReady();
-    return RowLoopEnd::Completed;
+    // A step that does everything itself is a row with nothing to exchange.
+    RequestLimits oneAtATime;
+    oneAtATime.inFlight = 1;
+    return forEachRow(rowCount, oneAtATime, [&step](int row) { return RowWork{{}, [&step, row] { return step(row); }}; });
+}
+
+CheckContext::RowLoopEnd CheckContext::forEachRow(int rowCount, const RequestLimits &limits,
+                                                  const std::function<RowWork(int index)> &build)
+{
+    return RowEngine(*this).run(rowCount, limits, build);
+}
+
+int CheckContext::parallelRequests() const
+{
+    return m_run.parallelRequests();
+}
+
+const std::atomic<bool> *CheckContext::abortFlag() const
+{
+    return m_run.m_busy ? m_run.m_busy->abortFlag() : nullptr;
 }
 
 std::vector<int> CheckContext::rowsToCheck(const std::vector<int> &rows, const std::function<QString(int row)> &urlOf)

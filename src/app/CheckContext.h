@@ -1,7 +1,11 @@
 #pragma once
 
+#include "app/RequestLimits.h"
+#include "app/RowWork.h"
+
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <vector>
 
@@ -23,10 +27,7 @@ class RunControl;
 class CheckContext final {
 public:
     // What a row's step tells the loop.
-    enum class RowStep {
-        Next,     // go on with the next row
-        EndCheck, // the rest would fail alike (a refused token, a spent quota)
-    };
+    using RowStep = veltrano::RowStep;
     enum class RowLoopEnd { Completed, Cancelled, Ended };
     // Which rows a run takes: all of them, or only those the last run of
     // this check did not reach or failed ("continue").
@@ -43,6 +44,14 @@ public:
     // the run did not get through (cancel, an error, a spent quota) stays
     // not reached.
     RowLoopEnd forEachRow(int rowCount, const std::function<RowStep(int row)> &step);
+    // The same loop for a check whose rows each send requests: build gives
+    // row i's request and how its answer is applied (RowWork), and the
+    // engine (RowEngine) runs the exchanges in sequence or, with "Parallel
+    // requests" above 1, several at once within the service's limits.
+    RowLoopEnd forEachRow(int rowCount, const RequestLimits &limits, const std::function<RowWork(int index)> &build);
+
+    // The "Parallel requests" setting of the run (1: one request at a time).
+    int parallelRequests() const;
 
     // The rows (table positions) this run takes out of those the check
     // could take: all of them, or in a continued run those left by the last
@@ -87,6 +96,10 @@ public:
 
 private:
     friend class RunControl;
+    friend class RowEngine;
+    // The flag "Cancel" (or closing the window) raises for the requests in
+    // flight; none when the run has no busy state.
+    const std::atomic<bool> *abortFlag() const;
     CheckContext(RunControl &run, int tab, QString name) : m_run(run), m_tab(tab), m_name(std::move(name)) {}
     void setRowState(int index, bool answered);
 

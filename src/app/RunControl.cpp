@@ -9,6 +9,7 @@
 #include "app/UiPorts.h"
 #include "app/VeltranoError.h"
 
+#include <algorithm>
 #include <exception>
 
 namespace veltrano {
@@ -124,6 +125,11 @@ int RunControl::tableRows(int tab) const
 {
     const CheckTarget *table = m_tables[size_t(tab)];
     return table ? table->checkRowCount() : 0;
+}
+
+void RunControl::setParallelRequests(int requests)
+{
+    m_parallelRequests = std::clamp(requests, 1, RequestLimits::kMostInFlight);
 }
 
 void RunControl::checkUrl(int selectedTab)

@@ -92,6 +92,11 @@ public:
     // request in flight through it.
     void setBusyState(BusyState *busy) { m_busy = busy; }
 
+    // "Parallel requests": how many page requests a check may have in flight
+    // at once (1 to 8; 1 asks one page after another).
+    void setParallelRequests(int requests);
+    int parallelRequests() const { return m_parallelRequests; }
+
     // "Check URL" with the report tab selected at the click; the tab is read
     // once here, whatever the user selects while the check runs.
     void checkUrl(int selectedTab);
@@ -185,6 +190,7 @@ private:
     int m_runningTab = -1;
     int m_progressMaximum = 0;
     int m_progressPosition = 0;
+    int m_parallelRequests = 1;
 };
 
 } // namespace veltrano

@@ -149,6 +149,7 @@ void AccountRenewal::noteOwnWrite(const Account &account, const QString &oldToke
 
 void AccountRenewal::beforeSend(HttpRequest &request, const HttpClient::Options &transport)
 {
+    const std::lock_guard lock(m_mutex);
     reportFinishedWrite();
     QString token;
     if (AccessRenewal::authorizationLine(request, &token) < 0 || token.isEmpty())
@@ -169,10 +170,17 @@ void AccountRenewal::beforeSend(HttpRequest &request, const HttpClient::Options 
 
 bool AccountRenewal::renewAfterRefusal(HttpRequest &request, const HttpClient::Options &transport)
 {
+    const std::lock_guard lock(m_mutex);
     reportFinishedWrite();
     QString token;
     if (AccessRenewal::authorizationLine(request, &token) < 0 || token.isEmpty())
         return false;
+    // Another request in flight met the refusal first and renewed the
+    // token: this one goes again with that token.
+    if (const QString current = currentToken(token); current != token) {
+        AccessRenewal::replaceToken(request, current);
+        return true;
+    }
     const std::optional<Account> account = accountOf(token);
     if (!account)
         return false;

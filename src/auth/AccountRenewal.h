@@ -13,6 +13,7 @@
 #include <atomic>
 #include <functional>
 #include <future>
+#include <mutex>
 #include <optional>
 
 namespace veltrano {
@@ -48,6 +49,11 @@ class RequestTrace;
 // then the file holds the previous pair, which stays good. A write the file
 // refused raises its VeltranoError ("Unable to write to ...") at the next
 // request, so a check never goes on as if the tokens had been stored.
+//
+// Requests in flight on several threads share one renewal: renewals never
+// run at once, and a request refused with a token another request has
+// renewed meanwhile goes out again with the new token, without a renewal
+// of its own.
 class AccountRenewal final : public AccessRenewal {
 public:
     AccountRenewal(const Endpoints &endpoints, SettingsFile settings, ActivityLog &log, RequestTrace &trace);
@@ -110,6 +116,8 @@ private:
     bool renew(const Account &account, const QString &refreshToken, HttpRequest &request, const QString &token,
                const HttpClient::Options &transport);
 
+    // One renewal, and one look at what is known, at a time.
+    std::mutex m_mutex;
     Endpoints m_endpoints;
     SettingsFile m_settings;
     ActivityLog &m_log;

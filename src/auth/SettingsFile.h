@@ -20,6 +20,7 @@ inline constexpr QLatin1String FileName("Veltrano.ini");
 inline constexpr QLatin1String GeneralSection("Settings");
 inline constexpr QLatin1String RequestDelayKey("req-predelay");
 inline constexpr QLatin1String ImportNoClearKey("import-no-clear");
+inline constexpr QLatin1String ParallelRequestsKey("parallel-requests");
 
 // Where the main window was when it closed, and the folder of the last CSV
 // export (the save dialog's start folder).

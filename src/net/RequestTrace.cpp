@@ -6,8 +6,27 @@ namespace veltrano {
 
 void RequestTrace::add(const QString &line)
 {
-    m_lines << line;
+    if (WorkerRow *row = WorkerRow::current()) {
+        row->hold(*this, line);
+        return;
+    }
+    {
+        const std::lock_guard lock(m_mutex);
+        m_lines << line;
+    }
     qCDebug(lcRequestTrace).noquote() << line;
+}
+
+void RequestTrace::clear()
+{
+    const std::lock_guard lock(m_mutex);
+    m_lines.clear();
+}
+
+QString RequestTrace::text() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_lines.join(QLatin1Char('\n'));
 }
 
 } // namespace veltrano

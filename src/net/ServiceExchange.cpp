@@ -3,6 +3,7 @@
 #include "app/ActivityLog.h"
 #include "app/BusyState.h"
 #include "app/VeltranoError.h"
+#include "app/WorkerRow.h"
 #include "net/AccessRenewal.h"
 #include "net/DailyQuota.h"
 #include "net/RequestTrace.h"
@@ -61,24 +62,39 @@ HttpClient::Options ServiceExchange::clientOptions() const
     HttpClient::Options options;
     options.readTimeout = m_readTimeout;
     options.extraCaFile = m_extraCaFile;
-    options.pump = m_pump;
-    options.cancel = m_busy ? m_busy->abortFlag() : nullptr;
+    if (const WorkerRow *row = WorkerRow::current()) {
+        // A worker thread has no window to keep painting; the run's stop
+        // flag follows "Cancel" and ends the run's other requests too.
+        options.cancel = row->stopFlag();
+    } else {
+        options.pump = m_pump;
+        options.cancel = m_busy ? m_busy->abortFlag() : nullptr;
+    }
     return options;
 }
 
 ExchangeResult ServiceExchange::sendOnce(const QString &label, const HttpRequest &request, Options options)
 {
     const HttpClient::Options transport = clientOptions();
-    // Busy for the whole of the tries, the waits between them included.
-    const BusyState::Hold busy(m_busy);
-    RetryRunner::Outcome outcome =
-        RetryRunner(m_retry, {m_log, m_pump, transport.cancel, m_progress}).run(label, [&] {
-            return HttpClient(transport).send(request);
-        });
+    WorkerRow *const worker = WorkerRow::current();
+    // Busy for the whole of the tries, the waits between them included (a
+    // run with requests on worker threads holds it for all of them).
+    const BusyState::Hold busy(worker ? nullptr : m_busy);
+    const RetryRunner::Ports ports{m_log, worker ? nullptr : m_pump, transport.cancel,
+                                   worker ? nullptr : m_progress};
+    RetryRunner::Outcome outcome = RetryRunner(m_retry, ports).run(label, [&] {
+        // Every try takes its turn within the service's per-minute limit.
+        if (worker && !worker->waitTurn()) {
+            HttpResponse stopped;
+            stopped.cancelled = true;
+            return stopped;
+        }
+        return HttpClient(transport).send(request);
+    });
     HttpResponse &response = outcome.response;
     if (response.cancelled)
         throw RequestAborted();
-    m_giveUpsInARow = outcome.gaveUp ? m_giveUpsInARow + 1 : 0;
+    const int giveUps = outcome.gaveUp ? ++m_giveUps.inARow : (m_giveUps.inARow = 0);
 
     ExchangeResult result;
     result.status = response.status;
@@ -99,8 +115,8 @@ ExchangeResult ServiceExchange::sendOnce(const QString &label, const HttpRequest
                 DailyQuota::spentIn(result.status, result.body, QDateTime::currentDateTimeUtc()))
             throw *spent;
     }
-    if (m_giveUpsInARow >= kGiveUpsInARow) {
-        m_giveUpsInARow = 0;
+    if (giveUps >= kGiveUpsInARow) {
+        m_giveUps.inARow = 0;
         throw VeltranoError(giveUpText(label));
     }
     return result;

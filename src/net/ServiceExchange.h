@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <chrono>
 #include <optional>
 
@@ -57,6 +58,11 @@ struct ExchangeOptions {
 // are written for the last try only. When requests are given up on that
 // many times in a row, the service is taken to be down: send() raises
 // VeltranoError rather than spend the rest of the quota on it.
+//
+// Safe to use from several threads at once. A request sent for a row on a
+// worker thread (WorkerRow current) goes out when the run's pacer gives it
+// its turn, ends when the run stops, waits between tries without the
+// window's event pump, and its log and trace lines are held for its row.
 class ServiceExchange final {
 public:
     using Options = ExchangeOptions;
@@ -113,7 +119,17 @@ private:
     std::chrono::milliseconds m_readTimeout = HttpClient::kDefaultReadTimeout;
     RetryPolicy m_retry;
     ProgressReporter *m_progress = nullptr;
-    int m_giveUpsInARow = 0;
+    // Counted by every thread that sends; an exchange stays copyable.
+    struct GiveUps {
+        std::atomic<int> inARow{0};
+        GiveUps() = default;
+        GiveUps(const GiveUps &other) : inARow(other.inARow.load()) {}
+        GiveUps &operator=(const GiveUps &other)
+        {
+            inARow = other.inARow.load();
+            return *this;
+        }
+    } m_giveUps;
     bool m_stopOnSpentQuota = false;
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/RequestLimits.h"
 #include "app/ServiceDescriptor.h"
 
 namespace veltrano {
@@ -13,5 +14,8 @@ inline constexpr QLatin1String AhrefsTokenKey("Token");
 // Ahrefs: whether Ahrefs knows each page, its rank, HTTP status, links and
 // title; signed in with a typed API token, not OAuth.
 const ServiceDescriptor &ahrefsDescriptor();
+
+// Ahrefs answers 60 requests a minute.
+inline constexpr RequestLimits kAhrefsRequests{RequestLimits::kMostInFlight, 60};
 
 } // namespace veltrano

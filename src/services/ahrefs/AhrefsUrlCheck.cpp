@@ -7,6 +7,8 @@
 #include "net/RequestTrace.h"
 #include "net/ServiceAnswer.h"
 #include "reports/ReportTable.h"
+#include "services/ahrefs/AhrefsDescriptor.h"
+#include "services/shared/SiteRows.h"
 
 namespace veltrano {
 
@@ -62,28 +64,38 @@ void AhrefsUrlCheck::run(CheckContext &context, ReportTable &table, const Inputs
 
     RequestTrace &trace = m_client.exchange().trace();
     trace.clear();
-    context.setProgressMaximum(rows);
     const QString token = inputs.savedToken ? inputs.savedToken() : QString();
+    // A continued run takes only the rows the last one did not answer.
+    const std::vector<int> taken = everyRowToCheck(context, table);
+    context.setProgressMaximum(int(taken.size()));
 
-    context.forEachRow(rows, [&](int row) {
-        const ExchangeResult answer = m_client.request(query(table.url(row)), token);
-        serviceanswer::trace(trace, answer);
-        const RowAnswer read = readAnswer(answer);
-        switch (read.kind) {
-        case RowAnswer::Kind::ServiceError:
-            context.prompt().show(MessagePrompt::Icon::Warning, applicationErrorTitle(),
-                                  QStringLiteral("Ahrefs Error: ") + read.error);
-            return CheckContext::RowStep::EndCheck;
-        case RowAnswer::Kind::Unusable:
-            table.setRowCells(row, read.cells);
-            context.addToLog(QStringLiteral("Ahrefs Error Get Object Data: %1/%2").arg(row + 1).arg(rows));
-            break;
-        case RowAnswer::Kind::NotFound:
-        case RowAnswer::Kind::Found:
-            table.setRowCells(row, read.cells);
-            break;
-        }
-        return CheckContext::RowStep::Next;
+    context.forEachRow(int(taken.size()), kAhrefsRequests, [&](int index) {
+        const int row = taken[size_t(index)];
+        return RowWork::of(
+            [this, &trace, token, url = table.url(row)] {
+                ExchangeResult answer = m_client.request(query(url), token);
+                serviceanswer::trace(trace, answer);
+                return answer;
+            },
+            [&context, &table, row, rows](const ExchangeResult &answer) {
+                const RowAnswer read = readAnswer(answer);
+                switch (read.kind) {
+                case RowAnswer::Kind::ServiceError:
+                    context.prompt().show(MessagePrompt::Icon::Warning, applicationErrorTitle(),
+                                          QStringLiteral("Ahrefs Error: ") + read.error);
+                    return CheckContext::RowStep::EndCheck;
+                case RowAnswer::Kind::Unusable:
+                    table.setRowCells(row, read.cells);
+                    context.addToLog(QStringLiteral("Ahrefs Error Get Object Data: %1/%2").arg(row + 1).arg(rows));
+                    context.markRowFailed();
+                    break;
+                case RowAnswer::Kind::NotFound:
+                case RowAnswer::Kind::Found:
+                    table.setRowCells(row, read.cells);
+                    break;
+                }
+                return CheckContext::RowStep::Next;
+            });
     });
 }
 

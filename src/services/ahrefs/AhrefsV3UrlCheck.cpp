@@ -8,6 +8,8 @@
 #include "net/RequestTrace.h"
 #include "net/ServiceAnswer.h"
 #include "reports/ReportTable.h"
+#include "services/ahrefs/AhrefsDescriptor.h"
+#include "services/shared/SiteRows.h"
 
 namespace veltrano {
 
@@ -31,8 +33,13 @@ AhrefsV3UrlCheck::AhrefsV3UrlCheck(AhrefsV3Client &client) : m_client(client) {}
 
 QStringList AhrefsV3UrlCheck::captions()
 {
-    return {QString(), QString(), QStringLiteral("UR"), QString(), QStringLiteral("Ref. Domains"),
-            QStringLiteral("Backlinks"), QString()};
+    return {QString(),
+            QString(),
+            QStringLiteral("UR"),
+            QString(),
+            QStringLiteral("Ref. Domains"),
+            QStringLiteral("Backlinks"),
+            QString()};
 }
 
 AhrefsV3Query AhrefsV3UrlCheck::pageQuery(const QString &url)
@@ -90,8 +97,9 @@ AhrefsV3UrlCheck::RowAnswer AhrefsV3UrlCheck::readPage(const ExchangeResult &ans
     // (a page without a title): their cells stay empty.
     const JsonValue &page = pages->at(0);
     read.kind = RowAnswer::Kind::Found;
-    read.cells = QStringList{QStringLiteral("Yes"), memberText(page, "url_rating"), memberText(page, "http_code"),
-                             QString(), QString(), memberText(page, "title")};
+    read.cells = QStringList{
+        QStringLiteral("Yes"),    memberText(page, "url_rating"), memberText(page, "http_code"), QString(), QString(),
+        memberText(page, "title")};
     return read;
 }
 
@@ -141,14 +149,19 @@ void AhrefsV3UrlCheck::run(CheckContext &context, ReportTable &table, const Inpu
         ~LogUnits() { context.addToLog(tally.logLine()); }
     } logUnits{context, tally};
 
-    const auto exchange = [&](const AhrefsV3Query &query) {
-        ExchangeResult answer = m_client.request(query, inputs.key);
+    // The page's answer, and the answer about its links when the page is
+    // one Ahrefs has crawled.
+    struct PageAnswers {
+        ExchangeResult page;
+        std::optional<ExchangeResult> links;
+    };
+    // Units are counted and a spent quota stops the run as each answer is
+    // applied, in row order.
+    const auto takeUnits = [&](const ExchangeResult &answer) {
         tally.add(answer);
-        serviceanswer::trace(trace, answer);
         if (std::optional<QuotaSpent> spent =
                 AhrefsV3Client::unitsSpent(answer, inputs.unitsResetDate, QDateTime::currentDateTimeUtc()))
             throw *spent;
-        return answer;
     };
     const auto unusable = [&](int row) {
         table.setRowCells(row, QStringList(kColumns, QString()));
@@ -158,49 +171,63 @@ void AhrefsV3UrlCheck::run(CheckContext &context, ReportTable &table, const Inpu
 
     // Every row is Ahrefs' to answer; a continued run takes only the rows
     // the last one did not answer.
-    std::vector<int> allRows(static_cast<size_t>(rows));
-    for (int row = 0; row < rows; ++row)
-        allRows[size_t(row)] = row;
-    const std::vector<int> taken = context.rowsToCheck(allRows, [&](int row) { return table.url(row); });
+    const std::vector<int> taken = everyRowToCheck(context, table);
     context.setProgressMaximum(int(taken.size()));
 
-    context.forEachRow(int(taken.size()), [&](int index) {
+    context.forEachRow(int(taken.size()), kAhrefsRequests, [&](int index) {
         const int row = taken[size_t(index)];
         const QString url = table.url(row);
-        RowAnswer page = readPage(exchange(pageQuery(url)));
-        if (page.kind == RowAnswer::Kind::Found) {
-            const RowAnswer links = readLinks(exchange(linksQuery(url, day)));
-            if (links.kind == RowAnswer::Kind::Found) {
-                page.cells[3] = links.cells[0];
-                page.cells[4] = links.cells[1];
-            } else if (links.kind == RowAnswer::Kind::Unusable) {
-                table.setRowCells(row, page.cells);
-                context.addToLog(QStringLiteral("Ahrefs Error Get Object Data: %1/%2").arg(row + 1).arg(rows));
-                context.markRowFailed();
-                return CheckContext::RowStep::Next;
-            } else {
-                page = links;
+        const auto exchange = [this, &trace, key = inputs.key, resetDate = inputs.unitsResetDate, url, day] {
+            PageAnswers answers;
+            answers.page = m_client.request(pageQuery(url), key);
+            serviceanswer::trace(trace, answers.page);
+            // With the units spent, or a page Ahrefs does not know, its
+            // links are not asked.
+            if (AhrefsV3Client::unitsSpent(answers.page, resetDate, QDateTime::currentDateTimeUtc()) ||
+                readPage(answers.page).kind != RowAnswer::Kind::Found)
+                return answers;
+            answers.links = m_client.request(linksQuery(url, day), key);
+            serviceanswer::trace(trace, *answers.links);
+            return answers;
+        };
+        return RowWork::of(exchange, [&, row](const PageAnswers &answers) {
+            takeUnits(answers.page);
+            RowAnswer page = readPage(answers.page);
+            if (page.kind == RowAnswer::Kind::Found && answers.links) {
+                takeUnits(*answers.links);
+                const RowAnswer links = readLinks(*answers.links);
+                if (links.kind == RowAnswer::Kind::Found) {
+                    page.cells[3] = links.cells[0];
+                    page.cells[4] = links.cells[1];
+                } else if (links.kind == RowAnswer::Kind::Unusable) {
+                    table.setRowCells(row, page.cells);
+                    context.addToLog(QStringLiteral("Ahrefs Error Get Object Data: %1/%2").arg(row + 1).arg(rows));
+                    context.markRowFailed();
+                    return CheckContext::RowStep::Next;
+                } else {
+                    page = links;
+                }
             }
-        }
-        switch (page.kind) {
-        case RowAnswer::Kind::ServiceError:
-            context.prompt().show(MessagePrompt::Icon::Warning, applicationErrorTitle(),
-                                  QStringLiteral("Ahrefs Error: ") + page.error);
-            return CheckContext::RowStep::EndCheck;
-        case RowAnswer::Kind::RowError:
-            table.clearRowCells(row);
-            context.addToLog(QStringLiteral("Ahrefs Error %1/%2: %3").arg(row + 1).arg(rows).arg(page.error));
-            context.markRowFailed();
-            break;
-        case RowAnswer::Kind::Unusable:
-            unusable(row);
-            break;
-        case RowAnswer::Kind::NotFound:
-        case RowAnswer::Kind::Found:
-            table.setRowCells(row, page.cells);
-            break;
-        }
-        return CheckContext::RowStep::Next;
+            switch (page.kind) {
+            case RowAnswer::Kind::ServiceError:
+                context.prompt().show(MessagePrompt::Icon::Warning, applicationErrorTitle(),
+                                      QStringLiteral("Ahrefs Error: ") + page.error);
+                return CheckContext::RowStep::EndCheck;
+            case RowAnswer::Kind::RowError:
+                table.clearRowCells(row);
+                context.addToLog(QStringLiteral("Ahrefs Error %1/%2: %3").arg(row + 1).arg(rows).arg(page.error));
+                context.markRowFailed();
+                break;
+            case RowAnswer::Kind::Unusable:
+                unusable(row);
+                break;
+            case RowAnswer::Kind::NotFound:
+            case RowAnswer::Kind::Found:
+                table.setRowCells(row, page.cells);
+                break;
+            }
+            return CheckContext::RowStep::Next;
+        });
     });
 }
 

@@ -9,6 +9,7 @@
 #include "net/SiteScope.h"
 #include "reports/ReportTable.h"
 #include "services/analytics/AnalyticsClient.h"
+#include "services/analytics/AnalyticsDescriptor.h"
 #include "services/google/GoogleRowRefusal.h"
 #include "services/shared/SiteRows.h"
 
@@ -135,28 +136,33 @@ void AnalyticsCheck::run(CheckContext &context, ReportTable &table, const Reques
     RequestTrace &trace = m_client.exchange().trace();
     context.setProgressMaximum(int(onSite.size()));
 
-    context.forEachRow(int(onSite.size()), [&](int index) {
+    context.forEachRow(int(onSite.size()), kAnalyticsV3Requests, [&](int index) {
         const int row = onSite[size_t(index)];
         const QString url =
             m_client.reportUrl(request.viewId, request.from, request.to, AnalyticsClient::pagePath(table.url(row)));
-        const ExchangeResult answer = m_client.get(request.token(), url);
-        serviceanswer::trace(trace, answer);
-
-        const JsonDocument doc = JsonDocument::parse(answer.body);
-        std::optional<GoogleError> error = GoogleError::of(answer, doc);
-        std::optional<QStringList> cells;
-        if (!error) {
-            cells = totalsCells(doc.root());
-            if (!cells)
-                error = GoogleError{QString::number(answer.status), QString(),
-                                    valueNotFound(QStringLiteral("totalsForAllResults")).message()};
-        }
-        if (error) {
-            kRefusal.handle(context, table, row, rows, *error);
-            return CheckContext::RowStep::Next;
-        }
-        table.setRowCells(row, *cells);
-        return CheckContext::RowStep::Next;
+        return RowWork::of(
+            [this, &trace, token = request.token(), url] {
+                ExchangeResult answer = m_client.get(token, url);
+                serviceanswer::trace(trace, answer);
+                return answer;
+            },
+            [&context, &table, row, rows](const ExchangeResult &answer) {
+                const JsonDocument doc = JsonDocument::parse(answer.body);
+                std::optional<GoogleError> error = GoogleError::of(answer, doc);
+                std::optional<QStringList> cells;
+                if (!error) {
+                    cells = totalsCells(doc.root());
+                    if (!cells)
+                        error = GoogleError{QString::number(answer.status), QString(),
+                                            valueNotFound(QStringLiteral("totalsForAllResults")).message()};
+                }
+                if (error) {
+                    kRefusal.handle(context, table, row, rows, *error);
+                    return CheckContext::RowStep::Next;
+                }
+                table.setRowCells(row, *cells);
+                return CheckContext::RowStep::Next;
+            });
     });
 }
 

@@ -8,8 +8,10 @@
 #include "reports/ReportTable.h"
 #include "services/analytics/AnalyticsCheck.h"
 #include "services/analytics/AnalyticsClient.h"
+#include "services/analytics/AnalyticsDescriptor.h"
 #include "services/analytics/Ga4Client.h"
 #include "services/google/GoogleRowRefusal.h"
+#include "services/shared/SiteRows.h"
 
 #include <array>
 #include <cmath>
@@ -33,7 +35,9 @@ std::optional<double> decimal(const QString &text)
     return value;
 }
 
-std::optional<QString> cellText(int column, const QString &value)
+} // namespace
+
+std::optional<QString> Ga4PageCheck::cellText(int column, const QString &value)
 {
     const std::optional<double> number = decimal(value);
     if (!number)
@@ -52,11 +56,27 @@ std::optional<QString> cellText(int column, const QString &value)
     }
 }
 
+QStringList Ga4PageCheck::noVisitCells()
+{
+    QStringList cells;
+    for (int column = 0; column < kCellCount; ++column)
+        cells << *cellText(column, QStringLiteral("0"));
+    return cells;
+}
+
+namespace {
+
 QString remaining(const JsonValue *quota, const char *name)
 {
     const JsonValue *status = quota->member(QLatin1String(name));
-    const JsonValue *left = status ? status->member("remaining") : nullptr;
-    return left && (left->isNumber() || left->isString()) ? left->text(QLocale::c()) : QStringLiteral("?");
+    if (!status || !status->isObject())
+        return QStringLiteral("?");
+    // Google leaves a member out when it is zero: a status without
+    // "remaining" has nothing left.
+    const JsonValue *left = status->member("remaining");
+    if (!left)
+        return QStringLiteral("0");
+    return left->isNumber() || left->isString() ? left->text(QLocale::c()) : QStringLiteral("?");
 }
 
 } // namespace
@@ -139,7 +159,9 @@ void Ga4PageCheck::run(CheckContext &context, ReportTable &table, const Request 
     if (rows == 0)
         return;
     RequestTrace &trace = m_client.exchange().trace();
-    context.setProgressMaximum(rows);
+    // A continued run takes only the rows the last one did not answer.
+    const std::vector<int> taken = everyRowToCheck(context, table);
+    context.setProgressMaximum(int(taken.size()));
 
     // The quota as the last answer left it, logged once when the run ends,
     // also when a refusal ends it.
@@ -153,26 +175,32 @@ void Ga4PageCheck::run(CheckContext &context, ReportTable &table, const Request 
         }
     } quota{context, std::nullopt};
 
-    context.forEachRow(rows, [&](int row) {
+    context.forEachRow(int(taken.size()), kGa4Requests, [&](int index) {
+        const int row = taken[size_t(index)];
         const PageFilter filter = pageFilter(table.url(row));
-        const ExchangeResult answer = m_client.runReport(request.token(), request.propertyId, request.from,
-                                                         request.to, filter.fieldName, filter.value);
-        serviceanswer::trace(trace, answer);
-
-        const JsonDocument doc = JsonDocument::parse(answer.body);
-        std::optional<GoogleError> error = GoogleError::of(answer, doc);
-        if (!error) {
-            if (std::optional<QString> line = quotaLine(doc.root()))
-                quota.line = std::move(line);
-            auto cells = reportCells(doc.root());
-            if (auto *list = std::get_if<QStringList>(&cells)) {
-                table.setRowCells(row, *list);
+        return RowWork::of(
+            [this, &trace, token = request.token(), propertyId = request.propertyId, from = request.from,
+             to = request.to, filter] {
+                ExchangeResult answer = m_client.runReport(token, propertyId, from, to, filter.fieldName, filter.value);
+                serviceanswer::trace(trace, answer);
+                return answer;
+            },
+            [&context, &table, &quota, row, rows](const ExchangeResult &answer) {
+                const JsonDocument doc = JsonDocument::parse(answer.body);
+                std::optional<GoogleError> error = GoogleError::of(answer, doc);
+                if (!error) {
+                    if (std::optional<QString> line = quotaLine(doc.root()))
+                        quota.line = std::move(line);
+                    auto cells = reportCells(doc.root());
+                    if (auto *list = std::get_if<QStringList>(&cells)) {
+                        table.setRowCells(row, *list);
+                        return CheckContext::RowStep::Next;
+                    }
+                    error = GoogleError{QString::number(answer.status), QString(), std::get<QString>(cells)};
+                }
+                kRefusal.handle(context, table, row, rows, *error);
                 return CheckContext::RowStep::Next;
-            }
-            error = GoogleError{QString::number(answer.status), QString(), std::get<QString>(cells)};
-        }
-        kRefusal.handle(context, table, row, rows, *error);
-        return CheckContext::RowStep::Next;
+            });
     });
 }
 

@@ -66,6 +66,11 @@ public:
     // The six cells of a report answer (a JSON object without "error"), or
     // why they cannot be had.
     static std::variant<QStringList, QString> reportCells(const JsonValue &answer);
+    // A metric's cell from its value as GA4 writes it (column 0-5); nullopt
+    // for a value that is no number.
+    static std::optional<QString> cellText(int column, const QString &value);
+    // The cells of a page nobody opened in the period: zero in every column.
+    static QStringList noVisitCells();
     // The column (0-5) of a GA4 metric name; -1 for another metric.
     static int columnOf(QStringView metric);
 

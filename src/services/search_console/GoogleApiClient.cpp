@@ -36,7 +36,13 @@ ExchangeResult GoogleApiClient::listSites(const QString &token)
 ExchangeResult GoogleApiClient::queryPage(const QString &token, const QString &propertyId,
                                           const ReportingPeriod &period, const QString &pageUrl)
 {
-    return post(token, searchAnalyticsUrl(propertyId), pageQueryBody(period.fromText(), period.toText(), pageUrl));
+    return queryPage(token, propertyId, period.fromText(), period.toText(), pageUrl);
+}
+
+ExchangeResult GoogleApiClient::queryPage(const QString &token, const QString &propertyId, const QString &from,
+                                          const QString &to, const QString &pageUrl)
+{
+    return post(token, searchAnalyticsUrl(propertyId), pageQueryBody(from, to, pageUrl));
 }
 
 ExchangeResult GoogleApiClient::queryAllQueries(const QString &token, const QString &propertyId,

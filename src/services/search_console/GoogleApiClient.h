@@ -45,6 +45,9 @@ public:
     // read now.
     ExchangeResult queryPage(const QString &token, const QString &propertyId, const ReportingPeriod &period,
                              const QString &pageUrl);
+    // The same with the period's days read beforehand ("yyyy-MM-dd").
+    ExchangeResult queryPage(const QString &token, const QString &propertyId, const QString &from, const QString &to,
+                             const QString &pageUrl);
     // Get_SitedataGSC_POST_Queries: one page of up to 25 000 query and page
     // pairs of the property over the period, from startRow on.
     ExchangeResult queryAllQueries(const QString &token, const QString &propertyId, const ReportingPeriod &period,

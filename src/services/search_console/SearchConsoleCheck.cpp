@@ -50,27 +50,29 @@ void SearchConsoleCheck::run(CheckContext &context, ReportTable &table, const Se
     const std::vector<int> onSite = rowsOnSite(context, table, SiteScope::ofSearchConsoleProperty(property->siteUrl));
     context.setProgressMaximum(int(onSite.size()));
 
-    context.forEachRow(int(onSite.size()), [&](int index) {
+    context.forEachRow(int(onSite.size()), requestLimits(), [&](int index) {
         const int row = onSite[size_t(index)];
         const QString pageUrl = table.url(row);
-        const ExchangeResult answer = request(*token, *property, pageUrl);
-        trace.add(pageUrl + QStringLiteral("\n\r\n\r") + answer.text);
+        return RowWork::of(request(*token, *property, pageUrl),
+                           [this, &context, &table, &trace, row, rows, pageUrl](const ExchangeResult &answer) {
+                               trace.add(pageUrl + QStringLiteral("\n\r\n\r") + answer.text);
 
-        const JsonDocument doc = JsonDocument::parse(answer.body);
-        std::optional<GoogleError> error = GoogleError::of(answer, doc);
-        RowCells read;
-        if (!error) {
-            read = readRow(answer, doc);
-            error = read.unusable;
-        }
-        if (error) {
-            kRefusal.handle(context, table, row, rows, *error);
-            return CheckContext::RowStep::Next;
-        }
-        for (int i = 0; i < read.unreadableParts; ++i)
-            context.addToLog(objectDataLine(row + 1, rows));
-        table.setRowCells(row, read.cells);
-        return CheckContext::RowStep::Next;
+                               const JsonDocument doc = JsonDocument::parse(answer.body);
+                               std::optional<GoogleError> error = GoogleError::of(answer, doc);
+                               RowCells read;
+                               if (!error) {
+                                   read = readRow(answer, doc);
+                                   error = read.unusable;
+                               }
+                               if (error) {
+                                   kRefusal.handle(context, table, row, rows, *error);
+                                   return CheckContext::RowStep::Next;
+                               }
+                               for (int i = 0; i < read.unreadableParts; ++i)
+                                   context.addToLog(objectDataLine(row + 1, rows));
+                               table.setRowCells(row, read.cells);
+                               return CheckContext::RowStep::Next;
+                           });
     });
 }
 

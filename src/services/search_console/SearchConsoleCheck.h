@@ -1,11 +1,13 @@
 #pragma once
 
+#include "app/RequestLimits.h"
 #include "net/GoogleError.h"
 #include "net/ServiceExchange.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 namespace veltrano {
@@ -31,7 +33,9 @@ struct SearchConsoleProperty;
 // - Any other refusal, and an answer that is no JSON, logs that line with
 //   " (<row>/<rows>)" and leaves the row's nine cells empty; the run goes on.
 // Every row advances the bar, then the window handles its events and a
-// click on "Cancel" ends the check ("Check cancelled...").
+// click on "Cancel" ends the check ("Check cancelled..."). With "Parallel
+// requests" above 1 several pages are asked at once, within the check's
+// requestLimits().
 class SearchConsoleCheck {
 public:
     static constexpr int kCellCount = 9;
@@ -59,8 +63,12 @@ protected:
         std::optional<GoogleError> unusable; // an answer without what the check needs
     };
 
-    virtual ExchangeResult request(const QString &token, const SearchConsoleProperty &property,
-                                   const QString &pageUrl) = 0;
+    // The request of a page, built on the GUI thread: what it reads (the
+    // period) is read now; the exchange it returns may run on another thread.
+    virtual std::function<ExchangeResult()> request(const QString &token, const SearchConsoleProperty &property,
+                                                    const QString &pageUrl) = 0;
+    // What the service accepts of this check's requests.
+    virtual RequestLimits requestLimits() const = 0;
     // The cells of an answer that is a JSON object and no refusal.
     virtual RowCells readRow(const ExchangeResult &answer, const JsonDocument &doc) const = 0;
 

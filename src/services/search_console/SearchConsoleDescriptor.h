@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/RequestLimits.h"
 #include "app/ServiceDescriptor.h"
 
 namespace veltrano {
@@ -20,5 +21,10 @@ const ServiceDescriptor &searchConsoleDescriptor();
 // "Indexed" cells, "URL Inspection API" the "Indexing State" cells.
 ChartRule searchConsolePerformanceChart();
 ChartRule searchConsoleInspectionChart();
+
+// What Search Console accepts per property: Search Analytics 1 200 queries
+// a minute ("Check GSC"), URL Inspection 600 a minute.
+inline constexpr RequestLimits kSearchAnalyticsRequests{RequestLimits::kMostInFlight, 1200};
+inline constexpr RequestLimits kUrlInspectionRequests{RequestLimits::kMostInFlight, 600};
 
 } // namespace veltrano

@@ -3,15 +3,24 @@
 #include "app/VeltranoError.h"
 #include "net/JsonDocument.h"
 #include "services/search_console/GoogleApiClient.h"
+#include "services/search_console/SearchConsoleDescriptor.h"
 #include "services/search_console/SearchConsoleProperties.h"
 
 namespace veltrano {
 
-ExchangeResult SearchConsoleInspectionCheck::request(const QString &token, const SearchConsoleProperty &property,
-                                                     const QString &pageUrl)
+RequestLimits SearchConsoleInspectionCheck::requestLimits() const
+{
+    return kUrlInspectionRequests;
+}
+
+std::function<ExchangeResult()> SearchConsoleInspectionCheck::request(const QString &token,
+                                                                      const SearchConsoleProperty &property,
+                                                                      const QString &pageUrl)
 {
     // The property as Google lists it, not its encoded id.
-    return client().inspectUrl(token, pageUrl, property.siteUrl);
+    return [&client = client(), token, pageUrl, siteUrl = property.siteUrl] {
+        return client.inspectUrl(token, pageUrl, siteUrl);
+    };
 }
 
 QString SearchConsoleInspectionCheck::crawlDay(const QString &lastCrawlTime)

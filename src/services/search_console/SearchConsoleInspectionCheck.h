@@ -27,7 +27,8 @@ public:
     static QString crawlDay(const QString &lastCrawlTime);
 
 protected:
-    ExchangeResult request(const QString &token, const SearchConsoleProperty &property,
+    RequestLimits requestLimits() const override;
+    std::function<ExchangeResult()> request(const QString &token, const SearchConsoleProperty &property,
                            const QString &pageUrl) override;
     RowCells readRow(const ExchangeResult &answer, const JsonDocument &doc) const override;
 };

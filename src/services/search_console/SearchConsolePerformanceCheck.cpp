@@ -1,9 +1,11 @@
 #include "services/search_console/SearchConsolePerformanceCheck.h"
 
+#include "app/ReportingPeriod.h"
 #include "app/VeltranoError.h"
 #include "net/JsonDocument.h"
 #include "net/NumberText.h"
 #include "services/search_console/GoogleApiClient.h"
+#include "services/search_console/SearchConsoleDescriptor.h"
 #include "services/search_console/SearchConsoleProperties.h"
 
 #include <cmath>
@@ -36,10 +38,18 @@ SearchConsolePerformanceCheck::SearchConsolePerformanceCheck(GoogleApiClient &cl
 {
 }
 
-ExchangeResult SearchConsolePerformanceCheck::request(const QString &token, const SearchConsoleProperty &property,
-                                                      const QString &pageUrl)
+RequestLimits SearchConsolePerformanceCheck::requestLimits() const
 {
-    return client().queryPage(token, property.propertyId, m_period, pageUrl);
+    return kSearchAnalyticsRequests;
+}
+
+std::function<ExchangeResult()> SearchConsolePerformanceCheck::request(const QString &token,
+                                                                       const SearchConsoleProperty &property,
+                                                                       const QString &pageUrl)
+{
+    // The period's days are read per row, as the run goes.
+    return [&client = client(), token, propertyId = property.propertyId, from = m_period.fromText(),
+            to = m_period.toText(), pageUrl] { return client.queryPage(token, propertyId, from, to, pageUrl); };
 }
 
 std::optional<QStringList> SearchConsolePerformanceCheck::pageCells(const JsonValue &answer, int *unreadable)

@@ -31,7 +31,8 @@ public:
     static std::optional<QStringList> pageCells(const JsonValue &answer, int *unreadable);
 
 protected:
-    ExchangeResult request(const QString &token, const SearchConsoleProperty &property,
+    RequestLimits requestLimits() const override;
+    std::function<ExchangeResult()> request(const QString &token, const SearchConsoleProperty &property,
                            const QString &pageUrl) override;
     RowCells readRow(const ExchangeResult &answer, const JsonDocument &doc) const override;
 

@@ -36,4 +36,13 @@ std::vector<int> rowsOnSite(CheckContext &context, const ReportTable &table, con
     return context.rowsToCheck(onSite, [&](int row) { return table.url(row); });
 }
 
+std::vector<int> everyRowToCheck(CheckContext &context, const ReportTable &table)
+{
+    const int rows = table.rowCount();
+    std::vector<int> all(static_cast<size_t>(rows));
+    for (int row = 0; row < rows; ++row)
+        all[size_t(row)] = row;
+    return context.rowsToCheck(all, [&](int row) { return table.url(row); });
+}
+
 } // namespace veltrano

@@ -18,6 +18,10 @@ class SiteScope;
 // gives: all, or in a continued run those the last run left.
 std::vector<int> rowsOnSite(CheckContext &context, const ReportTable &table, const SiteScope &site);
 
+// The rows a check that takes any page sends: every row of the table, or
+// in a continued run those the last run left (CheckContext::rowsToCheck).
+std::vector<int> everyRowToCheck(CheckContext &context, const ReportTable &table);
+
 // "3 of 6 rows are not on http://shop.example.org/ and were not checked"
 QString rowsNotOnSiteLine(int heldBack, int rows, const QString &site);
 // The message of a run with no row on the site.

@@ -9,6 +9,7 @@
 #include "net/SiteScope.h"
 #include "reports/ReportTable.h"
 #include "services/shared/SiteRows.h"
+#include "services/yandex_metrika/YandexMetrikaDescriptor.h"
 
 #include <QUrl>
 
@@ -54,9 +55,8 @@ QString YandexTrafficCheck::url(const QString &apiHost, const QString &firstDay,
                                 const QString &counterId, const QString &pageUrl)
 {
     return apiHost + QStringLiteral("/stat/v1/data/bytime?date1=") + firstDay + QStringLiteral("&date2=") + lastDay +
-           QStringLiteral("&ids=") + counterId + QStringLiteral("&metrics=") + kMetrics +
-           QStringLiteral("&filters=") + QString::fromLatin1(QUrl::toPercentEncoding(filter(pageUrl))) +
-           QStringLiteral("&group=all");
+           QStringLiteral("&ids=") + counterId + QStringLiteral("&metrics=") + kMetrics + QStringLiteral("&filters=") +
+           QString::fromLatin1(QUrl::toPercentEncoding(filter(pageUrl))) + QStringLiteral("&group=all");
 }
 
 YandexTrafficCheck::RowAnswer YandexTrafficCheck::readAnswer(const ExchangeResult &answer)
@@ -118,31 +118,34 @@ void YandexTrafficCheck::run(CheckContext &context, ReportTable &table, const In
     context.setProgressMaximum(int(onSite.size()));
     const QString token = inputs.savedToken();
 
-    context.forEachRow(int(onSite.size()), [&](int index) {
+    context.forEachRow(int(onSite.size()), kMetrikaRequests, [&](int index) {
         const int row = onSite[size_t(index)];
         const auto [firstDay, lastDay] = inputs.period();
-        const ExchangeResult answer =
-            m_client.request(token, url(m_client.apiHost(), firstDay, lastDay, inputs.counterId, table.url(row)));
-        const RowAnswer read = readAnswer(answer);
-        switch (read.kind) {
-        case RowAnswer::Kind::EndCheck:
-            context.prompt().show(MessagePrompt::Icon::Warning, applicationErrorTitle(),
-                                  QStringLiteral("Yandex Metrika Error - ") + read.error);
-            return CheckContext::RowStep::EndCheck;
-        case RowAnswer::Kind::Unusable: {
-            QString line = QStringLiteral("Yandex Metrika Error Get Object Data: %1/%2").arg(row + 1).arg(rows);
-            if (!read.error.isEmpty())
-                line += QStringLiteral(" - ") + read.error;
-            context.addToLog(line);
-            table.clearRowCells(row);
-            context.markRowFailed();
-            break;
-        }
-        case RowAnswer::Kind::Filled:
-            table.setRowCells(row, read.cells);
-            break;
-        }
-        return CheckContext::RowStep::Next;
+        const QString command = url(m_client.apiHost(), firstDay, lastDay, inputs.counterId, table.url(row));
+        return RowWork::of(
+            [this, token, command] { return m_client.request(token, command); },
+            [&context, &table, row, rows](const ExchangeResult &answer) {
+                const RowAnswer read = readAnswer(answer);
+                switch (read.kind) {
+                case RowAnswer::Kind::EndCheck:
+                    context.prompt().show(MessagePrompt::Icon::Warning, applicationErrorTitle(),
+                                          QStringLiteral("Yandex Metrika Error - ") + read.error);
+                    return CheckContext::RowStep::EndCheck;
+                case RowAnswer::Kind::Unusable: {
+                    QString line = QStringLiteral("Yandex Metrika Error Get Object Data: %1/%2").arg(row + 1).arg(rows);
+                    if (!read.error.isEmpty())
+                        line += QStringLiteral(" - ") + read.error;
+                    context.addToLog(line);
+                    table.clearRowCells(row);
+                    context.markRowFailed();
+                    break;
+                }
+                case RowAnswer::Kind::Filled:
+                    table.setRowCells(row, read.cells);
+                    break;
+                }
+                return CheckContext::RowStep::Next;
+            });
     });
 }
 

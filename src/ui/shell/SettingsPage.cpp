@@ -106,9 +106,21 @@ QWidget *SettingsPage::buildAdditionalGroup()
     m_oauthApplications = named(new QPushButton(QStringLiteral("OAuth applications...")), "btnOAuthApplications");
     m_oauthApplications->setToolTip(QStringLiteral("Sign in with client ids and secrets of your own"));
     m_oauthApplications->setMaximumHeight(m_delay->sizeHint().height());
+    m_parallelRequests = named(new QSpinBox, "edParallelRequests");
+    m_parallelRequests->setRange(GeneralSettings::MinParallelRequests, GeneralSettings::MaxParallelRequests);
+    m_parallelRequests->setValue(GeneralSettings::DefaultParallelRequests);
+    m_parallelRequests->setToolTip(
+        QStringLiteral("How many page requests a check sends at once. Each service's own limits are kept: Yandex "
+                       "Metrika takes at most 3 at a time, and requests are spaced to stay within each service's "
+                       "requests per minute. 1 asks one page after another."));
+    connect(m_parallelRequests, &QSpinBox::valueChanged, this, &SettingsPage::parallelRequestsChanged);
+    // Beside the delay, on its row: the group asks for no more height.
     auto *delayRow = new QHBoxLayout;
     delayRow->setContentsMargins(0, 0, 0, 0);
     delayRow->addWidget(m_delay);
+    delayRow->addSpacing(24);
+    delayRow->addWidget(label(QStringLiteral("Parallel requests:")));
+    delayRow->addWidget(m_parallelRequests);
     delayRow->addSpacing(24);
     delayRow->addWidget(m_oauthApplications);
     delayRow->addStretch(1);
@@ -190,6 +202,7 @@ GeneralSettings SettingsPage::generalSettings() const
     GeneralSettings settings;
     settings.requestDelay = GeneralSettings::requestDelayFromText(m_delay->cleanText());
     settings.importNoClear = m_noClearOnImport->isChecked();
+    settings.parallelRequests = GeneralSettings::clampParallelRequests(m_parallelRequests->value());
     return settings;
 }
 
@@ -197,6 +210,7 @@ void SettingsPage::showGeneralSettings(const GeneralSettings &settings)
 {
     m_delay->setValue(settings.requestDelay);
     m_noClearOnImport->setChecked(settings.importNoClear);
+    m_parallelRequests->setValue(GeneralSettings::clampParallelRequests(settings.parallelRequests));
 }
 
 void SettingsPage::showSideWidget(ServiceSettingsTab *tab, QWidget *side)

@@ -40,6 +40,10 @@ public:
     // The first showing: the first service tab, the version.
     void showFirstTime(const QString &version);
 
+Q_SIGNALS:
+    // "Parallel requests:" took another value (also when the settings are shown).
+    void parallelRequestsChanged(int requests);
+
 private:
     QWidget *buildAnalyticSystems();
     QWidget *buildAdditionalGroup();
@@ -52,6 +56,7 @@ private:
     std::vector<ServiceSettingsTab *> m_serviceTabs;
     QTabWidget *m_analyticSystems = nullptr;
     QSpinBox *m_delay = nullptr;
+    QSpinBox *m_parallelRequests = nullptr;
     QCheckBox *m_noClearOnImport = nullptr;
     QPushButton *m_oauthApplications = nullptr;
     QLabel *m_version = nullptr;

@@ -72,6 +72,8 @@ Workbench::Workbench(const Endpoints &endpoints, Options options)
         m_ownEventPump->addInterruptControl(m_urlsPage->cancelButton());
 
     createReportsController(options.clipboard ? *options.clipboard : *m_ownClipboard);
+    connect(m_settingsPage, &SettingsPage::parallelRequestsChanged, this,
+            [this](int requests) { m_reports->runControl().setParallelRequests(requests); });
 
     connect(m_settingsPage->oauthApplicationsButton(), &QPushButton::clicked, this, [this] {
         OAuthApplicationsDialog dialog(SettingsFile(settingsPath()), m_endpoints, *m_prompt, m_window.get());

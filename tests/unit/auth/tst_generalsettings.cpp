@@ -98,6 +98,46 @@ private Q_SLOTS:
                  QByteArray("[YandexWM_Token]\ntoken_1=abc\n[Settings]\nimport-no-clear=1\nreq-predelay=1000\n"));
     }
 
+    // "Parallel requests": stored, read back within 1..8, anything else as 1;
+    // a file that never held it is written as before.
+    void parallelRequests_data()
+    {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<int>("loaded");
+        QTest::newRow("missing") << QByteArray() << 1;
+        QTest::newRow("four") << QByteArray("parallel-requests=4\n") << 4;
+        QTest::newRow("zero: lower bound") << QByteArray("parallel-requests=0\n") << 1;
+        QTest::newRow("nine: upper bound") << QByteArray("parallel-requests=9\n") << 8;
+        QTest::newRow("negative") << QByteArray("parallel-requests=-3\n") << 1;
+        QTest::newRow("garbage: default") << QByteArray("parallel-requests=many\n") << 1;
+    }
+    void parallelRequests()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(int, loaded);
+        {
+            QFile file(m_path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("[Settings]\n" + stored);
+        }
+        SettingsFile file(m_path);
+        GeneralSettings settings = GeneralSettings::load(file);
+        QCOMPARE(settings.parallelRequests, loaded);
+        settings.save(file);
+        const QByteArray written = readBytes(m_path);
+        QCOMPARE(written.contains("parallel-requests="), !stored.isEmpty());
+        if (!stored.isEmpty())
+            QVERIFY2(written.contains("parallel-requests=" + QByteArray::number(loaded) + "\n"), written.constData());
+
+        // Set and set back to one: the file says one.
+        settings.parallelRequests = 12;
+        settings.save(file);
+        QCOMPARE(GeneralSettings::load(file).parallelRequests, 8);
+        settings.parallelRequests = 1;
+        settings.save(file);
+        QCOMPARE(GeneralSettings::load(file).parallelRequests, 1);
+    }
+
     void delayFromFieldText_data()
     {
         QTest::addColumn<QString>("text");

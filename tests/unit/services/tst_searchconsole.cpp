@@ -25,6 +25,7 @@
 #include "services/SearchConsoleAccounts.h"
 #include "services/SearchConsoleModule.h"
 #include "services/TrendsModule.h"
+#include "services/ServiceRation.h"
 #include "services/UrlInspectionModule.h"
 #include "support/ServiceTestFixture.h"
 
@@ -33,7 +34,9 @@
 #include <QJsonObject>
 #include <QtTest>
 
+#include <atomic>
 #include <functional>
+#include <thread>
 
 using namespace veltrano;
 using namespace veltrano::testing;
@@ -695,6 +698,95 @@ private Q_SLOTS:
         QCOMPARE(sent.size(), size_t(2));
         QCOMPARE(sent[0].body,
                  std::string("{\"inspectionUrl\": \"https://example.com/\", \"siteUrl\": \"https://example.com/\"}"));
+    }
+
+    // -----------------------------------------------------------------------
+    // Several pages in flight ("Parallel requests")
+
+    // Four pages at a time fill the same cells and write the same log as one
+    // after another, refused rows included.
+    void parallelRunMatchesSequential()
+    {
+        QStringList logs[2];
+        QList<QStringList> tables[2];
+        for (const int parallel : {1, 4}) {
+            Fixture f;
+            f.run.setParallelRequests(parallel);
+            for (int i = 0; i < 14; ++i) {
+                // Every fifth page is one the service refuses.
+                f.table.appendRows({i == 1       ? QStringLiteral("https://example.com/sofas/")
+                                    : i % 5 == 3 ? QStringLiteral("https://example.com/refused/%1").arg(i)
+                                                 : QStringLiteral("https://example.com/p%1").arg(i)});
+            }
+            f.sim.addGate("/googleapis/", [](const sim::RecordedRequest &request) -> std::optional<sim::Response> {
+                if (request.body.find("/refused/") == std::string::npos)
+                    return std::nullopt;
+                return sim::Response::json(R"({"error": {"code": 403, "message": "No access", "status": "PERMISSION_DENIED"}})", 403);
+            });
+            SearchConsolePerformanceCheck check(*f.client, f.period);
+            f.check(check);
+            const int at = parallel == 1 ? 0 : 1;
+            logs[at] = f.logFromStart();
+            for (int row = 0; row < f.table.rowCount(); ++row)
+                tables[at] << f.table.rowTexts(row);
+        }
+        QCOMPARE(logs[1], logs[0]);
+        QCOMPARE(tables[1], tables[0]);
+        QVERIFY(logs[0].contains(QStringLiteral("Google Search Console Error - Code: 403, No access (4/14)")));
+        QCOMPARE(tables[0][1].mid(1, 3), (QStringList{"Yes", "4", "150"}));
+    }
+
+    // The simulator never sees more requests at once than the setting. Each
+    // answer takes longer than four of URL Inspection's paced turns, so the
+    // run does reach four.
+    void parallelRequestsStayWithinTheSetting()
+    {
+        Fixture f;
+        f.run.setParallelRequests(4);
+        std::atomic<int> now{0};
+        std::atomic<int> most{0};
+        f.sim.addGate("/searchconsole/", [&](const sim::RecordedRequest &) -> std::optional<sim::Response> {
+            const int in = ++now;
+            int seen = most;
+            while (in > seen && !most.compare_exchange_weak(seen, in)) {
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(450));
+            --now;
+            return std::nullopt;
+        });
+        for (int i = 0; i < 16; ++i)
+            f.table.appendRows({QStringLiteral("https://example.com/p%1").arg(i)});
+        SearchConsoleInspectionCheck check(*f.client);
+        f.check(check);
+        QCOMPARE(most.load(), 4);
+        QCOMPARE(f.sim.requestsTo(kInspectPath).size(), size_t(16));
+        QCOMPARE(f.logFromStart().last(), QStringLiteral("Check finished"));
+    }
+
+    // URL Inspection's 600 a minute, kept by pacing: against a quota of that
+    // rate (10 in a window of 0.9 s) four pages at a time meet no 429, while
+    // the same run unpaced would spend the window's quota at once.
+    void pacingKeepsThePerMinuteLimit()
+    {
+        Fixture f;
+        f.run.setParallelRequests(4);
+        const auto ration = std::make_shared<sim::ServiceRation>(sim::ServiceRation::Style::GoogleWithErrorsList,
+                                                                 "searchconsole.googleapis.com");
+        ration->install(f.sim, "/searchconsole");
+        sim::ServiceRation::Settings quota;
+        quota.perMinute = 10;
+        quota.minuteMs = 900;
+        ration->setSettings(quota);
+        for (int i = 0; i < 24; ++i)
+            f.table.appendRows({QStringLiteral("https://example.com/p%1").arg(i)});
+        SearchConsoleInspectionCheck check(*f.client);
+        f.check(check);
+
+        QCOMPARE(ration->counts().seen, 24LL);
+        QCOMPARE(ration->counts().today, 24LL); // none refused
+        for (const QString &line : f.logFromStart())
+            QVERIFY2(!line.contains(QStringLiteral("429")), qPrintable(line));
+        QCOMPARE(f.table.cell(23, 6), QStringLiteral("URL is unknown to Google"));
     }
 
     void inspectionCells_data()
