@@ -12,6 +12,7 @@
 #include "reports/ReportTable.h"
 #include "services/analytics/AnalyticsClient.h"
 #include "services/shared/SitePageFigures.h"
+#include "services/shared/SiteReportPager.h"
 #include "services/shared/SiteRows.h"
 
 #include <array>
@@ -124,24 +125,17 @@ void AnalyticsSiteCheck::run(CheckContext &context, ReportTable &table, const An
     context.setProgressMaximum(int(onSite.size()));
 
     SitePageFigures pages;
-    qint64 startIndex = 1;
-    int requests = 0;
-    QString stopped;
-    while (true) {
-        if (context.processEventsAndTestCancel()) {
-            context.logCancelled();
-            return;
-        }
+    SiteReportPager pager({kService, QStringLiteral("the view"), 1, m_maxResults, kMaxRequests});
+    const bool read = pager.readAll(context, [&](qint64 startIndex) {
         const QString url = m_client.sitePagesUrl(request.viewId, request.from, request.to, startIndex, m_maxResults);
         const ExchangeResult answer = m_client.get(request.token(), url);
-        ++requests;
         serviceanswer::trace(trace, answer);
         const JsonDocument doc = JsonDocument::parse(answer.body);
         std::optional<GoogleError> error = GoogleError::of(answer, doc);
-        PageRead read;
+        PageRead part;
         if (!error) {
-            read = readAnswer(doc.root(), pages);
-            if (!read.usable)
+            part = readAnswer(doc.root(), pages);
+            if (!part.usable)
                 error = GoogleError{QString::number(answer.status), QString(),
                                     valueNotFound(QStringLiteral("columnHeaders")).message()};
         }
@@ -150,47 +144,16 @@ void AnalyticsSiteCheck::run(CheckContext &context, ReportTable &table, const An
             context.addToLog(line);
             throw VeltranoError(line);
         }
-        if (read.unreadable > 0)
-            context.addToLog(QStringLiteral("%1: %2 page rows of the report could not be read and were skipped")
-                                 .arg(kService)
-                                 .arg(read.unreadable));
-        if (read.repeats > 0)
-            context.addToLog(QStringLiteral("%1: %2 page rows repeat a page already listed and were skipped")
-                                 .arg(kService)
-                                 .arg(read.repeats));
-        const qint64 next = startIndex + read.rows;
-        if (read.rows < m_maxResults || (read.totalResults >= 0 && next > read.totalResults))
-            break; // the last part of the report
-        if (read.added == 0) {
-            stopped = QStringLiteral("The page report of the view brought no new page at row %1; reading it was "
-                                     "stopped there and the rows were filled from the %2 pages read.")
-                          .arg(startIndex)
-                          .arg(pages.size());
-            break;
-        }
-        if (requests >= kMaxRequests) {
-            stopped = QStringLiteral("The page report of the view did not end after %1 requests; the rows were "
-                                     "filled from the %2 pages read.")
-                          .arg(requests)
-                          .arg(pages.size());
-            break;
-        }
-        startIndex = next;
-    }
-    if (!stopped.isEmpty())
-        context.addToLog(stopped);
+        return SiteReportPart{part.rows, part.added, part.repeats, part.unreadable, part.totalResults};
+    });
+    if (!read)
+        return;
 
     const int matched =
         fillRowsFromSitePages(context, table, onSite, pages, AnalyticsCheck::noDataCells(),
                               [](const QString &url) { return pathKey(AnalyticsClient::pagePath(url)); });
-    context.addToLog(QStringLiteral("%1: %2 pages in the view's report (%3 requests), %4 of %5 rows matched")
-                         .arg(kService)
-                         .arg(pages.size())
-                         .arg(requests)
-                         .arg(matched)
-                         .arg(onSite.size()));
-    if (!stopped.isEmpty())
-        context.prompt().show(MessagePrompt::Icon::Warning, applicationErrorTitle(), stopped);
+    SiteReportPager::logEnd(context, kService, QStringLiteral("the view's report"), pages.size(), pager.requests(),
+                            matched, int(onSite.size()), pager.stopped());
 }
 
 } // namespace veltrano

@@ -32,6 +32,47 @@ QString Ga4Client::runReportUrl(qint64 propertyId) const
            QStringLiteral(":runReport");
 }
 
+namespace {
+
+QString metricList()
+{
+    QString metrics;
+    for (const QLatin1String name : Ga4Client::kMetrics) {
+        if (!metrics.isEmpty())
+            metrics += QLatin1Char(',');
+        metrics += QStringLiteral("{\"name\":\"") + name + QStringLiteral("\"}");
+    }
+    return metrics;
+}
+
+QString dateRange(const QString &from, const QString &to)
+{
+    const auto escaped = [](const QString &text) { return GoogleApiClient::jsonEscaped(text); };
+    return QStringLiteral("\"dateRanges\":[{\"startDate\":\"") + escaped(from) +
+           QStringLiteral("\",\"endDate\":\"") + escaped(to) + QStringLiteral("\"}]");
+}
+
+} // namespace
+
+QString Ga4Client::siteReportBody(const QString &from, const QString &to, const QString &dimension, qint64 offset,
+                                  qint64 limit)
+{
+    // Ordered by the page, so that the parts of a long report follow one
+    // order from request to request.
+    const QString name = GoogleApiClient::jsonEscaped(dimension);
+    return QLatin1Char('{') + dateRange(from, to) + QStringLiteral(",\"dimensions\":[{\"name\":\"") + name +
+           QStringLiteral("\"}],\"metrics\":[") + metricList() +
+           QStringLiteral("],\"orderBys\":[{\"dimension\":{\"dimensionName\":\"") + name +
+           QStringLiteral("\"}}],\"offset\":%1,\"limit\":%2,\"returnPropertyQuota\":true}").arg(offset).arg(limit);
+}
+
+ExchangeResult Ga4Client::siteReport(const QString &token, qint64 propertyId, const QString &from, const QString &to,
+                                     const QString &dimension, qint64 offset, qint64 limit)
+{
+    return m_exchange.post(AnalyticsClient::kLogLabel, runReportUrl(propertyId), headers(token, true),
+                           siteReportBody(from, to, dimension, offset, limit));
+}
+
 QString Ga4Client::pageReportBody(const QString &from, const QString &to, const QString &dimension,
                                   const QString &value)
 {

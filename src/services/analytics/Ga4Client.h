@@ -17,6 +17,8 @@ class Ga4Client final {
 public:
     // The most account summaries one page may hold (the Admin API's limit).
     static constexpr int kSummaryPageSize = 200;
+    // The most rows one report answer holds (the Data API's limit).
+    static constexpr int kMaxReportRows = 250000;
     // The metrics of a page, in the order they are asked for.
     static constexpr QLatin1String kMetrics[] = {
         QLatin1String("totalUsers"),
@@ -42,12 +44,22 @@ public:
     ExchangeResult runReport(const QString &token, qint64 propertyId, const QString &from, const QString &to,
                              const QString &dimension, const QString &value);
 
+    // The property's report by page over the days from .. to: a row per
+    // value of the dimension (pagePath, pagePathPlusQueryString) with the six
+    // metrics, from the row at offset (the first is 0), at most limit rows,
+    // in page order, with the property's quota state.
+    ExchangeResult siteReport(const QString &token, qint64 propertyId, const QString &from, const QString &to,
+                              const QString &dimension, qint64 offset, qint64 limit);
+
     QString accountSummariesUrl(const QString &pageToken = {}) const;
     QString runReportUrl(qint64 propertyId) const;
     // The request body of a page's report: the period, the six metrics, an
     // exact, case-sensitive filter of the dimension and returnPropertyQuota.
     static QString pageReportBody(const QString &from, const QString &to, const QString &dimension,
                                   const QString &value);
+
+    static QString siteReportBody(const QString &from, const QString &to, const QString &dimension, qint64 offset,
+                                  qint64 limit);
 
     ServiceExchange &exchange() { return m_exchange; }
 

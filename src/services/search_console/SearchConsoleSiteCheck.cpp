@@ -14,6 +14,7 @@
 #include "services/search_console/SearchConsoleCheck.h"
 #include "services/search_console/SearchConsoleProperties.h"
 #include "services/shared/SitePageFigures.h"
+#include "services/shared/SiteReportPager.h"
 #include "services/shared/SiteRows.h"
 
 #include <cmath>
@@ -114,24 +115,17 @@ void SearchConsoleSiteCheck::run(CheckContext &context, ReportTable &table, cons
     context.setProgressMaximum(int(onSite.size()));
 
     SitePageFigures pages;
-    int startRow = 0;
-    int requests = 0;
-    QString stopped;
-    while (true) {
-        if (context.processEventsAndTestCancel()) {
-            context.logCancelled();
-            return;
-        }
+    SiteReportPager pager({kService, property->siteUrl, 0, m_rowLimit, kMaxRequests});
+    const bool read = pager.readAll(context, [&](qint64 startRow) {
         const ExchangeResult answer =
-            m_client.querySitePages(*token, property->propertyId, m_period, startRow, m_rowLimit);
-        ++requests;
+            m_client.querySitePages(*token, property->propertyId, m_period, int(startRow), m_rowLimit);
         trace.add(property->siteUrl + QStringLiteral(" startRow=%1\n\r\n\r").arg(startRow) + answer.text);
         const JsonDocument doc = JsonDocument::parse(answer.body);
         std::optional<GoogleError> error = GoogleError::of(answer, doc);
-        PageRead read;
+        PageRead part;
         if (!error) {
-            read = readAnswer(doc.root(), pages);
-            if (!read.usable)
+            part = readAnswer(doc.root(), pages);
+            if (!part.usable)
                 error = GoogleError{QString::number(answer.status), QString(),
                                     valueNotFound(QStringLiteral("rows")).message()};
         }
@@ -140,47 +134,15 @@ void SearchConsoleSiteCheck::run(CheckContext &context, ReportTable &table, cons
             context.addToLog(line);
             throw VeltranoError(line);
         }
-        if (read.unreadable > 0)
-            context.addToLog(QStringLiteral("%1: %2 page rows of the report could not be read and were skipped")
-                                 .arg(kService)
-                                 .arg(read.unreadable));
-        if (read.repeats > 0)
-            context.addToLog(QStringLiteral("%1: %2 page rows repeat a page already listed and were skipped")
-                                 .arg(kService)
-                                 .arg(read.repeats));
-        if (read.rows < m_rowLimit)
-            break; // the last page of the report
-        if (read.added == 0) {
-            stopped = QStringLiteral("The page report of %1 brought no new page at row %2; reading it was stopped "
-                                     "there and the rows were filled from the %3 pages read.")
-                          .arg(property->siteUrl)
-                          .arg(startRow + 1)
-                          .arg(pages.size());
-            break;
-        }
-        if (requests >= kMaxRequests) {
-            stopped = QStringLiteral("The page report of %1 did not end after %2 requests; the rows were filled "
-                                     "from the %3 pages read.")
-                          .arg(property->siteUrl)
-                          .arg(requests)
-                          .arg(pages.size());
-            break;
-        }
-        startRow += read.rows;
-    }
-    if (!stopped.isEmpty())
-        context.addToLog(stopped);
+        return SiteReportPart{part.rows, part.added, part.repeats, part.unreadable, -1};
+    });
+    if (!read)
+        return;
 
     const int matched = fillRowsFromSitePages(context, table, onSite, pages, noDataCells(),
                                               [](const QString &url) { return UrlKey::of(url); });
-    context.addToLog(QStringLiteral("%1: %2 pages in the site's report (%3 requests), %4 of %5 rows matched")
-                         .arg(kService)
-                         .arg(pages.size())
-                         .arg(requests)
-                         .arg(matched)
-                         .arg(onSite.size()));
-    if (!stopped.isEmpty())
-        context.prompt().show(MessagePrompt::Icon::Warning, applicationErrorTitle(), stopped);
+    SiteReportPager::logEnd(context, kService, QStringLiteral("the site's report"), pages.size(), pager.requests(),
+                            matched, int(onSite.size()), pager.stopped());
 }
 
 } // namespace veltrano

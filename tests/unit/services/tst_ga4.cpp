@@ -14,6 +14,8 @@
 #include "services/analytics/Ga4AccountSummaries.h"
 #include "services/analytics/Ga4Client.h"
 #include "services/analytics/Ga4PageCheck.h"
+#include "services/analytics/Ga4SiteCheck.h"
+#include "services/shared/SitePageFigures.h"
 
 #include "SimServer.h"
 #include "services/AnalyticsAdminModule.h"
@@ -102,6 +104,18 @@ struct Fixture : ServiceTestFixture<> {
         client = std::make_unique<Ga4Client>(
             exchange, Ga4Client::Hosts{simUrl(QStringLiteral("/analyticsadmin")), simUrl(QStringLiteral("/analyticsdata"))});
         run.setTable(3, &table);
+    }
+
+    // "Check GA (whole site)", rowsPerPart page rows a request.
+    void siteCheck(int rowsPerPart, const QString &token = Token)
+    {
+        Ga4SiteCheck ga4(*client, rowsPerPart);
+        run.registerCheck(3, QStringLiteral("Check GA (whole site)"), [&](CheckContext &context) {
+            ga4.run(context, table,
+                    {PropertyId, QStringLiteral("2024-03-01"), QStringLiteral("2024-03-31"), [token] { return token; }});
+        });
+        run.markApiConnected();
+        run.runCheck(3, 0);
     }
 
     void check(const QString &token = Token)
@@ -277,6 +291,101 @@ private slots:
         QVERIFY(request.body.find(R"("matchType":"EXACT","value":"/blog/post?p=2","caseSensitive":true)") !=
                 std::string::npos);
         QVERIFY(request.body.find(R"("returnPropertyQuota":true)") != std::string::npos);
+    }
+
+    // A page report as Google documents it: values by their header's name,
+    // one path in its escaped and its Unicode form is one page, and rows
+    // that cannot be read are counted, never filled.
+    void readsDocumentedPageReport()
+    {
+        SitePageFigures pages;
+        const Ga4SiteCheck::PageRead read =
+            Ga4SiteCheck::readAnswer(JsonDocument::parse(fixture("ga4_run_report_pages.json")).root(), pages);
+        QVERIFY2(read.error.isEmpty(), qPrintable(read.error));
+        QCOMPARE(read.rowCount, 3120);
+        QCOMPARE(read.rows, 6);
+        QCOMPARE(read.added, 3); // "/", the catalogue page, "(not set)"
+        QCOMPARE(read.repeats, 1);
+        QCOMPARE(read.unreadable, 2);
+        const QStringList *home = pages.find(Ga4SiteCheck::rowKey(QStringLiteral("https://example.com/#top")));
+        QVERIFY(home);
+        QCOMPARE(*home, (QStringList{"1000", "2000", "1500", "0:59:59", "1.3", "50.0"}));
+        const QStringList *sofa = pages.find(
+            Ga4SiteCheck::rowKey(QStringLiteral("https://xn--e1afmkfd.xn--p1ai/%d0%ba%d0%b0%d1%82%d0%b0%d0%bb%d0%be%d0%b3/диван")));
+        QVERIFY(sofa);
+        QCOMPARE(sofa->at(0), QStringLiteral("3"));
+        QVERIFY(!pages.find(Ga4SiteCheck::rowKey(QStringLiteral("https://example.com/broken"))));
+
+        SitePageFigures none;
+        QVERIFY(!Ga4SiteCheck::readAnswer(JsonDocument::parse(fixture("ga4_run_report.json")).root(), none)
+                     .error.isEmpty()); // a report without the page dimension
+    }
+
+    // The whole-site check gives every row the cells the page-by-page check
+    // gives it, paging by offset through both reports it needs; a host in
+    // Unicode or punycode, percent-escapes and a fragment do not matter.
+    void siteCheckMatchesThePageCheck()
+    {
+        const QStringList urls{QStringLiteral("https://example.com/blog/post?p=2"), QStringLiteral("https://example.com/"),
+                               QStringLiteral("https://example.com/nobody-here"),
+                               QStringLiteral("https://пример.рф/каталог/диван#reviews"),
+                               QStringLiteral("https://xn--e1afmkfd.xn--p1ai/%D0%BA%D0%B0%D1%82%D0%B0%D0%BB%D0%BE%D0%B3/%D0%B4%D0%B8%D0%B2%D0%B0%D0%BD"),
+                               QStringLiteral("https://example.com/blog/post")};
+        Fixture pageByPage;
+        pageByPage.table.appendRows(urls);
+        pageByPage.check();
+        Fixture whole;
+        whole.table.appendRows(urls);
+        whole.siteCheck(2);
+        for (const int row : {0, 1, 2, 3, 5})
+            QCOMPARE(whole.table.rowTexts(row), pageByPage.table.rowTexts(row));
+        // The page's escaped form, which an exact filter does not find, is
+        // matched through the key.
+        QCOMPARE(pageByPage.table.rowTexts(4).mid(1), (QStringList{"0", "0", "0", "0:0:0", "0.0", "0.0"}));
+        QCOMPARE(whole.table.rowTexts(4).mid(1), whole.table.rowTexts(3).mid(1));
+        QCOMPARE(whole.table.rowTexts(2).mid(1), (QStringList{"0", "0", "0", "0:0:0", "0.0", "0.0"}));
+        // Three paths in two parts, four paths with their queries in two.
+        const auto sent = whole.sim.requestsTo(ReportPath);
+        QCOMPARE(sent.size(), size_t(4));
+        QVERIFY(sent[1].body.find(R"("offset":2,"limit":2)") != std::string::npos);
+        QVERIFY(sent[2].body.find(R"("dimensions":[{"name":"pagePathPlusQueryString"}])") != std::string::npos);
+        const QStringList log = whole.log.messagesInOrder();
+        QVERIFY2(log.contains(QStringLiteral(
+                     "Google Analytics: 7 pages in the property's report (4 requests), 5 of 6 rows matched")),
+                 qPrintable(log.join(QLatin1Char('\n'))));
+        QCOMPARE(log.filter(QStringLiteral("quota left")).size(), 1);
+    }
+
+    // A report that brings the same page at every offset stops with a
+    // message; a refusal writes no row.
+    void siteCheckStopsAndRefusals()
+    {
+        {
+            Fixture f;
+            const std::string part = R"({"dimensionHeaders":[{"name":"pagePath"}],"metricHeaders":[{"name":"totalUsers"}],)"
+                                     R"("rows":[{"dimensionValues":[{"value":"/x"}],"metricValues":[{"value":"1"}]},)"
+                                     R"({"dimensionValues":[{"value":"/y"}],"metricValues":[{"value":"2"}]}],"rowCount":99})";
+            for (int i = 0; i < 3; ++i)
+                f.sim.queueResponse("POST", ReportPath, sim::Response::json(part));
+            f.table.appendRows({QStringLiteral("https://example.com/y")});
+            f.siteCheck(2);
+            QCOMPARE(f.sim.requestsTo(ReportPath).size(), size_t(2));
+            QCOMPARE(f.table.rowTexts(0).mid(1), (QStringList{"2", "", "", "", "", ""}));
+            QCOMPARE(f.prompt.texts.size(), 1);
+            QVERIFY2(f.prompt.texts[0].contains(QStringLiteral("brought no new page at row 3")),
+                     qPrintable(f.prompt.texts[0]));
+        }
+        {
+            Fixture f;
+            f.sim.queueResponse("POST", ReportPath, documented("ga4_error_429.json", 429));
+            f.table.appendRows({QStringLiteral("https://example.com/")});
+            f.table.setRowCells(0, QStringList(6, QStringLiteral("old")));
+            f.siteCheck(250000);
+            QCOMPARE(f.table.rowTexts(0).mid(1), QStringList(6, QStringLiteral("old")));
+            QCOMPARE(f.prompt.texts.size(), 1);
+            QVERIFY2(f.prompt.texts[0].startsWith(QStringLiteral("Google Analytics Error - Code: 429")),
+                     qPrintable(f.prompt.texts[0]));
+        }
     }
 
     // Google's documented refusals: a refused token and a spent quota end

@@ -139,9 +139,58 @@ PageFilter filterOf(const Json &body)
     return filter;
 }
 
+// The one dimension a report may be broken down by: the page, with or
+// without its query string. Empty when the report has no dimension.
+std::string dimensionOf(const Json &body)
+{
+    const auto it = body.find("dimensions");
+    if (it == body.end() || (it->is_array() && it->empty()))
+        return {};
+    if (!it->is_array())
+        throw Refusal{google::invalidArgument("Invalid JSON payload received. Unknown name \"dimensions\": "
+                                              "Proto field is not repeating, cannot start list.")};
+    if (it->size() > 1)
+        throw Refusal{google::invalidArgument("Only one dimension, pagePath or pagePathPlusQueryString, is "
+                                              "supported here.")};
+    const Json &entry = (*it)[0];
+    const std::string name = entry.is_object() ? stringMember(entry, "name") : std::string();
+    if (name != "pagePath" && name != "pagePathPlusQueryString")
+        throw Refusal{google::invalidArgument("Field " + name + " is not a valid dimension. For a list of valid "
+                                              "dimensions and metrics, see "
+                                              "https://developers.google.com/analytics/devguides/reporting/data/v1/"
+                                              "api-schema")};
+    return name;
+}
+
+// A whole number member that the JSON form of the API writes as a number or
+// as a decimal text ("250000"); fallback when it is absent.
+long long int64Member(const Json &body, const char *name, long long fallback)
+{
+    const auto it = body.find(name);
+    if (it == body.end())
+        return fallback;
+    if (it->is_number_integer())
+        return it->get<long long>();
+    if (it->is_string()) {
+        const std::string text = it->get<std::string>();
+        long long value = 0;
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (ec == std::errc() && end == text.data() + text.size())
+            return value;
+    }
+    throw Refusal{google::invalidArgument(std::string("Invalid value at '") + name + "' (TYPE_INT64), " +
+                                          it->dump())};
+}
+
+// A quota's state as Google writes it: a member that is zero is left out.
 Json quotaStatus(long long consumed, long long remaining)
 {
-    return {{"consumed", consumed}, {"remaining", remaining}};
+    Json status = Json::object();
+    if (consumed != 0)
+        status["consumed"] = consumed;
+    if (remaining != 0)
+        status["remaining"] = remaining;
+    return status;
 }
 
 Json report(const std::string &propertyText, const RecordedRequest &request, const Json &body,
@@ -179,6 +228,16 @@ Json report(const std::string &propertyText, const RecordedRequest &request, con
         metrics.push_back(Metric(found - kNames.begin()));
     }
     const PageFilter filter = filterOf(body);
+    const std::string dimension = dimensionOf(body);
+    // Google returns 10 000 rows unless told otherwise, and never more than
+    // 250 000 in one answer however many are asked for.
+    const long long asked = int64Member(body, "limit", 10000);
+    const long long limit = std::min(asked, 250000LL);
+    const long long offset = int64Member(body, "offset", 0);
+    if (asked <= 0)
+        throw Refusal{google::invalidArgument("limit must be positive.")};
+    if (offset < 0)
+        throw Refusal{google::invalidArgument("offset must be non-negative.")};
 
     Ga4Accounts::Settings quota;
     if (!accounts.takeReportTokens(&quota))
@@ -236,10 +295,61 @@ Json report(const std::string &propertyText, const RecordedRequest &request, con
         values.push_back({{"value", valueText(metric <= Sessions ? std::round(value) : value)}});
     }
 
-    Json answer = {{"metricHeaders", std::move(headers)}};
-    if (matched > 0) {
-        answer["rows"] = Json::array({{{"metricValues", std::move(values)}}});
-        answer["rowCount"] = 1;
+    Json answer;
+    if (dimension.empty()) {
+        answer = {{"metricHeaders", std::move(headers)}};
+        if (matched > 0) {
+            answer["rows"] = Json::array({{{"metricValues", std::move(values)}}});
+            answer["rowCount"] = 1;
+        }
+    } else {
+        // A row per page (per path, or per path with its query string), in
+        // page order; rowCount counts them all whatever the limit and offset.
+        struct Group {
+            Ga4Accounts::PageTotals sum;
+            double durationSum = 0;
+            double bounceSum = 0;
+        };
+        std::map<std::string, Group> groups;
+        for (const auto &[path, totals] : pages) {
+            if (!filter.matches(path))
+                continue;
+            Group &group = groups[dimension == "pagePath" ? path.substr(0, path.find('?')) : path];
+            group.sum.users += totals.users;
+            group.sum.pageviews += totals.pageviews;
+            group.sum.sessions += totals.sessions;
+            group.durationSum += totals.avgSessionDuration * totals.sessions;
+            group.bounceSum += totals.bounceRate * totals.sessions;
+        }
+        Json rows = Json::array();
+        long long index = 0;
+        for (const auto &[key, group] : groups) {
+            const long long at = index++;
+            if (at < offset || at >= offset + limit)
+                continue;
+            Json metricValues = Json::array();
+            for (const size_t i : order) {
+                const Metric metric = metrics[i];
+                const double sessions = group.sum.sessions;
+                double value = 0;
+                switch (metric) {
+                case TotalUsers: value = std::round(group.sum.users); break;
+                case ScreenPageViews: value = std::round(group.sum.pageviews); break;
+                case Sessions: value = std::round(sessions); break;
+                case AverageSessionDuration: value = sessions > 0 ? group.durationSum / sessions : 0; break;
+                case ViewsPerSession: value = sessions > 0 ? group.sum.pageviews / sessions : 0; break;
+                default: value = sessions > 0 ? group.bounceSum / sessions / 100 : 0; break;
+                }
+                metricValues.push_back({{"value", valueText(value)}});
+            }
+            rows.push_back({{"dimensionValues", Json::array({{{"value", key}}})},
+                            {"metricValues", std::move(metricValues)}});
+        }
+        answer = {{"dimensionHeaders", Json::array({{{"name", dimension}}})}, {"metricHeaders", std::move(headers)}};
+        if (!rows.empty())
+            answer["rows"] = std::move(rows);
+        if (!groups.empty())
+            answer["rowCount"] = static_cast<long long>(groups.size());
     }
     answer["metadata"] = {{"currencyCode", "USD"}, {"timeZone", "Europe/Moscow"}};
     const auto wantsQuota = body.find("returnPropertyQuota");

@@ -16,7 +16,8 @@ namespace veltrano::sim {
 //        "dimensionFilter": {"filter": {"fieldName": "pagePath" |
 //        "pagePathPlusQueryString", "stringFilter": {"matchType": "EXACT" |
 //        "BEGINS_WITH" | "CONTAINS", "value", "caseSensitive"}}},
-//        "returnPropertyQuota": true}
+//        "dimensions": [{"name": "pagePath" | "pagePathPlusQueryString"}],
+//        "limit", "offset", "returnPropertyQuota": true}
 //   answers
 //       {"metricHeaders": [{"name", "type"}], "rows": [{"metricValues":
 //        [{"value": "<text>"}]}], "rowCount": 1, "metadata": {"currencyCode",
@@ -25,7 +26,12 @@ namespace veltrano::sim {
 //        "analyticsData#runReport"}
 //   with every metric value a text (bounceRate a fraction, durations in
 //   seconds), the metric headers in the order asked for, and "rows" and
-//   "rowCount" left out when no page matches. Dates "yyyy-mm-dd", "today",
+//   "rowCount" left out when no page matches. With a dimension the report
+//   has a row per page ({"dimensionValues": [{"value": "/path"}],
+//   "metricValues": [...]}) from "offset" on (the first row is 0), at most
+//   "limit" of them (10 000 when not given, never more than 250 000), under
+//   "dimensionHeaders"; "rowCount" counts every row of the report whatever
+//   the limit and offset, and "rows" is left out past the last one. Dates "yyyy-mm-dd", "today",
 //   "yesterday" or "NdaysAgo".
 // Errors {"error": {"code", "message", "status"}}: 401 UNAUTHENTICATED for
 // no or an unknown token, 403 PERMISSION_DENIED for a property that is not

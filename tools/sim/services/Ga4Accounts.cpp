@@ -72,6 +72,14 @@ void Ga4Accounts::installDemoData()
     shop.id = "312345678";
     shop.name = "example.com";
     shop.madeUpPages = true;
+    // The pages of the site that had visits, so that the property's whole-site
+    // report lists them with the figures each page's own report gives.
+    for (const char *path : {"/", "/delivery/", "/contacts/", "/sale/", "/catalog/kreslo/uyut/", "/catalog/",
+                             "/blog/", "/about/"}) {
+        PageTotals totals;
+        if (AnalyticsModule::madeUpTotals(shop.id, path, &totals))
+            shop.pages.emplace(path, totals);
+    }
     Property russian;
     russian.id = "398765432";
     russian.name = "пример.рф";

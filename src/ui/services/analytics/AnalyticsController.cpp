@@ -54,7 +54,8 @@ AnalyticsController::AnalyticsController(ServiceContext context, AnalyticsSettin
     : ServiceController(context, Service, "AnalyticsController"), m_tab(tab), m_exchange(context.makeExchange()),
       m_client(m_exchange, context.endpoints.googleApis), m_check(m_client), m_siteCheck(m_client),
       m_ga4Client(m_exchange, {context.endpoints.analyticsAdminApi, context.endpoints.analyticsDataApi}),
-      m_ga4Check(m_ga4Client)
+      m_ga4Check(m_ga4Client),
+      m_ga4SiteCheck(m_ga4Client)
 {
 
     // Google Analytics locks a property after ten server errors an hour: a
@@ -84,8 +85,8 @@ AnalyticsController::AnalyticsController(ServiceContext context, AnalyticsSettin
                                 [this](CheckContext &check) { runSiteCheck(check); });
     if (checkMenu) {
         QAction *item = widgets::menuItem(checkMenu, QStringLiteral("Check GA (whole site)"), "CheckGASite1");
-        item->setToolTip(QStringLiteral("The view's report by page path in a few requests (10 000 pages each) "
-                                        "instead of one request per row."));
+        item->setToolTip(QStringLiteral("The report by page path in a few requests (10 000 pages each for a "
+                                        "view, 250 000 for a GA4 property) instead of one request per row."));
         checkMenu->setToolTipsVisible(true);
     }
 
@@ -298,7 +299,8 @@ void AnalyticsController::runCheck(CheckContext &context)
     if (!table || m_context.accounts.selectedAlias(Service).isEmpty())
         return;
     if (ga4PropertySelected()) {
-        runGa4Check(context, *table);
+        if (const std::optional<Ga4PageCheck::Request> request = ga4Request(*table))
+            m_ga4Check.run(context, *table, *request);
         return;
     }
     if (const std::optional<AnalyticsCheck::Request> request = viewRequest(context, *table))
@@ -310,9 +312,11 @@ void AnalyticsController::runSiteCheck(CheckContext &context)
     ReportTable *table = m_context.reports.table(Service);
     if (!table || m_context.accounts.selectedAlias(Service).isEmpty())
         return;
-    if (ga4PropertySelected())
-        throw VeltranoError(QStringLiteral("The whole-site check reads the report of a Universal Analytics view; "
-                                           "for a Google Analytics 4 property use \"Check GA\"."));
+    if (ga4PropertySelected()) {
+        if (const std::optional<Ga4PageCheck::Request> request = ga4Request(*table))
+            m_ga4SiteCheck.run(context, *table, *request);
+        return;
+    }
     if (const std::optional<AnalyticsCheck::Request> request = viewRequest(context, *table))
         m_siteCheck.run(context, *table, *request);
 }
@@ -338,18 +342,19 @@ std::optional<AnalyticsCheck::Request> AnalyticsController::viewRequest(CheckCon
                                    selectedWebsiteUrl()};
 }
 
-void AnalyticsController::runGa4Check(CheckContext &context, ReportTable &table)
+std::optional<Ga4PageCheck::Request> AnalyticsController::ga4Request(const ReportTable &table) const
 {
     const std::optional<qint64> propertyId = selectedProperty();
     if (!propertyId || table.rowCount() == 0)
-        return;
+        return std::nullopt;
+    // The property and the days as the check starts; changing either during
+    // the run has no effect on it. The token is read for every request.
     const ReportingPeriod &period = m_context.periods.google;
     if (const QString refusal = period.refusal(ReportingPeriod::FutureDays::Allowed, GooglePeriodTab);
         !refusal.isEmpty())
         throw VeltranoError(refusal);
-    m_ga4Check.run(context, table,
-                   {*propertyId, period.fromText(), period.toText(),
-                    [this] { return m_context.accounts.selectedToken(Service); }});
+    return Ga4PageCheck::Request{*propertyId, period.fromText(), period.toText(),
+                                 [this] { return m_context.accounts.selectedToken(Service); }};
 }
 
 } // namespace veltrano

@@ -7,6 +7,7 @@
 #include "services/analytics/AnalyticsSummary.h"
 #include "services/analytics/Ga4Client.h"
 #include "services/analytics/Ga4PageCheck.h"
+#include "services/analytics/Ga4SiteCheck.h"
 #include "ui/services/ServiceController.h"
 
 #include <QObject>
@@ -84,7 +85,9 @@ private:
     // The chosen view's request of a check over the Google period; nothing
     // (the user told why) without a view or rows.
     std::optional<AnalyticsCheck::Request> viewRequest(CheckContext &context, const ReportTable &table) const;
-    void runGa4Check(CheckContext &context, ReportTable &table);
+    // A GA4 property's check over the period; nullopt (the user told why)
+    // without a property or rows.
+    std::optional<Ga4PageCheck::Request> ga4Request(const ReportTable &table) const;
 
     // Where a view entry keeps its property's website URL.
     static constexpr int WebsiteUrlRole = Qt::UserRole + 1;
@@ -98,6 +101,7 @@ private:
     AnalyticsSiteCheck m_siteCheck;
     Ga4Client m_ga4Client;
     Ga4PageCheck m_ga4Check;
+    Ga4SiteCheck m_ga4SiteCheck;
 };
 
 } // namespace veltrano
