@@ -467,6 +467,17 @@ private slots:
             << Token << "213025502"
             << QByteArray(R"({"dateRanges":[{"startDate":"today","endDate":"today"}],"metrics":[{"name":"ga:users"}]})")
             << 400 << "INVALID_ARGUMENT";
+        QTest::newRow("limit 0") << Token << "213025502"
+                                 << Ga4Client::siteReportBody("2024-03-01", "2024-03-31", "pagePath", 0, 0).toUtf8()
+                                 << 400 << "INVALID_ARGUMENT";
+        QTest::newRow("negative offset")
+            << Token << "213025502"
+            << Ga4Client::siteReportBody("2024-03-01", "2024-03-31", "pagePath", -1, 10).toUtf8() << 400
+            << "INVALID_ARGUMENT";
+        QTest::newRow("unknown dimension")
+            << Token << "213025502"
+            << Ga4Client::siteReportBody("2024-03-01", "2024-03-31", "country", 0, 10).toUtf8() << 400
+            << "INVALID_ARGUMENT";
     }
     void simulatorRefusals()
     {
