@@ -84,6 +84,8 @@ AnalyticsController::AnalyticsController(ServiceContext context, AnalyticsSettin
     m_context.run.registerCheck(ServiceTable::of(Service).tab(), QStringLiteral("Check GA (whole site)"),
                                 [this](CheckContext &check) { runSiteCheck(check); });
     if (checkMenu) {
+        // The page-by-page check first, as on the Search Console report.
+        widgets::menuItem(checkMenu, QStringLiteral("Check GA"), "CheckGA1");
         QAction *item = widgets::menuItem(checkMenu, QStringLiteral("Check GA (whole site)"), "CheckGASite1");
         item->setToolTip(QStringLiteral("The report by page path in a few requests (10 000 pages each for a "
                                         "view, 250 000 for a GA4 property) instead of one request per row."));
@@ -111,7 +113,7 @@ QString AnalyticsController::describeCheckTarget() const
         if (const QString site = selectedWebsiteUrl(); !site.isEmpty())
             view += QStringLiteral(" (") + site + QLatin1Char(')');
     }
-    QString text = checkTargetText(QStringLiteral("view"), view);
+    QString text = checkTargetText(ga4PropertySelected() ? QStringLiteral("property") : QStringLiteral("view"), view);
     if (!view.isEmpty() && !m_context.accounts.selectedAlias(Service).isEmpty()) {
         const ReportingPeriod &period = m_context.periods.google;
         text += QStringLiteral(", over %1 to %2").arg(period.fromText(), period.toText());
