@@ -1,5 +1,6 @@
 #include "services/ahrefs/AhrefsV3UrlCheck.h"
 
+#include "app/ActivityLog.h"
 #include "app/CheckContext.h"
 #include "app/QuotaSpent.h"
 #include "app/UiPorts.h"
@@ -229,6 +230,26 @@ void AhrefsV3UrlCheck::run(CheckContext &context, ReportTable &table, const Inpu
             return CheckContext::RowStep::Next;
         });
     });
+}
+
+AhrefsV3UrlCheck::UnitsLeft AhrefsV3UrlCheck::readUnitsLeft(AhrefsV3Client &client, const QString &key)
+{
+    const ExchangeResult answer = client.request(AhrefsV3Client::limitsQuery(), key, ServiceExchange::silent());
+    return {AhrefsV3Client::limitsText(answer), AhrefsV3Client::usageResetDate(answer)};
+}
+
+void AhrefsV3UrlCheck::runReadingUnits(CheckContext &context, ReportTable &table, Inputs inputs,
+                                       const std::function<void(const QString &)> &showUnits)
+{
+    inputs.unitsResetDate = QDate();
+    if (!inputs.key.isEmpty() && table.rowCount() > 0 && AhrefsV3Client::keyProblem(inputs.key).isEmpty()) {
+        const UnitsLeft units = readUnitsLeft(m_client, inputs.key);
+        inputs.unitsResetDate = units.resetDate;
+        if (showUnits)
+            showUnits(units.text);
+        context.addToLog(units.text);
+    }
+    run(context, table, inputs);
 }
 
 } // namespace veltrano

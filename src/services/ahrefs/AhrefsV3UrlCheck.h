@@ -51,6 +51,22 @@ public:
     };
 
     void run(CheckContext &context, ReportTable &table, const Inputs &inputs);
+
+    // The key's units used this month (the free limits-and-usage answer),
+    // in words for the tab and the log, and the day they renew.
+    struct UnitsLeft {
+        QString text;
+        QDate resetDate;
+    };
+    static UnitsLeft readUnitsLeft(AhrefsV3Client &client, const QString &key);
+    // The run as "Check URL" starts it: for a key that can be sent and a
+    // table with rows, the units left are read first and logged (and shown
+    // through showUnits), so that spent units name the day they renew.
+    void runReadingUnits(CheckContext &context, ReportTable &table, Inputs inputs,
+                         const std::function<void(const QString &)> &showUnits = {});
+
+    // The check's name in the run frame and the saved row states.
+    static QString checkName() { return QStringLiteral("Check Ahrefs"); }
     void setToday(Today today) { m_today = std::move(today); }
 
     static AhrefsV3Query pageQuery(const QString &url);

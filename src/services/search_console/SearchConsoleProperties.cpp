@@ -11,6 +11,14 @@
 
 namespace veltrano {
 
+SearchConsolePropertyList SearchConsolePropertyList::fetch(GoogleApiClient &client, const QString &token,
+                                                           RequestTrace &trace)
+{
+    const ExchangeResult answer = client.listSites(token);
+    serviceanswer::trace(trace, answer);
+    return read(answer);
+}
+
 SearchConsolePropertyList SearchConsolePropertyList::read(const ExchangeResult &answer)
 {
     const JsonDocument doc = serviceanswer::parseObject(GoogleApiClient::kServiceName, answer);

@@ -10,6 +10,9 @@
 
 namespace veltrano {
 
+class GoogleApiClient;
+class RequestTrace;
+
 // One Search Console property of an account.
 struct SearchConsoleProperty {
     QString siteUrl;    // "Domain": "https://example.com/" or "sc-domain:example.com", as Google lists it
@@ -28,6 +31,8 @@ struct SearchConsolePropertyList {
     // "siteEntry"): an empty list. An answer that is not JSON raises a
     // VeltranoError in plain words with the HTTP status.
     static SearchConsolePropertyList read(const ExchangeResult &answer);
+    // Asks Google for the account's properties; the answer goes to the trace.
+    static SearchConsolePropertyList fetch(GoogleApiClient &client, const QString &token, RequestTrace &trace);
 };
 
 } // namespace veltrano

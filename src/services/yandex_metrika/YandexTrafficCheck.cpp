@@ -1,6 +1,7 @@
 #include "services/yandex_metrika/YandexTrafficCheck.h"
 
 #include "app/CheckContext.h"
+#include "app/ReportingPeriod.h"
 #include "app/UiPorts.h"
 #include "app/VeltranoError.h"
 #include "net/JsonDocument.h"
@@ -98,6 +99,20 @@ YandexTrafficCheck::RowAnswer YandexTrafficCheck::readAnswer(const ExchangeResul
     read.kind = RowAnswer::Kind::Filled;
     read.cells = cells;
     return read;
+}
+
+void YandexTrafficCheck::runOverPeriod(CheckContext &context, ReportTable &table, Inputs inputs,
+                                       const ReportingPeriod &period)
+{
+    // Metrika answers a period reaching past today with the days it has.
+    if (!inputs.counterId.isEmpty() && table.rowCount() > 0) {
+        if (const QString refusal =
+                period.refusal(ReportingPeriod::FutureDays::Allowed, QStringLiteral("Yandex Metrika"));
+            !refusal.isEmpty())
+            throw VeltranoError(refusal);
+    }
+    inputs.period = [&period] { return std::pair{period.fromText(), period.toText()}; };
+    run(context, table, inputs);
 }
 
 void YandexTrafficCheck::run(CheckContext &context, ReportTable &table, const Inputs &inputs)

@@ -10,6 +10,7 @@ namespace veltrano {
 
 class CheckContext;
 class ReportTable;
+class ReportingPeriod;
 
 // "Check YM" on the Yandex Metrika report: for every row's URL, five totals
 // of the chosen counter over the chosen period, restricted to the visits
@@ -45,6 +46,13 @@ public:
     };
 
     void run(CheckContext &context, ReportTable &table, const Inputs &inputs);
+    // The run over the Yandex Metrika period, read anew for every row. A
+    // period turned round is refused before any request, once a counter is
+    // chosen and the table has rows.
+    void runOverPeriod(CheckContext &context, ReportTable &table, Inputs inputs, const ReportingPeriod &period);
+
+    // The check's name in the run frame and the saved row states.
+    static QString checkName() { return QStringLiteral("Check YM"); }
 
     // The bytime request for one page. The filter is percent-encoded as a
     // whole, and a quote or a backslash in the URL is escaped with a

@@ -10,6 +10,11 @@
 
 namespace veltrano {
 
+std::vector<YandexHost> fetchYandexHosts(YandexWebmasterClient &client, const QString &token)
+{
+    return parseYandexHosts(client.request(token, QStringLiteral("hosts")));
+}
+
 std::vector<YandexHost> parseYandexHosts(const ExchangeResult &answer)
 {
     const JsonDocument doc = YandexWebmasterClient::parseAnswer(answer);

@@ -18,4 +18,8 @@ struct YandexHost {
 // answer without "hosts" raises "Value 'hosts' not found".
 std::vector<YandexHost> parseYandexHosts(const ExchangeResult &answer);
 
+class YandexWebmasterClient;
+// The account's verified sites, asked of the service ("hosts").
+std::vector<YandexHost> fetchYandexHosts(YandexWebmasterClient &client, const QString &token);
+
 } // namespace veltrano

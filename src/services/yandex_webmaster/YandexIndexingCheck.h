@@ -29,6 +29,9 @@ public:
     void run(CheckContext &context, ReportTable &table, const QString &hostId, const QString *token,
              const QString &siteName = {});
 
+    // The check's name in the run frame and the saved row states.
+    static QString checkName() { return QStringLiteral("Get URLs YWM"); }
+
     // The command of one page of indexed samples.
     static QString samplesCommand(const QString &hostId, int offset);
 

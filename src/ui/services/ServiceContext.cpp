@@ -4,20 +4,13 @@
 #include "app/BusyState.h"
 #include "app/RunControl.h"
 #include "app/ServiceAccounts.h"
+#include "services/shared/CheckExchange.h"
 
 namespace veltrano {
 
 ServiceExchange ServiceContext::makeExchange() const
 {
-    ServiceExchange exchange(log, trace, endpoints.extraCaFile, &events);
-    exchange.setBusyState(&busy);
-    exchange.setAccessRenewal(accounts.accessRenewal());
-    exchange.setProgress(&run.progress());
-    RetryPolicy retry;
-    retry.firstDelay = endpoints.retryFirstDelay;
-    exchange.setRetryPolicy(retry);
-    exchange.setStopOnSpentQuota(true);
-    return exchange;
+    return makeCheckExchange({log, trace, events, busy, accounts.accessRenewal(), &run.progress(), endpoints});
 }
 
 bool ServiceContext::idleOrRefuse() const

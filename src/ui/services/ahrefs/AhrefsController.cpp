@@ -67,7 +67,7 @@ AhrefsController::AhrefsController(ServiceContext context, AhrefsSettingsTab &ta
                     getBacklinksHistory();
             }));
 
-    m_context.run.registerCheck(ServiceTable::of(Service).tab(), QStringLiteral("Check Ahrefs"),
+    m_context.run.registerCheck(ServiceTable::of(Service).tab(), AhrefsV3UrlCheck::checkName(),
                                 [this](CheckContext &check) { runUrlCheck(check); });
 
     // The typed token lives in the settings file: read at start (no user's
@@ -122,14 +122,12 @@ bool AhrefsController::showUnitsLeft()
         m_context.prompt.show(MessagePrompt::Icon::Warning, applicationErrorTitle(), problem);
         return false;
     }
-    const ExchangeResult answer = [&] {
+    const AhrefsV3UrlCheck::UnitsLeft units = [&] {
         WaitCursor wait;
-        return m_v3Client.request(AhrefsV3Client::limitsQuery(), key, ServiceExchange::silent());
+        return AhrefsV3UrlCheck::readUnitsLeft(m_v3Client, key);
     }();
-    const QString text = AhrefsV3Client::limitsText(answer);
-    m_unitsResetDate = AhrefsV3Client::usageResetDate(answer);
-    m_tab.unitsLabel()->setText(text);
-    m_context.log.addToLog(text);
+    m_tab.unitsLabel()->setText(units.text);
+    m_context.log.addToLog(units.text);
     return true;
 }
 
@@ -161,12 +159,9 @@ void AhrefsController::runUrlCheck(CheckContext &context)
     if (!table)
         return;
     if (m_tab.usesApiV3()) {
-        const QString key = savedToken();
-        m_unitsResetDate = QDate();
-        if (!key.isEmpty() && table->rowCount() > 0 && AhrefsV3Client::keyProblem(key).isEmpty())
-            showUnitsLeft();
         m_v3Check.setToday(m_today);
-        m_v3Check.run(context, *table, {key, m_tab.siteField()->text(), m_unitsResetDate});
+        m_v3Check.runReadingUnits(context, *table, {savedToken(), m_tab.siteField()->text(), QDate()},
+                                  [this](const QString &units) { m_tab.unitsLabel()->setText(units); });
         return;
     }
     m_urlCheck.run(context, *table,

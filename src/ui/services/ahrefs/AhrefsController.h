@@ -90,7 +90,6 @@ private:
     AhrefsUrlCheck m_urlCheck;
     AhrefsV3Client m_v3Client;
     AhrefsV3UrlCheck m_v3Check;
-    QDate m_unitsResetDate; // when the key's units renew, from the last limits answer
     Today m_today = [] { return QDate::currentDate(); };
 };
 

@@ -30,8 +30,6 @@ namespace {
 const QString SelectViewText = QStringLiteral("Please select View from Poject list");
 // How a GA4 property shows in the property list.
 const QString Ga4Mark = QStringLiteral(" (GA4)");
-// Where the user chooses the Google period.
-const QString GooglePeriodTab = QStringLiteral("Google Analytics");
 
 std::optional<qint64> selectedId(const QComboBox *list)
 {
@@ -52,17 +50,11 @@ void fill(QComboBox *list, const QList<QPair<QString, qint64>> &entries)
 
 AnalyticsController::AnalyticsController(ServiceContext context, AnalyticsSettingsTab &tab, QMenu *checkMenu)
     : ServiceController(context, Service, "AnalyticsController"), m_tab(tab), m_exchange(context.makeExchange()),
-      m_client(m_exchange, context.endpoints.googleApis), m_check(m_client), m_siteCheck(m_client),
+      m_client(m_exchange, context.endpoints.googleApis),
       m_ga4Client(m_exchange, {context.endpoints.analyticsAdminApi, context.endpoints.analyticsDataApi}),
-      m_ga4Check(m_ga4Client),
-      m_ga4SiteCheck(m_ga4Client)
+      m_checks(m_client, m_ga4Client)
 {
-
-    // Google Analytics locks a property after ten server errors an hour: a
-    // server error is tried twice at most.
-    RetryPolicy retry = m_exchange.retryPolicy();
-    retry.maxServerErrorTries = RetryPolicy::analyticsReporting().maxServerErrorTries;
-    m_exchange.setRetryPolicy(retry);
+    AnalyticsChecks::limitServerErrorTries(m_exchange);
 
     // Button18 and the double-click on ListBox4 reach connectAccount through
     // the accounts, which refuse it while a request runs and show any error
@@ -79,10 +71,10 @@ AnalyticsController::AnalyticsController(ServiceContext context, AnalyticsSettin
                     chooseProperty();
             }));
 
-    m_context.run.registerCheck(ServiceTable::of(Service).tab(), QStringLiteral("Check GA"),
-                                [this](CheckContext &check) { runCheck(check); });
-    m_context.run.registerCheck(ServiceTable::of(Service).tab(), QStringLiteral("Check GA (whole site)"),
-                                [this](CheckContext &check) { runSiteCheck(check); });
+    for (const bool wholeSite : {false, true}) {
+        m_context.run.registerCheck(ServiceTable::of(Service).tab(), AnalyticsChecks::name(wholeSite),
+                                    [this, wholeSite](CheckContext &check) { runCheck(check, wholeSite); });
+    }
     if (checkMenu) {
         // The page-by-page check first, as on the Search Console report.
         widgets::menuItem(checkMenu, QStringLiteral("Check GA"), "CheckGA1");
@@ -163,49 +155,10 @@ std::optional<AnalyticsSummary> AnalyticsController::fetchSummary()
 {
     const QString token = m_context.accounts.selectedToken(Service);
     WaitCursor wait;
-    // Universal Analytics first, as it has always been listed; Google has
-    // switched it off, so an answer that is no JSON at all counts as its
-    // refusal too.
-    AnalyticsSummary summary;
-    try {
-        summary = AnalyticsSummary::fetch(m_client, token, m_context.trace);
-    } catch (const VeltranoError &e) {
-        summary.error = GoogleError{QString(), QString(), e.message()};
-    }
-    AnalyticsSummary ga4;
-    bool ga4Unusable = false; // no Google answer at all, not a refusal in Google's words
-    try {
-        ga4 = Ga4AccountSummaries::fetch(m_ga4Client, token, m_context.trace);
-    } catch (const VeltranoError &e) {
-        ga4.error = GoogleError{QString(), QString(), e.message()};
-        ga4Unusable = true;
-    }
-    const auto logRefusal = [this](const char *api, const GoogleError &error) {
-        m_context.log.addToLog(QLatin1String(api) +
-                               (error.code.isEmpty() ? error.message : error.codeAndMessage()));
-    };
-    if (summary.error && ga4.error) {
-        // Neither API answers: the user is told why, in Google's words
-        // where Google gave any.
-        const bool ga4Words = !ga4Unusable || summary.error->code.isEmpty();
-        logRefusal(ga4Words ? "Google Analytics (Universal Analytics) - " : "Google Analytics 4 - ",
-                   ga4Words ? *summary.error : *ga4.error);
-        const GoogleError &shown = ga4Words ? *ga4.error : *summary.error;
-        if (shown.code.isEmpty())
-            throw VeltranoError(shown.message);
-        reportRefusal(shown);
-        return std::nullopt;
-    }
-    if (summary.error) {
-        logRefusal("Google Analytics (Universal Analytics) - ", *summary.error);
-        return ga4;
-    }
-    if (ga4.error) {
-        logRefusal("Google Analytics 4 - ", *ga4.error);
-        return summary;
-    }
-    summary.merge(std::move(ga4));
-    return summary;
+    AnalyticsAccounts accounts = AnalyticsAccounts::fetch(m_client, m_ga4Client, token, m_context.trace, m_context.log);
+    if (accounts.refusal)
+        reportRefusal(*accounts.refusal);
+    return std::move(accounts.summary);
 }
 
 void AnalyticsController::connectAccount()
@@ -295,68 +248,43 @@ QString AnalyticsController::selectedWebsiteUrl() const
     return m_tab.views()->currentIndex() < 0 ? QString() : m_tab.views()->currentData(WebsiteUrlRole).toString();
 }
 
-void AnalyticsController::runCheck(CheckContext &context)
+void AnalyticsController::runCheck(CheckContext &context, bool wholeSite)
 {
     ReportTable *table = m_context.reports.table(Service);
     if (!table || m_context.accounts.selectedAlias(Service).isEmpty())
         return;
-    if (ga4PropertySelected()) {
-        if (const std::optional<Ga4PageCheck::Request> request = ga4Request(*table))
-            m_ga4Check.run(context, *table, *request);
+    const std::optional<AnalyticsChecks::Target> target = checkTarget(context);
+    if (!target)
         return;
-    }
-    if (const std::optional<AnalyticsCheck::Request> request = viewRequest(context, *table))
-        m_check.run(context, *table, *request);
+    // The view or property and the days as the check starts; changing
+    // either during the run has no effect on it.
+    if (wholeSite)
+        m_checks.runWholeSite(context, *table, *target, m_context.periods.google);
+    else
+        m_checks.runPages(context, *table, *target, m_context.periods.google);
 }
 
-void AnalyticsController::runSiteCheck(CheckContext &context)
+std::optional<AnalyticsChecks::Target> AnalyticsController::checkTarget(CheckContext &context) const
 {
-    ReportTable *table = m_context.reports.table(Service);
-    if (!table || m_context.accounts.selectedAlias(Service).isEmpty())
-        return;
+    AnalyticsChecks::Target target;
+    // The token is read for every request.
+    target.token = [this] { return m_context.accounts.selectedToken(Service); };
     if (ga4PropertySelected()) {
-        if (const std::optional<Ga4PageCheck::Request> request = ga4Request(*table))
-            m_ga4SiteCheck.run(context, *table, *request);
-        return;
+        const std::optional<qint64> propertyId = selectedProperty();
+        if (!propertyId)
+            return std::nullopt;
+        target.ga4 = true;
+        target.id = *propertyId;
+        return target;
     }
-    if (const std::optional<AnalyticsCheck::Request> request = viewRequest(context, *table))
-        m_siteCheck.run(context, *table, *request);
-}
-
-std::optional<AnalyticsCheck::Request> AnalyticsController::viewRequest(CheckContext &context,
-                                                                        const ReportTable &table) const
-{
     const std::optional<qint64> viewId = selectedView();
     if (!viewId) {
         context.prompt().show(MessagePrompt::Icon::None, applicationErrorTitle(), SelectViewText);
         return std::nullopt;
     }
-    if (table.rowCount() == 0)
-        return std::nullopt;
-    // The view and the days as the check starts; changing either during the
-    // run has no effect on it. The token is read for every request.
-    const ReportingPeriod &period = m_context.periods.google;
-    if (const QString refusal = period.refusal(ReportingPeriod::FutureDays::Allowed, GooglePeriodTab);
-        !refusal.isEmpty())
-        throw VeltranoError(refusal);
-    return AnalyticsCheck::Request{*viewId, period.fromText(), period.toText(),
-                                   [this] { return m_context.accounts.selectedToken(Service); },
-                                   selectedWebsiteUrl()};
-}
-
-std::optional<Ga4PageCheck::Request> AnalyticsController::ga4Request(const ReportTable &table) const
-{
-    const std::optional<qint64> propertyId = selectedProperty();
-    if (!propertyId || table.rowCount() == 0)
-        return std::nullopt;
-    // The property and the days as the check starts; changing either during
-    // the run has no effect on it. The token is read for every request.
-    const ReportingPeriod &period = m_context.periods.google;
-    if (const QString refusal = period.refusal(ReportingPeriod::FutureDays::Allowed, GooglePeriodTab);
-        !refusal.isEmpty())
-        throw VeltranoError(refusal);
-    return Ga4PageCheck::Request{*propertyId, period.fromText(), period.toText(),
-                                 [this] { return m_context.accounts.selectedToken(Service); }};
+    target.id = *viewId;
+    target.websiteUrl = selectedWebsiteUrl();
+    return target;
 }
 
 } // namespace veltrano

@@ -1,13 +1,10 @@
 #pragma once
 
 #include "net/ServiceExchange.h"
-#include "services/analytics/AnalyticsCheck.h"
+#include "services/analytics/AnalyticsChecks.h"
 #include "services/analytics/AnalyticsClient.h"
-#include "services/analytics/AnalyticsSiteCheck.h"
 #include "services/analytics/AnalyticsSummary.h"
 #include "services/analytics/Ga4Client.h"
-#include "services/analytics/Ga4PageCheck.h"
-#include "services/analytics/Ga4SiteCheck.h"
 #include "ui/services/ServiceController.h"
 
 #include <QObject>
@@ -80,14 +77,11 @@ private:
     void updateViewsEnabled();
     // "Google Analytics Error - Code: N, message" in the log and a box.
     void reportRefusal(const GoogleError &error);
-    void runCheck(CheckContext &context);
-    void runSiteCheck(CheckContext &context);
-    // The chosen view's request of a check over the Google period; nothing
-    // (the user told why) without a view or rows.
-    std::optional<AnalyticsCheck::Request> viewRequest(CheckContext &context, const ReportTable &table) const;
-    // A GA4 property's check over the period; nullopt (the user told why)
-    // without a property or rows.
-    std::optional<Ga4PageCheck::Request> ga4Request(const ReportTable &table) const;
+    // "Check GA" or its whole-site form on the chosen view or GA4 property.
+    void runCheck(CheckContext &context, bool wholeSite);
+    // The chosen view or GA4 property as the check starts; nothing without
+    // one (the user is told to choose a view).
+    std::optional<AnalyticsChecks::Target> checkTarget(CheckContext &context) const;
 
     // Where a view entry keeps its property's website URL.
     static constexpr int WebsiteUrlRole = Qt::UserRole + 1;
@@ -97,11 +91,8 @@ private:
     AnalyticsSettingsTab &m_tab;
     ServiceExchange m_exchange;
     AnalyticsClient m_client;
-    AnalyticsCheck m_check;
-    AnalyticsSiteCheck m_siteCheck;
     Ga4Client m_ga4Client;
-    Ga4PageCheck m_ga4Check;
-    Ga4SiteCheck m_ga4SiteCheck;
+    AnalyticsChecks m_checks;
 };
 
 } // namespace veltrano

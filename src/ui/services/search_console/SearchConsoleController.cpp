@@ -31,8 +31,6 @@ namespace veltrano {
 namespace {
 
 const QString SelectSiteText = QStringLiteral("Please select Website from Poject list");
-// Search Console reads the Google period, chosen on the Google Analytics tab.
-const QString GooglePeriodTab = QStringLiteral("Google Analytics");
 
 } // namespace
 
@@ -42,8 +40,7 @@ SearchConsoleController::SearchConsoleController(ServiceContext context, SearchC
       m_exchange(context.makeExchange()),
       m_client(m_exchange,
                {context.endpoints.googleApis, context.endpoints.searchConsoleApi, context.endpoints.indexingApi}),
-      m_trends(m_exchange, context.endpoints.trendsService), m_performanceCheck(m_client, context.periods.google),
-      m_inspectionCheck(m_client), m_siteCheck(m_client, context.periods.google)
+      m_trends(m_exchange, context.endpoints.trendsService), m_checks(m_client, context.periods.google)
 {
 
     // Button14 and the double-click on ListBox3 reach connectAccount through
@@ -66,29 +63,13 @@ SearchConsoleController::SearchConsoleController(ServiceContext context, SearchC
             "\"Check GSC\"."));
         checkMenu->setToolTipsVisible(true);
     }
+    // The checks in the order of the menu's items.
     const int reportTab = ServiceTable::of(Service).tab();
-    m_context.run.registerCheck(
-        reportTab, QStringLiteral("Check GSC"),
-        [this](CheckContext &check) {
-            // Search Analytics has no data after today: a period reaching
-            // past it, or turned round, is refused before any request.
-            if (const QString refusal = periodRefusal(); !refusal.isEmpty())
-                throw VeltranoError(refusal);
-            runCheck(check, m_performanceCheck);
-        },
-        searchConsolePerformanceChart());
-    m_context.run.registerCheck(
-        reportTab, QStringLiteral("URL Inspection API"),
-        [this](CheckContext &check) { runCheck(check, m_inspectionCheck); }, searchConsoleInspectionChart());
-    m_context.run.registerCheck(
-        reportTab, QStringLiteral("Check GSC (whole site)"),
-        [this](CheckContext &check) {
-            if (const QString refusal = periodRefusal(); !refusal.isEmpty())
-                throw VeltranoError(refusal);
-            runCheck(check, [this](CheckContext &c, ReportTable &table, const SearchConsoleProperty *property,
-                                   const QString *token) { m_siteCheck.run(c, table, property, token); });
-        },
-        searchConsolePerformanceChart());
+    for (const SearchConsoleChecks::Kind kind : SearchConsoleChecks::AllKinds) {
+        m_context.run.registerCheck(
+            reportTab, SearchConsoleChecks::name(kind), [this, kind](CheckContext &check) { runCheck(check, kind); },
+            SearchConsoleChecks::chart(kind));
+    }
 
     // The chart of a row is the trend of its query, the row's first text.
     m_keywords.setPorts({&m_context.prompt, &m_context.files, m_context.appFolder,
@@ -120,7 +101,7 @@ std::optional<SearchConsoleProperty> SearchConsoleController::selectedProperty()
 
 QString SearchConsoleController::periodRefusal() const
 {
-    return m_context.periods.google.refusal(ReportingPeriod::FutureDays::Refused, GooglePeriodTab);
+    return m_checks.periodRefusal();
 }
 
 void SearchConsoleController::reportRefusal(const GoogleError &error)
@@ -138,14 +119,11 @@ void SearchConsoleController::connectAccount()
     if (!accountSelectedOrRefuse())
         return;
     const QString token = selectedToken();
-    const ExchangeResult answer = [&] {
-        WaitCursor wait;
-        return m_client.listSites(token);
-    }();
-    serviceanswer::trace(m_context.trace, answer);
-
     // An answer that is no JSON raises its error here, the list empty.
-    const SearchConsolePropertyList list = SearchConsolePropertyList::read(answer);
+    const SearchConsolePropertyList list = [&] {
+        WaitCursor wait;
+        return SearchConsolePropertyList::fetch(m_client, token, m_context.trace);
+    }();
     if (list.error) {
         reportRefusal(*list.error);
         return;
@@ -160,13 +138,7 @@ void SearchConsoleController::connectAccount()
     m_tab.keywordsButton()->setEnabled(true);
 }
 
-void SearchConsoleController::runCheck(CheckContext &context, SearchConsoleCheck &check)
-{
-    runCheck(context, [&check](CheckContext &c, ReportTable &table, const SearchConsoleProperty *property,
-                               const QString *token) { check.run(c, table, property, token); });
-}
-
-void SearchConsoleController::runCheck(CheckContext &context, const CheckRun &run)
+void SearchConsoleController::runCheck(CheckContext &context, SearchConsoleChecks::Kind kind)
 {
     ReportTable *table = m_context.reports.table(Service);
     if (!table)
@@ -176,7 +148,7 @@ void SearchConsoleController::runCheck(CheckContext &context, const CheckRun &ru
     const std::optional<SearchConsoleProperty> property = selectedProperty();
     const bool accountSelected = !m_context.accounts.selectedAlias(Service).isEmpty();
     const QString token = accountSelected ? m_context.accounts.selectedToken(Service) : QString();
-    run(context, *table, property ? &*property : nullptr, accountSelected ? &token : nullptr);
+    m_checks.run(kind, context, *table, property ? &*property : nullptr, accountSelected ? &token : nullptr);
 }
 
 void SearchConsoleController::getAllKeywords()

@@ -4,10 +4,8 @@
 #include "reports/AreaChartData.h"
 #include "services/search_console/GoogleApiClient.h"
 #include "services/search_console/GoogleTrends.h"
-#include "services/search_console/SearchConsoleInspectionCheck.h"
-#include "services/search_console/SearchConsolePerformanceCheck.h"
+#include "services/search_console/SearchConsoleChecks.h"
 #include "services/search_console/SearchConsoleProperties.h"
-#include "services/search_console/SearchConsoleSiteCheck.h"
 #include "ui/services/ServiceController.h"
 
 #include <QObject>
@@ -65,12 +63,9 @@ private:
     // Why the Google period cannot be sent to Search Analytics; empty when
     // it can.
     QString periodRefusal() const;
-    // How a check of the report runs on the table, the property and the
-    // token as the run starts (nullptr when none is chosen).
-    using CheckRun =
-        std::function<void(CheckContext &, ReportTable &, const SearchConsoleProperty *, const QString *)>;
-    void runCheck(CheckContext &context, SearchConsoleCheck &check);
-    void runCheck(CheckContext &context, const CheckRun &run);
+    // A check of the report on the table, the property and the token as
+    // the run starts (nullptr when none is chosen).
+    void runCheck(CheckContext &context, SearchConsoleChecks::Kind kind);
     // "Google Search Console Error - Code: N, message" in the log and a box.
     void reportRefusal(const GoogleError &error);
 
@@ -79,9 +74,7 @@ private:
     ServiceExchange m_exchange;
     GoogleApiClient m_client;
     GoogleTrends m_trends;
-    SearchConsolePerformanceCheck m_performanceCheck;
-    SearchConsoleInspectionCheck m_inspectionCheck;
-    SearchConsoleSiteCheck m_siteCheck;
+    SearchConsoleChecks m_checks;
 };
 
 } // namespace veltrano

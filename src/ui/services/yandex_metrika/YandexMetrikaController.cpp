@@ -47,7 +47,7 @@ YandexMetrikaController::YandexMetrikaController(ServiceContext context, YandexM
                     getAllKeywords();
             }));
 
-    m_context.run.registerCheck(ServiceTable::of(Service).tab(), QStringLiteral("Check YM"),
+    m_context.run.registerCheck(ServiceTable::of(Service).tab(), YandexTrafficCheck::checkName(),
                                 [this](CheckContext &check) { runTrafficCheck(check); });
 
     m_keywords.setPorts({&m_context.prompt, &m_context.files, m_context.appFolder, {}});
@@ -122,18 +122,10 @@ void YandexMetrikaController::runTrafficCheck(CheckContext &context)
         return;
     YandexTrafficCheck::Inputs inputs;
     inputs.counterId = selectedCounterId();
-    if (!inputs.counterId.isEmpty() && table->rowCount() > 0) {
-        if (const QString refusal = periodRefusal(); !refusal.isEmpty())
-            throw VeltranoError(refusal);
-    }
     inputs.counterSite = selectedCounterSite();
     if (!m_context.accounts.selectedAlias(Service).isEmpty())
         inputs.savedToken = [this] { return m_context.accounts.selectedToken(Service); };
-    inputs.period = [this] {
-        const ReportingPeriod &period = m_context.periods.metrika;
-        return std::pair{period.fromText(), period.toText()};
-    };
-    m_trafficCheck.run(context, *table, inputs);
+    m_trafficCheck.runOverPeriod(context, *table, inputs, m_context.periods.metrika);
 }
 
 void YandexMetrikaController::getAllKeywords()

@@ -44,7 +44,7 @@ YandexWebmasterController::YandexWebmasterController(ServiceContext context, Yan
                     getAllKeywords();
             }));
 
-    m_context.run.registerCheck(ServiceTable::of(Service).tab(), QStringLiteral("Get URLs YWM"),
+    m_context.run.registerCheck(ServiceTable::of(Service).tab(), YandexIndexingCheck::checkName(),
                                 [this](CheckContext &check) { runIndexingCheck(check); });
 
     m_keywords.setPorts({&m_context.prompt, &m_context.files, m_context.appFolder,
@@ -74,7 +74,7 @@ void YandexWebmasterController::connectAccount()
     const QString token = selectedToken();
     const std::vector<YandexHost> hosts = [&] {
         WaitCursor wait;
-        return parseYandexHosts(m_client.request(token, QStringLiteral("hosts")));
+        return fetchYandexHosts(m_client, token);
     }();
 
     QList<QTreeWidgetItem *> rows;
