@@ -1,6 +1,7 @@
 #include "auth/AccountRenewal.h"
 
 #include "app/ActivityLog.h"
+#include "app/SignInRequired.h"
 #include "app/VeltranoError.h"
 #include "auth/OAuthApplicationSettings.h"
 #include "auth/RefreshTokenStore.h"
@@ -210,7 +211,7 @@ bool AccountRenewal::renew(const Account &account, const QString &refreshToken, 
         if (!answer.errorDescription.isEmpty())
             why += QStringLiteral(": ") + answer.errorDescription;
         m_log.addToLog(QStringLiteral("%1: access renewal refused for '%2' (%3)").arg(serviceName, account.key, why));
-        throw VeltranoError(QStringLiteral("%1 no longer accepts the sign-in of the account '%2' (%3, HTTP %4): it "
+        throw SignInRequired(QStringLiteral("%1 no longer accepts the sign-in of the account '%2' (%3, HTTP %4): it "
                                            "was revoked, has expired or the password was changed. Sign in again "
                                            "with \"Add\" in the %1 token list on the Settings page.")
                                 .arg(serviceName, account.key, why)

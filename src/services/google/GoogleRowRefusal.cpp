@@ -1,6 +1,7 @@
 #include "services/google/GoogleRowRefusal.h"
 
 #include "app/CheckContext.h"
+#include "app/SignInRequired.h"
 #include "app/VeltranoError.h"
 #include "reports/ReportTable.h"
 
@@ -22,6 +23,8 @@ void GoogleRowRefusal::handle(CheckContext &context, ReportTable &table, int row
     const QString text = line(error);
     if (endsCheck(error)) {
         context.addToLog(text);
+        if (error.code == QLatin1String("401"))
+            throw SignInRequired(text);
         throw VeltranoError(text);
     }
     context.addToLog(text + QStringLiteral(" (%1/%2)").arg(row + 1).arg(rows));
