@@ -34,6 +34,14 @@ public:
     // written; an existing file then stays as it was.
     static void exportToFile(const ReportTable &table, const QString &path);
 
+    // The rows as JSON: an array of one object a row, one row a line, each
+    // object the row's texts under the names of the CSV header's fields.
+    static bool writeJson(const ReportTable &table, QIODevice &device);
+    // The same, whole or not at all, as exportToFile.
+    static void exportJsonToFile(const ReportTable &table, const QString &path);
+    // One row's object: {"name":"text",...}.
+    static QByteArray jsonRow(const QStringList &names, const QStringList &texts);
+
     // The button's work after the save dialog: an empty path means the
     // dialog was cancelled. Logs "Export to CSV finished" unless the file
     // could not be written, in which case the reason is shown instead.
@@ -41,6 +49,8 @@ public:
 
 private:
     static void writeLines(const ReportTable &table, CsvWriter &csv);
+    // The header's fields, with the captions the table names differently.
+    static QStringList headerOf(const ReportTable &table);
 
     ActivityLog &m_log;
     MessagePrompt &m_prompt;

@@ -9,6 +9,9 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -49,6 +52,8 @@ private Q_SLOTS:
     void quoting_data();
     void quoting();
     void proposedFileNames();
+    void jsonReadsBackAsTheCells_data();
+    void jsonReadsBackAsTheCells();
     void exportClickWritesTheFileAndLogs();
     void unwritableFileIsReportedAndNotLogged();
     void exportFailingMidwayKeepsTheEarlierFile();
@@ -129,6 +134,41 @@ void ReportExporterTest::quoting()
     QFETCH(QString, field);
     QFETCH(QString, written);
     QCOMPARE(CsvWriter::quoteField(field), written);
+}
+
+void ReportExporterTest::jsonReadsBackAsTheCells_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::newRow("plain") << "Sofa";
+    QTest::newRow("quote and backslash") << "A \"big\" C:\\sofa";
+    QTest::newRow("control characters") << QString("tab\there\nnew line\x01");
+    QTest::newRow("Cyrillic and emoji") << QString::fromUtf8("Кресло «Уют» \xF0\x9F\x9B\x8B");
+    QTest::newRow("CSV separator") << "a;b";
+}
+
+// The JSON export is an array of one object a row under the CSV header's
+// names, and any text of a cell reads back as it was.
+void ReportExporterTest::jsonReadsBackAsTheCells()
+{
+    QFETCH(QString, title);
+    ReportTable table(ServiceId::YandexWebmaster);
+    addRow(table, {"https://example.com/", "Yes", title});
+    addRow(table, {"https://example.com/b", "No", ""});
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QVERIFY(ReportExporter::writeJson(table, buffer));
+    // One row a line, between the array's brackets.
+    QCOMPARE(buffer.data().count('\n'), 4);
+
+    QJsonParseError error;
+    const QJsonArray rows = QJsonDocument::fromJson(buffer.data(), &error).array();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(rows.size(), 2);
+    const QStringList names = ReportExporter::headerFields(ServiceId::YandexWebmaster);
+    QCOMPARE(rows[0].toObject().keys().size(), table.columnCount());
+    QCOMPARE(rows[0].toObject().value(names[0]).toString(), QStringLiteral("https://example.com/"));
+    QCOMPARE(rows[0].toObject().value(names[2]).toString(), title);
+    QCOMPARE(rows[1].toObject().value(names[1]).toString(), QStringLiteral("No"));
 }
 
 void ReportExporterTest::proposedFileNames()
