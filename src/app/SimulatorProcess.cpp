@@ -1,4 +1,4 @@
-#include "ui/shell/SimulatorProcess.h"
+#include "app/SimulatorProcess.h"
 
 #include <QDeadlineTimer>
 #include <QFileInfo>
@@ -18,6 +18,15 @@ SimulatorProcess::SimulatorProcess(QString program, int port) : m_program(std::m
     // The simulator ends with the sandbox even when the sandbox is killed
     // and gets no chance to stop it.
     m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+}
+
+void SimulatorProcess::beneathCommandLine()
+{
+    m_process.setChildProcessModifier([] {
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        ::dup2(STDERR_FILENO, STDOUT_FILENO);
+        ::setpgid(0, 0);
+    });
 }
 
 SimulatorProcess::~SimulatorProcess()

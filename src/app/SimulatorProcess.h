@@ -20,6 +20,11 @@ public:
     // it accepts connections. False when it could not be started.
     bool ensureRunning(int waitMilliseconds = 5000);
     bool startedHere() const { return m_process.state() != QProcess::NotRunning; }
+    // For a command line (call before ensureRunning): the simulator writes
+    // to standard error, so standard output holds the command's results
+    // only, and runs in a process group of its own, so a Ctrl+C meant for
+    // the command does not stop it under the command's last requests.
+    void beneathCommandLine();
     void stop();
 
     // Whether something accepts TCP connections on 127.0.0.1:port.

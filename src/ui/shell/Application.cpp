@@ -4,7 +4,7 @@
 #include "app/SingleInstanceLock.h"
 #include "ui/desktop/GuiMessagePrompt.h"
 #include "ui/shell/MainWindow.h"
-#include "ui/shell/SimulatorProcess.h"
+#include "app/SimulatorProcess.h"
 #include "ui/shell/Workbench.h"
 
 #include <QApplication>

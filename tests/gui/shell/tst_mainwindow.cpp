@@ -17,7 +17,7 @@
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/NewsBrowser.h"
 #include "ui/shell/ProductPages.h"
-#include "ui/shell/SimulatorProcess.h"
+#include "app/SimulatorProcess.h"
 #include "ui/shell/Workbench.h"
 #include "ui/widgets/MarqueeProgressBar.h"
 
