@@ -54,19 +54,21 @@ IndexingApiSubmission::Result IndexingApiSubmission::run(const QString &token, c
         try {
             doc = serviceanswer::parseObject(QStringLiteral("Google Indexing API"), answer);
         } catch (const VeltranoError &error) {
-            return {Outcome::Unusable, error.message()};
+            return {Outcome::Unusable, error.message(), {}};
         }
         if (const std::optional<GoogleError> error = GoogleError::of(answer, doc)) {
             log.addToLog(errorLine(*error, pageUrl));
             if (endsRun(*error, answer))
-                return {Outcome::Refused, {}};
+                return {Outcome::Refused, {}, error->code == QLatin1String("401") || answer.status == 401
+                                                  ? QStringLiteral("401")
+                                                  : QStringLiteral("429")};
         } else {
             try {
                 const IndexingNotification notification = readNotification(doc);
                 if (ports.accepted)
                     ports.accepted(notification);
             } catch (const VeltranoError &error) {
-                return {Outcome::Unusable, error.message()};
+                return {Outcome::Unusable, error.message(), {}};
             }
         }
 
@@ -76,10 +78,10 @@ IndexingApiSubmission::Result IndexingApiSubmission::run(const QString &token, c
             ports.advanced();
         if (cancelled()) {
             log.addToLog(kCancelledLine);
-            return {Outcome::Cancelled, {}};
+            return {Outcome::Cancelled, {}, {}};
         }
     }
-    return {Outcome::Completed, {}};
+    return {Outcome::Completed, {}, {}};
 }
 
 } // namespace veltrano

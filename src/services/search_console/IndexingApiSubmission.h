@@ -65,6 +65,8 @@ public:
     struct Result {
         Outcome outcome = Outcome::Completed;
         QString message;
+        // Refused: Google's code, "401" (the token) or "429" (the quota).
+        QString refusalCode;
         // Whether the run went through its pages, cancelled or not: the
         // report data is ready then.
         bool ranThrough() const { return outcome == Outcome::Completed || outcome == Outcome::Cancelled; }

@@ -8,6 +8,14 @@
 
 namespace veltrano {
 
+const QStringList &YandexSearchPhrases::columnCaptions()
+{
+    static const QStringList captions{QStringLiteral("Query"),       QStringLiteral("Visits"),
+                                      QStringLiteral("Users"),       QStringLiteral("Bounce Rate"),
+                                      QStringLiteral("Page Depth"),  QStringLiteral("Avg Visit Duration Seconds")};
+    return captions;
+}
+
 namespace {
 
 void appendQuoted(QString &out, const QString &text)

@@ -34,6 +34,9 @@ public:
                                           const QString &counterId, const QString &firstDay,
                                           const QString &lastDay);
 
+    // The list's captions, as the keywords window and its export name them.
+    static const QStringList &columnCaptions();
+
     static QString url(const QString &apiHost, const QString &firstDay, const QString &lastDay,
                        const QString &counterId, qint64 offset);
 

@@ -1,20 +1,20 @@
 #include "ui/services/yandex_metrika/YandexMetrikaKeywordsWindow.h"
 
+#include "services/yandex_metrika/YandexSearchPhrases.h"
+
 namespace veltrano {
 
 namespace {
 
 KeywordListWindow::Layout windowLayout()
 {
+    const QStringList &captions = YandexSearchPhrases::columnCaptions();
     return {QStringLiteral("frmKeywordsYaMetr"),
             QStringLiteral("YMetrika Keywords"),
             {YandexMetrikaKeywordsWindow::ClientWidth, YandexMetrikaKeywordsWindow::ClientHeight},
-            {KeywordColumn::left(QStringLiteral("Query")).fixedAt(170),
-             KeywordColumn::left(QStringLiteral("Visits")).fixedAt(70),
-             KeywordColumn::right(QStringLiteral("Users")).fixedAt(70),
-             KeywordColumn::right(QStringLiteral("Bounce Rate")).fixedAt(90),
-             KeywordColumn::right(QStringLiteral("Page Depth")).fixedAt(90),
-             KeywordColumn::right(QStringLiteral("Avg Visit Duration Seconds")).fixedAt(150)},
+            {KeywordColumn::left(captions[0]).fixedAt(170), KeywordColumn::left(captions[1]).fixedAt(70),
+             KeywordColumn::right(captions[2]).fixedAt(70), KeywordColumn::right(captions[3]).fixedAt(90),
+             KeywordColumn::right(captions[4]).fixedAt(90), KeywordColumn::right(captions[5]).fixedAt(150)},
             QString::fromLatin1(YandexMetrikaKeywordsWindow::ProposedExportName),
             QString(), // no chart
             true};
