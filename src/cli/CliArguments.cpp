@@ -98,6 +98,11 @@ bool acceptedBy(Command command, Opt opt)
     switch (command) {
     case Command::Sites:
         return opt == Opt::Settings || opt == Opt::Account;
+    case Command::Submit:
+        return opt == Opt::Settings || opt == Opt::Urls;
+    case Command::Queries:
+        return opt == Opt::Settings || opt == Opt::Account || opt == Opt::Site || opt == Opt::From ||
+               opt == Opt::To || opt == Opt::Period || opt == Opt::Out;
     case Command::Check:
         return true;
     default:
@@ -151,7 +156,7 @@ std::variant<Arguments, UsageError> parseArguments(const QStringList &args)
         if (args.size() > 1) {
             a.helpTopic = args[1];
             if (helpText(a.helpTopic).isEmpty())
-                return usage(QStringLiteral("no help for \"%1\": the commands are accounts, sites and check")
+                return usage(QStringLiteral("no help for \"%1\": the commands are accounts, sites, check, queries and submit")
                                  .arg(a.helpTopic));
         }
         return a;
@@ -166,10 +171,14 @@ std::variant<Arguments, UsageError> parseArguments(const QStringList &args)
         a.command = Command::Sites;
     else if (first == QLatin1String("check"))
         a.command = Command::Check;
+    else if (first == QLatin1String("queries"))
+        a.command = Command::Queries;
+    else if (first == QLatin1String("submit"))
+        a.command = Command::Submit;
     else if (first.startsWith(QLatin1Char('-')))
-        return usage(QStringLiteral("a command comes first (accounts, sites or check), not \"%1\"").arg(first));
+        return usage(QStringLiteral("a command comes first (accounts, sites, check, queries or submit), not \"%1\"").arg(first));
     else
-        return usage(QStringLiteral("unknown command \"%1\": the commands are accounts, sites and check").arg(first));
+        return usage(QStringLiteral("unknown command \"%1\": the commands are accounts, sites, check, queries and submit").arg(first));
 
     QStringList positional;
     for (int i = 1; i < args.size(); ++i) {
@@ -282,6 +291,33 @@ std::variant<Arguments, UsageError> parseArguments(const QStringList &args)
             return usage(QStringLiteral("sites needs --account ALIAS (see veltrano-cli accounts)"));
         break;
     }
+    case Command::Submit:
+        if (!positional.isEmpty())
+            return usage(QStringLiteral("submit takes its pages from --urls, not \"%1\"").arg(positional.front()));
+        if (a.urls.isEmpty())
+            return usage(QStringLiteral("submit needs --urls FILE (or - for standard input)"));
+        break;
+    case Command::Queries: {
+        if (positional.size() != 1)
+            return usage(QStringLiteral("queries needs one service: ywm, metrika or gsc"));
+        a.service = serviceKey(positional.front());
+        if (a.service != QLatin1String("ywm") && a.service != QLatin1String("metrika") &&
+            a.service != QLatin1String("gsc"))
+            return usage(QStringLiteral("unknown service \"%1\" for queries: ywm, metrika or gsc")
+                             .arg(positional.front()));
+        if ((a.from || a.to || a.periodPreset) && a.service == QLatin1String("ywm"))
+            return usage(QStringLiteral("the Yandex Webmaster queries have no period"));
+        if (a.periodPreset && (a.from || a.to))
+            return usage(QStringLiteral("give either --period or --from and --to, not both"));
+        if (bool(a.from) != bool(a.to))
+            return usage(QStringLiteral("--from and --to go together"));
+        if (a.from && *a.from > *a.to)
+            return usage(QStringLiteral("the period is reversed: --from %1 is after --to %2")
+                             .arg(ReportingPeriod::dayText(*a.from), ReportingPeriod::dayText(*a.to)));
+        if (a.account.isEmpty() || a.site.isEmpty())
+            return usage(QStringLiteral("queries needs --account ALIAS and --site SITE"));
+        break;
+    }
     case Command::Check: {
         if (positional.size() != 1)
             return usage(QStringLiteral("check needs one check: ywm, metrika, gsc, inspection, ga or ahrefs"));
@@ -331,6 +367,8 @@ QString helpText(const QString &topic)
             "  accounts                      the connected accounts of every service\n"
             "  sites <service> --account A   the sites, properties, counters or views\n"
             "  check <check> ...             checks a list of URLs, writes the report\n"
+            "  queries <service> ...         the search queries of a site (ywm, metrika, gsc)\n"
+            "  submit --urls FILE|-          tells Google's Indexing API the pages were updated\n"
             "\n"
             "options of every command:\n"
             "  --settings FILE   Veltrano.ini to use (default: the one beside the program)\n"
@@ -354,6 +392,24 @@ QString helpText(const QString &topic)
             "\n"
             "One line each: the name and the id, separated by a tab; either one is what\n"
             "check --site takes.\n");
+    if (topic == QLatin1String("submit"))
+        return QStringLiteral(
+            "usage: veltrano-cli submit --urls FILE|- [--settings FILE]\n"
+            "\n"
+            "Tells Google's Indexing API, page by page, that the pages were updated, with\n"
+            "the account of Add > Indexing API on Settings > Google Search Console. Each\n"
+            "accepted page is a line on standard output: the page, the notification type\n"
+            "and its time, separated by tabs.\n");
+    if (topic == QLatin1String("queries"))
+        return QStringLiteral(
+            "usage: veltrano-cli queries <service> --account ALIAS --site SITE\n"
+            "         [--from YYYY-MM-DD --to YYYY-MM-DD | --period NAME] [--out FILE]\n"
+            "\n"
+            "services: ywm (the site's popular queries today), metrika (the counter's\n"
+            "search phrases over the period), gsc (the property's queries over the period)\n"
+            "\n"
+            "The list as the keywords window's \"Export to Excel\" writes it (CSV), to\n"
+            "standard output or, whole or not at all, to --out FILE.\n");
     if (topic == QLatin1String("check"))
         return QStringLiteral(
             "usage: veltrano-cli check <check> --account ALIAS --site SITE\n"

@@ -9,7 +9,7 @@
 
 namespace veltrano::cli {
 
-enum class Command { Help, Version, Accounts, Sites, Check };
+enum class Command { Help, Version, Accounts, Sites, Check, Queries, Submit };
 
 // The checks of the window, by the names the command line gives them.
 enum class CheckKind { YandexWebmaster, YandexMetrika, SearchConsole, UrlInspection, Analytics, Ahrefs };
@@ -23,7 +23,7 @@ struct Arguments {
     Command command = Command::Help;
     // Help: the command whose help is asked for; empty for the overview.
     QString helpTopic;
-    // sites: the service's key ("ywm", "metrika", "gsc", "ga").
+    // sites, queries: the service's key ("ywm", "metrika", "gsc", "ga").
     QString service;
     CheckKind check = CheckKind::YandexWebmaster;
     QString checkName; // as typed

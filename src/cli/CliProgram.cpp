@@ -16,6 +16,9 @@
 #include "cli/CliInterrupt.h"
 #include "net/RequestTrace.h"
 #include "net/UrlKey.h"
+#include "reports/AtomicCsvFile.h"
+#include "reports/CsvWriter.h"
+#include "reports/KeywordTable.h"
 #include "reports/ReportExporter.h"
 #include "reports/ReportTable.h"
 #include "reports/StateKeeper.h"
@@ -28,15 +31,19 @@
 #include "services/analytics/AnalyticsClient.h"
 #include "services/analytics/Ga4Client.h"
 #include "services/search_console/GoogleApiClient.h"
+#include "services/search_console/IndexingApiSubmission.h"
 #include "services/search_console/SearchConsoleCheck.h"
 #include "services/search_console/SearchConsoleChecks.h"
 #include "services/search_console/SearchConsoleProperties.h"
+#include "services/search_console/SearchConsoleQueries.h"
 #include "services/shared/CheckExchange.h"
 #include "services/yandex_metrika/YandexCounterList.h"
 #include "services/yandex_metrika/YandexMetrikaClient.h"
+#include "services/yandex_metrika/YandexSearchPhrases.h"
 #include "services/yandex_metrika/YandexTrafficCheck.h"
 #include "services/yandex_webmaster/YandexHostList.h"
 #include "services/yandex_webmaster/YandexIndexingCheck.h"
+#include "services/yandex_webmaster/YandexPopularQueries.h"
 #include "services/yandex_webmaster/YandexWebmasterClient.h"
 
 #include <QCoreApplication>
@@ -624,6 +631,134 @@ void writeReport(Session &session, const Arguments &args, const ReportTable &tab
         throw VeltranoError(QStringLiteral("cannot write the report to standard output"));
 }
 
+// A period the service refuses (turned round; after today where it has no
+// data) is bad usage, found out before the list is asked for.
+void requireSendablePeriod(const ReportingPeriod &period, ReportingPeriod::FutureDays future, const char *where)
+{
+    if (const QString refusal = period.refusal(future, QLatin1String(where)); !refusal.isEmpty())
+        throw Failure{BadUsage, refusal};
+}
+
+int queriesCommand(Session &session, const Arguments &args)
+{
+    if (!args.out.isEmpty())
+        requireFolderOf(args.out, "--out");
+    session.requireSettings();
+    const ServiceId service = serviceIdOf(args.service);
+    const QString token = session.tokenOf(service, args.account);
+    ServiceExchange exchange = session.exchange();
+    const Endpoints &endpoints = session.m_endpoints;
+    const BusyState::Hold busy(&session.busy);
+    const SiteEntry site = findSite(listSites(session, exchange, service, token), args.site, service, args.account);
+
+    QStringList captions;
+    std::vector<QStringList> rows;
+    switch (service) {
+    case ServiceId::YandexWebmaster: {
+        YandexWebmasterClient client(exchange, endpoints.yandexWebmasterApi);
+        captions = YandexPopularQueries::columnCaptions();
+        rows = YandexPopularQueries(client).fetch(token, site.id, session.periods.google.today());
+        break;
+    }
+    case ServiceId::YandexMetrika: {
+        ReportingPeriod &period = session.periods.metrika;
+        applyPeriod(period, args);
+        requireSendablePeriod(period, ReportingPeriod::FutureDays::Allowed, "Yandex Metrika");
+        YandexMetrikaClient client(exchange, endpoints.yandexMetrikaApi);
+        captions = YandexSearchPhrases::columnCaptions();
+        rows = YandexSearchPhrases::fetch(client, token, site.id, period.fromText(), period.toText());
+        break;
+    }
+    case ServiceId::SearchConsole: {
+        ReportingPeriod &period = session.periods.google;
+        applyPeriod(period, args);
+        requireSendablePeriod(period, ReportingPeriod::FutureDays::Refused, "Google Analytics");
+        GoogleApiClient client(exchange, {endpoints.googleApis, endpoints.searchConsoleApi, endpoints.indexingApi});
+        SearchConsoleQueries::Result list = SearchConsoleQueries::fetch(client, token, site.id, period);
+        if (list.error)
+            throw listingFailure(SearchConsoleCheck::errorLine(*list.error), list.error->code);
+        for (const int position : list.unreadable)
+            session.log.addToLog(SearchConsoleCheck::objectDataLine(position, list.elements));
+        captions = SearchConsoleQueries::columnCaptions();
+        rows = std::move(list.rows);
+        break;
+    }
+    default:
+        break;
+    }
+    if (rows.empty())
+        session.console.message(QStringLiteral("Keywords not found"));
+    const auto fill = [&](CsvWriter &csv) { KeywordTable::writeCsv(csv, captions, rows); };
+    if (!args.out.isEmpty()) {
+        AtomicCsvFile::write(args.out, fill);
+    } else {
+        CsvWriter csv(session.m_streams.out);
+        fill(csv);
+        if (!csv.ok())
+            throw VeltranoError(QStringLiteral("cannot write the list to standard output"));
+    }
+    return Done;
+}
+
+int submitCommand(Session &session, const Arguments &args)
+{
+    session.requireSettings();
+    // The Indexing API's own sign-in keeps one token of its own.
+    QString token;
+    for (const SignInKind &kind : ServiceTable::of(ServiceId::SearchConsole).signIns) {
+        if (kind.keepsSingleToken())
+            token = session.settings.readString(QString(kind.section), QString(kind.singleTokenKey));
+    }
+    if (token.isEmpty())
+        throw Failure{SignInNeeded, QStringLiteral("no Indexing API account: sign in with \"Add > Indexing API\" on "
+                                                   "Settings > Google Search Console in the window")};
+    // The pages through the importer, with its rules.
+    ReportTable &pages = session.table(ServiceId::SearchConsole);
+    importUrls(session, pages, args.urls);
+    QStringList urls;
+    for (int row = 0; row < pages.rowCount(); ++row)
+        urls << pages.url(row);
+
+    ServiceExchange exchange = session.exchange();
+    const Endpoints &endpoints = session.m_endpoints;
+    GoogleApiClient client(exchange, {endpoints.googleApis, endpoints.searchConsoleApi, endpoints.indexingApi});
+    int accepted = 0;
+    int position = 0;
+    session.console.setProgressMaximum(int(urls.size()));
+    const BusyState::Hold busy(&session.busy);
+    const IndexingApiSubmission::Result result = IndexingApiSubmission(client).run(
+        token, urls,
+        {session.pump, [] { return interruptRequested(); },
+         [&](const IndexingNotification &notification) {
+             ++accepted;
+             session.m_streams.out.write(
+                 (notification.url + QLatin1Char('\t') + notification.type + QLatin1Char('\t') +
+                  notification.notifyTime + QLatin1Char('\n'))
+                     .toUtf8());
+         },
+         [&] { session.console.setProgressPosition(++position); }});
+    session.console.endProgress();
+    switch (result.outcome) {
+    case IndexingApiSubmission::Outcome::Completed:
+        break;
+    case IndexingApiSubmission::Outcome::Cancelled:
+        return Interrupted;
+    case IndexingApiSubmission::Outcome::Refused:
+        session.console.message(result.refusalCode == QLatin1String("401")
+                                    ? QStringLiteral("the Indexing API refused the account's sign-in")
+                                    : QStringLiteral("the Indexing API's daily quota is spent"));
+        return result.refusalCode == QLatin1String("401") ? SignInNeeded : QuotaSpent;
+    case IndexingApiSubmission::Outcome::Unusable:
+        session.console.message(result.message);
+        return RowsFailed;
+    }
+    if (interruptRequested())
+        return Interrupted;
+    if (!args.quiet)
+        session.console.message(QStringLiteral("%1 of %2 pages accepted").arg(accepted).arg(urls.size()));
+    return accepted == urls.size() ? Done : RowsFailed;
+}
+
 int checkCommand(Session &session, const Arguments &args)
 {
     // What can be found out without the network first.
@@ -754,6 +889,10 @@ int runCli(const QStringList &args, const Endpoints &endpoints, Streams &streams
             return sitesCommand(session, arguments);
         case Command::Check:
             return checkCommand(session, arguments);
+        case Command::Queries:
+            return queriesCommand(session, arguments);
+        case Command::Submit:
+            return submitCommand(session, arguments);
         default:
             return BadUsage;
         }

@@ -18,6 +18,7 @@
 #include "reports/UrlImporter.h"
 #include "services/ServiceTable.h"
 #include "services/ahrefs/AhrefsDescriptor.h"
+#include "services/search_console/SearchConsoleDescriptor.h"
 #include "services/shared/CheckExchange.h"
 #include "services/yandex_webmaster/YandexIndexingCheck.h"
 #include "services/yandex_webmaster/YandexWebmasterClient.h"
@@ -139,6 +140,8 @@ private Q_SLOTS:
             file.writeString(QString(ServiceTable::of(id).tokenSection), QStringLiteral("main"),
                              QString::fromLatin1(sim::demo::kGoogleToken));
         }
+        file.writeString(settings::IndexingApiTokenSection, settings::IndexingApiTokenKey,
+                         QString::fromLatin1(sim::demo::kGoogleToken));
         file.writeString(settings::AhrefsTokenSection, settings::AhrefsTokenKey,
                          QString::fromLatin1(sim::demo::kAhrefsToken));
         writeUrls(QStringLiteral("urls.txt"), PageUrls);
@@ -450,6 +453,41 @@ private Q_SLOTS:
         QCOMPARE(result.out.count("\r\n"), 3);
     }
 
+    // The query lists as the keywords windows export them.
+    void queriesOfEachService_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("site");
+        QTest::newRow("ywm") << QStringList{"ywm"} << "https://example.com/";
+        QTest::newRow("metrika") << QStringList{"metrika", "--period", "last-90-days"} << "example.com";
+        QTest::newRow("gsc") << QStringList{"gsc", "--period", "last-30-days"} << "https://example.com/";
+    }
+    void queriesOfEachService()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, site);
+        const CliResult result =
+            run(QStringList{QStringLiteral("queries")} + args +
+                QStringList{QStringLiteral("--account"), QStringLiteral("main"), QStringLiteral("--site"), site, "-q"});
+        QVERIFY2(result.code == 0, qPrintable(result.err));
+        QVERIFY(result.out.startsWith("\xEF\xBB\xBFQuery;"));
+        QVERIFY2(result.out.count("\r\n") > 10, result.out.left(300).constData());
+    }
+
+    void submitTellsTheIndexingApi()
+    {
+        // Google accepts the page (the demo account holds no Indexing API
+        // scope, so its answer is given here).
+        m_sim.queueResponse("POST", "/indexing/v3/urlNotifications:publish",
+                            sim::Response::json(R"({"urlNotificationMetadata":{"url":"https://example.com/sale/",)"
+                                                R"("latestUpdate":{"url":"https://example.com/sale/",)"
+                                                R"("type":"URL_UPDATED","notifyTime":"2026-12-11T10:20:30.5Z"}}})"));
+        const CliResult result = run({QStringLiteral("submit"), QStringLiteral("--urls"), QStringLiteral("-")},
+                                     QByteArrayLiteral("https://example.com/sale/\n"));
+        QVERIFY2(result.code == 0, qPrintable(result.err));
+        QCOMPARE(result.out, QByteArray("https://example.com/sale/\tURL_UPDATED\t2026-12-11 10:20:30\n"));
+    }
+
     void helpForEveryCommand_data()
     {
         QTest::addColumn<QStringList>("args");
@@ -457,6 +495,8 @@ private Q_SLOTS:
         QTest::newRow("accounts") << QStringList{"accounts", "--help"};
         QTest::newRow("sites") << QStringList{"sites", "-h"};
         QTest::newRow("check") << QStringList{"check", "--help"};
+        QTest::newRow("queries") << QStringList{"queries", "--help"};
+        QTest::newRow("submit") << QStringList{"submit", "-h"};
     }
     void helpForEveryCommand()
     {
