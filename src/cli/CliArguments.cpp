@@ -178,7 +178,9 @@ std::variant<Arguments, UsageError> parseArguments(const QStringList &args)
     else if (first.startsWith(QLatin1Char('-')))
         return usage(QStringLiteral("a command comes first (accounts, sites, check, queries or submit), not \"%1\"").arg(first));
     else
-        return usage(QStringLiteral("unknown command \"%1\": the commands are accounts, sites, check, queries and submit").arg(first));
+        return usage(QStringLiteral("unknown command \"%1\": the commands are accounts, sites, check, queries and submit "
+                                    "(see veltrano-cli --help)")
+                         .arg(first));
 
     QStringList positional;
     for (int i = 1; i < args.size(); ++i) {

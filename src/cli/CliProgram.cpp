@@ -391,11 +391,13 @@ void importUrls(Session &session, ReportTable &table, const QString &source)
                                      : importer.importTextData(table, bytes, false);
     } else {
         QFile file(source);
-        if (!QFileInfo(source).isFile() || !file.open(QIODevice::ReadOnly))
+        const QFileInfo info(source);
+        if (!info.exists() || info.isDir() || !file.open(QIODevice::ReadOnly))
             throw Failure{BadUsage, QStringLiteral("cannot read URL file %1: %2")
                                         .arg(QDir::toNativeSeparators(source),
-                                             QFileInfo(source).isDir() ? QStringLiteral("it is a folder")
-                                                                       : file.errorString())};
+                                             !info.exists() ? QStringLiteral("no such file")
+                                             : info.isDir() ? QStringLiteral("it is a folder")
+                                                            : file.errorString())};
         const bool xml = looksLikeXml(file.peek(4096));
         file.close();
         result = xml ? importer.importSitemap(table, source, false, session.progress)
@@ -863,9 +865,7 @@ int runCli(const QStringList &args, const Endpoints &endpoints, Streams &streams
 {
     const std::variant<Arguments, UsageError> parsed = parseArguments(args);
     if (const auto *error = std::get_if<UsageError>(&parsed)) {
-        streams.err.write((QStringLiteral("veltrano-cli: ") + error->message +
-                           QStringLiteral("\n(see veltrano-cli --help)\n"))
-                              .toUtf8());
+        streams.err.write((QStringLiteral("veltrano-cli: ") + error->message + QLatin1Char('\n')).toUtf8());
         return BadUsage;
     }
     const Arguments &arguments = std::get<Arguments>(parsed);

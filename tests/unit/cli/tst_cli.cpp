@@ -330,9 +330,10 @@ private Q_SLOTS:
             if (arg.startsWith(QLatin1String("NODIR")))
                 arg.replace(QStringLiteral("NODIR"), path(QStringLiteral("no-such-folder")));
         }
-        const CliResult result = run(args);
+        const CliResult result = run(args + QStringList{QStringLiteral("-q")});
         QCOMPARE(result.code, code);
         QVERIFY2(result.err.contains(said), qPrintable(result.err));
+        QVERIFY2(result.err.count(QLatin1Char('\n')) == 1, qPrintable(result.err));
         QVERIFY2(result.out.isEmpty(), result.out.constData());
         QVERIFY(!QFileInfo::exists(path(QStringLiteral("no-such-folder"))));
     }
