@@ -17,6 +17,7 @@
 #include "services/ServiceCatalog.h"
 
 #include <QBuffer>
+#include <QComboBox>
 #include <QFile>
 #include <QTest>
 #include <QTreeWidget>
@@ -57,6 +58,8 @@ class TestCliWindow : public QObject {
             settings.writeString(QString(ServiceTable::of(ServiceId::YandexMetrika).tokenSection),
                                  QStringLiteral("token_1"), QString::fromLatin1(sim::demo::kYandexToken));
             settings.writeString(QString(ServiceTable::of(ServiceId::SearchConsole).tokenSection),
+                                 QStringLiteral("token_1"), QString::fromLatin1(sim::demo::kGoogleToken));
+            settings.writeString(QString(ServiceTable::of(ServiceId::Analytics).tokenSection),
                                  QStringLiteral("token_1"), QString::fromLatin1(sim::demo::kGoogleToken));
             settings.writeString(settings::AhrefsTokenSection, settings::AhrefsTokenKey,
                                  QString::fromLatin1(sim::demo::kAhrefsToken));
@@ -153,20 +156,69 @@ private Q_SLOTS:
         QCOMPARE(readAll(f.folder() + QStringLiteral("cli.csv")), window);
     }
 
-    // "Check GSC" over the Google period as the window starts (the last 30
-    // days), four pages in flight on the command line, one on the window.
+    // Check GA and its whole-site form on a GA4 property.
+    void analytics4_data()
+    {
+        QTest::addColumn<QString>("check");
+        QTest::addColumn<QStringList>("form");
+        QTest::newRow("pages") << "Check GA" << QStringList();
+        QTest::newRow("whole site") << "Check GA (whole site)" << QStringList{"--whole-site"};
+    }
+    void analytics4()
+    {
+        QFETCH(QString, check);
+        QFETCH(QStringList, form);
+        Fixture f;
+        f.showSettings(3);
+        f.button("Button18")->click();
+        // The user picks the account, then the property.
+        const auto pick = [&](const char *name, const QString &text) {
+            auto *box = f.find<QComboBox>(name);
+            const int index = box->findText(text);
+            QVERIFY2(index >= 0, qPrintable(text));
+            box->setCurrentIndex(index);
+            Q_EMIT box->activated(index);
+        };
+        pick("ComboBox1", QStringLiteral("Example Furniture"));
+        pick("ComboBox2", QStringLiteral("example.com (GA4)"));
+        f.pasteUrls(3, PageUrls);
+        f.runCheckFromMenu(check);
+        const QByteArray window = f.windowExport(QStringLiteral("window.csv"));
+        QCOMPARE(window.count("\r\n"), PageUrls.size() + 1);
+
+        QCOMPARE(f.cli(QStringList{"check", "ga", "--account", "token_1", "--site", "example.com (GA4)", "--urls",
+                                   f.folder() + "urls.txt", "--out", f.folder() + "cli.csv", "-q"} +
+                       form),
+                 0);
+        QCOMPARE(readAll(f.folder() + QStringLiteral("cli.csv")), window);
+    }
+
+    // The three checks of the Search Console report, over the Google period
+    // as the window starts (the last 30 days); four pages in flight on the
+    // command line, one on the window.
+    void searchConsole_data()
+    {
+        QTest::addColumn<QString>("check");
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("Check GSC") << "Check GSC" << QStringList{"gsc"};
+        QTest::newRow("URL Inspection") << "URL Inspection API" << QStringList{"inspection"};
+        QTest::newRow("whole site") << "Check GSC (whole site)" << QStringList{"gsc", "--whole-site"};
+    }
     void searchConsole()
     {
+        QFETCH(QString, check);
+        QFETCH(QStringList, args);
         Fixture f;
         f.showSettings(2);
         f.choose("Button14", "ListView3", QStringLiteral("https://example.com/"));
         f.pasteUrls(2, PageUrls);
-        f.runCheckFromMenu(QStringLiteral("Check GSC"));
+        f.runCheckFromMenu(check);
         const QByteArray window = f.windowExport(QStringLiteral("window.csv"));
         QCOMPARE(window.count("\r\n"), PageUrls.size() + 1);
 
-        QCOMPARE(f.cli({"check", "gsc", "--account", "token_1", "--site", "https://example.com/", "--urls",
-                        f.folder() + "urls.txt", "--out", f.folder() + "cli.csv", "--parallel", "4", "-q"}),
+        QCOMPARE(f.cli(QStringList{"check"} + args +
+                       QStringList{"--account", "token_1", "--site", "https://example.com/", "--urls",
+                                   f.folder() + "urls.txt", "--out", f.folder() + "cli.csv", "--parallel", "4", "-q"}),
                  0);
         QCOMPARE(readAll(f.folder() + QStringLiteral("cli.csv")), window);
     }
