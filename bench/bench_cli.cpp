@@ -16,6 +16,7 @@
 //   is the process's peak resident memory, as the system counts it.
 
 #include "app/ActivityLog.h"
+#include "app/BusyState.h"
 #include "app/CheckContext.h"
 #include "app/RunControl.h"
 #include "app/SandboxEndpoints.h"
@@ -29,7 +30,6 @@
 #include "services/shared/CheckExchange.h"
 #include "services/yandex_webmaster/YandexIndexingCheck.h"
 #include "services/yandex_webmaster/YandexWebmasterClient.h"
-#include "app/BusyState.h"
 
 #include "SimServer.h"
 #include "services/TokenRegistry.h"
@@ -44,9 +44,9 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <fcntl.h>
 #include <memory>
 #include <spawn.h>
-#include <fcntl.h>
 #include <sys/wait.h>
 
 extern char **environ;
@@ -101,10 +101,12 @@ struct Service {
     Endpoints endpoints() const { return simulatorEndpoints(QString::fromStdString(server->baseUrl()), 42361); }
     QStringList checkArgs() const
     {
-        return {QStringLiteral("check"),  QStringLiteral("ywm"),     QStringLiteral("--account"),
-                QStringLiteral("bench"),  QStringLiteral("--site"),  QStringLiteral("https://big.example/"),
-                QStringLiteral("--urls"), urlsPath(),                QStringLiteral("--out"),
-                outPath(),                QStringLiteral("--settings"), settingsPath(),
+        return {QStringLiteral("check"),      QStringLiteral("ywm"),
+                QStringLiteral("--account"),  QStringLiteral("bench"),
+                QStringLiteral("--site"),     QStringLiteral("https://big.example/"),
+                QStringLiteral("--urls"),     urlsPath(),
+                QStringLiteral("--out"),      outPath(),
+                QStringLiteral("--settings"), settingsPath(),
                 QStringLiteral("--quiet")};
     }
 };
@@ -232,7 +234,7 @@ int spawnCli(Service &s, const QStringList &args, long *peakKb, double *firstReq
 void BM_StartToFirstRequest(benchmark::State &state)
 {
     Service &s = service();
-    const QStringList args{QStringLiteral("sites"), QStringLiteral("ywm"), QStringLiteral("--account"),
+    const QStringList args{QStringLiteral("sites"), QStringLiteral("ywm"),        QStringLiteral("--account"),
                            QStringLiteral("bench"), QStringLiteral("--settings"), s.settingsPath()};
     for (auto _ : state) {
         double first = -1;

@@ -15,12 +15,18 @@ struct CheckName {
 };
 
 const CheckName CheckNames[] = {
-    {"ywm", CheckKind::YandexWebmaster},     {"yandex-webmaster", CheckKind::YandexWebmaster},
-    {"metrika", CheckKind::YandexMetrika},   {"ym", CheckKind::YandexMetrika},
-    {"yandex-metrika", CheckKind::YandexMetrika}, {"gsc", CheckKind::SearchConsole},
-    {"search-console", CheckKind::SearchConsole}, {"inspection", CheckKind::UrlInspection},
-    {"url-inspection", CheckKind::UrlInspection}, {"ga", CheckKind::Analytics},
-    {"analytics", CheckKind::Analytics},     {"google-analytics", CheckKind::Analytics},
+    {"ywm", CheckKind::YandexWebmaster},
+    {"yandex-webmaster", CheckKind::YandexWebmaster},
+    {"metrika", CheckKind::YandexMetrika},
+    {"ym", CheckKind::YandexMetrika},
+    {"yandex-metrika", CheckKind::YandexMetrika},
+    {"gsc", CheckKind::SearchConsole},
+    {"search-console", CheckKind::SearchConsole},
+    {"inspection", CheckKind::UrlInspection},
+    {"url-inspection", CheckKind::UrlInspection},
+    {"ga", CheckKind::Analytics},
+    {"analytics", CheckKind::Analytics},
+    {"google-analytics", CheckKind::Analytics},
     {"ahrefs", CheckKind::Ahrefs},
 };
 
@@ -83,11 +89,16 @@ enum class Opt { Settings, Account, Site, From, To, Period, Urls, Out, Format, P
 const QHash<QString, Opt> &valueOptions()
 {
     static const QHash<QString, Opt> options{
-        {QStringLiteral("--settings"), Opt::Settings}, {QStringLiteral("--account"), Opt::Account},
-        {QStringLiteral("--site"), Opt::Site},         {QStringLiteral("--from"), Opt::From},
-        {QStringLiteral("--to"), Opt::To},             {QStringLiteral("--period"), Opt::Period},
-        {QStringLiteral("--urls"), Opt::Urls},         {QStringLiteral("--out"), Opt::Out},
-        {QStringLiteral("--format"), Opt::Format},     {QStringLiteral("--parallel"), Opt::Parallel},
+        {QStringLiteral("--settings"), Opt::Settings},
+        {QStringLiteral("--account"), Opt::Account},
+        {QStringLiteral("--site"), Opt::Site},
+        {QStringLiteral("--from"), Opt::From},
+        {QStringLiteral("--to"), Opt::To},
+        {QStringLiteral("--period"), Opt::Period},
+        {QStringLiteral("--urls"), Opt::Urls},
+        {QStringLiteral("--out"), Opt::Out},
+        {QStringLiteral("--format"), Opt::Format},
+        {QStringLiteral("--parallel"), Opt::Parallel},
         {QStringLiteral("--resume"), Opt::Resume},
     };
     return options;
@@ -101,8 +112,8 @@ bool acceptedBy(Command command, Opt opt)
     case Command::Submit:
         return opt == Opt::Settings || opt == Opt::Urls;
     case Command::Queries:
-        return opt == Opt::Settings || opt == Opt::Account || opt == Opt::Site || opt == Opt::From ||
-               opt == Opt::To || opt == Opt::Period || opt == Opt::Out;
+        return opt == Opt::Settings || opt == Opt::Account || opt == Opt::Site || opt == Opt::From || opt == Opt::To ||
+               opt == Opt::Period || opt == Opt::Out;
     case Command::Check:
         return true;
     default:
@@ -156,8 +167,9 @@ std::variant<Arguments, UsageError> parseArguments(const QStringList &args)
         if (args.size() > 1) {
             a.helpTopic = args[1];
             if (helpText(a.helpTopic).isEmpty())
-                return usage(QStringLiteral("no help for \"%1\": the commands are accounts, sites, check, queries and submit")
-                                 .arg(a.helpTopic));
+                return usage(
+                    QStringLiteral("no help for \"%1\": the commands are accounts, sites, check, queries and submit")
+                        .arg(a.helpTopic));
         }
         return a;
     }
@@ -176,11 +188,13 @@ std::variant<Arguments, UsageError> parseArguments(const QStringList &args)
     else if (first == QLatin1String("submit"))
         a.command = Command::Submit;
     else if (first.startsWith(QLatin1Char('-')))
-        return usage(QStringLiteral("a command comes first (accounts, sites, check, queries or submit), not \"%1\"").arg(first));
+        return usage(
+            QStringLiteral("a command comes first (accounts, sites, check, queries or submit), not \"%1\"").arg(first));
     else
-        return usage(QStringLiteral("unknown command \"%1\": the commands are accounts, sites, check, queries and submit "
-                                    "(see veltrano-cli --help)")
-                         .arg(first));
+        return usage(
+            QStringLiteral("unknown command \"%1\": the commands are accounts, sites, check, queries and submit "
+                           "(see veltrano-cli --help)")
+                .arg(first));
 
     QStringList positional;
     for (int i = 1; i < args.size(); ++i) {
@@ -285,9 +299,9 @@ std::variant<Arguments, UsageError> parseArguments(const QStringList &args)
         a.service = serviceKey(positional.front());
         if (a.service == QLatin1String("ahrefs"))
             return usage(QStringLiteral("Ahrefs has no sites to list: its check asks each row's own page"));
-        if (a.service.isEmpty() ||
-            std::find_if(std::begin(SiteServices), std::end(SiteServices),
-                         [&](const char *key) { return a.service == QLatin1String(key); }) == std::end(SiteServices))
+        if (a.service.isEmpty() || std::find_if(std::begin(SiteServices), std::end(SiteServices), [&](const char *key) {
+                                       return a.service == QLatin1String(key);
+                                   }) == std::end(SiteServices))
             return usage(QStringLiteral("unknown service \"%1\": ywm, metrika, gsc or ga").arg(positional.front()));
         if (a.account.isEmpty())
             return usage(QStringLiteral("sites needs --account ALIAS (see veltrano-cli accounts)"));
@@ -305,8 +319,8 @@ std::variant<Arguments, UsageError> parseArguments(const QStringList &args)
         a.service = serviceKey(positional.front());
         if (a.service != QLatin1String("ywm") && a.service != QLatin1String("metrika") &&
             a.service != QLatin1String("gsc"))
-            return usage(QStringLiteral("unknown service \"%1\" for queries: ywm, metrika or gsc")
-                             .arg(positional.front()));
+            return usage(
+                QStringLiteral("unknown service \"%1\" for queries: ywm, metrika or gsc").arg(positional.front()));
         if ((a.from || a.to || a.periodPreset) && a.service == QLatin1String("ywm"))
             return usage(QStringLiteral("the Yandex Webmaster queries have no period"));
         if (a.periodPreset && (a.from || a.to))
@@ -326,8 +340,8 @@ std::variant<Arguments, UsageError> parseArguments(const QStringList &args)
         a.checkName = positional.front();
         const std::optional<CheckKind> kind = checkOf(a.checkName);
         if (!kind)
-            return usage(QStringLiteral("unknown check \"%1\": ywm, metrika, gsc, inspection, ga or ahrefs")
-                             .arg(a.checkName));
+            return usage(
+                QStringLiteral("unknown check \"%1\": ywm, metrika, gsc, inspection, ga or ahrefs").arg(a.checkName));
         a.check = *kind;
         if (a.wholeSite && !checkHasWholeSite(a.check))
             return usage(QStringLiteral("--whole-site is a form of the gsc and ga checks only"));
@@ -359,85 +373,79 @@ std::variant<Arguments, UsageError> parseArguments(const QStringList &args)
 QString helpText(const QString &topic)
 {
     if (topic.isEmpty())
-        return QStringLiteral(
-            "usage: veltrano-cli <command> [options]\n"
-            "\n"
-            "Runs the checks of Veltrano from a terminal, on the same engine and with the\n"
-            "accounts connected in the window (Veltrano.ini).\n"
-            "\n"
-            "commands:\n"
-            "  accounts                      the connected accounts of every service\n"
-            "  sites <service> --account A   the sites, properties, counters or views\n"
-            "  check <check> ...             checks a list of URLs, writes the report\n"
-            "  queries <service> ...         the search queries of a site (ywm, metrika, gsc)\n"
-            "  submit --urls FILE|-          tells Google's Indexing API the pages were updated\n"
-            "\n"
-            "options of every command:\n"
-            "  --settings FILE   Veltrano.ini to use (default: the one beside the program)\n"
-            "  --quiet, -q       no log lines and no progress on standard error\n"
-            "  --help, -h        help of a command: veltrano-cli check --help\n"
-            "\n"
-            "exit codes: 0 done, 1 some rows failed, 2 bad usage, 3 sign-in needed,\n"
-            "4 quota spent with rows left, 130 interrupted (Ctrl+C)\n");
+        return QStringLiteral("usage: veltrano-cli <command> [options]\n"
+                              "\n"
+                              "Runs the checks of Veltrano from a terminal, on the same engine and with the\n"
+                              "accounts connected in the window (Veltrano.ini).\n"
+                              "\n"
+                              "commands:\n"
+                              "  accounts                      the connected accounts of every service\n"
+                              "  sites <service> --account A   the sites, properties, counters or views\n"
+                              "  check <check> ...             checks a list of URLs, writes the report\n"
+                              "  queries <service> ...         the search queries of a site (ywm, metrika, gsc)\n"
+                              "  submit --urls FILE|-          tells Google's Indexing API the pages were updated\n"
+                              "\n"
+                              "options of every command:\n"
+                              "  --settings FILE   Veltrano.ini to use (default: the one beside the program)\n"
+                              "  --quiet, -q       no log lines and no progress on standard error\n"
+                              "  --help, -h        help of a command: veltrano-cli check --help\n"
+                              "\n"
+                              "exit codes: 0 done, 1 some rows failed, 2 bad usage, 3 sign-in needed,\n"
+                              "4 quota spent with rows left, 130 interrupted (Ctrl+C)\n");
     if (topic == QLatin1String("accounts"))
-        return QStringLiteral(
-            "usage: veltrano-cli accounts [--settings FILE]\n"
-            "\n"
-            "Lists the connected accounts, one a line: the service and the alias (never a\n"
-            "token). Sign in, rename and delete accounts in the window.\n");
+        return QStringLiteral("usage: veltrano-cli accounts [--settings FILE]\n"
+                              "\n"
+                              "Lists the connected accounts, one a line: the service and the alias (never a\n"
+                              "token). Sign in, rename and delete accounts in the window.\n");
     if (topic == QLatin1String("sites"))
-        return QStringLiteral(
-            "usage: veltrano-cli sites <service> --account ALIAS [--settings FILE]\n"
-            "\n"
-            "services: ywm (Yandex Webmaster sites), metrika (Yandex Metrika counters),\n"
-            "gsc (Search Console properties), ga (Google Analytics views and GA4 properties)\n"
-            "\n"
-            "One line each: the name and the id, separated by a tab; either one is what\n"
-            "check --site takes.\n");
+        return QStringLiteral("usage: veltrano-cli sites <service> --account ALIAS [--settings FILE]\n"
+                              "\n"
+                              "services: ywm (Yandex Webmaster sites), metrika (Yandex Metrika counters),\n"
+                              "gsc (Search Console properties), ga (Google Analytics views and GA4 properties)\n"
+                              "\n"
+                              "One line each: the name and the id, separated by a tab; either one is what\n"
+                              "check --site takes.\n");
     if (topic == QLatin1String("submit"))
-        return QStringLiteral(
-            "usage: veltrano-cli submit --urls FILE|- [--settings FILE]\n"
-            "\n"
-            "Tells Google's Indexing API, page by page, that the pages were updated, with\n"
-            "the account of Add > Indexing API on Settings > Google Search Console. Each\n"
-            "accepted page is a line on standard output: the page, the notification type\n"
-            "and its time, separated by tabs.\n");
+        return QStringLiteral("usage: veltrano-cli submit --urls FILE|- [--settings FILE]\n"
+                              "\n"
+                              "Tells Google's Indexing API, page by page, that the pages were updated, with\n"
+                              "the account of Add > Indexing API on Settings > Google Search Console. Each\n"
+                              "accepted page is a line on standard output: the page, the notification type\n"
+                              "and its time, separated by tabs.\n");
     if (topic == QLatin1String("queries"))
-        return QStringLiteral(
-            "usage: veltrano-cli queries <service> --account ALIAS --site SITE\n"
-            "         [--from YYYY-MM-DD --to YYYY-MM-DD | --period NAME] [--out FILE]\n"
-            "\n"
-            "services: ywm (the site's popular queries today), metrika (the counter's\n"
-            "search phrases over the period), gsc (the property's queries over the period)\n"
-            "\n"
-            "The list as the keywords window's \"Export to Excel\" writes it (CSV), to\n"
-            "standard output or, whole or not at all, to --out FILE.\n");
+        return QStringLiteral("usage: veltrano-cli queries <service> --account ALIAS --site SITE\n"
+                              "         [--from YYYY-MM-DD --to YYYY-MM-DD | --period NAME] [--out FILE]\n"
+                              "\n"
+                              "services: ywm (the site's popular queries today), metrika (the counter's\n"
+                              "search phrases over the period), gsc (the property's queries over the period)\n"
+                              "\n"
+                              "The list as the keywords window's \"Export to Excel\" writes it (CSV), to\n"
+                              "standard output or, whole or not at all, to --out FILE.\n");
     if (topic == QLatin1String("check"))
-        return QStringLiteral(
-            "usage: veltrano-cli check <check> --account ALIAS --site SITE\n"
-            "         [--from YYYY-MM-DD --to YYYY-MM-DD | --period NAME]\n"
-            "         [--urls FILE|-] [--out FILE] [--format csv|json] [--parallel N]\n"
-            "         [--whole-site] [--resume STATE] [--settings FILE] [--quiet]\n"
-            "\n"
-            "checks: ywm (Yandex Webmaster indexing), metrika (Yandex Metrika traffic),\n"
-            "gsc (Check GSC), inspection (URL Inspection API), ga (Check GA, also on a GA4\n"
-            "property), ahrefs (Ahrefs API v3 with the key on Settings > Ahrefs; no\n"
-            "--account or --site)\n"
-            "\n"
-            "  --urls FILE      a text file of URLs or an XML sitemap; - reads standard input\n"
-            "  --from, --to     the period (metrika, gsc, ga); both days count\n"
-            "  --period NAME    this-month, this-year, last-7-days, last-30-days (the\n"
-            "                   default), last-90-days, last-180-days, last-365-days,\n"
-            "                   previous-week, previous-month\n"
-            "  --out FILE       where the report goes, whole or not at all (default:\n"
-            "                   standard output)\n"
-            "  --format         csv (as the window's export) or json (an array, one object\n"
-            "                   a row, one row a line)\n"
-            "  --parallel N     page requests in flight at once, 1 to 8 (default: the\n"
-            "                   window's \"Parallel requests\")\n"
-            "  --whole-site     gsc and ga: the site's page report in a few requests\n"
-            "  --resume STATE   keeps the run in STATE; run again to go on with the rows a\n"
-            "                   cancelled or rationed run left\n");
+        return QStringLiteral("usage: veltrano-cli check <check> --account ALIAS --site SITE\n"
+                              "         [--from YYYY-MM-DD --to YYYY-MM-DD | --period NAME]\n"
+                              "         [--urls FILE|-] [--out FILE] [--format csv|json] [--parallel N]\n"
+                              "         [--whole-site] [--resume STATE] [--settings FILE] [--quiet]\n"
+                              "\n"
+                              "checks: ywm (Yandex Webmaster indexing), metrika (Yandex Metrika traffic),\n"
+                              "gsc (Check GSC), inspection (URL Inspection API), ga (Check GA, also on a GA4\n"
+                              "property), ahrefs (Ahrefs API v3 with the key on Settings > Ahrefs; no\n"
+                              "--account or --site)\n"
+                              "\n"
+                              "  --urls FILE      a text file of URLs or an XML sitemap; - reads standard input\n"
+                              "  --from, --to     the period (metrika, gsc, ga); both days count\n"
+                              "  --period NAME    this-month, this-year, last-7-days, last-30-days (the\n"
+                              "                   default), last-90-days, last-180-days, last-365-days,\n"
+                              "                   previous-week, previous-month\n"
+                              "  --out FILE       where the report goes, whole or not at all (default:\n"
+                              "                   standard output)\n"
+                              "  --format         csv (as the window's export) or json (an array, one object\n"
+                              "                   a row, one row a line)\n"
+                              "  --parallel N     page requests in flight at once, 1 to 8 (default: the\n"
+                              "                   window's \"Parallel requests\")\n"
+                              "  --whole-site     gsc and ga: the site's page report in a few requests\n"
+                              "  --resume STATE   keeps the run in STATE; run again to go on with the rows a\n"
+                              "                   cancelled or rationed run left\n");
     return {};
 }
 

@@ -222,8 +222,9 @@ public:
                                                 .arg(name, known)};
             return token;
         }
-        throw Failure{BadUsage, QStringLiteral("no %1 account '%2'; connected: %3")
-                                    .arg(name, alias, aliases.join(QStringLiteral(", ")))};
+        throw Failure{
+            BadUsage,
+            QStringLiteral("no %1 account '%2'; connected: %3").arg(name, alias, aliases.join(QStringLiteral(", ")))};
     }
 
     ReportTable &table(ServiceId service) { return *tables[size_t(service)]; }
@@ -261,8 +262,7 @@ Failure listingFailure(const QString &line, const QString &code)
 
 // The sites, counters, properties or views of an account, each by its name
 // and id.
-std::vector<SiteEntry> listSites(Session &session, ServiceExchange &exchange, ServiceId service,
-                                 const QString &token)
+std::vector<SiteEntry> listSites(Session &session, ServiceExchange &exchange, ServiceId service, const QString &token)
 {
     const Endpoints &endpoints = session.m_endpoints;
     std::vector<SiteEntry> entries;
@@ -299,7 +299,9 @@ std::vector<SiteEntry> listSites(Session &session, ServiceExchange &exchange, Se
                 const QString prefix = account.name + QStringLiteral(" / ") + property.name;
                 if (property.ga4) {
                     entries.push_back({prefix + QStringLiteral(" (GA4)"),
-                                       QStringLiteral("properties/") + QString::number(property.id), {}, true});
+                                       QStringLiteral("properties/") + QString::number(property.id),
+                                       {},
+                                       true});
                     continue;
                 }
                 for (const AnalyticsView &view : property.views)
@@ -362,9 +364,9 @@ void requireFolderOf(const QString &path, const char *option)
     if (info.isDir())
         throw Failure{BadUsage, QStringLiteral("%1 %2 is a folder, not a file").arg(QLatin1String(option), path)};
     if (!info.absoluteDir().exists())
-        throw Failure{BadUsage, QStringLiteral("%1 %2: the folder %3 does not exist")
-                                    .arg(QLatin1String(option), path,
-                                         QDir::toNativeSeparators(info.absoluteDir().path()))};
+        throw Failure{BadUsage,
+                      QStringLiteral("%1 %2: the folder %3 does not exist")
+                          .arg(QLatin1String(option), path, QDir::toNativeSeparators(info.absoluteDir().path()))};
 }
 
 // Whether the bytes are XML (a sitemap) rather than lines of text: the first
@@ -393,11 +395,11 @@ void importUrls(Session &session, ReportTable &table, const QString &source)
         QFile file(source);
         const QFileInfo info(source);
         if (!info.exists() || info.isDir() || !file.open(QIODevice::ReadOnly))
-            throw Failure{BadUsage, QStringLiteral("cannot read URL file %1: %2")
-                                        .arg(QDir::toNativeSeparators(source),
-                                             !info.exists() ? QStringLiteral("no such file")
-                                             : info.isDir() ? QStringLiteral("it is a folder")
-                                                            : file.errorString())};
+            throw Failure{BadUsage,
+                          QStringLiteral("cannot read URL file %1: %2")
+                              .arg(QDir::toNativeSeparators(source), !info.exists() ? QStringLiteral("no such file")
+                                                                     : info.isDir() ? QStringLiteral("it is a folder")
+                                                                                    : file.errorString())};
         const bool xml = looksLikeXml(file.peek(4096));
         file.close();
         result = xml ? importer.importSitemap(table, source, false, session.progress)
@@ -409,9 +411,8 @@ void importUrls(Session &session, ReportTable &table, const QString &source)
                                     ? session.prompt.lastMessage()
                                     : QStringLiteral("no URL was imported from %1").arg(source)};
     if (table.rowCount() == 0)
-        throw Failure{BadUsage, QStringLiteral("%1 holds no URL to check").arg(source == QLatin1String("-")
-                                                                                   ? QStringLiteral("standard input")
-                                                                                   : source)};
+        throw Failure{BadUsage, QStringLiteral("%1 holds no URL to check")
+                                    .arg(source == QLatin1String("-") ? QStringLiteral("standard input") : source)};
 }
 
 // The period of a check as --from/--to or --period set it; without them the
@@ -509,13 +510,12 @@ PreparedCheck prepareCheck(Session &session, const Arguments &args, ReportTable 
         ReportingPeriod &period = session.periods.google;
         applyPeriod(period, args);
         auto client = std::make_shared<GoogleApiClient>(
-            *exchange,
-            GoogleApiClient::Hosts{endpoints.googleApis, endpoints.searchConsoleApi, endpoints.indexingApi});
+            *exchange, GoogleApiClient::Hosts{endpoints.googleApis, endpoints.searchConsoleApi, endpoints.indexingApi});
         auto checks = std::make_shared<SearchConsoleChecks>(*client, period);
-        const SearchConsoleChecks::Kind kind = args.check == CheckKind::UrlInspection
-                                                   ? SearchConsoleChecks::Kind::Inspection
-                                                   : (args.wholeSite ? SearchConsoleChecks::Kind::WholeSite
-                                                                     : SearchConsoleChecks::Kind::Performance);
+        const SearchConsoleChecks::Kind kind =
+            args.check == CheckKind::UrlInspection
+                ? SearchConsoleChecks::Kind::Inspection
+                : (args.wholeSite ? SearchConsoleChecks::Kind::WholeSite : SearchConsoleChecks::Kind::Performance);
         prepared.name = SearchConsoleChecks::name(kind);
         prepared.chart = SearchConsoleChecks::chart(kind);
         prepared.target = QStringLiteral("Checks property %1 with account %2").arg(site.name, account);
@@ -531,8 +531,8 @@ PreparedCheck prepareCheck(Session &session, const Arguments &args, ReportTable 
         ReportingPeriod &period = session.periods.google;
         applyPeriod(period, args);
         auto client = std::make_shared<AnalyticsClient>(*exchange, endpoints.googleApis);
-        auto ga4 = std::make_shared<Ga4Client>(*exchange,
-                                               Ga4Client::Hosts{endpoints.analyticsAdminApi, endpoints.analyticsDataApi});
+        auto ga4 = std::make_shared<Ga4Client>(
+            *exchange, Ga4Client::Hosts{endpoints.analyticsAdminApi, endpoints.analyticsDataApi});
         auto checks = std::make_shared<AnalyticsChecks>(*client, *ga4);
         AnalyticsChecks::Target target;
         target.ga4 = site.ga4;
@@ -733,10 +733,9 @@ int submitCommand(Session &session, const Arguments &args)
         {session.pump, [] { return interruptRequested(); },
          [&](const IndexingNotification &notification) {
              ++accepted;
-             session.m_streams.out.write(
-                 (notification.url + QLatin1Char('\t') + notification.type + QLatin1Char('\t') +
-                  notification.notifyTime + QLatin1Char('\n'))
-                     .toUtf8());
+             session.m_streams.out.write((notification.url + QLatin1Char('\t') + notification.type + QLatin1Char('\t') +
+                                          notification.notifyTime + QLatin1Char('\n'))
+                                             .toUtf8());
          },
          [&] { session.console.setProgressPosition(++position); }});
     session.console.endProgress();
@@ -783,8 +782,9 @@ int checkCommand(Session &session, const Arguments &args)
         if (QFileInfo::exists(args.resume)) {
             restored = keeper->restore();
             if (!restored)
-                throw Failure{BadUsage, QStringLiteral("the state file %1 cannot be read (set aside beside it)")
-                                            .arg(args.resume)};
+                throw Failure{
+                    BadUsage,
+                    QStringLiteral("the state file %1 cannot be read (set aside beside it)").arg(args.resume)};
         } else {
             keeper->start();
         }

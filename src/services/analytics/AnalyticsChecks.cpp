@@ -72,7 +72,7 @@ void AnalyticsChecks::limitServerErrorTries(ServiceExchange &exchange)
 }
 
 std::optional<std::pair<QString, QString>> AnalyticsChecks::days(const ReportTable &table,
-                                                                  const ReportingPeriod &period)
+                                                                 const ReportingPeriod &period)
 {
     if (table.rowCount() == 0)
         return std::nullopt;

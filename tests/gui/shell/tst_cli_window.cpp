@@ -28,9 +28,12 @@ using namespace veltrano::testing;
 namespace {
 
 const QStringList PageUrls{
-    QStringLiteral("https://example.com/"),         QStringLiteral("https://example.com/delivery/"),
-    QStringLiteral("https://example.com/contacts/"), QStringLiteral("https://example.com/sale/"),
-    QStringLiteral("https://example.com/catalog/kreslo/uyut/"), QStringLiteral("https://example.com/no-such-page/"),
+    QStringLiteral("https://example.com/"),
+    QStringLiteral("https://example.com/delivery/"),
+    QStringLiteral("https://example.com/contacts/"),
+    QStringLiteral("https://example.com/sale/"),
+    QStringLiteral("https://example.com/catalog/kreslo/uyut/"),
+    QStringLiteral("https://example.com/no-such-page/"),
 };
 
 QByteArray readAll(const QString &path)

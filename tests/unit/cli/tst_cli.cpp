@@ -47,9 +47,12 @@ using namespace veltrano::testing;
 namespace {
 
 const QStringList PageUrls{
-    QStringLiteral("https://example.com/"),         QStringLiteral("https://example.com/delivery/"),
-    QStringLiteral("https://example.com/contacts/"), QStringLiteral("https://example.com/sale/"),
-    QStringLiteral("https://example.com/catalog/kreslo/uyut/"), QStringLiteral("https://example.com/no-such-page/"),
+    QStringLiteral("https://example.com/"),
+    QStringLiteral("https://example.com/delivery/"),
+    QStringLiteral("https://example.com/contacts/"),
+    QStringLiteral("https://example.com/sale/"),
+    QStringLiteral("https://example.com/catalog/kreslo/uyut/"),
+    QStringLiteral("https://example.com/no-such-page/"),
 };
 
 struct CliResult {
@@ -110,9 +113,10 @@ class TestCli final : public QObject {
     void control(const QString &target, const QByteArray &body)
     {
         HttpClient client;
-        const HttpResponse answer = client.send(
-            {"POST", QString::fromStdString(m_sim.baseUrl()) + target, {QStringLiteral("Content-Type: application/json")},
-             body});
+        const HttpResponse answer = client.send({"POST",
+                                                 QString::fromStdString(m_sim.baseUrl()) + target,
+                                                 {QStringLiteral("Content-Type: application/json")},
+                                                 body});
         QCOMPARE(answer.status, 200);
     }
 
@@ -169,16 +173,21 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("service");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("ywm") << "ywm" << "example.com";
-        QTest::newRow("metrika") << "metrika" << "example.com";
-        QTest::newRow("gsc") << "gsc" << "https://example.com/";
-        QTest::newRow("ga4") << "ga" << "example.com (GA4)\tproperties/";
+        QTest::newRow("ywm") << "ywm"
+                             << "example.com";
+        QTest::newRow("metrika") << "metrika"
+                                 << "example.com";
+        QTest::newRow("gsc") << "gsc"
+                             << "https://example.com/";
+        QTest::newRow("ga4") << "ga"
+                             << "example.com (GA4)\tproperties/";
     }
     void sitesOfEachService()
     {
         QFETCH(QString, service);
         QFETCH(QString, expected);
-        const CliResult result = run({QStringLiteral("sites"), service, QStringLiteral("--account"), QStringLiteral("main")});
+        const CliResult result =
+            run({QStringLiteral("sites"), service, QStringLiteral("--account"), QStringLiteral("main")});
         QCOMPARE(result.code, 0);
         QVERIFY2(QString::fromUtf8(result.out).contains(expected), result.out.constData());
     }
@@ -192,27 +201,29 @@ private Q_SLOTS:
         const QStringList site{QStringLiteral("--account"), QStringLiteral("main"), QStringLiteral("--site")};
         QTest::newRow("ywm") << (QStringList{"ywm"} + site + QStringList{"https://example.com/"})
                              << int(ServiceId::YandexWebmaster);
-        QTest::newRow("metrika") << (QStringList{"metrika"} + site + QStringList{"example.com", "--period", "last-90-days"})
+        QTest::newRow("metrika") << (QStringList{"metrika"} + site +
+                                     QStringList{"example.com", "--period", "last-90-days"})
                                  << int(ServiceId::YandexMetrika);
         QTest::newRow("gsc") << (QStringList{"gsc"} + site + QStringList{"https://example.com/", "--parallel", "4"})
                              << int(ServiceId::SearchConsole);
-        QTest::newRow("gsc whole site")
-            << (QStringList{"gsc"} + site + QStringList{"https://example.com/", "--whole-site"})
-            << int(ServiceId::SearchConsole);
+        QTest::newRow("gsc whole site") << (QStringList{"gsc"} + site +
+                                            QStringList{"https://example.com/", "--whole-site"})
+                                        << int(ServiceId::SearchConsole);
         QTest::newRow("inspection") << (QStringList{"inspection"} + site + QStringList{"https://example.com/"})
                                     << int(ServiceId::SearchConsole);
-        QTest::newRow("ga4") << (QStringList{"ga"} + site + QStringList{"example.com (GA4)"}) << int(ServiceId::Analytics);
-        QTest::newRow("ga4 whole site")
-            << (QStringList{"ga"} + site + QStringList{"example.com (GA4)", "--whole-site"}) << int(ServiceId::Analytics);
+        QTest::newRow("ga4") << (QStringList{"ga"} + site + QStringList{"example.com (GA4)"})
+                             << int(ServiceId::Analytics);
+        QTest::newRow("ga4 whole site") << (QStringList{"ga"} + site + QStringList{"example.com (GA4)", "--whole-site"})
+                                        << int(ServiceId::Analytics);
         QTest::newRow("ahrefs") << QStringList{"ahrefs"} << int(ServiceId::Ahrefs);
     }
     void everyCheckWritesCsvAndJson()
     {
         QFETCH(QStringList, args);
         QFETCH(int, service);
-        const QStringList common = QStringList{QStringLiteral("check")} + args +
-                                   QStringList{QStringLiteral("--urls"), path(QStringLiteral("urls.txt")),
-                                               QStringLiteral("--quiet")};
+        const QStringList common =
+            QStringList{QStringLiteral("check")} + args +
+            QStringList{QStringLiteral("--urls"), path(QStringLiteral("urls.txt")), QStringLiteral("--quiet")};
         const QString csvPath = path(QStringLiteral("out.csv"));
         QFile::remove(csvPath);
         const CliResult csv = run(common + QStringList{QStringLiteral("--out"), csvPath});
@@ -292,29 +303,31 @@ private Q_SLOTS:
         QTest::newRow("unknown option") << (ywm + QStringList{"--fast"}) << 2 << "unknown option \"--fast\"";
         QTest::newRow("parallel 0") << (ywm + QStringList{"--parallel", "0"}) << 2 << "--parallel takes 1 to 8";
         QTest::newRow("parallel 1000") << (ywm + QStringList{"--parallel", "1000"}) << 2 << "--parallel takes 1 to 8";
-        QTest::newRow("date form")
-            << QStringList{"check", "gsc", "--account", "main", "--site", "https://example.com/", "--urls", urls,
-                           "--from", "01.02.2026", "--to", "2026-02-10"}
-            << 2 << "is not a date of the form YYYY-MM-DD";
-        QTest::newRow("reversed period")
-            << QStringList{"check", "gsc", "--account", "main", "--site", "https://example.com/", "--urls", urls,
-                           "--from", "2026-02-10", "--to", "2026-02-01"}
-            << 2 << "the period is reversed";
+        QTest::newRow("date form") << QStringList{"check",      "gsc",    "--account",
+                                                  "main",       "--site", "https://example.com/",
+                                                  "--urls",     urls,     "--from",
+                                                  "01.02.2026", "--to",   "2026-02-10"}
+                                   << 2 << "is not a date of the form YYYY-MM-DD";
+        QTest::newRow("reversed period") << QStringList{"check",      "gsc",    "--account",
+                                                        "main",       "--site", "https://example.com/",
+                                                        "--urls",     urls,     "--from",
+                                                        "2026-02-10", "--to",   "2026-02-01"}
+                                         << 2 << "the period is reversed";
         QTest::newRow("period after today")
-            << QStringList{"check", "gsc", "--account", "main", "--site", "https://example.com/", "--urls", urls,
-                           "--from", "2026-02-10", "--to", "2099-02-01"}
+            << QStringList{"check",  "gsc", "--account", "main",       "--site", "https://example.com/",
+                           "--urls", urls,  "--from",    "2026-02-10", "--to",   "2099-02-01"}
             << 2 << "";
         QTest::newRow("missing url file")
-            << QStringList{"check", "ywm", "--account", "main", "--site", "https://example.com/", "--urls",
-                           "NOFILE"}
+            << QStringList{"check", "ywm", "--account", "main", "--site", "https://example.com/", "--urls", "NOFILE"}
             << 2 << "cannot read URL file";
         QTest::newRow("out folder missing") << (ywm + QStringList{"--out", "NODIR/out.csv"}) << 2 << "does not exist";
-        QTest::newRow("unknown account")
-            << QStringList{"check", "ywm", "--account", "other", "--site", "https://example.com/", "--urls", urls}
-            << 2 << "no Yandex Webmaster account 'other'; connected: main";
+        QTest::newRow("unknown account") << QStringList{"check",  "ywm",    "--account",
+                                                        "other",  "--site", "https://example.com/",
+                                                        "--urls", urls}
+                                         << 2 << "no Yandex Webmaster account 'other'; connected: main";
         QTest::newRow("site not of the account")
-            << QStringList{"check", "ywm", "--account", "main", "--site", "https://example.net/", "--urls", urls}
-            << 2 << "has no site \"https://example.net/\"";
+            << QStringList{"check", "ywm", "--account", "main", "--site", "https://example.net/", "--urls", urls} << 2
+            << "has no site \"https://example.net/\"";
         QTest::newRow("whole site of ywm") << (ywm + QStringList{"--whole-site"}) << 2 << "--whole-site";
         QTest::newRow("settings missing") << (ywm + QStringList{"--settings", "NOFILE"}) << 2 << "not found";
     }
@@ -358,10 +371,10 @@ private Q_SLOTS:
                        .changes(QStringLiteral("old"), QStringLiteral("y0_expired_token"),
                                 QStringLiteral("1:revoked-refresh-token"),
                                 QDateTime::currentDateTimeUtc().addSecs(-3600)));
-        const CliResult refused = run({QStringLiteral("check"), QStringLiteral("ywm"), QStringLiteral("--account"),
-                                       QStringLiteral("old"), QStringLiteral("--site"),
-                                       QStringLiteral("https://example.com/"), QStringLiteral("--urls"),
-                                       path(QStringLiteral("urls.txt")), QStringLiteral("--settings"), revoked});
+        const CliResult refused =
+            run({QStringLiteral("check"), QStringLiteral("ywm"), QStringLiteral("--account"), QStringLiteral("old"),
+                 QStringLiteral("--site"), QStringLiteral("https://example.com/"), QStringLiteral("--urls"),
+                 path(QStringLiteral("urls.txt")), QStringLiteral("--settings"), revoked});
         QCOMPARE(refused.code, 3);
         QVERIFY2(refused.err.contains(QStringLiteral("Sign in again")), qPrintable(refused.err));
     }
@@ -389,10 +402,10 @@ private Q_SLOTS:
         control(QStringLiteral("/__sim/ration/searchconsole"), R"({"perMinute":600,"perDay":2})");
         const QString state = path(QStringLiteral("inspection.state"));
         QFile::remove(state);
-        const QStringList args{QStringLiteral("check"),  QStringLiteral("inspection"),
+        const QStringList args{QStringLiteral("check"),     QStringLiteral("inspection"),
                                QStringLiteral("--account"), QStringLiteral("main"),
-                               QStringLiteral("--site"), QStringLiteral("https://example.com/"),
-                               QStringLiteral("--resume"), state};
+                               QStringLiteral("--site"),    QStringLiteral("https://example.com/"),
+                               QStringLiteral("--resume"),  state};
         const CliResult spent = run(args + QStringList{QStringLiteral("--urls"), path(QStringLiteral("urls.txt"))});
         QCOMPARE(spent.code, 4);
         QVERIFY2(spent.err.contains(QStringLiteral("is spent: 2 rows were checked, 4 remain")), qPrintable(spent.err));
@@ -417,10 +430,11 @@ private Q_SLOTS:
         const QString state = path(QStringLiteral("metrika.state"));
         QFile::remove(state);
         const QString csvPath = path(QStringLiteral("partial.csv"));
-        const QStringList args{QStringLiteral("check"),  QStringLiteral("metrika"), QStringLiteral("--account"),
-                               QStringLiteral("main"),   QStringLiteral("--site"),  QStringLiteral("example.com"),
-                               QStringLiteral("--out"),  csvPath,                   QStringLiteral("--resume"),
-                               state};
+        const QStringList args{QStringLiteral("check"),     QStringLiteral("metrika"),
+                               QStringLiteral("--account"), QStringLiteral("main"),
+                               QStringLiteral("--site"),    QStringLiteral("example.com"),
+                               QStringLiteral("--out"),     csvPath,
+                               QStringLiteral("--resume"),  state};
         std::atomic<bool> stop{false};
         std::thread presser([&] {
             // Ctrl+C once the third page has been asked for.
