@@ -49,7 +49,7 @@ AnalyticsSiteCheck::PageRead AnalyticsSiteCheck::readAnswer(const JsonValue &ans
         bool ok = false;
         const double value = total->toDouble(&ok);
         if (ok && value >= 0 && value < 9e15)
-            read.totalResults = qint64(value);
+            read.totalRows = qint64(value);
     }
     const JsonValue *headers = answer.member("columnHeaders");
     if (!headers || !headers->isArray()) {
@@ -144,7 +144,7 @@ void AnalyticsSiteCheck::run(CheckContext &context, ReportTable &table, const An
             context.addToLog(line);
             throw VeltranoError(line);
         }
-        return SiteReportPart{part.rows, part.added, part.repeats, part.unreadable, part.totalResults};
+        return SiteReportPart(part);
     });
     if (!read)
         return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "services/analytics/AnalyticsCheck.h"
+#include "services/shared/SiteReportPager.h"
 
 #include <QString>
 #include <QStringList>
@@ -39,13 +40,9 @@ public:
 
     void run(CheckContext &context, ReportTable &table, const AnalyticsCheck::Request &request);
 
-    struct PageRead {
+    // What one answer gave; totalRows is the answer's totalResults.
+    struct PageRead : SiteReportPart {
         bool usable = true; // the columns to read are there
-        int rows = 0;
-        int added = 0;
-        int repeats = 0;
-        int unreadable = 0;
-        qint64 totalResults = -1; // as the answer says; -1 when it does not
     };
     static PageRead readAnswer(const JsonValue &answer, SitePageFigures &pages);
     // The form in which a page path is compared.

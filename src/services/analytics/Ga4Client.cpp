@@ -77,16 +77,10 @@ QString Ga4Client::pageReportBody(const QString &from, const QString &to, const 
                                   const QString &value)
 {
     const auto escaped = [](const QString &text) { return GoogleApiClient::jsonEscaped(text); };
-    QString metrics;
-    for (const QLatin1String name : kMetrics) {
-        if (!metrics.isEmpty())
-            metrics += QLatin1Char(',');
-        metrics += QStringLiteral("{\"name\":\"") + name + QStringLiteral("\"}");
-    }
-    return QStringLiteral("{\"dateRanges\":[{\"startDate\":\"") + escaped(from) +
-           QStringLiteral("\",\"endDate\":\"") + escaped(to) + QStringLiteral("\"}],\"metrics\":[") + metrics +
+    return QLatin1Char('{') + dateRange(from, to) + QStringLiteral(",\"metrics\":[") + metricList() +
            QStringLiteral("],\"dimensionFilter\":{\"filter\":{\"fieldName\":\"") + escaped(dimension) +
-           QStringLiteral("\",\"stringFilter\":{\"matchType\":\"EXACT\",\"value\":\"") + escaped(value) + QStringLiteral("\",\"caseSensitive\":true}}},\"returnPropertyQuota\":true}");
+           QStringLiteral("\",\"stringFilter\":{\"matchType\":\"EXACT\",\"value\":\"") + escaped(value) +
+           QStringLiteral("\",\"caseSensitive\":true}}},\"returnPropertyQuota\":true}");
 }
 
 ExchangeResult Ga4Client::accountSummaries(const QString &token, const QString &pageToken)

@@ -44,7 +44,7 @@ Ga4SiteCheck::PageRead Ga4SiteCheck::readAnswer(const JsonValue &answer, SitePag
         bool ok = false;
         const qint64 value = count->text(QLocale::c()).toLongLong(&ok);
         if (ok && value >= 0)
-            read.rowCount = value;
+            read.totalRows = value;
     }
     const JsonValue *dimensions = answer.member("dimensionHeaders");
     const JsonValue *dimension = dimensions && dimensions->isArray() && dimensions->size() == 1
@@ -158,7 +158,7 @@ void Ga4SiteCheck::run(CheckContext &context, ReportTable &table, const Ga4PageC
                     context.addToLog(*quota);
                 throw VeltranoError(line);
             }
-            return SiteReportPart{part.rows, part.added, part.repeats, part.unreadable, part.rowCount};
+            return SiteReportPart(part);
         });
         requests += pager.requests();
         if (!read)

@@ -2,6 +2,7 @@
 
 #include "services/analytics/Ga4Client.h"
 #include "services/analytics/Ga4PageCheck.h"
+#include "services/shared/SiteReportPager.h"
 
 #include <QString>
 
@@ -42,13 +43,9 @@ public:
 
     void run(CheckContext &context, ReportTable &table, const Ga4PageCheck::Request &request);
 
-    struct PageRead {
+    // What one answer gave; totalRows is the answer's rowCount.
+    struct PageRead : SiteReportPart {
         QString error; // why the answer cannot be read; empty when it can
-        int rows = 0;
-        int added = 0;
-        int repeats = 0;
-        int unreadable = 0;
-        qint64 rowCount = -1; // the whole report's rows; -1 when the answer does not say
     };
     // Reads one answer's page rows into pages, each under its page's key.
     static PageRead readAnswer(const JsonValue &answer, SitePageFigures &pages);

@@ -134,7 +134,7 @@ void SearchConsoleSiteCheck::run(CheckContext &context, ReportTable &table, cons
             context.addToLog(line);
             throw VeltranoError(line);
         }
-        return SiteReportPart{part.rows, part.added, part.repeats, part.unreadable, -1};
+        return SiteReportPart(part);
     });
     if (!read)
         return;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "services/shared/SiteReportPager.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -44,12 +46,8 @@ public:
     void run(CheckContext &context, ReportTable &table, const SearchConsoleProperty *property, const QString *token);
 
     // What one answer of the page report gave.
-    struct PageRead {
+    struct PageRead : SiteReportPart {
         bool usable = true; // "rows" absent or a list
-        int rows = 0;       // elements of "rows"
-        int added = 0;      // pages new to the figures
-        int repeats = 0;    // pages already listed
-        int unreadable = 0; // elements without a page or its numbers
     };
     static PageRead readAnswer(const JsonValue &answer, SitePageFigures &pages);
     // The cells of a page the report does not list.

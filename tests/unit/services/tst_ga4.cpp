@@ -302,7 +302,7 @@ private slots:
         const Ga4SiteCheck::PageRead read =
             Ga4SiteCheck::readAnswer(JsonDocument::parse(fixture("ga4_run_report_pages.json")).root(), pages);
         QVERIFY2(read.error.isEmpty(), qPrintable(read.error));
-        QCOMPARE(read.rowCount, 3120);
+        QCOMPARE(read.totalRows, 3120);
         QCOMPARE(read.rows, 6);
         QCOMPARE(read.added, 3); // "/", the catalogue page, "(not set)"
         QCOMPARE(read.repeats, 1);
